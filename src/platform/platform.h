@@ -1,0 +1,145 @@
+#pragma once
+// The one seam between Quillet's logic and the operating system. The logic
+// calls nothing else of the OS; win32/ implements it for real, fake/ in memory
+// with a virtual clock. CMake links exactly one of them.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quillet {
+
+// An OS handle (port, event, thread, file, window, module); 0 means none.
+using Handle = std::uintptr_t;
+constexpr Handle kNoHandle = 0;
+
+// Serial time-outs in milliseconds, as the OS's COMMTIMEOUTS.
+struct PortTimeouts {
+  std::uint32_t readInterval;
+  std::uint32_t readTotalMultiplier;
+  std::uint32_t readTotalConstant;
+  std::uint32_t writeTotalMultiplier;
+  std::uint32_t writeTotalConstant;
+};
+
+// One overlapped-I/O record. The platform keeps its OS record in `storage`;
+// `event` is the manual-reset event that a completion signals. At most one
+// operation may be pending on a record, and the record (and any buffer or mask
+// handed over with the operation) must stay put until it has completed.
+struct Overlapped {
+  Handle event = kNoHandle;
+  alignas(8) unsigned char storage[32] = {};
+};
+
+// What asking for an overlapped operation's result found.
+struct IoResult {
+  enum class State { Completed, Pending, Failed };
+  State state = State::Failed;
+  std::uint32_t bytes = 0;  // transferred, also for a failed or cancelled read
+  std::uint32_t error = 0;  // the OS error code when Failed
+  bool completed() const { return state == State::Completed; }
+};
+
+constexpr int kWaitTimedOut = -1;
+constexpr int kWaitFailed = -2;
+
+// OS error codes the logic tells apart.
+constexpr std::uint32_t kErrorTimeout = 1460;          // ERROR_TIMEOUT (Wine's empty read)
+constexpr std::uint32_t kErrorOperationAborted = 995;  // ERROR_OPERATION_ABORTED
+
+// A mutual-exclusion lock (a critical section on Windows).
+class Lock {
+ public:
+  virtual ~Lock() = default;
+  virtual void Enter() = 0;
+  virtual void Leave() = 0;
+};
+
+class LockGuard {
+ public:
+  explicit LockGuard(Lock* lock) : lock_(lock) {
+    if (lock_) lock_->Enter();
+  }
+  ~LockGuard() {
+    if (lock_) lock_->Leave();
+  }
+  LockGuard(const LockGuard&) = delete;
+  LockGuard& operator=(const LockGuard&) = delete;
+
+ private:
+  Lock* lock_;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- Serial port ---
+  // Opens `name` exactly as given, read/write, exclusive, overlapped.
+  virtual Handle OpenPort(const std::string& name) = 0;
+  virtual bool SetPortTimeouts(Handle port, const PortTimeouts& timeouts) = 0;
+  // Reads the port's state, applies a definition such as
+  // "baud=9600 parity=N data=8 stop=1", and sets it.
+  virtual bool SetLineSettings(Handle port, const std::string& definition) = 0;
+  virtual bool GetModemStatus(Handle port, std::uint32_t* status) = 0;
+  virtual bool SetCommMask(Handle port, std::uint32_t mask) = 0;
+  virtual bool PurgePort(Handle port, std::uint32_t flags) = 0;
+  // Start an overlapped operation; false when it failed at once (nothing is
+  // then pending). A true result may mean completed or pending: ask GetResult.
+  virtual bool StartRead(Handle port, Overlapped& ov, char* buffer, std::uint32_t size) = 0;
+  virtual bool StartWrite(Handle port, Overlapped& ov, const char* data, std::uint32_t size) = 0;
+  virtual bool StartCommWait(Handle port, Overlapped& ov, std::uint32_t* eventMask) = 0;
+  virtual IoResult GetResult(Handle port, Overlapped& ov, bool wait) = 0;
+  // Cancels the calling thread's pending operations on the port.
+  virtual void CancelIo(Handle port) = 0;
+
+  // --- Events (manual reset, initially not signalled) ---
+  virtual Handle CreateEvent(const char* name) = 0;
+  virtual void SetEvent(Handle event) = 0;
+  virtual void ResetEvent(Handle event) = 0;
+  virtual void PulseEvent(Handle event) = 0;
+  // Waits until one of the events is signalled: its index, kWaitTimedOut or
+  // kWaitFailed. Every timed wait goes through here or Sleep.
+  virtual int WaitForEvents(const Handle* events, int count, std::uint32_t timeoutMs) = 0;
+
+  // Closes any handle: port, event, thread or file.
+  virtual void CloseHandle(Handle handle) = 0;
+
+  // --- Threads and locks ---
+  // Starts `body` on a new thread at once; the handle is joined with WaitThread.
+  virtual Handle StartThread(std::function<void()> body) = 0;
+  virtual void SetThreadPriority(Handle thread, int priority) = 0;
+  // Waits up to timeoutMs for the thread to end, serving messages sent to the
+  // calling thread's windows meanwhile. True when it has ended.
+  virtual bool WaitThread(Handle thread, std::uint32_t timeoutMs) = 0;
+  virtual std::unique_ptr<Lock> CreateLock() = 0;
+
+  // --- Clock ---
+  virtual std::uint64_t NowMs() = 0;
+  virtual void Sleep(std::uint32_t ms) = 0;
+
+  // --- Host window ---
+  virtual std::intptr_t SendHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                                        std::intptr_t lParam) = 0;
+  virtual bool PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) = 0;
+  virtual void SetControlText(Handle dialog, int controlId, const std::string& text) = 0;
+
+  // --- Files, profile and environment ---
+  // At most capacity - 1 bytes are returned, as the OS's fixed buffer would.
+  virtual std::string GetProfileString(const std::string& section, const std::string& key,
+                                       const std::string& fallback, const std::string& path,
+                                       std::size_t capacity) = 0;
+  virtual bool WriteProfileString(const std::string& section, const std::string& key,
+                                  const std::string& value, const std::string& path) = 0;
+  // The module's full file name, at most capacity - 1 bytes.
+  virtual std::string GetModuleFileName(Handle module, std::size_t capacity) = 0;
+  virtual std::string GetEnvironmentVariable(const std::string& name) = 0;
+  // Opens a file for appending with synchronous writes; kNoHandle on failure.
+  virtual Handle OpenAppendFile(const std::string& path) = 0;
+  virtual bool WriteFileSync(Handle file, const char* data, std::size_t size) = 0;
+};
+
+}  // namespace quillet

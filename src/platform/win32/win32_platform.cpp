@@ -1,0 +1,253 @@
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+// The interface's names are the plain Win32 names; the ANSI calls are explicit.
+#undef CreateEvent
+#undef GetProfileString
+#undef WriteProfileString
+#undef GetModuleFileName
+#undef GetEnvironmentVariable
+
+#include <new>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+static_assert(sizeof(OVERLAPPED) <= sizeof(Overlapped::storage), "OVERLAPPED must fit its slot");
+
+HANDLE H(Handle h) {
+  return reinterpret_cast<HANDLE>(h);
+}
+Handle FromHandle(HANDLE h) {
+  return (h == nullptr || h == INVALID_HANDLE_VALUE) ? kNoHandle : reinterpret_cast<Handle>(h);
+}
+
+// The OS record lives in the slot's storage; its event follows the slot's.
+OVERLAPPED* Os(Overlapped& ov) {
+  auto* os = reinterpret_cast<OVERLAPPED*>(ov.storage);
+  os->hEvent = H(ov.event);
+  return os;
+}
+
+bool Started(BOOL ok) {
+  return ok || GetLastError() == ERROR_IO_PENDING;
+}
+
+class CriticalSectionLock : public Lock {
+ public:
+  CriticalSectionLock() { InitializeCriticalSection(&section_); }
+  ~CriticalSectionLock() override { DeleteCriticalSection(&section_); }
+  void Enter() override { EnterCriticalSection(&section_); }
+  void Leave() override { LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
+DWORD WINAPI ThreadEntry(LPVOID parameter) {
+  auto* body = static_cast<std::function<void()>*>(parameter);
+  try {
+    (*body)();
+  } catch (...) {
+    // Nothing may leave a thread entry; the thread simply ends.
+  }
+  delete body;
+  return 0;
+}
+
+}  // namespace
+
+Handle Win32Platform::OpenPort(const std::string& name) {
+  return FromHandle(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+}
+
+bool Win32Platform::SetPortTimeouts(Handle port, const PortTimeouts& t) {
+  COMMTIMEOUTS timeouts{t.readInterval, t.readTotalMultiplier, t.readTotalConstant,
+                        t.writeTotalMultiplier, t.writeTotalConstant};
+  return SetCommTimeouts(H(port), &timeouts) != 0;
+}
+
+bool Win32Platform::SetLineSettings(Handle port, const std::string& definition) {
+  DCB dcb;
+  ZeroMemory(&dcb, sizeof dcb);
+  dcb.DCBlength = sizeof dcb;
+  GetCommState(H(port), &dcb);
+  if (!BuildCommDCBA(definition.c_str(), &dcb)) return false;
+  return SetCommState(H(port), &dcb) != 0;
+}
+
+bool Win32Platform::GetModemStatus(Handle port, std::uint32_t* status) {
+  DWORD value = 0;
+  if (!GetCommModemStatus(H(port), &value)) return false;
+  *status = value;
+  return true;
+}
+
+bool Win32Platform::SetCommMask(Handle port, std::uint32_t mask) {
+  return ::SetCommMask(H(port), mask) != 0;
+}
+
+bool Win32Platform::PurgePort(Handle port, std::uint32_t flags) {
+  return PurgeComm(H(port), flags) != 0;
+}
+
+bool Win32Platform::StartRead(Handle port, Overlapped& ov, char* buffer, std::uint32_t size) {
+  return Started(ReadFile(H(port), buffer, size, nullptr, Os(ov)));
+}
+
+bool Win32Platform::StartWrite(Handle port, Overlapped& ov, const char* data, std::uint32_t size) {
+  return Started(WriteFile(H(port), data, size, nullptr, Os(ov)));
+}
+
+bool Win32Platform::StartCommWait(Handle port, Overlapped& ov, std::uint32_t* eventMask) {
+  static_assert(sizeof(DWORD) == sizeof(std::uint32_t), "mask width");
+  return Started(WaitCommEvent(H(port), reinterpret_cast<DWORD*>(eventMask), Os(ov)));
+}
+
+IoResult Win32Platform::GetResult(Handle port, Overlapped& ov, bool wait) {
+  IoResult result;
+  DWORD bytes = 0;
+  if (GetOverlappedResult(H(port), Os(ov), &bytes, wait ? TRUE : FALSE)) {
+    result.state = IoResult::State::Completed;
+  } else {
+    result.error = GetLastError();
+    result.state =
+        result.error == ERROR_IO_INCOMPLETE ? IoResult::State::Pending : IoResult::State::Failed;
+  }
+  result.bytes = bytes;
+  return result;
+}
+
+void Win32Platform::CancelIo(Handle port) {
+  ::CancelIo(H(port));
+}
+
+Handle Win32Platform::CreateEvent(const char* name) {
+  return FromHandle(CreateEventA(nullptr, TRUE, FALSE, name));
+}
+
+void Win32Platform::SetEvent(Handle event) {
+  ::SetEvent(H(event));
+}
+void Win32Platform::ResetEvent(Handle event) {
+  ::ResetEvent(H(event));
+}
+void Win32Platform::PulseEvent(Handle event) {
+  ::PulseEvent(H(event));
+}
+
+int Win32Platform::WaitForEvents(const Handle* events, int count, std::uint32_t timeoutMs) {
+  std::vector<HANDLE> handles;
+  for (int i = 0; i < count; ++i) handles.push_back(H(events[i]));
+  DWORD r = WaitForMultipleObjects(static_cast<DWORD>(count), handles.data(), FALSE, timeoutMs);
+  if (r < WAIT_OBJECT_0 + static_cast<DWORD>(count)) return static_cast<int>(r - WAIT_OBJECT_0);
+  return r == WAIT_TIMEOUT ? kWaitTimedOut : kWaitFailed;
+}
+
+void Win32Platform::CloseHandle(Handle handle) {
+  if (handle != kNoHandle) ::CloseHandle(H(handle));
+}
+
+Handle Win32Platform::StartThread(std::function<void()> body) {
+  auto* heapBody = new (std::nothrow) std::function<void()>(std::move(body));
+  if (!heapBody) return kNoHandle;
+  HANDLE thread = CreateThread(nullptr, 0, ThreadEntry, heapBody, 0, nullptr);
+  if (!thread) delete heapBody;
+  return FromHandle(thread);
+}
+
+void Win32Platform::SetThreadPriority(Handle thread, int priority) {
+  ::SetThreadPriority(H(thread), priority);
+}
+
+bool Win32Platform::WaitThread(Handle thread, std::uint32_t timeoutMs) {
+  if (thread == kNoHandle) return true;
+  HANDLE handle = H(thread);
+  const DWORD start = GetTickCount();
+  for (;;) {
+    DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= timeoutMs) return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+    // The thread may be blocked sending a message to this very thread:
+    // serve sent messages while waiting, leave posted ones to the host.
+    DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE);
+    if (r == WAIT_OBJECT_0) return true;
+    if (r == WAIT_OBJECT_0 + 1) {
+      MSG msg;
+      PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      continue;
+    }
+    if (r == WAIT_TIMEOUT) return false;
+    return WaitForSingleObject(handle, timeoutMs - elapsed) == WAIT_OBJECT_0;
+  }
+}
+
+std::unique_ptr<Lock> Win32Platform::CreateLock() {
+  return std::unique_ptr<Lock>(new (std::nothrow) CriticalSectionLock());
+}
+
+std::uint64_t Win32Platform::NowMs() {
+  return GetTickCount();
+}
+
+void Win32Platform::Sleep(std::uint32_t ms) {
+  ::Sleep(ms);
+}
+
+std::intptr_t Win32Platform::SendHostMessage(Handle window, std::uint32_t msg,
+                                             std::uintptr_t wParam, std::intptr_t lParam) {
+  return SendMessageA(reinterpret_cast<HWND>(window), msg, wParam, lParam);
+}
+
+bool Win32Platform::PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                                    std::intptr_t lParam) {
+  return PostMessageA(reinterpret_cast<HWND>(window), msg, wParam, lParam) != 0;
+}
+
+void Win32Platform::SetControlText(Handle dialog, int controlId, const std::string& text) {
+  SetWindowTextA(GetDlgItem(reinterpret_cast<HWND>(dialog), controlId), text.c_str());
+}
+
+std::string Win32Platform::GetProfileString(const std::string& section, const std::string& key,
+                                            const std::string& fallback, const std::string& path,
+                                            std::size_t capacity) {
+  if (capacity == 0) return {};
+  std::vector<char> buffer(capacity, '\0');
+  DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), buffer.data(),
+                                     static_cast<DWORD>(capacity), path.c_str());
+  return std::string(buffer.data(), n < capacity ? n : capacity - 1);
+}
+
+bool Win32Platform::WriteProfileString(const std::string& section, const std::string& key,
+                                       const std::string& value, const std::string& path) {
+  return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != 0;
+}
+
+std::string Win32Platform::GetModuleFileName(Handle module, std::size_t capacity) {
+  if (capacity == 0) return {};
+  std::vector<char> buffer(capacity, '\0');
+  DWORD n = GetModuleFileNameA(reinterpret_cast<HMODULE>(module), buffer.data(),
+                               static_cast<DWORD>(capacity));
+  if (n >= capacity) n = static_cast<DWORD>(capacity - 1);
+  return std::string(buffer.data(), n);
+}
+
+std::string Win32Platform::GetEnvironmentVariable(const std::string& name) {
+  char buffer[1024];
+  DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
+  return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+}
+
+Handle Win32Platform::OpenAppendFile(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return FromHandle(file);
+}
+
+bool Win32Platform::WriteFileSync(Handle file, const char* data, std::size_t size) {
+  DWORD written = 0;
+  return WriteFile(H(file), data, static_cast<DWORD>(size), &written, nullptr) && written == size;
+}
+
+}  // namespace quillet

@@ -1,0 +1,54 @@
+#pragma once
+// The real platform: each operation is the Win32 call of the same name.
+
+#include "platform/platform.h"
+
+namespace quillet {
+
+class Win32Platform : public Platform {
+ public:
+  Handle OpenPort(const std::string& name) override;
+  bool SetPortTimeouts(Handle port, const PortTimeouts& timeouts) override;
+  bool SetLineSettings(Handle port, const std::string& definition) override;
+  bool GetModemStatus(Handle port, std::uint32_t* status) override;
+  bool SetCommMask(Handle port, std::uint32_t mask) override;
+  bool PurgePort(Handle port, std::uint32_t flags) override;
+  bool StartRead(Handle port, Overlapped& ov, char* buffer, std::uint32_t size) override;
+  bool StartWrite(Handle port, Overlapped& ov, const char* data, std::uint32_t size) override;
+  bool StartCommWait(Handle port, Overlapped& ov, std::uint32_t* eventMask) override;
+  IoResult GetResult(Handle port, Overlapped& ov, bool wait) override;
+  void CancelIo(Handle port) override;
+
+  Handle CreateEvent(const char* name) override;
+  void SetEvent(Handle event) override;
+  void ResetEvent(Handle event) override;
+  void PulseEvent(Handle event) override;
+  int WaitForEvents(const Handle* events, int count, std::uint32_t timeoutMs) override;
+  void CloseHandle(Handle handle) override;
+
+  Handle StartThread(std::function<void()> body) override;
+  void SetThreadPriority(Handle thread, int priority) override;
+  bool WaitThread(Handle thread, std::uint32_t timeoutMs) override;
+  std::unique_ptr<Lock> CreateLock() override;
+
+  std::uint64_t NowMs() override;
+  void Sleep(std::uint32_t ms) override;
+
+  std::intptr_t SendHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                                std::intptr_t lParam) override;
+  bool PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                       std::intptr_t lParam) override;
+  void SetControlText(Handle dialog, int controlId, const std::string& text) override;
+
+  std::string GetProfileString(const std::string& section, const std::string& key,
+                               const std::string& fallback, const std::string& path,
+                               std::size_t capacity) override;
+  bool WriteProfileString(const std::string& section, const std::string& key,
+                          const std::string& value, const std::string& path) override;
+  std::string GetModuleFileName(Handle module, std::size_t capacity) override;
+  std::string GetEnvironmentVariable(const std::string& name) override;
+  Handle OpenAppendFile(const std::string& path) override;
+  bool WriteFileSync(Handle file, const char* data, std::size_t size) override;
+};
+
+}  // namespace quillet

@@ -1,0 +1,76 @@
+#pragma once
+// The plug-in as the host sees it: the record handed out once, and the init,
+// config and quit entries. One instance lives in the DLL; tests make their own.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/phone_link.h"
+#include "link/status_line.h"
+#include "link/trace_log.h"
+#include "platform/platform.h"
+#include "player/menu_messages.h"
+#include "shell/plugin_record.h"
+#include "shell/settings.h"
+
+namespace quillet {
+
+// Environment variable naming a file that receives the trace.
+constexpr char kTraceEnvironmentVariable[] = "QUILLET_TRACE";
+// How long quit waits for the monitor thread to end.
+constexpr std::uint32_t kStopTimeoutMs = 15000;
+constexpr int kThreadPriorityLowest = -2;
+
+struct EntryPoints {
+  int (*init)();
+  void (*config)();
+  void (*quit)();
+};
+
+class Plugin {
+ public:
+  Plugin(Platform& os, EntryPoints entries);
+  ~Plugin();
+  Plugin(const Plugin&) = delete;
+  Plugin& operator=(const Plugin&) = delete;
+
+  // The export: the record on the first call, null on every later one.
+  PluginRecord* HandOutRecord();
+  int Init();
+  void Config();
+  void Quit();
+
+  // PortName as the dialog may be replacing it: a consistent copy.
+  std::string PortName() const;
+  void SetPortName(const std::string& name);
+
+  const PluginRecord& record() const { return record_; }
+  const Settings& settings() const { return settings_; }
+  const MenuMessageIds& menuMessages() const { return menuMessages_; }
+  PhoneLink& link() { return link_; }
+  TraceLog& trace() { return trace_; }
+  StatusLine& status() { return status_; }
+  Handle monitorThread() const { return monitorThread_; }
+  bool running() const { return running_; }
+
+ private:
+  void MonitorThread();
+  Handle HostWindow() const { return reinterpret_cast<Handle>(record_.hostWindow); }
+  Handle ModuleInstance() const { return reinterpret_cast<Handle>(record_.moduleInstance); }
+
+  Platform& os_;
+  PluginRecord record_;
+  bool handedOut_ = false;
+  bool running_ = false;
+  Settings settings_;
+  MenuMessageIds menuMessages_;
+  std::unique_ptr<Lock> dialogLock_;
+  TraceLog trace_;
+  StatusLine status_;
+  PhoneLink link_;
+  Handle wakeEvent_ = kNoHandle;  // set by quit (and the dialog) to wake the monitor
+  Handle monitorThread_ = kNoHandle;
+};
+
+}  // namespace quillet

@@ -1,0 +1,29 @@
+#pragma once
+// The two settings kept between runs, in "plugin.ini" beside the module.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace quillet {
+
+constexpr std::size_t kPathCapacity = 260;  // bytes, terminator included
+constexpr char kPortDisabled[] = "Disabled";
+
+struct Settings {
+  std::string portName = kPortDisabled;  // PortName: at most kPathCapacity - 1 bytes
+  std::int32_t pluginMenus = 0;          // 0 lets other plug-ins supply the main menu
+};
+
+// The module's directory followed by "plugin.ini".
+std::string BuildSettingsPath(Platform& os, Handle moduleInstance);
+void LoadSettings(Platform& os, Handle moduleInstance, Settings& settings);
+void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings);
+
+// The leading decimal number of `text` as "%d" reads it; `fallback` when there
+// is none. Out-of-range numbers are clamped rather than left undefined.
+std::int32_t ParseLeadingInt(const std::string& text, std::int32_t fallback);
+
+}  // namespace quillet

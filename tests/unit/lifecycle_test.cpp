@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/phone_link.h"
+#include "platform/fake/fake_platform.h"
+#include "shell/host_messages.h"
+#include "shell/plugin.h"
+
+namespace quillet {
+namespace {
+
+int NoInit() {
+  return 0;
+}
+void NoConfig() {}
+void NoQuit() {}
+
+struct LifecycleFixture : ::testing::Test {
+  LifecycleFixture() : plugin(os, {NoInit, NoConfig, NoQuit}) {
+    os.moduleFileName = "C:\\P\\gen_quillet.dll";
+  }
+  PluginRecord* Start() {
+    PluginRecord* record = plugin.HandOutRecord();
+    record->hostWindow = reinterpret_cast<void*>(0x1234);
+    record->moduleInstance = reinterpret_cast<void*>(0x400000);
+    EXPECT_EQ(plugin.Init(), 0);
+    return record;
+  }
+  fake::FakePlatform os;
+  Plugin plugin;
+};
+
+TEST_F(LifecycleFixture, RecordIsHandedOutOnce) {
+  PluginRecord* record = plugin.HandOutRecord();
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->version, 16);
+  EXPECT_STREQ(record->description, "Quillet v0.1");
+  EXPECT_EQ(record->init, &NoInit);
+  EXPECT_EQ(record->config, &NoConfig);
+  EXPECT_EQ(record->quit, &NoQuit);
+  EXPECT_EQ(record->hostWindow, nullptr);
+  EXPECT_EQ(record->moduleInstance, nullptr);
+  EXPECT_EQ(plugin.HandOutRecord(), nullptr);
+  EXPECT_EQ(plugin.HandOutRecord(), nullptr);
+}
+
+TEST_F(LifecycleFixture, InitRegistersTheFourNamesInOrderAndStartsTheThread) {
+  Start();
+  auto calls = os.HostCalls();
+  ASSERT_EQ(calls.size(), 4u);
+  const char* names[] = {"Quillet_QueryMenu", "Quillet_LoadMenu", "Quillet_ValueChanged",
+                         "Quillet_MenuClosed"};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_FALSE(calls[i].posted);
+    EXPECT_EQ(calls[i].msg, host::kWmUser);
+    EXPECT_EQ(calls[i].lParam, 65536);
+    EXPECT_EQ(calls[i].name, names[i]);
+  }
+  const MenuMessageIds& ids = plugin.menuMessages();
+  EXPECT_EQ(ids.queryMenu, calls[0].result);
+  EXPECT_EQ(ids.loadMenu, calls[1].result);
+  EXPECT_EQ(ids.valueChanged, calls[2].result);
+  EXPECT_EQ(ids.menuClosed, calls[3].result);
+  EXPECT_NE(plugin.monitorThread(), kNoHandle);
+  EXPECT_EQ(os.threadPriorities[plugin.monitorThread()], -2);
+  EXPECT_FALSE(plugin.link().stopRequested);
+  plugin.Quit();
+}
+
+TEST_F(LifecycleFixture, SettingsAreReadBeforeRegistration) {
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM7";
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["PluginMenus"] = "3";
+  Start();
+  EXPECT_EQ(plugin.PortName(), "COM7");
+  EXPECT_EQ(plugin.settings().pluginMenus, 3);
+  plugin.Quit();
+}
+
+TEST_F(LifecycleFixture, QuitWithoutPortEndsTheThreadAndWritesSettings) {
+  Start();
+  Handle thread = plugin.monitorThread();
+  plugin.Quit();
+  EXPECT_TRUE(plugin.link().stopRequested);
+  EXPECT_FALSE(os.IsOpen(thread));
+  for (Handle h : os.closedHandles) EXPECT_NE(os.HandleKind(h), "port");
+  // The thread handle, and the wake-up event quit used to stop it.
+  ASSERT_EQ(os.closedHandles.size(), 2u);
+  EXPECT_EQ(std::count(os.closedHandles.begin(), os.closedHandles.end(), thread), 1);
+  EXPECT_EQ(os.badCloses, 0);
+  EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"], "Disabled");
+  EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["PluginMenus"], "0");
+  EXPECT_FALSE(plugin.running());
+}
+
+TEST_F(LifecycleFixture, QuitClosesAnOpenPortAndTheTraceOnce) {
+  os.environment["QUILLET_TRACE"] = "t.log";
+  os.AddDevice("COM1");
+  Start();
+  ASSERT_TRUE(plugin.trace().attached());
+  Handle port = os.OpenPort("COM1");
+  plugin.link().port = port;
+  plugin.link().overlapped.event = os.CreateEvent(kLinkEventName);
+  Handle event = plugin.link().overlapped.event;
+  plugin.Quit();
+  EXPECT_FALSE(os.IsOpen(port));
+  EXPECT_FALSE(os.IsOpen(event));
+  EXPECT_EQ(plugin.link().port, kNoHandle);
+  EXPECT_FALSE(plugin.trace().attached());
+  EXPECT_EQ(os.badCloses, 0);
+}
+
+TEST_F(LifecycleFixture, CloseLinkTwiceClosesEachHandleOnce) {
+  os.AddDevice("COM2");
+  PhoneLink link;
+  TraceLog trace(os);
+  trace.Attach(os.OpenAppendFile("x"));
+  link.port = os.OpenPort("COM2");
+  link.overlapped.event = os.CreateEvent(kLinkEventName);
+  CloseLink(os, link, trace);
+  CloseLink(os, link, trace);
+  EXPECT_EQ(os.closedHandles.size(), 3u);
+  EXPECT_EQ(os.badCloses, 0);
+  EXPECT_EQ(link.port, kNoHandle);
+  EXPECT_EQ(link.overlapped.event, kNoHandle);
+}
+
+TEST_F(LifecycleFixture, QuitAndConfigAreHarmlessWhenNotRunning) {
+  plugin.Config();
+  plugin.Quit();
+  EXPECT_TRUE(os.closedHandles.empty());
+  EXPECT_TRUE(os.profiles.empty());
+}
+
+}  // namespace
+}  // namespace quillet
