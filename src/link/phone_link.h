@@ -26,6 +26,8 @@ struct PhoneLink {
   Overlapped overlapped;
   // Only the comm-event wait, so that it never shares a pending record with I/O.
   Overlapped commWait;
+  // Where a pending comm-event wait reports: it must outlive the wait.
+  std::uint32_t eventMask = 0;
   bool connected = false;  // the DSR line is on; monitor thread only
   std::atomic<bool> stopRequested{false};
 };

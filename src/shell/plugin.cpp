@@ -1,5 +1,7 @@
 #include "shell/plugin.h"
 
+#include "link/monitor.h"
+
 namespace quillet {
 
 Plugin::Plugin(Platform& os, EntryPoints entries)
@@ -11,8 +13,10 @@ Plugin::Plugin(Platform& os, EntryPoints entries)
               entries.quit,
               nullptr,
               nullptr},
-      trace_(os),
-      status_(os) {}
+      link_(os) {
+  link_.portName = [this] { return PortName(); };
+  link_.handlers = &noMenus_;
+}
 
 Plugin::~Plugin() {
   if (running_) Quit();
@@ -29,11 +33,11 @@ int Plugin::Init() {
   LoadSettings(os_, ModuleInstance(), settings_);
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
   dialogLock_ = os_.CreateLock();
-  status_.SetLock(dialogLock_.get());
-  trace_.AttachFromEnvironment(kTraceEnvironmentVariable);
-  link_.stopRequested = false;
-  wakeEvent_ = os_.CreateEvent(nullptr);
-  monitorThread_ = os_.StartThread([this] { MonitorThread(); });
+  link_.status.SetLock(dialogLock_.get());
+  link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
+  link_.state.stopRequested = false;
+  link_.wakeEvent = os_.CreateEvent(nullptr);
+  monitorThread_ = os_.StartThread([this] { MonitorDevice(link_); });
   os_.SetThreadPriority(monitorThread_, kThreadPriorityLowest);
   running_ = true;
   return 0;
@@ -46,24 +50,24 @@ void Plugin::Config() {
 
 void Plugin::Quit() {
   if (!running_) return;
-  link_.stopRequested = true;
+  link_.state.stopRequested = true;
   // Wake the thread and let it end before anything it uses is released: the
   // host may unload the module as soon as quit returns.
-  if (wakeEvent_ != kNoHandle) os_.SetEvent(wakeEvent_);
+  if (link_.wakeEvent != kNoHandle) os_.SetEvent(link_.wakeEvent);
   if (!os_.WaitThread(monitorThread_, kStopTimeoutMs)) {
     // Stuck in port I/O: closing the port ends it, so give it one more chance.
-    ClosePort(os_, link_);
+    ClosePort(os_, link_.state);
     os_.WaitThread(monitorThread_, kStopTimeoutMs);
   }
   os_.CloseHandle(monitorThread_);
   monitorThread_ = kNoHandle;
-  CloseLink(os_, link_, trace_);
+  CloseLink(os_, link_.state, link_.trace);
   SaveSettings(os_, ModuleInstance(), settings_);
-  status_.SetLock(nullptr);
+  link_.status.SetLock(nullptr);
   dialogLock_.reset();
-  if (wakeEvent_ != kNoHandle) {
-    os_.CloseHandle(wakeEvent_);
-    wakeEvent_ = kNoHandle;
+  if (link_.wakeEvent != kNoHandle) {
+    os_.CloseHandle(link_.wakeEvent);
+    link_.wakeEvent = kNoHandle;
   }
   running_ = false;
 }
@@ -73,15 +77,11 @@ std::string Plugin::PortName() const {
   return settings_.portName;
 }
 
-void Plugin::SetPortName(const std::string& name) {
+void Plugin::ApplyPortName(const std::string& name) {
   LockGuard guard(dialogLock_.get());
+  std::string previous = settings_.portName;
   settings_.portName = name.substr(0, kPathCapacity - 1);
-}
-
-void Plugin::MonitorThread() {
-  // Until the phone link exists the thread only waits to be stopped, through
-  // the same wake-up that quit uses.
-  while (!link_.stopRequested) os_.WaitForEvents(&wakeEvent_, 1, 10000);
+  if (settings_.portName != previous && running_) RequestReconnect(link_);
 }
 
 }  // namespace quillet

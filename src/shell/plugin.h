@@ -6,9 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "link/phone_link.h"
-#include "link/status_line.h"
-#include "link/trace_log.h"
+#include "link/link.h"
 #include "platform/platform.h"
 #include "player/menu_messages.h"
 #include "shell/plugin_record.h"
@@ -43,19 +41,18 @@ class Plugin {
 
   // PortName as the dialog may be replacing it: a consistent copy.
   std::string PortName() const;
-  void SetPortName(const std::string& name);
+  // Applies a port name chosen in the dialog; a changed name makes the
+  // monitor thread set the link up again on it.
+  void ApplyPortName(const std::string& name);
 
   const PluginRecord& record() const { return record_; }
   const Settings& settings() const { return settings_; }
   const MenuMessageIds& menuMessages() const { return menuMessages_; }
-  PhoneLink& link() { return link_; }
-  TraceLog& trace() { return trace_; }
-  StatusLine& status() { return status_; }
+  Link& link() { return link_; }
   Handle monitorThread() const { return monitorThread_; }
   bool running() const { return running_; }
 
  private:
-  void MonitorThread();
   Handle HostWindow() const { return reinterpret_cast<Handle>(record_.hostWindow); }
   Handle ModuleInstance() const { return reinterpret_cast<Handle>(record_.moduleInstance); }
 
@@ -66,10 +63,8 @@ class Plugin {
   Settings settings_;
   MenuMessageIds menuMessages_;
   std::unique_ptr<Lock> dialogLock_;
-  TraceLog trace_;
-  StatusLine status_;
-  PhoneLink link_;
-  Handle wakeEvent_ = kNoHandle;  // set by quit (and the dialog) to wake the monitor
+  NoMenuHandlers noMenus_;
+  Link link_;
   Handle monitorThread_ = kNoHandle;
 };
 

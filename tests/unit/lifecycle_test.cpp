@@ -65,7 +65,7 @@ TEST_F(LifecycleFixture, InitRegistersTheFourNamesInOrderAndStartsTheThread) {
   EXPECT_EQ(ids.menuClosed, calls[3].result);
   EXPECT_NE(plugin.monitorThread(), kNoHandle);
   EXPECT_EQ(os.threadPriorities[plugin.monitorThread()], -2);
-  EXPECT_FALSE(plugin.link().stopRequested);
+  EXPECT_FALSE(plugin.link().state.stopRequested);
   plugin.Quit();
 }
 
@@ -82,33 +82,35 @@ TEST_F(LifecycleFixture, QuitWithoutPortEndsTheThreadAndWritesSettings) {
   Start();
   Handle thread = plugin.monitorThread();
   plugin.Quit();
-  EXPECT_TRUE(plugin.link().stopRequested);
+  EXPECT_TRUE(plugin.link().state.stopRequested);
   EXPECT_FALSE(os.IsOpen(thread));
-  for (Handle h : os.closedHandles) EXPECT_NE(os.HandleKind(h), "port");
-  // The thread handle, and the wake-up event quit used to stop it.
-  ASSERT_EQ(os.closedHandles.size(), 2u);
   EXPECT_EQ(std::count(os.closedHandles.begin(), os.closedHandles.end(), thread), 1);
+  // No port was opened; the only other handles are events, all closed by now.
+  for (Handle h : os.closedHandles) EXPECT_TRUE(h == thread || os.HandleKind(h) == "event");
+  EXPECT_EQ(os.OpenPortCount(), 0);
   EXPECT_EQ(os.badCloses, 0);
   EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"], "Disabled");
   EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["PluginMenus"], "0");
+  EXPECT_EQ(plugin.link().status.Text(), "Disabled.");
   EXPECT_FALSE(plugin.running());
 }
 
 TEST_F(LifecycleFixture, QuitClosesAnOpenPortAndTheTraceOnce) {
   os.environment["QUILLET_TRACE"] = "t.log";
-  os.AddDevice("COM1");
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
+  os.AddDevice("COM1");  // DSR off: the port stays open, standing by
   Start();
-  ASSERT_TRUE(plugin.trace().attached());
-  Handle port = os.OpenPort("COM1");
-  plugin.link().port = port;
-  plugin.link().overlapped.event = os.CreateEvent(kLinkEventName);
-  Handle event = plugin.link().overlapped.event;
+  ASSERT_TRUE(plugin.link().trace.attached());
   plugin.Quit();
-  EXPECT_FALSE(os.IsOpen(port));
-  EXPECT_FALSE(os.IsOpen(event));
-  EXPECT_EQ(plugin.link().port, kNoHandle);
-  EXPECT_FALSE(plugin.trace().attached());
+  EXPECT_EQ(os.OpenPortCount(), 0);
+  EXPECT_EQ(plugin.link().state.port, kNoHandle);
+  EXPECT_FALSE(plugin.link().trace.attached());
   EXPECT_EQ(os.badCloses, 0);
+  EXPECT_EQ(os.overlappedMisuse, 0);
+  EXPECT_EQ(plugin.link().status.Text(), "Standing by for connection.");
+  EXPECT_NE(os.files["t.log"].find("info: OnInit started\r\ninfo: comport open.\r\n"),
+            std::string::npos);
+  EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"], "COM1");
 }
 
 TEST_F(LifecycleFixture, CloseLinkTwiceClosesEachHandleOnce) {

@@ -6,11 +6,11 @@ namespace quillet::fake {
 
 void FakeSerialDevice::Deliver(std::string bytes, std::uint64_t atMs) {
   if (bytes.empty()) return;
-  // Bytes on a wire keep their order: nothing overtakes what was sent before.
-  if (!incoming_.empty()) atMs = std::max(atMs, incoming_.back().atMs);
-  if (!arrivals_.empty()) atMs = std::max(atMs, arrivals_.back());
+  // Kept in order of arrival; bytes due at the same time keep their call order.
+  auto later = std::upper_bound(incoming_.begin(), incoming_.end(), atMs,
+                                [](std::uint64_t at, const ScheduledBytes& s) { return at < s.atMs; });
+  incoming_.insert(later, {atMs, std::move(bytes)});
   arrivals_.push_back(atMs);
-  incoming_.push_back({atMs, std::move(bytes)});
 }
 
 void FakeSerialDevice::SetDsr(bool on, std::uint64_t atMs) {

@@ -32,7 +32,7 @@ class FakeSerialDevice {
 
   const std::string& name() const { return name_; }
 
-  // Bytes that reach the port's receive queue at `atMs` (in order of calls).
+  // Bytes that reach the port's receive queue at `atMs`.
   void Deliver(std::string bytes, std::uint64_t atMs);
   void SetDsr(bool on, std::uint64_t atMs);
   void OnWrite(WriteHook hook) { writeHook_ = std::move(hook); }

@@ -1,0 +1,24 @@
+#pragma once
+// The lines that end a command, and whether each means success.
+
+#include <string_view>
+
+namespace quillet {
+
+struct FinalResult {
+  const char* text;
+  bool wholeLine;  // the line is exactly the text; otherwise it begins with it
+  bool success;
+};
+
+constexpr FinalResult kFinalResults[] = {
+    {"OK", true, true},
+    {"ERROR", false, false},
+    {"+CME ERROR", false, false},
+    {"+CMS ERROR", false, false},
+};
+
+// The row a line matches, or null when it is no final result.
+const FinalResult* MatchFinalResult(std::string_view line);
+
+}  // namespace quillet

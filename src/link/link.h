@@ -1,0 +1,43 @@
+#pragma once
+// Everything the phone link works on, in one object: the link state, the
+// receive buffer, the trace and status outputs, and the ways the host's
+// thread reaches the monitor thread.
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "link/menu_handlers.h"
+#include "link/phone_link.h"
+#include "link/receive_buffer.h"
+#include "link/status_line.h"
+#include "link/trace_log.h"
+#include "platform/platform.h"
+
+namespace quillet {
+
+struct Link {
+  explicit Link(Platform& platform) : os(platform), trace(platform), status(platform) {}
+  Link(const Link&) = delete;
+  Link& operator=(const Link&) = delete;
+
+  Platform& os;
+  PhoneLink state;
+  ReceiveBuffer rx;
+  TraceLog trace;
+  StatusLine status;
+
+  // A consistent copy of PortName, taken under DialogLock.
+  std::function<std::string()> portName = [] { return std::string("Disabled"); };
+  MenuHandlers* handlers = nullptr;
+
+  // Set by quit and by a port change to wake the monitor thread at once.
+  Handle wakeEvent = kNoHandle;
+  // A new port name was applied: the monitor thread closes the port itself,
+  // so no handle is ever closed under an operation in flight.
+  std::atomic<bool> portChangePending{false};
+
+  bool stopping() const { return state.stopRequested.load(); }
+};
+
+}  // namespace quillet

@@ -1,0 +1,208 @@
+#include "link/monitor.h"
+
+#include <cctype>
+#include <climits>
+
+#include "link/connection_setup.h"
+#include "link/line_reader.h"
+#include "link/phone_commands.h"
+
+namespace quillet {
+namespace {
+
+// Bound on waiting for a cancelled comm-event wait to finish.
+constexpr std::uint32_t kCancelWaitMs = 1000;
+
+void CreateLinkEvents(Link& link) {
+  link.state.overlapped.event = link.os.CreateEvent(kLinkEventName);
+  link.state.commWait.event = link.os.CreateEvent(nullptr);
+}
+
+void CloseLinkEvents(Link& link) {
+  for (Overlapped* ov : {&link.state.overlapped, &link.state.commWait}) {
+    if (ov->event != kNoHandle) link.os.CloseHandle(ov->event);
+    ov->event = kNoHandle;
+  }
+}
+
+void WatchPort(Link& link) {
+  if (link.state.port != kNoHandle) link.os.SetCommMask(link.state.port, kWatchedEvents);
+}
+
+void Reconnect(Link& link) {
+  link.trace.WriteTrace("not having connection...", kTraceInfo);
+  CloseLinkEvents(link);
+  ClosePort(link.os, link.state);
+  OnInit(link, true);
+  CreateLinkEvents(link);
+  WatchPort(link);
+  if (link.state.connected) link.trace.WriteTrace("got connection", kTraceInfo);
+}
+
+enum class WaitOutcome { Reported, Quiet, PortFailed };
+
+// Ends a comm-event wait that is still pending, so that its record is free
+// before any other I/O, and says how the wait ended.
+WaitOutcome FinishCommWait(Link& link, std::uint32_t* eventMask) {
+  Handle port = link.state.port;
+  Overlapped& ov = link.state.commWait;
+  IoResult result = link.os.GetResult(port, ov, false);
+  if (result.completed()) return WaitOutcome::Reported;
+  if (result.state == IoResult::State::Failed) {
+    // Aborted waits are ours (a cancel or a mask change); other errors mean
+    // the port itself has gone, as when a USB adapter is pulled.
+    return result.error == kErrorOperationAborted ? WaitOutcome::Quiet : WaitOutcome::PortFailed;
+  }
+  link.os.CancelIo(port);
+  result = link.os.GetResult(port, ov, false);
+  if (result.state == IoResult::State::Pending) {
+    // Some drivers end a wait only when the mask changes.
+    link.os.SetCommMask(port, kWatchedEvents);
+    link.os.WaitForEvents(&ov.event, 1, kCancelWaitMs);
+    result = link.os.GetResult(port, ov, false);
+  }
+  *eventMask = 0;
+  return result.state == IoResult::State::Pending ? WaitOutcome::PortFailed : WaitOutcome::Quiet;
+}
+
+// The port no longer works: drop it, and the set-up will look for it again.
+void DropFailedPort(Link& link) {
+  link.trace.WriteTrace("lost connection", kTraceInfo);
+  CloseLinkEvents(link);
+  ClosePort(link.os, link.state);
+  link.state.connected = false;
+}
+
+void ReadDsr(Link& link) {
+  std::uint32_t status = 0;
+  bool on = link.os.GetModemStatus(link.state.port, &status) && (status & kMsDsrOn);
+  link.state.connected = on;
+  if (!on) link.trace.WriteTrace("lost connection", kTraceInfo);
+}
+
+void Stop(Link& link) {
+  Handle port = link.state.port;
+  if (port != kNoHandle) {
+    link.os.SetCommMask(port, 0);
+    FinishCommWait(link, &link.state.eventMask);
+    link.os.PurgePort(port, kPurgeAll);
+  }
+  CloseLinkEvents(link);
+}
+
+bool StartsWith(const std::string& line, const char* code) {
+  return line.compare(0, phone::kCodeLength, code) == 0;
+}
+
+}  // namespace
+
+int ScanMenuChoice(const std::string& line, int* entry) {
+  const std::string literal = "*EAMI:";
+  std::size_t i = 0;
+  for (; i < literal.size(); ++i) {
+    if (i >= line.size()) return -1;
+    if (line[i] != literal[i]) return 0;
+  }
+  while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+  if (i >= line.size()) return -1;
+  bool negative = false;
+  if (line[i] == '+' || line[i] == '-') {
+    negative = line[i] == '-';
+    if (++i >= line.size()) return 0;
+  }
+  if (!std::isdigit(static_cast<unsigned char>(line[i]))) return 0;
+  // Clamped rather than left to overflow.
+  constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
+  long long value = 0;
+  for (; i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])); ++i) {
+    value = value * 10 + (line[i] - '0');
+    if (value > kLimit) value = kLimit;
+  }
+  if (negative) value = -value;
+  *entry = value > INT_MAX ? INT_MAX : static_cast<int>(value);
+  return 1;
+}
+
+void DispatchLines(Link& link) {
+  MenuHandlers* handlers = link.handlers;
+  while (!link.stopping()) {
+    std::string line = ReadLine(link, true);
+    if (line.size() > 1 && handlers) {
+      if (line == phone::kMenuActivated) {
+        handlers->MenuActivated();
+      } else if (StartsWith(line, phone::kMenuChoice)) {
+        int entry = 0;
+        if (ScanMenuChoice(line, &entry) != 0) handlers->ChooseEntry(entry);
+        return;
+      } else if (StartsWith(line, phone::kDialogAnswer)) {
+        handlers->HandleAnswer(line.substr(phone::kCodeLength));
+      }
+    }
+    if (link.rx.drained) return;
+  }
+}
+
+void RequestReconnect(Link& link) {
+  link.portChangePending = true;
+  if (link.wakeEvent != kNoHandle) link.os.SetEvent(link.wakeEvent);
+}
+
+void MonitorDevice(Link& link) {
+  OnInit(link, false);
+  link.trace.WriteTrace(link.state.connected ? "MonitorDevice started with connection."
+                                             : "MonitorDevice started without connection.",
+                        kTraceInfo);
+  CreateLinkEvents(link);
+  WatchPort(link);
+
+  // Lines left behind by a menu choice are dispatched without waiting.
+  bool linesLeft = link.state.connected && !link.rx.drained;
+  while (!link.stopping()) {
+    std::uint32_t& eventMask = link.state.eventMask;
+    bool reported = false;
+    if (!linesLeft) {
+      Handle port = link.state.port;
+      bool armed = false;
+      if (port != kNoHandle) {
+        link.os.ResetEvent(link.state.commWait.event);
+        eventMask = 0;
+        armed = link.os.StartCommWait(port, link.state.commWait, &eventMask);
+      }
+      Handle events[2];
+      int count = 0;
+      for (Handle event : {link.state.commWait.event, link.wakeEvent})
+        if (event != kNoHandle) events[count++] = event;
+      if (count > 0) {
+        link.os.WaitForEvents(events, count, kLongestEventWaitMs);
+      } else {
+        link.os.Sleep(kLongestEventWaitMs);
+      }
+      if (link.stopping()) break;
+      WaitOutcome outcome = WaitOutcome::PortFailed;
+      if (armed) outcome = FinishCommWait(link, &eventMask);
+      if (port != kNoHandle && outcome == WaitOutcome::PortFailed) DropFailedPort(link);
+      reported = outcome == WaitOutcome::Reported;
+      if (link.state.commWait.event != kNoHandle) link.os.ResetEvent(link.state.commWait.event);
+    }
+    if (link.wakeEvent != kNoHandle) link.os.ResetEvent(link.wakeEvent);
+    if (link.portChangePending.exchange(false)) {
+      CloseLinkEvents(link);
+      ClosePort(link.os, link.state);
+    }
+    if (link.state.port == kNoHandle) link.state.connected = false;
+
+    if (link.state.connected) {
+      bool dispatch = linesLeft;
+      if (reported && (eventMask & kEvDsr)) ReadDsr(link);
+      if (reported && (eventMask & kEvRxChar)) dispatch = true;
+      if (link.state.connected && dispatch) DispatchLines(link);
+    }
+    // A phone that went away is looked for again at once, so the status
+    // says so without waiting for the next event.
+    if (!link.state.connected && !link.stopping()) Reconnect(link);
+    linesLeft = link.state.connected && !link.rx.drained;
+  }
+  Stop(link);
+}
+
+}  // namespace quillet

@@ -1,0 +1,31 @@
+#pragma once
+// The body of the monitor thread: it owns all traffic with the phone. It sets
+// the link up, waits for serial events, dispatches the phone's unsolicited
+// codes to the menu handlers, reconnects whenever there is no phone or no
+// port, and ends when stop is requested.
+
+#include <cstdint>
+#include <string>
+
+#include "link/link.h"
+
+namespace quillet {
+
+constexpr std::uint32_t kLongestEventWaitMs = 10000;
+constexpr std::uint32_t kWatchedEvents = kEvRxChar | kEvDsr;
+constexpr int kActivationMenuId = 1000;
+
+void MonitorDevice(Link& link);
+
+// Reads and dispatches received lines until the buffer is drained, or until a
+// menu choice was dispatched (its handler may have consumed what followed).
+void DispatchLines(Link& link);
+
+// How a "*EAMI" line reads with "*EAMI: %d" under scanf's rules: the count of
+// numbers assigned, or -1 when the line ends before the number.
+int ScanMenuChoice(const std::string& line, int* entry);
+
+// Asks the monitor thread to drop the port and set the link up again.
+void RequestReconnect(Link& link);
+
+}  // namespace quillet

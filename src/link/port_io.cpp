@@ -1,0 +1,31 @@
+#include "link/port_io.h"
+
+#include <algorithm>
+
+namespace quillet {
+
+ReadOutcome ReadPort(Link& link, char* into, std::uint32_t size, bool wait, std::uint32_t pauseMs) {
+  ReadOutcome outcome;
+  Handle port = link.state.port;
+  if (port == kNoHandle || size == 0) return outcome;
+  Overlapped& ov = link.state.overlapped;
+  if (!link.os.StartRead(port, ov, into, size)) return outcome;
+  if (pauseMs) link.os.Sleep(pauseMs);
+  IoResult result = link.os.GetResult(port, ov, wait);
+  if (result.state == IoResult::State::Pending) {
+    link.os.CancelIo(port);
+    result = link.os.GetResult(port, ov, true);
+  }
+  // A cancelled read may still have moved bytes; they count like any others.
+  std::uint32_t bytes = std::min(result.bytes, size);
+  if (bytes == 0) return outcome;
+  link.os.ResetEvent(ov.event);
+  outcome.brought = true;
+  // A NUL from the phone would end the text early and hide what follows it.
+  char* end = std::remove(into, into + bytes, '\0');
+  outcome.kept = static_cast<std::uint32_t>(end - into);
+  into[outcome.kept] = '\0';
+  return outcome;
+}
+
+}  // namespace quillet

@@ -1,0 +1,22 @@
+#pragma once
+// One read from the port into the receive buffer, on the link's shared
+// overlapped record. A read is never left outstanding: one that has not
+// completed when the caller does not wait is cancelled and its bytes are
+// collected, so nothing reaches the buffer behind the reader's back.
+
+#include <cstdint>
+
+#include "link/link.h"
+
+namespace quillet {
+
+struct ReadOutcome {
+  std::uint32_t kept = 0;  // bytes stored, NUL bytes dropped
+  bool brought = false;    // the port delivered any byte at all
+};
+
+// Reads up to `size` bytes into `into` and puts a zero after what it kept.
+// `pauseMs` is slept between issuing the read and asking for its result.
+ReadOutcome ReadPort(Link& link, char* into, std::uint32_t size, bool wait, std::uint32_t pauseMs);
+
+}  // namespace quillet

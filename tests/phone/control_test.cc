@@ -1,0 +1,188 @@
+// The control language of the simulator program, run against the model.
+
+#include "control.h"
+
+#include <gtest/gtest.h>
+
+#include "chunkings.h"
+#include "recording_transport.h"
+
+namespace quillet::phone {
+namespace {
+
+using testing::Visible;
+using Kind = ControlOutcome::Kind;
+using namespace std::string_literals;
+
+struct SentCase {
+  std::string control;
+  std::string sent;
+};
+
+const SentCase kSent[] = {
+    {"open", "\r\n*EAAI\r\n"},
+    {"choose 4", "\r\n*EAMI: 4\r\n"},
+    {"choose  -1 ", "\r\n*EAMI: -1\r\n"},
+    {"back", "\r\n*EAMI: 0\r\n"},
+    {"level 50", "\r\n*EAII: 4,50\r\n"},
+    {"interim 25", "\r\n*EAII: 15,25\r\n"},
+    {"list 2", "\r\n*EAII: 5,2\r\n"},
+    {"switch 1", "\r\n*EAII: 3,1\r\n"},
+    {"switch off", "\r\n*EAII: 3,0\r\n"},
+    {"number 12", "\r\n*EAII: 7,12\r\n"},
+    {"text two  words, \"q\"", "\r\n*EAII: 11,\"two  words, \"q\"\"\r\n"},
+    {"text", "\r\n*EAII: 11,\"\"\r\n"},
+    {"reject", "\r\n*EAII: 0\r\n"},
+    {"abort", "\r\n*EAII\r\n"},
+    {"urc RING", "\r\nRING\r\n"},
+    {"urc *EAMI", "\r\n*EAMI\r\n"},
+    {"junk garbage here", "garbage here\r\n"},
+    {"raw 00 41 0d0A", "\0A\r\n"s},
+    {"raw 4f:4b", "OK"},
+    {"open\r", "\r\n*EAAI\r\n"},
+};
+
+TEST(Control, UserActionsAndInjections) {
+  for (const SentCase& c : kSent) {
+    RecordingTransport line;
+    PhoneModel phone(line);
+    ControlOutcome outcome = RunControl(phone, c.control);
+    EXPECT_EQ(outcome.kind, Kind::Done) << c.control << ": " << outcome.error;
+    EXPECT_EQ(Visible(line.Bytes()), Visible(c.sent)) << c.control;
+  }
+}
+
+const char* const kBad[] = {
+    "frobnicate",
+    "choose",
+    "choose x",
+    "choose 99999999999",
+    "level",
+    "switch 2",
+    "dsr maybe",
+    "raw",
+    "raw 4",
+    "raw zz",
+    "urc",
+    "reply",
+    "reply +CGMI",
+    "reply +CGMI bogus",
+    "reply +CGMI cme",
+    "reply +CGMI delay -1",
+    "reply +CGMI chunks 3",
+    "reply +CGMI times 0",
+    "value",
+    "pace x",
+};
+
+TEST(Control, RefusesWhatItDoesNotUnderstand) {
+  for (const char* control : kBad) {
+    RecordingTransport line;
+    PhoneModel phone(line);
+    ControlOutcome outcome = RunControl(phone, control);
+    EXPECT_EQ(outcome.kind, Kind::Error) << control;
+    EXPECT_FALSE(outcome.error.empty()) << control;
+    EXPECT_TRUE(line.emissions().empty()) << control;
+    EXPECT_TRUE(phone.rules().empty()) << control;
+  }
+}
+
+TEST(Control, QueriesAndQuit) {
+  RecordingTransport line;
+  PhoneModel phone(line);
+  EXPECT_EQ(RunControl(phone, "screen").kind, Kind::Screen);
+  EXPECT_EQ(RunControl(phone, "history").kind, Kind::History);
+  EXPECT_EQ(RunControl(phone, "quit").kind, Kind::Quit);
+  EXPECT_EQ(RunControl(phone, "").kind, Kind::Ignored);
+  EXPECT_EQ(RunControl(phone, "   ").kind, Kind::Ignored);
+  EXPECT_EQ(RunControl(phone, "# a comment").kind, Kind::Ignored);
+}
+
+TEST(Control, Dsr) {
+  RecordingTransport line;
+  PhoneModel phone(line);
+  EXPECT_EQ(RunControl(phone, "dsr on").kind, Kind::Done);
+  EXPECT_EQ(RunControl(phone, "dsr off").kind, Kind::Done);
+  EXPECT_EQ(line.dsrChanges(), (std::vector<bool>{true, false}));
+}
+
+std::string Answer(PhoneModel& phone, RecordingTransport& line, const std::string& written) {
+  line.Clear();
+  phone.Receive(written);
+  return Visible(line.Bytes());
+}
+
+TEST(Control, ReplyRulesCombineAspects) {
+  RecordingTransport line;
+  PhoneModel phone(line);
+  ASSERT_EQ(RunControl(phone, "reply +CNMI=3,1 error times 1").kind, Kind::Done);
+  EXPECT_EQ(Answer(phone, line, "\rAT+CNMI=3,1\r"), Visible("AT+CNMI=3,1\r\r\nERROR\r\n"));
+  EXPECT_EQ(Answer(phone, line, "\rAT+CNMI=3,1\r"), Visible("AT+CNMI=3,1\r\r\nOK\r\n"));
+
+  ASSERT_EQ(RunControl(phone, "reply +CGMI delay 600").kind, Kind::Done);
+  ASSERT_EQ(RunControl(phone, "reply +CGMI echo-lower").kind, Kind::Done);
+  line.Clear();
+  phone.Receive("\rAT+CGMI\r");
+  EXPECT_EQ(line.emissions(),
+            (std::vector<Emission>{{"at+cgmi\r", 0}, {"\r\nSimPhone\r\n\r\nOK\r\n", 600}}));
+
+  ASSERT_EQ(RunControl(phone, "reply +CGMI clear").kind, Kind::Done);
+  EXPECT_EQ(Answer(phone, line, "\rAT+CGMI\r"), Visible("AT+CGMI\r\r\nSimPhone\r\n\r\nOK\r\n"));
+
+  ASSERT_EQ(RunControl(phone, "reply *EAM cme 4").kind, Kind::Done);
+  ASSERT_EQ(RunControl(phone, "reply +CMEE=1 ok").kind, Kind::Done);
+  phone.Receive("\rAT+CMEE=1\r");
+  EXPECT_EQ(Answer(phone, line, "\rAT*EAM=\"W\"\r"),
+            Visible("AT*EAM=\"W\"\r\r\n+CME ERROR: 4\r\n"));
+
+  ASSERT_EQ(RunControl(phone, "reply *EASM silent").kind, Kind::Done);
+  EXPECT_EQ(Answer(phone, line, "\rAT*EASM=\"T\", 1, 1, 0\r"), "");
+  ASSERT_EQ(RunControl(phone, "reply *EASM natural echo-off").kind, Kind::Done);
+  EXPECT_EQ(Answer(phone, line, "\rAT*EASM=\"T\", 1, 1, 0\r"), Visible("\r\nOK\r\n"));
+  ASSERT_EQ(RunControl(phone, "reply *EASM echo-on echo-garble").kind, Kind::Done);
+  EXPECT_EQ(Answer(phone, line, "\rAT*EASM=\"T\", 1, 1, 0\r"),
+            Visible("AT*EASM=\"T\", 1, 1, 1\r\r\nOK\r\n"));
+
+  ASSERT_EQ(RunControl(phone, "reply clear").kind, Kind::Done);
+  EXPECT_TRUE(phone.rules().empty());
+}
+
+TEST(Control, ReplyChunksAndInterject) {
+  RecordingTransport line;
+  PhoneModel phone(line);
+  ASSERT_EQ(RunControl(phone, "reply all chunks 3 7").kind, Kind::Done);
+  ASSERT_EQ(RunControl(phone, "reply *EAID interject *EAMI: 2").kind, Kind::Done);
+  line.Clear();
+  phone.Receive("\rAT\r");
+  EXPECT_EQ(line.emissions(), (std::vector<Emission>{{"AT\r", 0}, {"\r\nO", 7}, {"K\r\n", 7}}));
+  EXPECT_EQ(Answer(phone, line, "\rAT*EAID=3,2,\"S\",0\r"),
+            Visible("AT*EAID=3,2,\"S\",0\r\r\n*EAMI: 2\r\n\r\nOK\r\n"));
+}
+
+TEST(Control, AFailedReplyLineLeavesTheRuleAsItWas) {
+  RecordingTransport line;
+  PhoneModel phone(line);
+  ASSERT_EQ(RunControl(phone, "reply +CGMI error").kind, Kind::Done);
+  EXPECT_EQ(RunControl(phone, "reply +CGMI ok delay x").kind, Kind::Error);
+  EXPECT_EQ(Answer(phone, line, "\rAT+CGMI\r"), Visible("AT+CGMI\r\r\nERROR\r\n"));
+}
+
+TEST(Control, ValuesAndPace) {
+  RecordingTransport line;
+  PhoneModel phone(line);
+  ASSERT_EQ(RunControl(phone, "value +CGMI Sony Ericsson").kind, Kind::Done);
+  ASSERT_EQ(RunControl(phone, "value +CGMM").kind, Kind::Done);
+  EXPECT_EQ(Answer(phone, line, "\rAT+CGMI\r\rAT+CGMM\r"),
+            Visible("AT+CGMI\r\r\nSony Ericsson\r\n\r\nOK\r\nAT+CGMM\r\r\nOK\r\n"));
+  ASSERT_EQ(RunControl(phone, "pace 4 9").kind, Kind::Done);
+  line.Clear();
+  phone.OpenAccessoryMenu();
+  EXPECT_EQ(line.emissions(), (std::vector<Emission>{{"\r\n*E", 0}, {"AAI\r", 9}, {"\n", 9}}));
+  ASSERT_EQ(RunControl(phone, "pace 0").kind, Kind::Done);
+  line.Clear();
+  phone.OpenAccessoryMenu();
+  EXPECT_EQ(line.emissions().size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillet::phone

@@ -1,0 +1,159 @@
+#include "link/connection_setup.h"
+
+#include <gtest/gtest.h>
+
+#include "link_fixture.h"
+
+namespace quillet {
+namespace {
+
+using phone::ReplyRule;
+using testing::LinkFixture;
+
+struct SetupFixture : ::testing::TestWithParam<bool>, LinkFixture {
+  SetupFixture() : LinkFixture(GetParam()) {
+    phone.model().SetValue("+CGMI", {"SimPhone"});
+    phone.model().SetValue("+CGMM", {"QX-1"});
+  }
+  void PhoneAttached() { phone.device().SetDsr(true, 0); }
+};
+
+TEST_P(SetupFixture, DisabledTouchesNothing) {
+  portName = "Disabled";
+  OnInit(link, false);
+  EXPECT_EQ(link.status.Text(), "Disabled.");
+  EXPECT_EQ(Trace(), "");
+  EXPECT_EQ(link.state.port, kNoHandle);
+  EXPECT_FALSE(link.state.connected);
+  EXPECT_EQ(os.OpenPortCount(), 0);
+}
+
+TEST_P(SetupFixture, PortThatCannotBeOpenedIsBusy) {
+  for (const char* name : {"disabled", "COM9", ""}) {
+    LinkFixture f(GetParam());
+    f.portName = name;
+    OnInit(f.link, true);
+    EXPECT_EQ(f.link.status.Text(), "Comport busy.") << name;
+    EXPECT_EQ(f.link.state.port, kNoHandle);
+    EXPECT_EQ(f.link.state.overlapped.event, kNoHandle);
+    EXPECT_EQ(f.Trace(), "info: OnInit called by MonitorDevice\r\n");
+    EXPECT_EQ(f.os.badCloses, 0);
+  }
+  phone.device().refuseOpen = true;
+  OnInit(link, false);
+  EXPECT_EQ(link.status.Text(), "Comport busy.");
+}
+
+TEST_P(SetupFixture, NoDsrStandsByWithoutSendingAnything) {
+  OnInit(link, false);
+  EXPECT_EQ(link.status.Text(), "Standing by for connection.");
+  EXPECT_EQ(phone.device().written(), "");
+  EXPECT_NE(link.state.port, kNoHandle);
+  EXPECT_FALSE(link.state.connected);
+  EXPECT_EQ(link.state.overlapped.event, kNoHandle);
+  EXPECT_EQ(Trace(), "info: OnInit started\r\ninfo: comport open.\r\n");
+  EXPECT_EQ(os.LineSettings(link.state.port), "baud=9600 parity=N data=8 stop=1");
+  PortTimeouts t = os.Timeouts(link.state.port);
+  EXPECT_EQ(t.readInterval, 50u);
+  EXPECT_EQ(t.readTotalMultiplier, 0u);
+  EXPECT_EQ(t.readTotalConstant, 500u);
+  EXPECT_EQ(t.writeTotalMultiplier, 0u);
+  EXPECT_EQ(t.writeTotalConstant, 500u);
+}
+
+TEST_P(SetupFixture, UnreadableModemStatusCountsAsNoPhone) {
+  PhoneAttached();
+  phone.device().failModemStatus = true;
+  OnInit(link, false);
+  EXPECT_EQ(link.status.Text(), "Standing by for connection.");
+  EXPECT_FALSE(link.state.connected);
+}
+
+TEST_P(SetupFixture, AttachedPhoneIsPreparedInOrder) {
+  PhoneAttached();
+  OnInit(link, false);
+  EXPECT_TRUE(link.state.connected);
+  EXPECT_EQ(phone.device().written(),
+            "\rAT*EAM=\"Winamp\"\r\rAT+CNMI=3,1\r\rAT+CMEE=1\r\rAT+CGMI\r\rAT+CGMM\r");
+  EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1.");
+  EXPECT_EQ(phone.model().screen().accessory, "Winamp");
+  EXPECT_EQ(link.state.overlapped.event, kNoHandle);
+  EXPECT_NE(Trace().find("info: menus available\r\n"), std::string::npos);
+  EXPECT_EQ(os.overlappedMisuse, 0);
+}
+
+TEST_P(SetupFixture, RefusedIndicationsFallBack) {
+  PhoneAttached();
+  phone.model().rules().Edit("+CNMI=3,1").result = ReplyRule::Result::Error;
+  OnInit(link, false);
+  EXPECT_EQ(phone.device().written(),
+            "\rAT*EAM=\"Winamp\"\r\rAT+CNMI=3,1\r\rAT+CNMI=1,1\r\rAT+CMEE=1\r\rAT+CGMI\r"
+            "\rAT+CGMM\r");
+}
+
+TEST_P(SetupFixture, RefusedMenuIsReported) {
+  PhoneAttached();
+  phone.model().rules().Edit("*EAM").result = ReplyRule::Result::Error;
+  OnInit(link, false);
+  EXPECT_TRUE(link.state.connected);
+  EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1. Menus not available.");
+  EXPECT_NE(Trace().find("info: menus not available\r\n"), std::string::npos);
+}
+
+TEST_P(SetupFixture, MissingValuesLeaveTwoBlanks) {
+  PhoneAttached();
+  phone.model().SetValue("+CGMI", {});
+  phone.model().SetValue("+CGMM", {});
+  OnInit(link, false);
+  EXPECT_EQ(link.status.Text(), "Ready and connected to  .");
+}
+
+TEST_P(SetupFixture, MissingModelNeverRepeatsTheManufacturer) {
+  PhoneAttached();
+  phone.model().SetValue("+CGMM", {});
+  OnInit(link, false);
+  EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone .");
+}
+
+TEST_P(SetupFixture, UnsolicitedLinesDuringPreparationAreDiscarded) {
+  PhoneAttached();
+  phone.model().rules().Edit("+CNMI").interject = "*EAAI";
+  OnInit(link, false);
+  EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1.");
+  EXPECT_TRUE(link.rx.drained || link.rx.bytes[link.rx.cursor] == '\r');
+  EXPECT_NE(Trace().find("got:  *EAAI\r\n"), std::string::npos);
+}
+
+TEST_P(SetupFixture, LongIdentityIsCutInTheStoredStatus) {
+  PhoneAttached();
+  phone.model().SetValue("+CGMI", {std::string(200, 'M')});
+  OnInit(link, false);
+  std::string full = "Ready and connected to " + std::string(200, 'M') + " QX-1.";
+  EXPECT_EQ(link.status.Text(), full.substr(0, 151));
+}
+
+TEST_P(SetupFixture, SecondSetupClosesThePreviousPortFirst) {
+  OnInit(link, false);
+  Handle first = link.state.port;
+  OnInit(link, true);
+  EXPECT_FALSE(os.IsOpen(first));
+  EXPECT_NE(link.state.port, first);
+  EXPECT_EQ(os.OpenPortCount(), 1);
+  EXPECT_EQ(os.badCloses, 0);
+}
+
+TEST_P(SetupFixture, SilentPhoneStillEndsTheSetup) {
+  PhoneAttached();
+  phone.model().rules().Edit("").result = ReplyRule::Result::Silent;
+  OnInit(link, false);
+  EXPECT_TRUE(link.state.connected);
+  EXPECT_EQ(link.status.Text(), "Ready and connected to  . Menus not available.");
+  // Six commands, each sent three times and each wait bounded.
+  EXPECT_LT(os.NowMs(), 6u * 3u * 2000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(SerialBehaviour, SetupFixture, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Wine" : "Windows"; });
+
+}  // namespace
+}  // namespace quillet

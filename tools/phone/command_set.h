@@ -1,0 +1,44 @@
+#pragma once
+// What the phone makes of one command, the text after "AT": its natural
+// answer and the change it brings about. Pure: the model applies the change
+// only when the command is answered "OK".
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "screen.h"
+
+namespace quillet::phone {
+
+// Value lines of query commands, keyed by the command in upper case ("+CGMI").
+using ValueTable = std::map<std::string, std::vector<std::string>>;
+
+ValueTable DefaultValues();
+
+// The settings that the phone's own commands change.
+struct Settings {
+  bool echo = true;   // ATE
+  int errorMode = 0;  // +CMEE: 0 plain "ERROR", 1 and 2 "+CME ERROR: n"
+};
+
+struct Interpretation {
+  bool ok = false;
+  std::vector<std::string> values;  // sent before "OK"
+  std::string error;                // why it was refused
+
+  std::optional<bool> echo;              // ATE0 / ATE1
+  std::optional<int> errorMode;          // +CMEE=n
+  std::optional<std::string> accessory;  // *EAM
+  std::optional<MenuScreen> menu;        // *EASM
+  std::optional<Dialog> dialog;          // *EAID
+};
+
+Interpretation Interpret(std::string_view command, const ValueTable& values,
+                         const Settings& settings);
+
+std::string UpperCase(std::string_view text);
+
+}  // namespace quillet::phone

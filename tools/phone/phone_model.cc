@@ -1,0 +1,187 @@
+#include "phone_model.h"
+
+#include "answer_codes.h"
+#include "reply_layout.h"
+
+namespace quillet::phone {
+namespace {
+
+bool IsCommand(std::string_view line) {
+  return line.size() >= 2 && (line[0] == 'A' || line[0] == 'a') &&
+         (line[1] == 'T' || line[1] == 't');
+}
+
+std::optional<std::string> ResultText(const ReplyRule& rule, const Interpretation& meaning,
+                                      const Settings& settings) {
+  switch (rule.result) {
+    case ReplyRule::Result::Natural:
+      return meaning.ok ? "OK" : "ERROR";
+    case ReplyRule::Result::Ok:
+      return "OK";
+    case ReplyRule::Result::Error:
+      return "ERROR";
+    case ReplyRule::Result::CmeError:
+      if (settings.errorMode == 0) return "ERROR";
+      return "+CME ERROR: " + std::to_string(rule.cmeCode);
+    case ReplyRule::Result::Silent:
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+const char* ScreenChangeName(ScreenChange change) {
+  switch (change) {
+    case ScreenChange::Accessory:
+      return "accessory";
+    case ScreenChange::Menu:
+      return "menu";
+    case ScreenChange::Dialog:
+      return "dialog";
+    case ScreenChange::DialogClosed:
+      return "dialog-closed";
+    case ScreenChange::MenuLeft:
+      return "menu-left";
+  }
+  return "?";
+}
+
+PhoneModel::PhoneModel(PhoneTransport& transport) : transport_(transport) {}
+
+void PhoneModel::Receive(std::string_view bytes) {
+  for (const std::string& line : framer_.Feed(bytes)) HandleLine(line);
+}
+
+void PhoneModel::SetDsr(bool on) {
+  dsr_ = on;
+  transport_.SetDsr(on);
+}
+
+void PhoneModel::SetValue(std::string_view command, std::vector<std::string> lines) {
+  values_[UpperCase(command)] = std::move(lines);
+}
+
+void PhoneModel::HandleLine(const std::string& line) {
+  history_.push_back(line);
+  if (!IsCommand(line)) {
+    // Not addressed to the command interpreter: echoed as typed, never answered.
+    ReplyPlan plan;
+    if (settings_.echo) plan.echo = line;
+    Send(LayOut(plan, pace_));
+    if (observer_) observer_->OnCommand(line, "");
+    return;
+  }
+  std::string_view command = std::string_view(line).substr(2);
+  ReplyRule rule = rules_.Take(command);
+  Interpretation meaning = Interpret(command, values_, settings_);
+
+  ReplyPlan plan;
+  std::optional<std::string> result = ResultText(rule, meaning, settings_);
+  if (result) {
+    bool echoed = settings_.echo || rule.echo != ReplyRule::Echo::Normal;
+    if (echoed) plan.echo = EchoOf(line, rule.echo);
+    plan.interject = rule.interject;
+    if (*result == "OK" && meaning.ok) plan.values = meaning.values;
+    plan.result = result;
+    plan.resultDelayMs = rule.delayMs;
+  }
+  Send(LayOut(plan, rule.chunking.value_or(pace_)));
+
+  if (observer_) observer_->OnCommand(line, result.value_or(""));
+  if (!meaning.ok) {
+    if (observer_) observer_->OnRefused(line, meaning.error);
+    return;
+  }
+  if (result && *result == "OK") Apply(meaning);
+}
+
+void PhoneModel::Apply(const Interpretation& meaning) {
+  if (meaning.echo) settings_.echo = *meaning.echo;
+  if (meaning.errorMode) settings_.errorMode = *meaning.errorMode;
+  if (meaning.accessory) {
+    screen_.accessory = meaning.accessory;
+    Notify(ScreenChange::Accessory);
+  }
+  if (meaning.menu) {
+    // A new page replaces the menu and whatever dialog was over it.
+    screen_.menu = meaning.menu;
+    screen_.dialog.reset();
+    Notify(ScreenChange::Menu);
+  }
+  if (meaning.dialog) {
+    screen_.dialog = meaning.dialog;
+    Notify(ScreenChange::Dialog);
+  }
+}
+
+void PhoneModel::Notify(ScreenChange change) {
+  if (observer_) observer_->OnScreen(change, screen_);
+}
+
+void PhoneModel::Send(const std::vector<Emission>& emissions) {
+  for (const Emission& emission : emissions) transport_.Emit(emission.bytes, emission.delayMs);
+}
+
+void PhoneModel::SendUnsolicited(std::string_view code) {
+  Send(Cut({{FrameUnsolicited(code), 0}}, pace_));
+}
+
+void PhoneModel::SendLine(std::string_view text) {
+  Send(Cut({{std::string(text) + "\r\n", 0}}, pace_));
+}
+
+void PhoneModel::SendRaw(std::string_view bytes, std::uint32_t delayMs) {
+  Send(Cut({{std::string(bytes), delayMs}}, pace_));
+}
+
+void PhoneModel::OpenAccessoryMenu() {
+  SendUnsolicited(codes::AccessoryOpened());
+}
+
+void PhoneModel::ChooseEntry(std::int32_t entry) {
+  SendUnsolicited(codes::EntryChosen(entry));
+  if (entry == 0 && screen_.menu) {
+    screen_.menu.reset();
+    screen_.dialog.reset();
+    Notify(ScreenChange::MenuLeft);
+  }
+}
+
+void PhoneModel::CloseDialog(const std::string& code) {
+  SendUnsolicited(code);
+  if (screen_.dialog) {
+    screen_.dialog.reset();
+    Notify(ScreenChange::DialogClosed);
+  }
+}
+
+void PhoneModel::AnswerLevel(std::int32_t percent) {
+  CloseDialog(codes::LevelSet(percent));
+}
+
+void PhoneModel::AnswerInterimLevel(std::int32_t percent) {
+  // The slider is still on screen while the user moves it.
+  SendUnsolicited(codes::LevelMoved(percent));
+}
+
+void PhoneModel::AnswerList(std::int32_t choice) {
+  CloseDialog(codes::ListChosen(choice));
+}
+void PhoneModel::AnswerOnOff(bool on) {
+  CloseDialog(codes::OnOffSet(on));
+}
+void PhoneModel::AnswerNumber(std::int32_t number) {
+  CloseDialog(codes::NumberEntered(number));
+}
+void PhoneModel::AnswerText(std::string_view text) {
+  CloseDialog(codes::TextEntered(text));
+}
+void PhoneModel::RejectDialog() {
+  CloseDialog(codes::Rejected());
+}
+void PhoneModel::AbortDialog() {
+  CloseDialog(codes::Aborted());
+}
+
+}  // namespace quillet::phone

@@ -1,0 +1,106 @@
+#pragma once
+// A mobile phone on the far end of the serial line: it frames and answers AT
+// commands, keeps what the accessory-menu commands put on its screen, and
+// stands in for its user. Transport-agnostic; not thread-safe (callers
+// serialise their calls).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "command_set.h"
+#include "line_framer.h"
+#include "phone_transport.h"
+#include "reply_layout.h"
+#include "reply_rules.h"
+#include "screen.h"
+
+namespace quillet::phone {
+
+enum class ScreenChange {
+  Accessory,     // *EAM registered a menu title
+  Menu,          // *EASM put a menu page up
+  Dialog,        // *EAID opened a dialog
+  DialogClosed,  // the user answered or left the dialog
+  MenuLeft,      // the user went back out of the menu
+};
+
+const char* ScreenChangeName(ScreenChange change);
+
+// Told what the phone did; every call is made after the phone has acted.
+class PhoneObserver {
+ public:
+  virtual ~PhoneObserver() = default;
+  // A command line arrived. `result` is the final result the phone gives it
+  // ("OK", "ERROR", "+CME ERROR: n"), empty when it gives none.
+  virtual void OnCommand(const std::string& /*line*/, const std::string& /*result*/) {}
+  // The command was not understood (`why` says where it broke).
+  virtual void OnRefused(const std::string& /*line*/, const std::string& /*why*/) {}
+  virtual void OnScreen(ScreenChange /*change*/, const Screen& /*screen*/) {}
+};
+
+class PhoneModel {
+ public:
+  explicit PhoneModel(PhoneTransport& transport);
+  PhoneModel(const PhoneModel&) = delete;
+  PhoneModel& operator=(const PhoneModel&) = delete;
+
+  void SetObserver(PhoneObserver* observer) { observer_ = observer; }
+
+  // --- The line ---
+  // Bytes written by the plug-in, in any chunking.
+  void Receive(std::string_view bytes);
+  void SetDsr(bool on);
+  bool dsr() const { return dsr_; }
+
+  // --- Behaviour ---
+  RuleBook& rules() { return rules_; }
+  // Value lines answered to `command` (e.g. "+CGMI"); none = just "OK".
+  void SetValue(std::string_view command, std::vector<std::string> lines);
+  // Chunking of every emission that no rule governs.
+  void SetPace(Chunking pace) { pace_ = pace; }
+  const Settings& settings() const { return settings_; }
+
+  // --- The user ---
+  void OpenAccessoryMenu();
+  void ChooseEntry(std::int32_t entry);  // 0 = back
+  void AnswerLevel(std::int32_t percent);
+  void AnswerInterimLevel(std::int32_t percent);
+  void AnswerList(std::int32_t choice);
+  void AnswerOnOff(bool on);
+  void AnswerNumber(std::int32_t number);
+  void AnswerText(std::string_view text);
+  void RejectDialog();
+  void AbortDialog();
+
+  // --- Injection ---
+  void SendUnsolicited(std::string_view code);  // "\r\n" code "\r\n"
+  void SendLine(std::string_view text);         // text "\r\n"
+  void SendRaw(std::string_view bytes, std::uint32_t delayMs = 0);
+
+  // --- Observation ---
+  const Screen& screen() const { return screen_; }
+  // Every command line received, in order, without terminators.
+  const std::vector<std::string>& history() const { return history_; }
+
+ private:
+  void HandleLine(const std::string& line);
+  void Apply(const Interpretation& meaning);
+  void CloseDialog(const std::string& code);
+  void Send(const std::vector<Emission>& emissions);
+  void Notify(ScreenChange change);
+
+  PhoneTransport& transport_;
+  PhoneObserver* observer_ = nullptr;
+  LineFramer framer_;
+  RuleBook rules_;
+  ValueTable values_ = DefaultValues();
+  Settings settings_;
+  Chunking pace_;
+  Screen screen_;
+  std::vector<std::string> history_;
+  bool dsr_ = false;
+};
+
+}  // namespace quillet::phone
