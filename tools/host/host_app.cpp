@@ -1,0 +1,218 @@
+#include "host_app.h"
+
+#include <memory>
+
+#include "crash_guard.h"
+#include "log_sink.h"
+#include "process_probe.h"
+#include "stdin_reader.h"
+
+namespace host {
+namespace {
+
+constexpr const char* kWindowClass = "Winamp v1.x";
+constexpr const char* kWindowTitle = "Quillet host";
+constexpr const char* kControlClass = "QuilletHostControl";
+constexpr UINT kRunDeferredMessage = WM_APP + 3;
+constexpr UINT_PTR kLingerTimer = 1;
+constexpr int kWindowExitCode = 4;
+
+// The one host; window procedures find it here rather than in window data,
+// which a plug-in may use on the player's window.
+HostApp* g_app = nullptr;
+
+void LogError(const char* op) {
+  const DWORD code = GetLastError();
+  Emit(LogLine("error").Token("op", op).Num("code", code).Text("reason", ErrorText(code)));
+}
+
+}  // namespace
+
+HostApp::HostApp(HostOptions options)
+    : options_(std::move(options)),
+      requests_(model_, registry_,
+                [](intptr_t address, std::string* text) { return ReadText(address, text); }),
+      log_(registry_),
+      plugin_(watchdog_) {}
+
+bool HostApp::ApplyStartOptions() {
+  if (!options_.playlist.empty()) {
+    std::string error;
+    if (!model_.LoadPlaylist(options_.playlist, &error)) {
+      Emit(LogLine("error")
+               .Token("op", "playlist")
+               .Text("reason", error)
+               .Text("path", options_.playlist));
+      return false;
+    }
+  } else {
+    model_.GeneratePlaylist(static_cast<size_t>(options_.entries));
+  }
+  model_.SetVolume(options_.volume);
+  model_.SetPosition(options_.position);
+  PlayState state = PlayState::kStopped;
+  ParsePlayState(options_.state, &state);
+  model_.SetState(state);
+  model_.SetVideo(options_.video);
+  return true;
+}
+
+bool HostApp::CreateWindows(HINSTANCE instance) {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = StaticWindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = kWindowClass;
+  if (!RegisterClassExA(&wc)) {
+    LogError("register_class");
+    return false;
+  }
+  wc.lpszClassName = kControlClass;
+  if (!RegisterClassExA(&wc)) {
+    LogError("register_class");
+    return false;
+  }
+  control_ = CreateWindowExA(0, kControlClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+                             nullptr);
+  if (!control_) {
+    LogError("create_window");
+    return false;
+  }
+  window_ = CreateWindowExA(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                            CW_USEDEFAULT, 275, 116, nullptr, nullptr, instance, nullptr);
+  if (!window_) {
+    LogError("create_window");
+    return false;
+  }
+  if (options_.show_window) ShowWindow(window_, SW_SHOWNOACTIVATE);
+  return true;
+}
+
+int HostApp::Run(HINSTANCE instance) {
+  g_app = this;
+  InstallCrashGuard();
+  if (!ApplyStartOptions()) return 1;
+  if (!CreateWindows(instance)) return kWindowExitCode;
+  if (!log_.Install(window_)) LogError("hooks");
+  model_.SetListener([this](const char* field, const std::string& value) {
+    log_.EmitAfterMessage(LogLine("player").Token(field, value.c_str()));
+  });
+  watchdog_.Start(options_.stall_ms, options_.timeout_ms);
+  Emit(LogLine("host")
+           .Word("ready")
+           .Num("pid", GetCurrentProcessId())
+           .Num("tid", GetCurrentThreadId())
+           .Hex("window", reinterpret_cast<uintptr_t>(window_))
+           .Num("threads", CountThreads()));
+  Status();
+  if (!options_.plugin.empty()) Load(options_.plugin);
+  if (options_.read_stdin && !StartStdinReader(control_)) LogError("stdin");
+
+  MSG msg;
+  BOOL got;
+  // Once finished, messages still queued are left alone: "host exit" is
+  // the last line of a run.
+  while (!finished_ && (got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+    if (got == -1) break;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  log_.Uninstall();
+  DestroyWindow(window_);
+  DestroyWindow(control_);
+  return exit_code_;
+}
+
+LRESULT CALLBACK HostApp::StaticWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+  HostApp* self = g_app;
+  if (!self) return DefWindowProcA(window, msg, wparam, lparam);
+  if (window == self->control_) return self->ControlWindowProc(window, msg, wparam, lparam);
+  return self->PlayerWindowProc(window, msg, wparam, lparam);
+}
+
+LRESULT HostApp::PlayerWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_USER:
+      log_.NoteHostHandled(msg, wparam, lparam);
+      return requests_.Answer(static_cast<intptr_t>(wparam), static_cast<intptr_t>(lparam));
+    case WM_COMMAND:
+      log_.NoteHostHandled(msg, wparam, lparam);
+      model_.ApplyCommand(LOWORD(wparam));
+      return 0;
+    case WM_CLOSE:
+      // The host ends through its `exit` command only.
+      return 0;
+    default:
+      if (msg >= 0xC000) log_.NoteHostHandled(msg, wparam, lparam);
+      return DefWindowProcA(window, msg, wparam, lparam);
+  }
+}
+
+LRESULT HostApp::ControlWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case kLineMessage: {
+      std::unique_ptr<char[]> line(reinterpret_cast<char*>(lparam));
+      Execute(line.get());
+      return 0;
+    }
+    case kEndOfInput:
+      Emit(LogLine("stdin").Word("eof"));
+      if (!exiting_) Execute("exit");
+      return 0;
+    case kRunDeferredMessage:
+      RunDeferred();
+      return 0;
+    case WM_TIMER:
+      if (wparam == kLingerTimer) {
+        KillTimer(window, kLingerTimer);
+        Finish(exit_code_);
+      }
+      return 0;
+    default:
+      return DefWindowProcA(window, msg, wparam, lparam);
+  }
+}
+
+template <typename Call>
+void HostApp::InEntry(Call call) {
+  ++entry_depth_;
+  call();
+  --entry_depth_;
+  if (entry_depth_ == 0 && !deferred_.empty()) PostMessageA(control_, kRunDeferredMessage, 0, 0);
+}
+
+void HostApp::Load(const std::string& path) {
+  if (!plugin_.Load(path, window_)) return;
+  InEntry([&] { plugin_.Init(); });
+}
+
+void HostApp::Config() {
+  InEntry([&] { plugin_.Config(); });
+}
+
+void HostApp::QuitAndUnload() {
+  InEntry([&] { plugin_.Quit(); });
+  plugin_.Unload();
+}
+
+void HostApp::Exit(int code) {
+  exit_code_ = code;
+  exiting_ = true;
+  if (plugin_.loaded()) QuitAndUnload();
+  if (options_.linger_ms > 0) {
+    Emit(LogLine("host").Word("linger").Num("ms", options_.linger_ms));
+    SetTimer(control_, kLingerTimer, options_.linger_ms, nullptr);
+    return;
+  }
+  Finish(code);
+}
+
+void HostApp::Finish(int code) {
+  Emit(LogLine("host").Word("exit").Num("code", code).Num("threads", CountThreads()));
+  finished_ = true;
+  PostQuitMessage(code);
+}
+
+}  // namespace host

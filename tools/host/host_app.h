@@ -1,0 +1,72 @@
+// The stand-in player: its hidden main window, the player model behind the
+// window's requests, the plug-in it hosts and the commands it takes on
+// standard input.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <string>
+
+#include "host_options.h"
+#include "message_log.h"
+#include "message_registry.h"
+#include "player_model.h"
+#include "player_requests.h"
+#include "plugin_module.h"
+#include "watchdog.h"
+
+namespace host {
+
+class HostApp {
+ public:
+  explicit HostApp(HostOptions options);
+  HostApp(const HostApp&) = delete;
+  HostApp& operator=(const HostApp&) = delete;
+
+  // Runs until `exit`, end of input or a fatal error; returns the exit code.
+  int Run(HINSTANCE instance);
+
+ private:
+  static LRESULT CALLBACK StaticWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
+  // The player's main window, which plug-ins talk to and may subclass.
+  LRESULT PlayerWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
+  // A message-only window of the host's own for commands and timers, so
+  // that no plug-in's subclass is on the stack when the host unloads it.
+  LRESULT ControlWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
+  bool CreateWindows(HINSTANCE instance);
+  bool ApplyStartOptions();
+
+  // Commands (host_commands.cpp).
+  // from_queue: the line was deferred earlier and now runs in turn.
+  void Execute(const std::string& line, bool from_queue = false);
+  void RunDeferred();
+  void Load(const std::string& path);
+  void Config();
+  void QuitAndUnload();
+  void Exit(int code);
+  void Finish(int code);
+  void Status();
+
+  // Runs a plug-in entry point; lifecycle commands that arrive meanwhile
+  // (from a dialog's message loop) wait until it returns.
+  template <typename Call>
+  void InEntry(Call call);
+
+  HostOptions options_;
+  Watchdog watchdog_;
+  PlayerModel model_;
+  MessageRegistry registry_;
+  PlayerRequests requests_;
+  MessageLog log_;
+  PluginModule plugin_;
+  HWND window_ = nullptr;
+  HWND control_ = nullptr;
+  int entry_depth_ = 0;
+  std::deque<std::string> deferred_;
+  bool exiting_ = false;
+  bool finished_ = false;
+  int exit_code_ = 0;
+};
+
+}  // namespace host

@@ -1,0 +1,135 @@
+// The commands the host takes on standard input, one per line.
+#include <windows.h>
+
+#include "host_app.h"
+#include "log_sink.h"
+#include "process_probe.h"
+#include "thread_dialogs.h"
+
+namespace host {
+namespace {
+
+constexpr long long kMaxEntries = 0x7fffffffLL;
+constexpr long long kMaxSleepMs = 600000;
+
+std::string Trim(const std::string& text) {
+  const char* blanks = " \t\r\n";
+  const size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// A path may be given in double quotes.
+std::string Unquote(const std::string& text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    return text.substr(1, text.size() - 2);
+  }
+  return text;
+}
+
+// Commands that call into the plug-in or end the host.
+bool IsLifecycle(const std::string& verb) {
+  return verb == "load" || verb == "config" || verb == "quit" || verb == "exit" || verb == "export";
+}
+
+void Fail(const std::string& verb, const char* reason) {
+  Emit(LogLine("error").Text("op", verb).Text("reason", reason));
+}
+
+}  // namespace
+
+void HostApp::Execute(const std::string& raw, bool from_queue) {
+  const std::string line = Trim(raw);
+  if (line.empty() || line[0] == '#') return;
+  const size_t space = line.find_first_of(" \t");
+  const std::string verb = line.substr(0, space);
+  const std::string arg = space == std::string::npos ? std::string() : Trim(line.substr(space));
+
+  // Lifecycle commands keep their order behind those already waiting.
+  if (IsLifecycle(verb) && (entry_depth_ > 0 || (!from_queue && !deferred_.empty()))) {
+    Emit(LogLine("cmd").Word("deferred").Text("line", line));
+    deferred_.push_back(line);
+    // A plug-in's modal dialog would hold the exit back indefinitely.
+    if (verb == "exit") CancelThreadDialogs();
+    return;
+  }
+  Emit(LogLine("cmd").Text("line", line));
+  if (exiting_ && IsLifecycle(verb)) return Fail(verb, "host is exiting");
+
+  long long n = 0;
+  if (verb == "load") {
+    if (arg.empty()) return Fail(verb, "needs a path");
+    if (plugin_.loaded()) return Fail(verb, "a plug-in is already loaded");
+    Load(Unquote(arg));
+  } else if (verb == "config") {
+    if (!plugin_.loaded()) return Fail(verb, "no plug-in loaded");
+    Config();
+  } else if (verb == "quit") {
+    if (!plugin_.loaded()) return Fail(verb, "no plug-in loaded");
+    QuitAndUnload();
+  } else if (verb == "exit") {
+    Exit(0);
+  } else if (verb == "export") {
+    if (!plugin_.loaded()) return Fail(verb, "no plug-in loaded");
+    plugin_.CallExportAgain();
+  } else if (verb == "volume") {
+    if (!ParseNumber(arg, &n)) return Fail(verb, "needs a number");
+    model_.SetVolume(n);
+  } else if (verb == "position") {
+    if (!ParseNumber(arg, &n)) return Fail(verb, "needs a number");
+    if (!model_.SetPosition(n)) return Fail(verb, "outside the playlist");
+  } else if (verb == "state") {
+    PlayState state;
+    if (!ParsePlayState(arg, &state)) return Fail(verb, "playing, paused or stopped");
+    model_.SetState(state);
+  } else if (verb == "entries") {
+    if (!ParseNumber(arg, &n) || n < 0 || n > kMaxEntries) return Fail(verb, "needs a count");
+    model_.GeneratePlaylist(static_cast<size_t>(n));
+  } else if (verb == "playlist") {
+    std::string error;
+    if (arg.empty()) return Fail(verb, "needs a path");
+    if (!model_.LoadPlaylist(Unquote(arg), &error)) return Fail(verb, error.c_str());
+  } else if (verb == "video") {
+    if (arg != "on" && arg != "off") return Fail(verb, "on or off");
+    model_.SetVideo(arg == "on");
+  } else if (verb == "sleep") {
+    if (!ParseNumber(arg, &n) || n < 0 || n > kMaxSleepMs) return Fail(verb, "needs milliseconds");
+    const unsigned long start = LogClockMs();
+    Sleep(static_cast<DWORD>(n));
+    Emit(LogLine("sleep").Word("done").Num("ms", LogClockMs() - start));
+  } else if (verb == "status") {
+    Status();
+  } else if (verb == "echo") {
+    Emit(LogLine("echo").Text("text", arg));
+  } else if (verb == "dialog" && arg == "cancel") {
+    Emit(LogLine("dialog").Word("cancelled").Num("count", CancelThreadDialogs()));
+  } else {
+    Fail(verb, "unknown command");
+  }
+}
+
+void HostApp::RunDeferred() {
+  while (!deferred_.empty() && entry_depth_ == 0) {
+    const std::string line = deferred_.front();
+    deferred_.pop_front();
+    Execute(line, true);
+  }
+}
+
+void HostApp::Status() {
+  LogLine line("status");
+  line.Token("loaded", plugin_.loaded() ? "yes" : "no");
+  if (plugin_.loaded()) line.Text("module", plugin_.path());
+  line.Num("volume", model_.volume())
+      .Num("entries", static_cast<long long>(model_.length()))
+      .Num("position", static_cast<long long>(model_.position()))
+      .Token("state", PlayStateName(model_.state()))
+      .Token("video", model_.video() ? "on" : "off")
+      .Num("fullscreen", model_.fullscreen_requests())
+      .Num("registered", static_cast<long long>(registry_.size()))
+      .Num("threads", CountThreads());
+  if (const char* title = model_.Title(model_.position())) line.Text("title", title);
+  Emit(line);
+}
+
+}  // namespace host

@@ -1,0 +1,33 @@
+// The host's command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct HostOptions {
+  std::string plugin;    // loaded at start when given
+  std::string playlist;  // playlist file, else a generated list
+  long long entries = 10;
+  long long volume = 200;
+  long long position = 0;
+  std::string state = "stopped";
+  bool video = false;
+  unsigned linger_ms = 0;   // stay this long after unloading on exit
+  unsigned timeout_ms = 0;  // end the run after this long, whatever happens
+  unsigned stall_ms = 5000;
+  bool show_window = false;
+  bool read_stdin = true;
+  bool help = false;
+};
+
+extern const char* const kUsage;
+
+// Strict decimal number, the whole text.
+bool ParseNumber(const std::string& text, long long* value);
+
+// False with `error` set when the arguments make no sense.
+bool ParseOptions(const std::vector<std::string>& args, HostOptions* options, std::string* error);
+
+}  // namespace host

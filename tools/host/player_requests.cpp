@@ -1,0 +1,37 @@
+#include "player_requests.h"
+
+#include "request_names.h"
+
+namespace host {
+
+intptr_t PlayerRequests::Answer(intptr_t wparam, intptr_t lparam) {
+  switch (lparam) {
+    case kReqVolume:
+      if (wparam == kVolumeQuery) return model_.volume();
+      model_.SetVolume(wparam);
+      return 0;
+    case kReqPlaylistLength:
+      return static_cast<intptr_t>(model_.length());
+    case kReqPlaylistPosition:
+      return static_cast<intptr_t>(model_.position());
+    case kReqPlayState:
+      return static_cast<intptr_t>(model_.state());
+    case kReqSetPosition:
+      model_.SetPosition(wparam);
+      return 0;
+    case kReqEntryTitle:
+      if (wparam < 0) return 0;
+      return reinterpret_cast<intptr_t>(model_.Title(static_cast<size_t>(wparam)));
+    case kReqWindowVisible:
+      return wparam == kVideoWindow && model_.video() ? 1 : 0;
+    case kReqRegisterName: {
+      std::string name;
+      if (!read_text_ || !read_text_(wparam, &name)) return 0;
+      return registry_.Register(name);
+    }
+    default:
+      return 0;
+  }
+}
+
+}  // namespace host

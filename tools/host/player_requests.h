@@ -1,0 +1,33 @@
+// Answers the WM_USER requests a plug-in sends to the player's window,
+// against the player model and the registry of message names.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "message_registry.h"
+#include "player_model.h"
+
+namespace host {
+
+class PlayerRequests {
+ public:
+  // Reads the NUL-terminated text at an address a plug-in passed; false when
+  // the address cannot be read.
+  using TextReader = std::function<bool(intptr_t address, std::string* text)>;
+
+  PlayerRequests(PlayerModel& model, MessageRegistry& registry, TextReader reader)
+      : model_(model), registry_(registry), read_text_(std::move(reader)) {}
+
+  // The player's answer to WM_USER(wparam, lparam). Unknown requests, and
+  // registered names nobody else answered, yield 0.
+  intptr_t Answer(intptr_t wparam, intptr_t lparam);
+
+ private:
+  PlayerModel& model_;
+  MessageRegistry& registry_;
+  TextReader read_text_;
+};
+
+}  // namespace host

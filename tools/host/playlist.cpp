@@ -1,0 +1,110 @@
+#include "playlist.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+namespace host {
+namespace {
+
+bool StartsWith(const std::string& s, const char* prefix) {
+  return s.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+bool EndsWithNoCase(const std::string& s, const char* suffix) {
+  const size_t n = std::char_traits<char>::length(suffix);
+  if (s.size() < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char a = s[s.size() - n + i];
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (a != suffix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> ParsePlaylist(const std::string& content, bool m3u) {
+  std::vector<std::string> titles;
+  std::string pending_title;
+  size_t start = 0;
+  // A UTF-8 byte-order mark in front of the first line is not part of it.
+  if (StartsWith(content, "\xEF\xBB\xBF")) start = 3;
+  while (start < content.size()) {
+    size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    std::string line = content.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+      line.pop_back();
+    if (line.empty()) continue;
+    if (m3u && line[0] == '#') {
+      if (StartsWith(line, "#EXTINF:")) {
+        const size_t comma = line.find(',');
+        pending_title = comma == std::string::npos ? std::string() : line.substr(comma + 1);
+      }
+      continue;
+    }
+    titles.push_back(pending_title.empty() ? line : pending_title);
+    pending_title.clear();
+  }
+  return titles;
+}
+
+bool LooksLikeM3u(const std::string& path, const std::string& content) {
+  if (EndsWithNoCase(path, ".m3u") || EndsWithNoCase(path, ".m3u8")) return true;
+  const size_t skip = StartsWith(content, "\xEF\xBB\xBF") ? 3 : 0;
+  return content.compare(skip, 7, "#EXTM3U") == 0;
+}
+
+Playlist::Playlist() {
+  // Room for ordinary titles up front, so handing out a slot rarely allocates.
+  for (auto& slot : slots_) slot.reserve(256);
+}
+
+void Playlist::Generate(size_t count) {
+  generated_ = true;
+  count_ = count;
+  titles_.clear();
+  titles_.shrink_to_fit();
+}
+
+void Playlist::Assign(std::vector<std::string> titles) {
+  generated_ = false;
+  count_ = 0;
+  titles_ = std::move(titles);
+}
+
+bool Playlist::LoadFile(const std::string& path, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (error) *error = "cannot open file";
+    return false;
+  }
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) {
+    if (error) *error = "cannot read file";
+    return false;
+  }
+  const std::string text = content.str();
+  Assign(ParsePlaylist(text, LooksLikeM3u(path, text)));
+  return true;
+}
+
+const char* Playlist::Title(size_t index) {
+  if (index >= size()) return nullptr;
+  std::string& slot = slots_[next_slot_];
+  next_slot_ = (next_slot_ + 1) % kTitleSlots;
+  if (generated_) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "Track %zu", index + 1);
+    slot.assign(buf);
+  } else {
+    slot.assign(titles_[index]);
+  }
+  return slot.c_str();
+}
+
+}  // namespace host

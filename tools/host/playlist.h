@@ -1,0 +1,49 @@
+// The player's playlist: either titles read from a file or a generated list
+// whose titles ("Track 1" ...) are made on demand, so a million entries cost
+// nothing until asked for.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// Splits a playlist file's content into entry titles. Plain text: every
+// non-empty line is a title. M3U: lines starting with '#' are skipped; an
+// entry takes the title of a preceding "#EXTINF:<len>,<title>" line if there
+// is one, else the entry line itself.
+std::vector<std::string> ParsePlaylist(const std::string& content, bool m3u);
+
+// True when the file name or the content says M3U.
+bool LooksLikeM3u(const std::string& path, const std::string& content);
+
+class Playlist {
+ public:
+  // Title pointers handed out stay valid for this many further requests,
+  // and across a replacement of the playlist.
+  static constexpr size_t kTitleSlots = 16;
+
+  Playlist();
+
+  void Generate(size_t count);
+  void Assign(std::vector<std::string> titles);
+  // Reads and parses a file; on failure leaves the playlist as it was.
+  bool LoadFile(const std::string& path, std::string* error);
+
+  size_t size() const { return generated_ ? count_ : titles_.size(); }
+  bool generated() const { return generated_; }
+
+  // NUL-terminated ANSI title of entry `index`, or null when out of range.
+  const char* Title(size_t index);
+
+ private:
+  bool generated_ = true;
+  size_t count_ = 0;
+  std::vector<std::string> titles_;
+  std::array<std::string, kTitleSlots> slots_;
+  size_t next_slot_ = 0;
+};
+
+}  // namespace host

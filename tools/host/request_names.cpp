@@ -1,0 +1,51 @@
+#include "request_names.h"
+
+#include "player_model.h"
+
+namespace host {
+
+const char* RequestName(intptr_t wparam, intptr_t lparam) {
+  switch (lparam) {
+    case kReqVolume:
+      return wparam == kVolumeQuery ? "get_volume" : "set_volume";
+    case kReqPlaylistLength:
+      return "playlist_length";
+    case kReqPlaylistPosition:
+      return "playlist_position";
+    case kReqPlayState:
+      return "play_state";
+    case kReqSetPosition:
+      return "set_position";
+    case kReqEntryTitle:
+      return "entry_title";
+    case kReqWindowVisible:
+      return "window_visible";
+    case kReqRegisterName:
+      return "register";
+    default:
+      return nullptr;
+  }
+}
+
+const char* CommandName(int id) {
+  switch (id) {
+    case kCmdPrevious:
+      return "previous";
+    case kCmdPlay:
+      return "play";
+    case kCmdPause:
+      return "pause";
+    case kCmdStop:
+      return "stop";
+    case kCmdNext:
+      return "next";
+    case kCmdVideoWindow:
+      return "video_window";
+    case kCmdFullscreen:
+      return "fullscreen";
+    default:
+      return "unknown";
+  }
+}
+
+}  // namespace host

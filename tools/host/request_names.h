@@ -1,0 +1,29 @@
+// Names for the player requests (WM_USER, by lParam) and the WM_COMMAND
+// identifiers, as they appear in the host's log.
+#pragma once
+
+#include <cstdint>
+
+namespace host {
+
+// WM_USER request codes carried in lParam.
+enum RequestCode : long {
+  kReqVolume = 122,
+  kReqPlaylistLength = 124,
+  kReqPlaylistPosition = 125,
+  kReqPlayState = 104,
+  kReqSetPosition = 121,
+  kReqEntryTitle = 212,
+  kReqWindowVisible = 261,
+  kReqRegisterName = 65536,
+};
+
+constexpr intptr_t kVolumeQuery = -666;
+constexpr intptr_t kVideoWindow = 3;
+
+// Name of a WM_USER request, or null when lParam is none of the known codes.
+const char* RequestName(intptr_t wparam, intptr_t lparam);
+// Name of a WM_COMMAND identifier (low word of wParam), or "unknown".
+const char* CommandName(int id);
+
+}  // namespace host

@@ -1,0 +1,181 @@
+// gen_hosttest.dll: a general-purpose plug-in that puts quillet-host through
+// its paces and prints what it got back, one "plugin ..." line each, on the
+// host's standard output.
+//
+// init registers two names (one twice, in another case), subclasses the host
+// window to answer the "HostTest_Ping" message itself, and starts a worker
+// thread. Each round of the worker (one at start, one per config) sends the
+// player requests, the two registered messages and posts "next".
+//
+// Environment: HOSTTEST_LEAK_THREAD=1 makes quit leave the worker running, so
+// it runs into the unloaded module; HOSTTEST_CONFIG_DIALOG=1 makes config
+// show a modal message box; HOSTTEST_ROUND_DELAY_MS=N delays the rounds that
+// config starts by N ms, so the host can be given other work first.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+struct Record {
+  int version;
+  const char* description;
+  int (*init)();
+  void (*config)();
+  void (*quit)();
+  HWND hwndParent;
+  HINSTANCE hDllInstance;
+};
+
+int Init();
+void Config();
+void Quit();
+
+Record g_record = {16, "Host test plug-in", Init, Config, Quit, nullptr, nullptr};
+bool g_handed_out = false;
+WNDPROC g_host_proc = nullptr;
+LRESULT g_ping_id = 0;
+LRESULT g_unanswered_id = 0;
+HANDLE g_worker = nullptr;
+HANDLE g_round_event = nullptr;
+HANDLE g_stop_event = nullptr;
+volatile LONG g_rounds = 0;
+
+constexpr LRESULT kPingAnswerBase = 0x1234;
+constexpr WPARAM kNext = 40048;
+
+bool EnvFlag(const char* name) {
+  char value[8] = {};
+  return GetEnvironmentVariableA(name, value, sizeof value) > 0 && value[0] == '1';
+}
+
+DWORD EnvNumber(const char* name) {
+  char value[16] = {};
+  if (GetEnvironmentVariableA(name, value, sizeof value) == 0) return 0;
+  return static_cast<DWORD>(std::strtoul(value, nullptr, 10));
+}
+
+void Say(const char* format, ...) {
+  char line[1024] = "plugin ";
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line + 7, sizeof line - 8, format, args);
+  va_end(args);
+  lstrcatA(line, "\n");
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, lstrlenA(line), &written, nullptr);
+}
+
+LRESULT Ask(WPARAM wparam, LPARAM lparam) {
+  return SendMessageA(g_record.hwndParent, WM_USER, wparam, lparam);
+}
+
+LRESULT Register(const char* name) {
+  return Ask(reinterpret_cast<WPARAM>(name), 65536);
+}
+
+LRESULT CALLBACK Subclass(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_USER && g_ping_id != 0 && static_cast<LRESULT>(lparam) == g_ping_id) {
+    return kPingAnswerBase + static_cast<LRESULT>(wparam);
+  }
+  return CallWindowProcA(g_host_proc, window, msg, wparam, lparam);
+}
+
+void RunRound() {
+  const LONG round = InterlockedIncrement(&g_rounds);
+  const DWORD start = GetTickCount();
+  const LRESULT volume_before = Ask(static_cast<WPARAM>(-666), 122);
+  Ask(300, 122);
+  const LRESULT volume_clamped = Ask(static_cast<WPARAM>(-666), 122);
+  Ask(100, 122);
+  const LRESULT length = Ask(0, 124);
+  const LRESULT position = Ask(0, 125);
+  char title[256] = "(null)";
+  if (const char* text = reinterpret_cast<const char*>(Ask(position, 212))) {
+    lstrcpynA(title, text, sizeof title);
+  }
+  const LRESULT beyond = Ask(length, 212);
+  const LRESULT state = Ask(0, 104);
+  const LRESULT video = Ask(3, 261);
+  const LRESULT ping = Ask(7, g_ping_id);
+  const LRESULT unanswered = Ask(7, g_unanswered_id);
+  PostMessageA(g_record.hwndParent, WM_COMMAND, kNext, 0);
+  Say("round=%ld volume_before=%ld volume_clamped=%ld length=%ld position=%ld title=\"%s\" "
+      "beyond=%ld state=%ld video=%ld ping=%ld unanswered=%ld ms=%lu",
+      round, volume_before, volume_clamped, length, position, title, beyond, state, video, ping,
+      unanswered, GetTickCount() - start);
+}
+
+DWORD WINAPI Worker(void*) {
+  HANDLE events[2] = {g_stop_event, g_round_event};
+  for (;;) {
+    // Wakes up now and then, so a worker left behind by quit runs into the
+    // unloaded module soon.
+    const DWORD woke = WaitForMultipleObjects(2, events, FALSE, 50);
+    if (woke == WAIT_OBJECT_0) return 0;
+    if (woke != WAIT_OBJECT_0 + 1) continue;
+    if (g_rounds > 0) Sleep(EnvNumber("HOSTTEST_ROUND_DELAY_MS"));
+    RunRound();
+  }
+}
+
+int Init() {
+  HMODULE self = nullptr;
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<const char*>(&Init), &self);
+  Say("init window=%s instance=%s", IsWindow(g_record.hwndParent) ? "ok" : "bad",
+      g_record.hDllInstance == self ? "ok" : "bad");
+  g_ping_id = Register("HostTest_Ping");
+  g_unanswered_id = Register("HostTest_Unanswered");
+  const LRESULT again = Register("hosttest_PING");
+  Say("registered ping=%ld unanswered=%ld again=%ld", g_ping_id, g_unanswered_id, again);
+  g_host_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(g_record.hwndParent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Subclass)));
+  g_round_event = CreateEventA(nullptr, FALSE, TRUE, nullptr);
+  g_stop_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  g_worker = CreateThread(nullptr, 0, Worker, nullptr, 0, nullptr);
+  SetThreadPriority(g_worker, THREAD_PRIORITY_LOWEST);
+  return 0;
+}
+
+void Config() {
+  Say("config length=%ld", Ask(0, 124));
+  SetEvent(g_round_event);
+  if (EnvFlag("HOSTTEST_CONFIG_DIALOG")) {
+    const int answer =
+        MessageBoxA(g_record.hwndParent, "Host test", "Host test plug-in", MB_OKCANCEL);
+    Say("dialog answer=%d", answer);
+  }
+}
+
+void Quit() {
+  const bool leak = EnvFlag("HOSTTEST_LEAK_THREAD");
+  if (!leak) {
+    SetEvent(g_stop_event);
+    // The worker may be waiting on the host window: keep answering.
+    while (MsgWaitForMultipleObjects(1, &g_worker, FALSE, INFINITE, QS_SENDMESSAGE) ==
+           WAIT_OBJECT_0 + 1) {
+      MSG msg;
+      PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(g_worker);
+    CloseHandle(g_round_event);
+    CloseHandle(g_stop_event);
+  }
+  if (GetWindowLongPtrA(g_record.hwndParent, GWLP_WNDPROC) ==
+      reinterpret_cast<LONG_PTR>(Subclass)) {
+    SetWindowLongPtrA(g_record.hwndParent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_host_proc));
+  }
+  Say("quit leak=%d rounds=%ld", leak ? 1 : 0, g_rounds);
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) Record* winampGetGeneralPurposePlugin() {
+  if (g_handed_out) return nullptr;
+  g_handed_out = true;
+  return &g_record;
+}
