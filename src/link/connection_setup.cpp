@@ -5,6 +5,7 @@
 #include "link/at_transaction.h"
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
+#include "link/port_io.h"
 #include "shell/settings.h"
 
 namespace quillet {
@@ -14,12 +15,6 @@ void CloseSetupEvent(Link& link) {
   Overlapped& ov = link.state.overlapped;
   if (ov.event != kNoHandle) link.os.CloseHandle(ov.event);
   ov.event = kNoHandle;
-}
-
-bool DsrOn(Link& link) {
-  std::uint32_t status = 0;
-  // A modem status that cannot be read is no phone.
-  return link.os.GetModemStatus(link.state.port, &status) && (status & kMsDsrOn) != 0;
 }
 
 // Sends the commands that prepare the phone; true when the menu was registered.
@@ -74,7 +69,7 @@ void OnInit(Link& link, bool calledByMonitor) {
   link.os.SetPortTimeouts(port, kPortTimeouts);
   link.os.SetLineSettings(port, kLineSettings);
   link.os.ResetEvent(link.state.overlapped.event);
-  link.state.connected = DsrOn(link);
+  link.state.connected = DsrIsOn(link);
 
   std::string status = kStatusStandingBy;
   if (link.state.connected) {

@@ -6,6 +6,7 @@
 #include "link/connection_setup.h"
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
+#include "link/port_io.h"
 
 namespace quillet {
 namespace {
@@ -74,10 +75,58 @@ void DropFailedPort(Link& link) {
 }
 
 void ReadDsr(Link& link) {
-  std::uint32_t status = 0;
-  bool on = link.os.GetModemStatus(link.state.port, &status) && (status & kMsDsrOn);
-  link.state.connected = on;
-  if (!on) link.trace.WriteTrace("lost connection", kTraceInfo);
+  link.state.connected = DsrIsOn(link);
+  if (!link.state.connected) link.trace.WriteTrace("lost connection", kTraceInfo);
+}
+
+struct Wakeup {
+  bool reported = false;  // the comm-event wait completed; its events are in eventMask
+  bool timedOut = false;
+};
+
+// Waits up to 10 s for serial events on the port, or for a wake-up from the
+// host's thread. Leaves no wait pending unless stop was requested.
+Wakeup WaitForPortEvents(Link& link) {
+  Wakeup wakeup;
+  Handle port = link.state.port;
+  Overlapped& ov = link.state.commWait;
+  bool armed = false;
+  bool dsrDropped = false;
+  if (port != kNoHandle) {
+    link.os.ResetEvent(ov.event);
+    link.state.eventMask = 0;
+    armed = link.os.StartCommWait(port, ov, &link.state.eventMask);
+    // Not every driver reports a change that came before the wait was armed
+    // (Wine keeps no history of events), so look at DSR once now.
+    dsrDropped = armed && link.state.connected && !DsrIsOn(link);
+  }
+  if (!dsrDropped) {
+    Handle events[2];
+    int count = 0;
+    for (Handle event : {ov.event, link.wakeEvent})
+      if (event != kNoHandle) events[count++] = event;
+    int woke = kWaitTimedOut;
+    if (count > 0) {
+      woke = link.os.WaitForEvents(events, count, kLongestEventWaitMs);
+    } else {
+      link.os.Sleep(kLongestEventWaitMs);
+    }
+    wakeup.timedOut = woke == kWaitTimedOut;
+  }
+  if (link.stopping()) return wakeup;
+  WaitOutcome outcome =
+      armed ? FinishCommWait(link, &link.state.eventMask) : WaitOutcome::PortFailed;
+  if (port != kNoHandle && outcome == WaitOutcome::PortFailed) {
+    DropFailedPort(link);
+    return wakeup;
+  }
+  wakeup.reported = outcome == WaitOutcome::Reported;
+  if (dsrDropped) {
+    link.state.eventMask = kEvDsr;
+    wakeup.reported = true;
+  }
+  link.os.ResetEvent(ov.event);
+  return wakeup;
 }
 
 void Stop(Link& link) {
@@ -123,10 +172,12 @@ int ScanMenuChoice(const std::string& line, int* entry) {
   return 1;
 }
 
-void DispatchLines(Link& link) {
+void DispatchLines(Link& link, bool waitForFirst) {
   MenuHandlers* handlers = link.handlers;
+  bool wait = waitForFirst;
   while (!link.stopping()) {
-    std::string line = ReadLine(link, true);
+    std::string line = ReadLine(link, wait);
+    wait = true;
     if (line.size() > 1 && handlers) {
       if (line == phone::kMenuActivated) {
         handlers->MenuActivated();
@@ -155,34 +206,14 @@ void MonitorDevice(Link& link) {
   CreateLinkEvents(link);
   WatchPort(link);
 
-  // Lines left behind by a menu choice are dispatched without waiting.
+  // Lines left behind (by a menu choice, or by the set-up) are dispatched
+  // without waiting for the phone's next character.
   bool linesLeft = link.state.connected && !link.rx.drained;
   while (!link.stopping()) {
-    std::uint32_t& eventMask = link.state.eventMask;
-    bool reported = false;
+    Wakeup wakeup;
     if (!linesLeft) {
-      Handle port = link.state.port;
-      bool armed = false;
-      if (port != kNoHandle) {
-        link.os.ResetEvent(link.state.commWait.event);
-        eventMask = 0;
-        armed = link.os.StartCommWait(port, link.state.commWait, &eventMask);
-      }
-      Handle events[2];
-      int count = 0;
-      for (Handle event : {link.state.commWait.event, link.wakeEvent})
-        if (event != kNoHandle) events[count++] = event;
-      if (count > 0) {
-        link.os.WaitForEvents(events, count, kLongestEventWaitMs);
-      } else {
-        link.os.Sleep(kLongestEventWaitMs);
-      }
+      wakeup = WaitForPortEvents(link);
       if (link.stopping()) break;
-      WaitOutcome outcome = WaitOutcome::PortFailed;
-      if (armed) outcome = FinishCommWait(link, &eventMask);
-      if (port != kNoHandle && outcome == WaitOutcome::PortFailed) DropFailedPort(link);
-      reported = outcome == WaitOutcome::Reported;
-      if (link.state.commWait.event != kNoHandle) link.os.ResetEvent(link.state.commWait.event);
     }
     if (link.wakeEvent != kNoHandle) link.os.ResetEvent(link.wakeEvent);
     if (link.portChangePending.exchange(false)) {
@@ -191,11 +222,15 @@ void MonitorDevice(Link& link) {
     }
     if (link.state.port == kNoHandle) link.state.connected = false;
 
+    const std::uint32_t events = wakeup.reported ? link.state.eventMask : 0;
+    if (link.state.connected && (events & kEvDsr)) ReadDsr(link);
     if (link.state.connected) {
-      bool dispatch = linesLeft;
-      if (reported && (eventMask & kEvDsr)) ReadDsr(link);
-      if (reported && (eventMask & kEvRxChar)) dispatch = true;
-      if (link.state.connected && dispatch) DispatchLines(link);
+      if (linesLeft || (events & kEvRxChar)) {
+        DispatchLines(link);
+      } else if (wakeup.timedOut) {
+        // Bytes that came while no wait was armed may have gone unannounced.
+        DispatchLines(link, false);
+      }
     }
     // A phone that went away is looked for again at once, so the status
     // says so without waiting for the next event.

@@ -19,7 +19,8 @@ void MonitorDevice(Link& link);
 
 // Reads and dispatches received lines until the buffer is drained, or until a
 // menu choice was dispatched (its handler may have consumed what followed).
-void DispatchLines(Link& link);
+// Without `waitForFirst`, returns at once when nothing has arrived.
+void DispatchLines(Link& link, bool waitForFirst = true);
 
 // How a "*EAMI" line reads with "*EAMI: %d" under scanf's rules: the count of
 // numbers assigned, or -1 when the line ends before the number.

@@ -28,4 +28,9 @@ ReadOutcome ReadPort(Link& link, char* into, std::uint32_t size, bool wait, std:
   return outcome;
 }
 
+bool DsrIsOn(Link& link) {
+  std::uint32_t status = 0;
+  return link.os.GetModemStatus(link.state.port, &status) && (status & kMsDsrOn) != 0;
+}
+
 }  // namespace quillet

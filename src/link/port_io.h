@@ -19,4 +19,8 @@ struct ReadOutcome {
 // `pauseMs` is slept between issuing the read and asking for its result.
 ReadOutcome ReadPort(Link& link, char* into, std::uint32_t size, bool wait, std::uint32_t pauseMs);
 
+// Whether the port's DSR line is on; a modem status that cannot be read is
+// taken as no phone.
+bool DsrIsOn(Link& link);
+
 }  // namespace quillet

@@ -211,6 +211,29 @@ TEST_P(MonitorFixture, CharactersWithDsrStillOnAreDispatched) {
   ASSERT_TRUE(StopMonitor());
 }
 
+TEST_P(MonitorFixture, DsrLostWhileNoWaitWasArmedIsNoticed) {
+  phone.device().SetDsr(true, 0);
+  // DSR drops while the monitor is reading the code, before it waits again.
+  phone.device().Deliver("\r\n*EAAI\r\n", 20000);
+  phone.device().SetDsr(false, 20010);
+  StartMonitor();
+  ASSERT_TRUE(Eventually([&] { return TraceHas("info: lost connection\r\n"); }));
+  ASSERT_TRUE(Eventually([&] { return link.status.Text() == "Standing by for connection."; }));
+  ASSERT_TRUE(StopMonitor());
+  EXPECT_EQ(handlers.Calls(), (std::vector<Call>{{"open"}}));
+}
+
+TEST_P(MonitorFixture, BytesThatNoEventAnnouncedAreReadAtTheTimeOut) {
+  phone.device().SetDsr(true, 0);
+  StartMonitor();
+  ASSERT_TRUE(Eventually([&] { return link.state.connected; }));
+  // Arrived unannounced: the fake's history is dropped as the wait re-arms.
+  std::uint64_t later = os.NowMs() + 15000;
+  phone.device().Deliver("\r\n*EAAI\r\n", later);
+  ASSERT_TRUE(Eventually([&] { return handlers.Calls().size() == 1; }));
+  ASSERT_TRUE(StopMonitor());
+}
+
 TEST_P(MonitorFixture, DisabledPortKeepsRetrying) {
   portName = "Disabled";
   StartMonitor();

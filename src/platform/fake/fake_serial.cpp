@@ -5,7 +5,8 @@
 //
 // With wineQuirks the port behaves as Wine's does: an empty read fails with
 // ERROR_TIMEOUT, SetCommMask(0) ends a pending wait with ERROR_OPERATION_ABORTED,
-// a write on the record of a pending comm-event wait wakes it with mask 0,
+// a write on the record of a pending comm-event wait wakes it with mask 0, a
+// comm-event wait reports only what happens after it was armed,
 // opening is not exclusive, a purge does not abort a pending read and a
 // cancelled read brings no bytes.
 
@@ -190,6 +191,9 @@ bool FakePlatform::StartCommWait(Handle port, Overlapped& ov, std::uint32_t* eve
   op.type = OpType::CommWait;
   op.port = port;
   op.mask = eventMask;
+  *eventMask = 0;
+  // Wine keeps no history: only what happens after the wait is armed counts.
+  if (wineQuirks) state->historyFromMs = now_;
   return BeginOp(ov, op);
 }
 

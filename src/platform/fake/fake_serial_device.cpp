@@ -7,8 +7,9 @@ namespace quillet::fake {
 void FakeSerialDevice::Deliver(std::string bytes, std::uint64_t atMs) {
   if (bytes.empty()) return;
   // Kept in order of arrival; bytes due at the same time keep their call order.
-  auto later = std::upper_bound(incoming_.begin(), incoming_.end(), atMs,
-                                [](std::uint64_t at, const ScheduledBytes& s) { return at < s.atMs; });
+  auto later =
+      std::upper_bound(incoming_.begin(), incoming_.end(), atMs,
+                       [](std::uint64_t at, const ScheduledBytes& s) { return at < s.atMs; });
   incoming_.insert(later, {atMs, std::move(bytes)});
   arrivals_.push_back(atMs);
 }

@@ -1,0 +1,116 @@
+"""The phone link end to end: set-up bytes, reconnection, missing ports, quit."""
+
+import time
+import unittest
+
+from rig import SETUP_COMMANDS, Session
+
+
+class Link(unittest.TestCase):
+    def connected(self, s, count=1):
+        self.assertTrue(s.wait_trace("info: got connection" if count > 1 else
+                                     "info: MonitorDevice started with connection.", 30),
+                        s.trace())
+
+    def test_setup_sends_exactly_the_commands(self):
+        with Session() as s:
+            self.connected(s)
+            self.assertEqual(s.wait_received(5), SETUP_COMMANDS)
+            trace = s.trace()
+            for command in SETUP_COMMANDS:
+                self.assertIn("put:  \r%s\r\r\n" % command, trace)
+                self.assertIn("rply: %s\r\n" % command, trace)
+            self.assertIn("info: menus available\r\n", trace)
+            self.assertIn("got:  SimPhone\r\n", trace)
+            self.assertIn("got:  QX-1\r\n", trace)
+            self.assertTrue(trace.startswith("info: OnInit started\r\ninfo: comport open.\r\n"))
+
+    def test_refused_indications_fall_back(self):
+        with Session(dsr=False) as s:
+            s.phone_cmd("reply +CNMI=3,1 error")
+            s.phone_cmd("dsr on")
+            self.assertTrue(s.wait_trace("info: got connection", 30), s.trace())
+            self.assertEqual(s.wait_received(6), ['AT*EAM="Winamp"', "AT+CNMI=3,1", "AT+CNMI=1,1",
+                                                  "AT+CMEE=1", "AT+CGMI", "AT+CGMM"])
+
+    def test_standing_by_sends_nothing_until_dsr(self):
+        with Session(dsr=False) as s:
+            self.assertTrue(s.wait_trace("MonitorDevice started without connection.", 30))
+            time.sleep(1)
+            self.assertEqual(s.received(), [])
+            s.phone_cmd("dsr on")
+            self.assertTrue(s.wait_trace("info: got connection", 10), s.trace())
+            self.assertEqual(s.wait_received(5), SETUP_COMMANDS)
+
+    def test_dsr_drop_and_return(self):
+        with Session() as s:
+            self.connected(s)
+            s.wait_received(5)
+            s.phone_cmd("dsr off")
+            self.assertTrue(s.wait_trace("info: lost connection", 10), s.trace())
+            s.phone_cmd("dsr on")
+            self.assertTrue(s.wait_trace("info: got connection", 10), s.trace())
+            self.assertEqual(s.wait_received(10), SETUP_COMMANDS * 2)
+
+    def test_missing_port_and_missing_device(self):
+        for port, com1 in (("COM5", True), ("COM1", False)):
+            with self.subTest(port=port, com1=com1):
+                with Session(port=port, com1=com1) as s:
+                    self.assertTrue(s.wait_trace("info: OnInit started", 20), s.trace())
+                    time.sleep(0.5)
+                    self.assertNotIn("comport open.", s.trace())
+                    self.assertTrue(s.quit_plugin(10), s.host_log())
+
+    def test_idle_link_stays_connected_across_wait_timeouts(self):
+        # The 10 s comm-event wait runs out while idle; it must not look like
+        # a lost phone, and nothing is sent.
+        with Session() as s:
+            self.connected(s)
+            s.wait_received(5)
+            time.sleep(12)
+            self.assertNotIn("lost connection", s.trace())
+            self.assertEqual(s.received(), SETUP_COMMANDS)
+            s.phone_cmd("open")
+            self.assertTrue(s.wait_trace("got:  *EAAI\r\n", 5), s.trace())
+
+    def test_codes_after_junk_nul_and_chunking_are_read(self):
+        with Session() as s:
+            self.connected(s)
+            s.wait_received(5)
+            s.phone_cmd("raw 00 00 4a 55 4e 4b 00 0d 0a")
+            s.phone_cmd("urc RING")
+            s.phone_cmd("pace 1 3")
+            s.phone_cmd("open")
+            self.assertTrue(s.wait_trace("got:  *EAAI\r\n", 5), s.trace())
+            self.assertIn("got:  JUNK\r\n", s.trace())
+
+    def test_chunked_and_garbled_replies_during_setup(self):
+        with Session(dsr=False) as s:
+            s.phone_cmd("pace 2 5")
+            s.phone_cmd("reply *EAM echo-garble times 1")
+            s.phone_cmd("dsr on")
+            self.assertTrue(s.wait_trace("info: got connection", 30), s.trace())
+            received = s.wait_received(6)
+            self.assertEqual(received, ['AT*EAM="Winamp"'] + SETUP_COMMANDS)
+            self.assertIn("info: menus available", s.trace())
+
+    def test_quit_while_connected_and_while_busy(self):
+        with Session() as s:
+            self.connected(s)
+            began = time.monotonic()
+            self.assertTrue(s.quit_plugin(20), s.host_log())
+            self.assertLess(time.monotonic() - began, 5)
+            self.assertNotRegex(s.host_log(), r"(?m)^crash")
+        # Busy: the phone never answers, so the set-up is under way at quit.
+        with Session(dsr=False) as s:
+            s.phone_cmd("reply all silent")
+            s.phone_cmd("dsr on")
+            self.assertTrue(s.wait_trace("put:  \rAT*EAM", 10), s.trace())
+            began = time.monotonic()
+            self.assertTrue(s.quit_plugin(20), s.host_log())
+            self.assertLess(time.monotonic() - began, 5)
+            self.assertNotRegex(s.host_log(), r"(?m)^crash")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,215 @@
+"""End-to-end sessions: the real gen_quillet.dll in the stand-in player under
+Wine, with the simulated phone on a pseudo-terminal as COM1.
+
+A Session copies the DLL into a folder of its own (so its plugin.ini is its
+own), starts the phone program, starts the host under the Wine rig with the
+phone's pty as COM1, and collects both programs' output for the test to wait
+on. Every wait is bounded."""
+
+from __future__ import annotations
+
+import json
+import os
+import queue
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from pathlib import Path
+from typing import Callable, Dict, List, Optional
+
+ROOT = Path(__file__).resolve().parents[2]  # the repository
+sys.path.insert(0, str(ROOT / "tools" / "winerun"))
+import winerun  # noqa: E402
+
+DLL = Path(os.environ.get("QUILLET_DLL", ROOT / "build/win32/gen_quillet.dll"))
+HOST = Path(os.environ.get("QUILLET_HOST", ROOT / "build/win32/tools/host/quillet-host.exe"))
+PHONE = Path(os.environ.get("QUILLET_PHONE", ROOT / "build/native/tools/phone/quillet-phone"))
+
+SETUP_COMMANDS = ['AT*EAM="Winamp"', "AT+CNMI=3,1", "AT+CMEE=1", "AT+CGMI", "AT+CGMM"]
+
+
+def win_path(path: Path) -> str:
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+class Lines:
+    """Lines from a stream, kept in order; waiters are woken on each."""
+
+    def __init__(self, stream, parse: Callable[[str], object]):
+        self.items: List[object] = []
+        self._cond = threading.Condition()
+        self._parse = parse
+        self._thread = threading.Thread(target=self._pump, args=(stream,), daemon=True)
+        self._thread.start()
+
+    def _pump(self, stream) -> None:
+        for raw in iter(stream.readline, b""):
+            text = raw.decode("latin-1").rstrip("\r\n")
+            item = self._parse(text)
+            with self._cond:
+                self.items.append(item)
+                self._cond.notify_all()
+        with self._cond:
+            self.items.append(None)  # end of stream
+            self._cond.notify_all()
+
+    def wait(self, match: Callable[[object], bool], timeout: float, start: int = 0):
+        """The first item from `start` on that matches, or None at the time-out."""
+        deadline = time.monotonic() + timeout
+        index = start
+        with self._cond:
+            while True:
+                while index < len(self.items):
+                    item = self.items[index]
+                    index += 1
+                    if item is not None and match(item):
+                        return item
+                remaining = deadline - time.monotonic()
+                if remaining <= 0 or (self.items and self.items[-1] is None):
+                    return None
+                self._cond.wait(remaining)
+
+    def snapshot(self) -> List[object]:
+        with self._cond:
+            return [i for i in self.items if i is not None]
+
+
+class Session:
+    def __init__(self, port: Optional[str] = "COM1", pluginmenus: Optional[str] = None,
+                 dsr: bool = True, com1: bool = True, entries: int = 10,
+                 host_args: Optional[List[str]] = None, trace: bool = True):
+        self.dir = Path(tempfile.mkdtemp(prefix="quillet-e2e-"))
+        self.dll = self.dir / "gen_quillet.dll"
+        shutil.copy(DLL, self.dll)
+        self.ini = self.dir / "plugin.ini"
+        if port is not None or pluginmenus is not None:
+            lines = ["[Quillet]"]
+            if port is not None:
+                lines.append("Port=" + port)
+            if pluginmenus is not None:
+                lines.append("PluginMenus=" + pluginmenus)
+            self.ini.write_text("\r\n".join(lines) + "\r\n")
+        self.trace_file = self.dir / "trace.log"
+        self.modem_dir = self.dir / "modem"
+        self.modem_dir.mkdir()
+        self.phone = subprocess.Popen(
+            [str(PHONE), "--modem-dir", str(self.modem_dir), "--dsr", "on" if dsr else "off"],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.phone_events = Lines(self.phone.stdout, self._parse_event)
+        ready = self.phone_events.wait(lambda e: e.get("ev") == "ready", 10)
+        if not ready:
+            self.host = None
+            self.close()
+            raise RuntimeError("the phone did not start")
+        self.pty = ready["pty"]
+        env: Dict[str, str] = {}
+        if trace:
+            env["QUILLET_TRACE"] = win_path(self.trace_file)
+        args = [win_path(self.dll), "--entries", str(entries)] + (host_args or [])
+        self.host = winerun.start(str(HOST), args, com1=self.pty if com1 else None,
+                                  modem_dir=str(self.modem_dir), env=env, timeout=120)
+        self.host_lines = Lines(self.host.stdout, lambda s: s)
+        if not self.wait_host(r"^init returned=0", 30):
+            log = self.host_log()
+            self.close()
+            raise RuntimeError("the host did not start the plug-in:\n" + log)
+
+    @staticmethod
+    def _parse_event(text: str):
+        try:
+            return json.loads(text)
+        except ValueError:
+            return {"ev": "unparsed", "text": text}
+
+    # --- host ---
+    def host_cmd(self, line: str) -> None:
+        self.host.stdin.write((line + "\n").encode())
+        self.host.stdin.flush()
+
+    def wait_host(self, pattern: str, timeout: float = 15, start: int = 0) -> Optional[str]:
+        rx = re.compile(pattern)
+        return self.host_lines.wait(lambda s: bool(rx.search(s)), timeout, start)
+
+    def host_log(self) -> str:
+        return "\n".join(self.host_lines.snapshot())
+
+    # --- phone ---
+    def phone_cmd(self, line: str, timeout: float = 10) -> dict:
+        start = len(self.phone_events.snapshot())
+        self.phone.stdin.write((line + "\n").encode("latin-1"))
+        self.phone.stdin.flush()
+        done = self.phone_events.wait(lambda e: e.get("ev") in ("ack", "error"), timeout, start)
+        if not done or done["ev"] != "ack":
+            raise RuntimeError("phone refused %r: %r" % (line, done))
+        return done
+
+    def received(self) -> List[str]:
+        """Every command line the phone received, in order."""
+        return [e["cmd"] for e in self.phone_events.snapshot() if e.get("ev") == "rx"]
+
+    def wait_received(self, count: int, timeout: float = 20) -> List[str]:
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            got = self.received()
+            if len(got) >= count:
+                return got
+            time.sleep(0.05)
+        return self.received()
+
+    # --- plug-in outputs ---
+    def trace(self) -> str:
+        try:
+            return self.trace_file.read_bytes().decode("latin-1")
+        except FileNotFoundError:
+            return ""
+
+    def wait_trace(self, text: str, timeout: float = 20, count: int = 1) -> bool:
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.trace().count(text) >= count:
+                return True
+            time.sleep(0.05)
+        return False
+
+    def settings(self) -> str:
+        return self.ini.read_bytes().decode("latin-1") if self.ini.exists() else ""
+
+    # --- end ---
+    def quit_plugin(self, timeout: float = 30) -> Optional[str]:
+        self.host_cmd("quit")
+        return self.wait_host(r"^unloaded", timeout)
+
+    def close(self) -> None:
+        host = getattr(self, "host", None)
+        self.host = None
+        if host is not None:
+            try:
+                self.host_cmd("exit")
+                host.wait(15)
+            except Exception:
+                pass
+            host.close()
+        if self.phone.poll() is None:
+            try:
+                self.phone.stdin.write(b"quit\n")
+                self.phone.stdin.flush()
+                self.phone.wait(5)
+            except Exception:
+                self.phone.kill()
+                self.phone.wait()
+        for stream in (self.phone.stdin, self.phone.stdout):
+            try:
+                stream.close()
+            except Exception:
+                pass
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def __enter__(self) -> "Session":
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.close()
