@@ -28,7 +28,9 @@ struct PhoneLink {
   Overlapped commWait;
   // Where a pending comm-event wait reports: it must outlive the wait.
   std::uint32_t eventMask = 0;
-  bool connected = false;  // the DSR line is on; monitor thread only
+  // The DSR line is on. Written on the monitor thread only; atomic so that
+  // others may look.
+  std::atomic<bool> connected{false};
   std::atomic<bool> stopRequested{false};
 };
 

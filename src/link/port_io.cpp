@@ -13,6 +13,13 @@ ReadOutcome ReadPort(Link& link, char* into, std::uint32_t size, bool wait, std:
   if (pauseMs) link.os.Sleep(pauseMs);
   IoResult result = link.os.GetResult(port, ov, wait);
   if (result.state == IoResult::State::Pending) {
+    // Bytes already queued in the driver come out once the interval time-out
+    // has passed (Wine does not complete such a read at once); wait that
+    // long, then cancel and collect.
+    link.os.WaitForEvents(&ov.event, 1, kUnwaitedReadGraceMs);
+    result = link.os.GetResult(port, ov, false);
+  }
+  if (result.state == IoResult::State::Pending) {
     link.os.CancelIo(port);
     result = link.os.GetResult(port, ov, true);
   }

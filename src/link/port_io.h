@@ -1,14 +1,18 @@
 #pragma once
 // One read from the port into the receive buffer, on the link's shared
 // overlapped record. A read is never left outstanding: one that has not
-// completed when the caller does not wait is cancelled and its bytes are
-// collected, so nothing reaches the buffer behind the reader's back.
+// completed shortly when the caller does not wait is cancelled and its bytes
+// are collected, so nothing reaches the buffer behind the reader's back.
 
 #include <cstdint>
 
 #include "link/link.h"
 
 namespace quillet {
+
+// How long a read that the caller does not wait for may take to bring the
+// bytes that are already there: the port's 50 ms interval time-out and a margin.
+constexpr std::uint32_t kUnwaitedReadGraceMs = 100;
 
 struct ReadOutcome {
   std::uint32_t kept = 0;  // bytes stored, NUL bytes dropped

@@ -16,7 +16,7 @@ struct TransactionFixture : ::testing::TestWithParam<bool>, LinkFixture {
   TransactionFixture() : LinkFixture(GetParam()) { OpenPort(); }
   ReplyRule& Rule(const std::string& prefix) { return phone.model().rules().Edit(prefix); }
   int Sends(const std::string& wire) {
-    const std::string& written = phone.device().written();
+    const std::string written = phone.device().written();
     int count = 0;
     for (std::size_t at = 0; (at = written.find(wire, at)) != std::string::npos; at += wire.size())
       ++count;

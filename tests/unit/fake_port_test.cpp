@@ -109,7 +109,7 @@ TEST_F(FakePortFixture, SecondOperationOnAPendingRecordIsCounted) {
 TEST_F(FakePortFixture, ExclusiveOpenAndVanishedDevice) {
   EXPECT_EQ(os.OpenPort("COM1"), kNoHandle);
   EXPECT_EQ(os.OpenPort("COM9"), kNoHandle);
-  device.vanished = true;
+  device.Unplug();
   std::uint32_t status;
   EXPECT_FALSE(os.GetModemStatus(port, &status));
   EXPECT_FALSE(os.StartWrite(port, ov, "x", 1));

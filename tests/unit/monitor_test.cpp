@@ -226,7 +226,7 @@ TEST_P(MonitorFixture, DsrLostWhileNoWaitWasArmedIsNoticed) {
 TEST_P(MonitorFixture, BytesThatNoEventAnnouncedAreReadAtTheTimeOut) {
   phone.device().SetDsr(true, 0);
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return link.state.connected; }));
+  ASSERT_TRUE(Eventually([&] { return link.state.connected.load(); }));
   // Arrived unannounced: the fake's history is dropped as the wait re-arms.
   std::uint64_t later = os.NowMs() + 15000;
   phone.device().Deliver("\r\n*EAAI\r\n", later);
@@ -258,7 +258,8 @@ TEST_P(MonitorFixture, PortChangeIsHandedToTheMonitor) {
   phone.device().SetDsr(true, 0);
   os.realWaitSliceMs = 2;
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return link.state.connected && link.state.port != kNoHandle; }));
+  ASSERT_TRUE(
+      Eventually([&] { return link.state.connected.load() && link.state.port != kNoHandle; }));
   portName = "Disabled";
   RequestReconnect(link);
   ASSERT_TRUE(Eventually([&] { return link.status.Text() == "Disabled."; }));
@@ -281,11 +282,10 @@ TEST_P(MonitorFixture, StopDuringADispatchEndsPromptly) {
 TEST_P(MonitorFixture, VanishingPortIsReopenedWhenItReturns) {
   phone.device().SetDsr(true, 0);
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return link.state.connected; }));
-  phone.device().vanished = true;
-  phone.device().Deliver("\r\n*EAAI\r\n", os.NowMs() + 1000);
+  ASSERT_TRUE(Eventually([&] { return link.state.connected.load(); }));
+  phone.device().Unplug();
   ASSERT_TRUE(Eventually([&] { return link.status.Text() == "Comport busy."; }));
-  phone.device().vanished = false;
+  phone.device().Replug();
   ASSERT_TRUE(
       Eventually([&] { return link.status.Text() == "Ready and connected to SimPhone QX-1."; }));
   ASSERT_TRUE(StopMonitor());

@@ -38,7 +38,7 @@ FakePlatform::~FakePlatform() {
 FakeSerialDevice& FakePlatform::AddDevice(const std::string& name) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   auto& slot = devices_[name];
-  if (!slot) slot = std::make_unique<FakeSerialDevice>(name);
+  if (!slot) slot = std::make_unique<FakeSerialDevice>(name, mutex_);
   return *slot;
 }
 

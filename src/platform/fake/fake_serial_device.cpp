@@ -5,6 +5,7 @@
 namespace quillet::fake {
 
 void FakeSerialDevice::Deliver(std::string bytes, std::uint64_t atMs) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (bytes.empty()) return;
   // Kept in order of arrival; bytes due at the same time keep their call order.
   auto later =
@@ -15,11 +16,13 @@ void FakeSerialDevice::Deliver(std::string bytes, std::uint64_t atMs) {
 }
 
 void FakeSerialDevice::SetDsr(bool on, std::uint64_t atMs) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!dsr_.empty()) atMs = std::max(atMs, dsr_.back().atMs);
   dsr_.push_back({atMs, on});
 }
 
 bool FakeSerialDevice::DsrAt(std::uint64_t atMs) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   bool on = false;
   for (const auto& change : dsr_) {
     if (change.atMs > atMs) break;
@@ -28,7 +31,24 @@ bool FakeSerialDevice::DsrAt(std::uint64_t atMs) const {
   return on;
 }
 
+std::string FakeSerialDevice::written() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return written_;
+}
+
+void FakeSerialDevice::ClearWritten() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  written_.clear();
+}
+
+void FakeSerialDevice::Unplug() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  vanished = true;
+  incoming_.clear();
+}
+
 std::size_t FakeSerialDevice::pendingBytes() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::size_t total = 0;
   for (const auto& chunk : incoming_) total += chunk.bytes.size();
   return total;

@@ -3,9 +3,11 @@
 // it: bytes scheduled to arrive at virtual times, the DSR line, and every byte
 // the plug-in wrote.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +30,10 @@ class FakeSerialDevice {
   // last byte has left the wire; the peer answers with Deliver/SetDsr.
   using WriteHook = std::function<void(std::string_view bytes, std::uint64_t doneAtMs)>;
 
-  explicit FakeSerialDevice(std::string name) : name_(std::move(name)) {}
+  // `mutex` is the platform's: the device is touched from the test's thread
+  // and from the thread the logic runs on.
+  FakeSerialDevice(std::string name, std::recursive_mutex& mutex)
+      : name_(std::move(name)), mutex_(mutex) {}
 
   const std::string& name() const { return name_; }
 
@@ -39,19 +44,23 @@ class FakeSerialDevice {
 
   bool DsrAt(std::uint64_t atMs) const;
   // Everything the plug-in has written, in order.
-  const std::string& written() const { return written_; }
-  void ClearWritten() { written_.clear(); }
+  std::string written() const;
+  void ClearWritten();
   std::size_t pendingBytes() const;
+  // Unplugged: every operation fails, and bytes on their way are lost.
+  void Unplug();
+  void Replug() { vanished = false; }
 
   // Failure switches.
-  bool refuseOpen = false;       // CreateFile fails (absent or busy)
-  bool failModemStatus = false;  // GetCommModemStatus fails
-  bool failWrites = false;       // every write fails
-  bool vanished = false;         // unplugged: every operation fails
+  std::atomic<bool> refuseOpen{false};       // CreateFile fails (absent or busy)
+  std::atomic<bool> failModemStatus{false};  // GetCommModemStatus fails
+  std::atomic<bool> failWrites{false};       // every write fails
+  std::atomic<bool> vanished{false};
 
  private:
   friend class FakePlatform;
   std::string name_;
+  std::recursive_mutex& mutex_;
   std::deque<ScheduledBytes> incoming_;
   std::vector<std::uint64_t> arrivals_;  // every arrival, for comm-event history
   std::vector<DsrChange> dsr_;
