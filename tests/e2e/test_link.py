@@ -94,6 +94,27 @@ class Link(unittest.TestCase):
             self.assertEqual(received, ['AT*EAM="Winamp"'] + SETUP_COMMANDS)
             self.assertIn("info: menus available", s.trace())
 
+    def test_values_holding_ok_or_at_are_kept_whole(self):
+        with Session(dsr=False) as s:
+            s.phone_cmd("value +CGMI NOKIA OK")
+            s.phone_cmd("value +CGMM ATLAS OK")
+            s.phone_cmd("dsr on")
+            self.assertTrue(s.wait_trace("info: got connection", 30), s.trace())
+            self.assertEqual(s.wait_received(5), SETUP_COMMANDS)
+            trace = s.trace()
+            self.assertIn("got:  NOKIA OK\r\n", trace)
+            self.assertIn("got:  ATLAS OK\r\n", trace)
+            self.assertNotIn("reply not given", trace)
+
+    def test_command_never_echoed_right_is_sent_three_times(self):
+        with Session(dsr=False) as s:
+            s.phone_cmd("reply *EAM echo-lower")
+            s.phone_cmd("dsr on")
+            self.assertTrue(s.wait_trace("info: got connection", 30), s.trace())
+            received = s.wait_received(7)
+            self.assertEqual(received, ['AT*EAM="Winamp"'] * 3 + SETUP_COMMANDS[1:])
+            self.assertIn("info: menus not available", s.trace())
+
     def test_quit_while_connected_and_while_busy(self):
         with Session() as s:
             self.connected(s)
