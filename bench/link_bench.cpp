@@ -1,0 +1,221 @@
+// What the link's transactions cost against the simulated phone: in virtual
+// time (the fake clock), next to the floor that the link's own pauses and the
+// 9600-baud wire set, and in real CPU time per call.
+//
+// The floor of a run of transactions is the pause after each send and after
+// the read that takes the answer (kPauseAfterSendMs + kPauseAfterReadMs each),
+// plus the wire time of every byte sent and received at 10 bits a byte.
+// The answer can arrive while the link sleeps, so a run can come in a little
+// under that floor; the ratio shows how far the link is from it either way.
+// The hard floor counts only the bytes sent, which nothing can overlap: each
+// send is waited for before the pause after it begins.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "fake_port_phone.h"
+#include "link/at_transaction.h"
+#include "link/connection_setup.h"
+#include "link/line_reader.h"
+#include "link/link.h"
+#include "link/phone_commands.h"
+#include "platform/fake/fake_platform.h"
+
+namespace quillet {
+namespace {
+
+constexpr char kCommand[] = "+CMEE=1";
+constexpr double kWireMsPerByte = 10.0 * 1000.0 / 9600.0;
+constexpr char kExpectedStatus[] = "Ready and connected to SimPhone QX-1.";
+
+// The simulated phone, counting every byte it sends.
+class CountingPhone : public testing::FakePortPhone {
+ public:
+  using FakePortPhone::FakePortPhone;
+  void Emit(std::string_view bytes, std::uint32_t delayMs) override {
+    sent += bytes.size();
+    FakePortPhone::Emit(bytes, delayMs);
+  }
+  std::size_t sent = 0;
+};
+
+struct Rig {
+  Rig() : phone(os), link(os) {
+    link.portName = [] { return std::string("COM1"); };
+  }
+  void OpenPort() {
+    link.state.port = os.OpenPort("COM1");
+    os.SetPortTimeouts(link.state.port, kPortTimeouts);
+    link.state.overlapped.event = os.CreateEvent(kLinkEventName);
+  }
+  void Drain() {
+    while (!link.rx.drained) ReadLine(link, false);
+  }
+
+  fake::FakePlatform os;
+  CountingPhone phone;
+  Link link;
+};
+
+// Virtual time and traffic of one or more transactions.
+struct Cost {
+  std::uint64_t virtualMs = 0;
+  std::size_t bytesSent = 0;
+  std::size_t bytesReceived = 0;
+  int transactions = 0;
+
+  double WireMs() const { return static_cast<double>(bytesSent + bytesReceived) * kWireMsPerByte; }
+  double PauseMs() const { return transactions * double(kPauseAfterSendMs + kPauseAfterReadMs); }
+  double FloorMs() const { return PauseMs() + WireMs(); }
+  double Ratio() const { return static_cast<double>(virtualMs) / FloorMs(); }
+  double HardFloorMs() const { return PauseMs() + static_cast<double>(bytesSent) * kWireMsPerByte; }
+  double HardRatio() const { return static_cast<double>(virtualMs) / HardFloorMs(); }
+};
+
+int CountSends(const std::string& written) {
+  const std::string start = std::string("\r") + phone::kCommandPrefix;
+  int count = 0;
+  for (std::size_t at = 0; (at = written.find(start, at)) != std::string::npos; at += start.size())
+    ++count;
+  return count;
+}
+
+// Runs `call` on the rig and measures it; the clock and the counts go on.
+template <typename Call>
+Cost Measure(Rig& rig, Call call) {
+  const std::uint64_t startMs = rig.os.NowMs();
+  const std::size_t writtenBefore = rig.phone.device().written().size();
+  const std::size_t sentBefore = rig.phone.sent;
+  call();
+  Cost cost;
+  cost.virtualMs = rig.os.NowMs() - startMs;
+  const std::string written = rig.phone.device().written().substr(writtenBefore);
+  cost.bytesSent = written.size();
+  cost.bytesReceived = rig.phone.sent - sentBefore;
+  cost.transactions = CountSends(written);
+  return cost;
+}
+
+Cost OneSendCommand(Rig& rig, bool* ok) {
+  return Measure(rig, [&] { *ok = SendCommand(rig.link, kCommand); });
+}
+
+Cost OneSetUp(Rig& rig) {
+  rig.phone.device().SetDsr(true, rig.os.NowMs());
+  return Measure(rig, [&] { OnInit(rig.link, false); });
+}
+
+void Report(benchmark::State& state, const Cost& total, std::int64_t runs) {
+  const double n = static_cast<double>(runs);
+  state.counters["virtual_ms"] = static_cast<double>(total.virtualMs) / n;
+  state.counters["floor_ms"] = total.FloorMs() / n;
+  state.counters["pause_ms"] = total.PauseMs() / n;
+  state.counters["wire_ms"] = total.WireMs() / n;
+  state.counters["ratio"] = total.Ratio();
+  state.counters["hard_floor_ms"] = total.HardFloorMs() / n;
+  state.counters["hard_ratio"] = total.HardRatio();
+  state.counters["bytes"] = static_cast<double>(total.bytesSent + total.bytesReceived) / n;
+}
+
+void Add(Cost& total, const Cost& one) {
+  total.virtualMs += one.virtualMs;
+  total.bytesSent += one.bytesSent;
+  total.bytesReceived += one.bytesReceived;
+  total.transactions += one.transactions;
+}
+
+void BM_SendCommand(benchmark::State& state) {
+  Rig rig;
+  rig.OpenPort();
+  Cost total;
+  std::int64_t runs = 0;
+  for (auto _ : state) {
+    bool ok = false;
+    Cost one = OneSendCommand(rig, &ok);
+    state.PauseTiming();
+    if (!ok) {
+      state.SkipWithError("the phone did not answer OK");
+      break;
+    }
+    Add(total, one);
+    ++runs;
+    // The "\r\n" ahead of each "OK" stays behind, as after every command.
+    rig.Drain();
+    rig.phone.device().ClearWritten();
+    state.ResumeTiming();
+  }
+  if (runs > 0) Report(state, total, runs);
+}
+BENCHMARK(BM_SendCommand);
+
+void BM_OnInitWithDsrOn(benchmark::State& state) {
+  Cost total;
+  std::int64_t runs = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto rig = std::make_unique<Rig>();
+    rig->phone.device().SetDsr(true, 0);
+    state.ResumeTiming();
+    Cost one = Measure(*rig, [&] { OnInit(rig->link, false); });
+    state.PauseTiming();
+    if (rig->link.status.Text() != kExpectedStatus) {
+      state.SkipWithError(("set-up ended with status: " + rig->link.status.Text()).c_str());
+      break;
+    }
+    Add(total, one);
+    ++runs;
+    rig.reset();
+    state.ResumeTiming();
+  }
+  if (runs > 0) Report(state, total, runs);
+}
+BENCHMARK(BM_OnInitWithDsrOn)->Unit(benchmark::kMicrosecond);
+
+void PrintLine(const char* what, const Cost& cost) {
+  std::printf(
+      "%s: virtual %llu ms, floor %.1f ms (%d transaction(s): %.0f ms pauses + %.1f ms wire for "
+      "%zu bytes sent, %zu received), ratio %.3f; hard floor (pauses + bytes sent) %.1f ms, "
+      "ratio %.3f\n",
+      what, static_cast<unsigned long long>(cost.virtualMs), cost.FloorMs(), cost.transactions,
+      cost.PauseMs(), cost.WireMs(), cost.bytesSent, cost.bytesReceived, cost.Ratio(),
+      cost.HardFloorMs(), cost.HardRatio());
+}
+
+// The virtual figures do not depend on the machine: one run of each shows them.
+int PrintVirtualFigures() {
+  Rig single;
+  single.OpenPort();
+  bool ok = false;
+  Cost send = OneSendCommand(single, &ok);
+  if (!ok) {
+    std::printf("SendCommand(\"%s\") failed against the simulated phone\n", kCommand);
+    return 1;
+  }
+  Rig setUp;
+  Cost init = OneSetUp(setUp);
+  if (setUp.link.status.Text() != kExpectedStatus) {
+    std::printf("OnInit ended with status \"%s\"\n", setUp.link.status.Text().c_str());
+    return 1;
+  }
+  PrintLine("SendCommand(\"+CMEE=1\")", send);
+  PrintLine("OnInit with DSR on", init);
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace
+}  // namespace quillet
+
+int main(int argc, char** argv) {
+  if (int failed = quillet::PrintVirtualFigures()) return failed;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
