@@ -33,17 +33,6 @@ constexpr char kCommand[] = "+CMEE=1";
 constexpr double kWireMsPerByte = 10.0 * 1000.0 / 9600.0;
 constexpr char kExpectedStatus[] = "Ready and connected to SimPhone QX-1.";
 
-// The simulated phone, counting every byte it sends.
-class CountingPhone : public testing::FakePortPhone {
- public:
-  using FakePortPhone::FakePortPhone;
-  void Emit(std::string_view bytes, std::uint32_t delayMs) override {
-    sent += bytes.size();
-    FakePortPhone::Emit(bytes, delayMs);
-  }
-  std::size_t sent = 0;
-};
-
 struct Rig {
   Rig() : phone(os), link(os) {
     link.portName = [] { return std::string("COM1"); };
@@ -58,7 +47,7 @@ struct Rig {
   }
 
   fake::FakePlatform os;
-  CountingPhone phone;
+  testing::FakePortPhone phone;
   Link link;
 };
 
@@ -90,13 +79,13 @@ template <typename Call>
 Cost Measure(Rig& rig, Call call) {
   const std::uint64_t startMs = rig.os.NowMs();
   const std::size_t writtenBefore = rig.phone.device().written().size();
-  const std::size_t sentBefore = rig.phone.sent;
+  const std::size_t sentBefore = rig.phone.bytesSent();
   call();
   Cost cost;
   cost.virtualMs = rig.os.NowMs() - startMs;
   const std::string written = rig.phone.device().written().substr(writtenBefore);
   cost.bytesSent = written.size();
-  cost.bytesReceived = rig.phone.sent - sentBefore;
+  cost.bytesReceived = rig.phone.bytesSent() - sentBefore;
   cost.transactions = CountSends(written);
   return cost;
 }

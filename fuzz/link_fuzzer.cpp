@@ -119,17 +119,6 @@ class Input {
   std::size_t at_ = 0;
 };
 
-// The phone model on the fake port, counting every byte it sends.
-class CountingPhone : public testing::FakePortPhone {
- public:
-  using FakePortPhone::FakePortPhone;
-  void Emit(std::string_view bytes, std::uint32_t delayMs) override {
-    sent += bytes.size();
-    FakePortPhone::Emit(bytes, delayMs);
-  }
-  std::size_t sent = 0;
-};
-
 class Harness {
  public:
   explicit Harness(bool wineQuirks) : phone_(os_), recorder_(os_), link_(recorder_) {
@@ -167,7 +156,7 @@ class Harness {
   void CallSendCommand(std::string_view command);
 
   fake::FakePlatform os_;
-  CountingPhone phone_;
+  testing::FakePortPhone phone_;
   RecordingPlatform recorder_;
   Link link_;
   ReceiveModel model_;
@@ -188,7 +177,7 @@ void Harness::CheckState(const std::string& call) {
   for (const PortEvent& event : recorder_.events) {
     if (event.type == PortEvent::Type::ReadDone) read_ += event.bytes.size();
   }
-  check(read_ + phone_.device().pendingBytes() == delivered_ + phone_.sent,
+  check(read_ + phone_.device().pendingBytes() == delivered_ + phone_.bytesSent(),
         "bytes were lost or duplicated at the port");
   if (rx.cursor < 0) {
     check(rx.cursor == -1 && model_.cursor == -1, "cursor unset, but not as at start");

@@ -28,6 +28,7 @@ void FakePortPhone::Now() {
 }
 
 void FakePortPhone::Emit(std::string_view bytes, std::uint32_t delayMs) {
+  bytesSent_ += bytes.size();
   std::uint64_t start = std::max(reactionMs_, *lineFreeMs_) + delayMs;
   // A chunk arrives whole once its last byte is through.
   std::uint64_t arrival = start + WireMs(bytes.size());

@@ -30,6 +30,9 @@ class FakePortPhone : public phone::PhoneTransport {
   void Emit(std::string_view bytes, std::uint32_t delayMs) override;
   void SetDsr(bool on) override;
 
+  // Every byte the phone has sent, for measuring the wire.
+  std::size_t bytesSent() const { return bytesSent_; }
+
  private:
   fake::FakePlatform& os_;
   fake::FakeSerialDevice& device_;
@@ -40,6 +43,7 @@ class FakePortPhone : public phone::PhoneTransport {
   std::uint64_t answersFreeMs_ = 0;
   std::uint64_t plannedFreeMs_ = 0;
   std::uint64_t* lineFreeMs_ = &answersFreeMs_;
+  std::size_t bytesSent_ = 0;
 };
 
 // 10 bits a byte at 9600 baud, rounded up.
