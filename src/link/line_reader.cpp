@@ -14,7 +14,7 @@ std::string ReadLine(Link& link, bool wait) {
     if (rx.AtEnd()) {
       ReadOutcome read = ReadPort(link, rx.bytes, ReceiveBuffer::kMaxRead, wait, 0);
       if (read.brought) rx.cursor = 0;
-      if (read.brought && read.kept == 0) continue;  // only NULs came
+      if (read.brought && read.kept == 0 && !link.stopping()) continue;  // only NULs came
       if (read.kept == 0) {
         link.trace.WriteTrace(line, kTraceTimeout);
         rx.drained = true;

@@ -113,6 +113,17 @@ TEST_F(LifecycleFixture, QuitClosesAnOpenPortAndTheTraceOnce) {
   EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"], "COM1");
 }
 
+TEST_F(LifecycleFixture, OnlyAChangedPortNameWakesTheMonitor) {
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM3";
+  Start();
+  plugin.ApplyPortName("COM3");
+  EXPECT_FALSE(plugin.link().portChangePending);
+  plugin.ApplyPortName(std::string(300, 'C'));
+  EXPECT_EQ(plugin.PortName(), std::string(259, 'C'));
+  plugin.Quit();
+  EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"], std::string(259, 'C'));
+}
+
 TEST_F(LifecycleFixture, CloseLinkTwiceClosesEachHandleOnce) {
   os.AddDevice("COM2");
   PhoneLink link;
