@@ -12,8 +12,7 @@ phone shows and what the player does.
 from __future__ import annotations
 
 import argparse
-import json
-import os
+import collections
 import re
 import select
 import sys
@@ -66,16 +65,16 @@ class Tour:
         lines.append("+--------------------------------+")
         return "\n".join(lines)
 
-    def news(self) -> None:
+    def news(self, show=say) -> None:
         """What the phone received and what the player did since last time."""
         rx = self.s.received()
         for command in rx[self.shown_rx:]:
-            say("  phone received  %s" % command)
+            show("  phone received  %s" % command)
         self.shown_rx = len(rx)
         host = self.s.host_lines.snapshot()
         for line in host[self.shown_host:]:
             if re.match(r"^(player |msg .*msg=WM_COMMAND)", line):
-                say("  player          %s" % re.sub(r" t=\d+$", "", line))
+                show("  player          %s" % re.sub(r" t=\d+$", "", line))
         self.shown_host = len(host)
 
     def settle(self, seconds: float = 1.0) -> None:
@@ -127,13 +126,15 @@ def interactive(s: Session) -> int:
     say("digits: choose entry, o: open accessory menu, b: back, d: toggle DSR, q: quit")
     dsr = True
     s.phone_cmd("dsr on")
+    recent = collections.deque(maxlen=12)
     fd = sys.stdin.fileno()
     old = termios.tcgetattr(fd)
     try:
         tty.setcbreak(fd)
         while True:
-            tour.news()
-            sys.stdout.write("\x1b[2J\x1b[H" + tour.phone_screen() + "\n> ")
+            tour.news(recent.append)
+            sys.stdout.write("\x1b[2J\x1b[H" + tour.phone_screen() + "\n" +
+                             "\n".join(recent) + "\n> ")
             sys.stdout.flush()
             ready, _, _ = select.select([sys.stdin], [], [], 0.5)
             if not ready:
