@@ -63,8 +63,9 @@ std::string ReceiveModel::ReadLine(Replay& log) {
       if (brought) {
         cursor = 0;
         unconsumed = kept;
-        if (kept.empty()) continue;  // only NULs came
-      } else {
+      }
+      if (brought && kept.empty() && !stopping) continue;  // only NULs came
+      if (kept.empty()) {
         log.ExpectTrace("gto:  ", line);
         drained = true;
         return line;
