@@ -424,12 +424,17 @@ def _kill_orphans(slot: _Slot) -> List[str]:
     return killed
 
 
-def _ensure_services(slot: _Slot) -> str:
+def _ensure_services(slot: _Slot, display: Optional[str] = None) -> str:
     """Starts the slot's persistent wineserver and Wine's services if needed.
 
+    `display` is the slot's X display: whichever Wine process first makes a
+    window starts the desktop process with its own environment, and a desktop
+    process without a display leaves every later window without a driver.
     Returns what it had to do: "" (all running), "services" or "server".
     """
     env = _base_env(slot.prefix)
+    if display:
+        env["DISPLAY"] = display
     running = _prefix_processes(slot.prefix)
     started = ""
     if not any(name.startswith("wineserver") for name in running):
@@ -472,9 +477,9 @@ def _ensure_xvfb(slot: _Slot) -> int:
     state = _read_json(slot.xvfb_state)
     if state and _find_xvfb(marker) and os.path.exists("/tmp/.X11-unix/X%d" % state["display"]):
         return int(state["display"])
-    if state:
-        # Wine's desktop process still talks to the old display; restart it.
-        _quiet_run([_wineserver_binary(), "-k"], _base_env(slot.prefix), 60)
+    # Wine's desktop process may talk to an old display, or to none (when the
+    # services were started before any display existed): restart it.
+    _quiet_run([_wineserver_binary(), "-k"], _base_env(slot.prefix), 60)
     xvfb = shutil.which("Xvfb")
     if not xvfb:
         raise RigError("Xvfb is not installed (scripts/bootstrap installs xvfb)")
@@ -604,9 +609,8 @@ def setup(slots: Optional[int] = None, display: bool = False) -> SetupReport:
                 built.append(index)
             _ensure_no_port(slot.prefix)
             slot.unpoint_com1()
-            if display:
-                _ensure_xvfb(slot)
-            what = _ensure_services(slot)
+            shown = ":%d" % _ensure_xvfb(slot) if display else None
+            what = _ensure_services(slot, shown)
             if what:
                 started[index] = what
         finally:
@@ -749,7 +753,7 @@ def start(exe: str, args: Sequence[str] = (), *, com1: Optional[str] = None,
         run_env = _base_env(slot.prefix)
         if display:
             run_env["DISPLAY"] = ":%d" % _ensure_xvfb(slot)
-        _ensure_services(slot)
+        _ensure_services(slot, run_env.get("DISPLAY"))
         _sync_desktop(slot, exe_path.name, desktop)
         slot.point_com1(com1)
         if preload:
