@@ -68,7 +68,7 @@ WaitOutcome FinishCommWait(Link& link, std::uint32_t* eventMask) {
 
 // The port no longer works: drop it, and the set-up will look for it again.
 void DropFailedPort(Link& link) {
-  link.trace.WriteTrace("lost connection", kTraceInfo);
+  if (link.state.connected) link.trace.WriteTrace("lost connection", kTraceInfo);
   CloseLinkEvents(link);
   ClosePort(link.os, link.state);
   link.state.connected = false;
