@@ -29,7 +29,7 @@ def main() -> int:
     for _ in range(runs):
         with Session(dsr=False) as s:
             s.phone_cmd("dsr on")
-            if not s.wait_trace("info: got connection", 30):
+            if not s.wait_connected(30):
                 print("the plug-in did not connect", file=sys.stderr)
                 return 1
             events = [e for e in s.phone_events.snapshot() if e.get("ev") == "rx"]

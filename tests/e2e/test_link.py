@@ -7,10 +7,8 @@ from rig import SETUP_COMMANDS, Session
 
 
 class Link(unittest.TestCase):
-    def connected(self, s, count=1):
-        self.assertTrue(s.wait_trace("info: got connection" if count > 1 else
-                                     "info: MonitorDevice started with connection.", 30),
-                        s.trace())
+    def connected(self, s):
+        self.assertTrue(s.wait_connected(30), s.trace())
 
     def test_setup_sends_exactly_the_commands(self):
         with Session() as s:
@@ -29,7 +27,7 @@ class Link(unittest.TestCase):
         with Session(dsr=False) as s:
             s.phone_cmd("reply +CNMI=3,1 error")
             s.phone_cmd("dsr on")
-            self.assertTrue(s.wait_trace("info: got connection", 30), s.trace())
+            self.connected(s)
             self.assertEqual(s.wait_received(6), ['AT*EAM="Winamp"', "AT+CNMI=3,1", "AT+CNMI=1,1",
                                                   "AT+CMEE=1", "AT+CGMI", "AT+CGMM"])
 
@@ -89,7 +87,7 @@ class Link(unittest.TestCase):
             s.phone_cmd("pace 2 5")
             s.phone_cmd("reply *EAM echo-garble times 1")
             s.phone_cmd("dsr on")
-            self.assertTrue(s.wait_trace("info: got connection", 30), s.trace())
+            self.connected(s)
             received = s.wait_received(6)
             self.assertEqual(received, ['AT*EAM="Winamp"'] + SETUP_COMMANDS)
             self.assertIn("info: menus available", s.trace())
@@ -99,7 +97,7 @@ class Link(unittest.TestCase):
             s.phone_cmd("value +CGMI NOKIA OK")
             s.phone_cmd("value +CGMM ATLAS OK")
             s.phone_cmd("dsr on")
-            self.assertTrue(s.wait_trace("info: got connection", 30), s.trace())
+            self.connected(s)
             self.assertEqual(s.wait_received(5), SETUP_COMMANDS)
             trace = s.trace()
             self.assertIn("got:  NOKIA OK\r\n", trace)
@@ -110,7 +108,7 @@ class Link(unittest.TestCase):
         with Session(dsr=False) as s:
             s.phone_cmd("reply *EAM echo-lower")
             s.phone_cmd("dsr on")
-            self.assertTrue(s.wait_trace("info: got connection", 30), s.trace())
+            self.connected(s)
             received = s.wait_received(7)
             self.assertEqual(received, ['AT*EAM="Winamp"'] * 3 + SETUP_COMMANDS[1:])
             self.assertIn("info: menus not available", s.trace())

@@ -175,6 +175,17 @@ class Session:
             time.sleep(0.05)
         return False
 
+    def wait_connected(self, timeout: float = 30) -> bool:
+        """The plug-in has set the phone up, at start or on reconnection."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            trace = self.trace()
+            if ("info: got connection" in trace or
+                    "MonitorDevice started with connection." in trace):
+                return True
+            time.sleep(0.05)
+        return False
+
     def settings(self) -> str:
         return self.ini.read_bytes().decode("latin-1") if self.ini.exists() else ""
 
