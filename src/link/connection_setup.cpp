@@ -1,7 +1,5 @@
 #include "link/connection_setup.h"
 
-#include <cstring>
-
 #include "link/at_transaction.h"
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
@@ -10,12 +8,6 @@
 
 namespace quillet {
 namespace {
-
-void CloseSetupEvent(Link& link) {
-  Overlapped& ov = link.state.overlapped;
-  if (ov.event != kNoHandle) link.os.CloseHandle(ov.event);
-  ov.event = kNoHandle;
-}
 
 // Sends the commands that prepare the phone; true when the menu was registered.
 bool PreparePhone(Link& link) {
@@ -60,7 +52,7 @@ void OnInit(Link& link, bool calledByMonitor) {
   link.state.overlapped.event = link.os.CreateEvent(kLinkEventName);
   Handle port = link.os.OpenPort(portName);
   if (port == kNoHandle) {
-    CloseSetupEvent(link);
+    CloseEvent(link.os, link.state.overlapped);
     link.status.SetStatus(kStatusPortBusy);
     return;
   }
@@ -77,7 +69,7 @@ void OnInit(Link& link, bool calledByMonitor) {
     status = ConnectedStatus(link, menusAvailable);
   }
   link.status.SetStatus(status);
-  CloseSetupEvent(link);
+  CloseEvent(link.os, link.state.overlapped);
 }
 
 }  // namespace quillet

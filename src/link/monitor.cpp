@@ -20,10 +20,8 @@ void CreateLinkEvents(Link& link) {
 }
 
 void CloseLinkEvents(Link& link) {
-  for (Overlapped* ov : {&link.state.overlapped, &link.state.commWait}) {
-    if (ov->event != kNoHandle) link.os.CloseHandle(ov->event);
-    ov->event = kNoHandle;
-  }
+  CloseEvent(link.os, link.state.overlapped);
+  CloseEvent(link.os, link.state.commWait);
 }
 
 void WatchPort(Link& link) {

@@ -2,14 +2,16 @@
 
 namespace quillet {
 
+void CloseEvent(Platform& os, Overlapped& ov) {
+  if (ov.event != kNoHandle) os.CloseHandle(ov.event);
+  ov.event = kNoHandle;
+}
+
 void ClosePort(Platform& os, PhoneLink& link) {
   Handle port = link.port.exchange(kNoHandle);
   if (port == kNoHandle) return;
   os.CloseHandle(port);
-  if (link.overlapped.event != kNoHandle) {
-    os.CloseHandle(link.overlapped.event);
-    link.overlapped.event = kNoHandle;
-  }
+  CloseEvent(os, link.overlapped);
 }
 
 void CloseLink(Platform& os, PhoneLink& link, TraceLog& trace) {

@@ -34,6 +34,8 @@ struct PhoneLink {
   std::atomic<bool> stopRequested{false};
 };
 
+// Closes the record's event, if any, and clears it.
+void CloseEvent(Platform& os, Overlapped& ov);
 // Closes the port and the link event, if open.
 void ClosePort(Platform& os, PhoneLink& link);
 // Closes the trace sink, then the port and the link event.
