@@ -77,12 +77,12 @@ int CountSends(const std::string& written) {
 // Runs `call` on the rig and measures it; the clock and the counts go on.
 template <typename Call>
 Cost Measure(Rig& rig, Call call) {
-  const std::uint64_t startMs = rig.os.NowMs();
+  const std::uint64_t startMs = rig.os.VirtualMs();
   const std::size_t writtenBefore = rig.phone.device().written().size();
   const std::size_t sentBefore = rig.phone.bytesSent();
   call();
   Cost cost;
-  cost.virtualMs = rig.os.NowMs() - startMs;
+  cost.virtualMs = rig.os.VirtualMs() - startMs;
   const std::string written = rig.phone.device().written().substr(writtenBefore);
   cost.bytesSent = written.size();
   cost.bytesReceived = rig.phone.bytesSent() - sentBefore;
@@ -95,7 +95,7 @@ Cost OneSendCommand(Rig& rig, bool* ok) {
 }
 
 Cost OneSetUp(Rig& rig) {
-  rig.phone.device().SetDsr(true, rig.os.NowMs());
+  rig.phone.device().SetDsr(true, rig.os.VirtualMs());
   return Measure(rig, [&] { OnInit(rig.link, false); });
 }
 

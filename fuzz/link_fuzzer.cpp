@@ -139,7 +139,7 @@ class Harness {
     if (delivered_ + bytes.size() > kMaxBytesPerInput || pieces_ == kMaxPiecesPerInput) return;
     delivered_ += bytes.size();
     ++pieces_;
-    phone_.device().Deliver(std::move(bytes), os_.NowMs() + delayMs);
+    phone_.device().Deliver(std::move(bytes), os_.VirtualMs() + delayMs);
   }
   void TweakPhone(Input& in);
 
@@ -201,7 +201,7 @@ void Harness::CheckState(const std::string& call) {
 void Harness::CallReadLine(bool wait) {
   const std::string call = std::string("ReadLine(") + (wait ? "true" : "false") + ")";
   Begin();
-  const std::uint64_t startMs = os_.NowMs();
+  const std::uint64_t startMs = os_.VirtualMs();
   std::string line = ReadLine(link_, wait);
   Replay log(recorder_.events, call);
   std::string expected = model_.ReadLine(log);
@@ -230,7 +230,7 @@ void Harness::CallReadLine(bool wait) {
 void Harness::CallWaitReply(std::string_view prefix, bool wait) {
   const std::string call = "WaitReply(" + Shown(prefix) + ", " + (wait ? "true" : "false") + ")";
   Begin();
-  const std::uint64_t startMs = os_.NowMs();
+  const std::uint64_t startMs = os_.VirtualMs();
   Reply reply = WaitReply(link_, prefix, wait, 1);
   Replay log(recorder_.events, call);
   ModelReply expected = model_.WaitReply(log, prefix, -1, startMs);
@@ -348,7 +348,7 @@ void Harness::Run(Input& in) {
         if (when % 2) {
           phone_.Now();
         } else {
-          phone_.At(os_.NowMs() + when * 8u);
+          phone_.At(os_.VirtualMs() + when * 8u);
         }
         if (which & 0x80) {
           phone_.model().SendLine(Pick(kCodes, which));

@@ -78,7 +78,7 @@ class RecordingPlatform : public Platform {
   }
   std::unique_ptr<Lock> CreateLock() override { return inner_.CreateLock(); }
 
-  std::uint64_t NowMs() override { return inner_.NowMs(); }
+  std::uint32_t NowMs() override { return inner_.NowMs(); }
   void Sleep(std::uint32_t ms) override;
 
   std::intptr_t SendHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
@@ -105,6 +105,7 @@ class RecordingPlatform : public Platform {
   std::string GetModuleFileName(Handle module, std::size_t capacity) override {
     return inner_.GetModuleFileName(module, capacity);
   }
+  void PinModule() override { inner_.PinModule(); }
   std::string GetEnvironmentVariable(const std::string& name) override {
     return inner_.GetEnvironmentVariable(name);
   }

@@ -48,7 +48,7 @@ Reply WaitReply(Link& link, std::string_view prefix, bool wait, int tries, long 
   ReceiveBuffer& rx = link.rx;
   rx.Prepare();
   if (from < rx.cursor) from = rx.cursor;
-  const std::uint64_t giveUpAt = link.os.NowMs() + kLongestReplyWaitMs;
+  const std::uint32_t startedAt = link.os.NowMs();
   for (;;) {
     std::size_t end = rx.End();
     // Complete lines only: each one ends before the end of the text.
@@ -68,7 +68,7 @@ Reply WaitReply(Link& link, std::string_view prefix, bool wait, int tries, long 
       }
       start = stop + 1;
     }
-    if (!link.stopping() && link.os.NowMs() < giveUpAt) {
+    if (!link.stopping() && ElapsedMs(startedAt, link.os.NowMs()) < kLongestReplyWaitMs) {
       if (rx.cursor > 0 && ReceiveBuffer::kMaxRead - end < kMinimumRoom) {
         Reclaim(rx, from);
         end = rx.End();

@@ -4,7 +4,6 @@
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
-#include "shell/settings.h"
 
 namespace quillet {
 namespace {
@@ -31,8 +30,13 @@ std::string ConnectedStatus(Link& link, bool menusAvailable) {
 }  // namespace
 
 std::string ReadValueLine(Link& link) {
+  // A phone that sends nothing but blank lines must not hold the set-up, nor
+  // a stop, for ever.
+  const std::uint32_t startedAt = link.os.NowMs();
   std::string value;
-  while (value.empty() && !link.rx.drained) value = ReadLine(link, false);
+  while (value.empty() && !link.rx.drained && !link.stopping() &&
+         ElapsedMs(startedAt, link.os.NowMs()) < kLongestReplyWaitMs)
+    value = ReadLine(link, false);
   return value;
 }
 

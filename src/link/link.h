@@ -9,6 +9,7 @@
 
 #include "link/menu_handlers.h"
 #include "link/phone_link.h"
+#include "link/port_name.h"
 #include "link/receive_buffer.h"
 #include "link/status_line.h"
 #include "link/trace_log.h"
@@ -27,8 +28,14 @@ struct Link {
   TraceLog trace;
   StatusLine status;
 
-  // A consistent copy of PortName, taken under DialogLock.
-  std::function<std::string()> portName = [] { return std::string("Disabled"); };
+  // A consistent copy of PortName (see ReadPortName).
+  std::function<std::string()> portName = [] { return std::string(kPortDisabled); };
+  // DialogLock: guards PortName and the status line's dialog.
+  Lock* dialogLock = nullptr;
+  void SetDialogLock(Lock* lock) {
+    dialogLock = lock;
+    status.SetLock(lock);
+  }
   MenuHandlers* handlers = nullptr;
 
   // Set by quit and by a port change to wake the monitor thread at once.

@@ -91,6 +91,10 @@ Wakeup WaitForPortEvents(Link& link) {
   bool armed = false;
   bool dsrDropped = false;
   if (port != kNoHandle) {
+    // Without a phone, bytes on the line mean nothing; left queued, some
+    // drivers (Wine's among them) report them again at once and the wait
+    // would spin.
+    if (!link.state.connected) link.os.PurgePort(port, kPurgeReceived);
     link.os.ResetEvent(ov.event);
     link.state.eventMask = 0;
     armed = link.os.StartCommWait(port, ov, &link.state.eventMask);

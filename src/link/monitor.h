@@ -13,7 +13,6 @@ namespace quillet {
 
 constexpr std::uint32_t kLongestEventWaitMs = 10000;
 constexpr std::uint32_t kWatchedEvents = kEvRxChar | kEvDsr;
-constexpr int kActivationMenuId = 1000;
 
 void MonitorDevice(Link& link);
 

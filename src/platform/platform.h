@@ -72,6 +72,11 @@ class LockGuard {
   Lock* lock_;
 };
 
+// Milliseconds from `since` to `now` on the wrapping tick.
+constexpr std::uint32_t ElapsedMs(std::uint32_t since, std::uint32_t now) {
+  return now - since;
+}
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -117,7 +122,9 @@ class Platform {
   virtual std::unique_ptr<Lock> CreateLock() = 0;
 
   // --- Clock ---
-  virtual std::uint64_t NowMs() = 0;
+  // A millisecond tick that wraps at 2^32 (about 49.7 days), as the OS's
+  // does: compare only differences, with ElapsedMs.
+  virtual std::uint32_t NowMs() = 0;
   virtual void Sleep(std::uint32_t ms) = 0;
 
   // --- Host window ---
@@ -137,6 +144,9 @@ class Platform {
   // The module's full file name, at most capacity - 1 bytes.
   virtual std::string GetModuleFileName(Handle module, std::size_t capacity) = 0;
   virtual std::string GetEnvironmentVariable(const std::string& name) = 0;
+  // Keeps this module's code loaded until the process ends, whatever the host
+  // unloads: for a thread that could not be stopped.
+  virtual void PinModule() = 0;
   // Opens a file for appending with synchronous writes; kNoHandle on failure.
   virtual Handle OpenAppendFile(const std::string& path) = 0;
   virtual bool WriteFileSync(Handle file, const char* data, std::size_t size) = 0;

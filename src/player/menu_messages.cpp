@@ -1,6 +1,6 @@
 #include "player/menu_messages.h"
 
-#include "shell/host_messages.h"
+#include "platform/host_messages.h"
 
 namespace quillet {
 

@@ -14,7 +14,7 @@ Plugin::Plugin(Platform& os, EntryPoints entries)
               nullptr,
               nullptr},
       link_(os) {
-  link_.portName = [this] { return PortName(); };
+  link_.portName = [this] { return ReadPortName(link_, settings_.portName); };
   link_.handlers = &noMenus_;
 }
 
@@ -29,11 +29,11 @@ PluginRecord* Plugin::HandOutRecord() {
 }
 
 int Plugin::Init() {
-  if (running_) return 0;
+  if (running_ || abandoned_) return 0;
   LoadSettings(os_, ModuleInstance(), settings_);
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
   dialogLock_ = os_.CreateLock();
-  link_.status.SetLock(dialogLock_.get());
+  link_.SetDialogLock(dialogLock_.get());
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
   link_.state.stopRequested = false;
   link_.wakeEvent = os_.CreateEvent(nullptr);
@@ -50,38 +50,50 @@ void Plugin::Config() {
 
 void Plugin::Quit() {
   if (!running_) return;
+  running_ = false;
   link_.state.stopRequested = true;
   // Wake the thread and let it end before anything it uses is released: the
   // host may unload the module as soon as quit returns.
   if (link_.wakeEvent != kNoHandle) os_.SetEvent(link_.wakeEvent);
-  if (!os_.WaitThread(monitorThread_, kStopTimeoutMs)) {
-    // Stuck in port I/O: closing the port ends it, so give it one more chance.
-    ClosePort(os_, link_.state);
-    os_.WaitThread(monitorThread_, kStopTimeoutMs);
+  bool ended = os_.WaitThread(monitorThread_, kStopTimeoutMs);
+  if (!ended) {
+    // Stuck in port I/O: closing the port ends what is pending on it. Only
+    // the port: taking it out of the link first makes this its one closer,
+    // and the thread still closes its own events.
+    Handle port = link_.state.port.exchange(kNoHandle);
+    if (port != kNoHandle) os_.CloseHandle(port);
+    ended = os_.WaitThread(monitorThread_, kStopTimeoutMs);
   }
   os_.CloseHandle(monitorThread_);
   monitorThread_ = kNoHandle;
-  CloseLink(os_, link_.state, link_.trace);
   SaveSettings(os_, ModuleInstance(), settings_);
-  link_.status.SetLock(nullptr);
+  if (!ended) {
+    Abandon();
+    return;
+  }
+  CloseLink(os_, link_.state, link_.trace);
+  link_.SetDialogLock(nullptr);
   dialogLock_.reset();
   if (link_.wakeEvent != kNoHandle) {
     os_.CloseHandle(link_.wakeEvent);
     link_.wakeEvent = kNoHandle;
   }
-  running_ = false;
+}
+
+void Plugin::Abandon() {
+  // The thread still runs and may yet touch the lock, its events, the trace
+  // and the module's code: keep all of them. The lock is left to it for good.
+  abandoned_ = true;
+  static_cast<void>(dialogLock_.release());
+  os_.PinModule();
 }
 
 std::string Plugin::PortName() const {
-  LockGuard guard(dialogLock_.get());
-  return settings_.portName;
+  return ReadPortName(link_, settings_.portName);
 }
 
 void Plugin::ApplyPortName(const std::string& name) {
-  LockGuard guard(dialogLock_.get());
-  std::string previous = settings_.portName;
-  settings_.portName = name.substr(0, kPathCapacity - 1);
-  if (settings_.portName != previous && running_) RequestReconnect(link_);
+  ChangePortName(link_, settings_.portName, name.substr(0, kPathCapacity - 1));
 }
 
 }  // namespace quillet

@@ -51,15 +51,19 @@ class Plugin {
   Link& link() { return link_; }
   Handle monitorThread() const { return monitorThread_; }
   bool running() const { return running_; }
+  // quit could not stop the monitor thread and left it what it uses.
+  bool abandoned() const { return abandoned_; }
 
  private:
   Handle HostWindow() const { return reinterpret_cast<Handle>(record_.hostWindow); }
   Handle ModuleInstance() const { return reinterpret_cast<Handle>(record_.moduleInstance); }
+  void Abandon();
 
   Platform& os_;
   PluginRecord record_;
   bool handedOut_ = false;
   bool running_ = false;
+  bool abandoned_ = false;
   Settings settings_;
   MenuMessageIds menuMessages_;
   std::unique_ptr<Lock> dialogLock_;

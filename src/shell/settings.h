@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "link/port_name.h"
 #include "platform/platform.h"
 
 namespace quillet {
 
 constexpr std::size_t kPathCapacity = 260;  // bytes, terminator included
-constexpr char kPortDisabled[] = "Disabled";
 
 struct Settings {
   std::string portName = kPortDisabled;  // PortName: at most kPathCapacity - 1 bytes

@@ -23,7 +23,7 @@ void FakePortPhone::At(std::uint64_t ms) {
 }
 
 void FakePortPhone::Now() {
-  reactionMs_ = os_.NowMs();
+  reactionMs_ = os_.VirtualMs();
   lineFreeMs_ = &answersFreeMs_;
 }
 

@@ -2,9 +2,13 @@
 
 namespace quillet::testing {
 
-LinkFixture::LinkFixture(bool wineQuirks) : phone(os), link(os) {
+LinkFixture::LinkFixture(bool wineQuirks) : phone(os), link(os), dialogLock(os.CreateLock()) {
   os.wineQuirks = wineQuirks;
-  link.portName = [this] { return portName; };
+  link.SetDialogLock(dialogLock.get());
+  link.portName = [this] {
+    portNameReads.push_back(os.VirtualMs());
+    return ReadPortName(link, portName);
+  };
   link.trace.Attach(os.OpenAppendFile("trace.log"));
 }
 

@@ -2,6 +2,7 @@
 // A link on a fake COM1 with the simulated phone at the far end and a trace
 // sink, for tests of the reader, the transactions, the set-up and the monitor.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,16 @@ class LinkFixture {
   // The trace as lines without their "\r\n".
   std::vector<std::string> TraceLines();
 
+  // Replaces the port name the way the configuration dialog does.
+  void ChangePort(const std::string& name) { ChangePortName(link, portName, name); }
+
   fake::FakePlatform os;
   FakePortPhone phone;
   Link link;
+  std::unique_ptr<Lock> dialogLock;
   std::string portName = "COM1";
+  // The virtual time of every read of the port name: one a set-up.
+  std::vector<std::uint64_t> portNameReads;
 };
 
 }  // namespace quillet::testing

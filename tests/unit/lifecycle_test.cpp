@@ -5,7 +5,7 @@
 
 #include "link/phone_link.h"
 #include "platform/fake/fake_platform.h"
-#include "shell/host_messages.h"
+#include "platform/host_messages.h"
 #include "shell/plugin.h"
 
 namespace quillet {

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <mutex>
-#include <thread>
 
 #include "link/line_reader.h"
 #include "link_fixture.h"
@@ -119,16 +117,17 @@ TEST_P(DispatchFixture, MenuChoiceEndsTheDispatch) {
 INSTANTIATE_TEST_SUITE_P(SerialBehaviour, DispatchFixture, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Wine" : "Windows"; });
 
-// The monitor thread itself, on the fake platform. Virtual time runs ahead
-// whenever the thread waits; the test only waits (boundedly) for outcomes.
-struct MonitorFixture : ::testing::TestWithParam<bool>, LinkFixture {
-  MonitorFixture() : LinkFixture(GetParam()) {
+// The monitor thread itself, on the fake platform. The test drives the
+// virtual clock: the thread runs until it waits, then the clock moves on to
+// the next thing it waits for, so every run takes the same course.
+struct MonitorRig : LinkFixture {
+  explicit MonitorRig(bool wineQuirks) : LinkFixture(wineQuirks) {
     link.handlers = &handlers;
     link.wakeEvent = os.CreateEvent(nullptr);
     phone.model().SetValue("+CGMI", {"SimPhone"});
     phone.model().SetValue("+CGMM", {"QX-1"});
   }
-  ~MonitorFixture() override { StopMonitor(); }
+  ~MonitorRig() { StopMonitor(); }
   void StartMonitor() {
     thread = os.StartThread([this] { MonitorDevice(link); });
   }
@@ -136,23 +135,32 @@ struct MonitorFixture : ::testing::TestWithParam<bool>, LinkFixture {
     if (thread == kNoHandle) return true;
     link.state.stopRequested = true;
     os.SetEvent(link.wakeEvent);
-    bool ended = os.WaitThread(thread, 10000);
+    // Woken, the thread ends within what its Stop steps take.
+    bool ended = os.WaitThread(thread, 2000);
     os.CloseHandle(thread);
     thread = kNoHandle;
     return ended;
   }
+  // Runs the thread until `pred` holds, for at most `ms` of virtual time.
   template <typename Pred>
-  bool Eventually(Pred pred) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < until) {
-      if (pred()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+  bool RunUntil(Pred pred, std::uint64_t ms = 120000) {
+    return os.RunUntil(pred, ms);
   }
   bool TraceHas(const std::string& text) { return Trace().find(text) != std::string::npos; }
+  int TraceCount(const std::string& text) {
+    std::string trace = Trace();
+    int count = 0;
+    for (std::size_t at = 0; (at = trace.find(text, at)) != std::string::npos; at += text.size())
+      ++count;
+    return count;
+  }
+  bool Connected() { return link.status.Text() == "Ready and connected to SimPhone QX-1."; }
   RecordingHandlers handlers;
   Handle thread = kNoHandle;
+};
+
+struct MonitorFixture : ::testing::TestWithParam<bool>, MonitorRig {
+  MonitorFixture() : MonitorRig(GetParam()) {}
 };
 
 TEST_P(MonitorFixture, ConnectsDispatchesAndFollowsDsr) {
@@ -164,8 +172,7 @@ TEST_P(MonitorFixture, ConnectsDispatchesAndFollowsDsr) {
   phone.device().SetDsr(false, 40000);
   phone.device().SetDsr(true, 50000);
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return handlers.Calls().size() == 2; }));
-  ASSERT_TRUE(Eventually([&] { return TraceHas("info: got connection\r\n"); }));
+  ASSERT_TRUE(RunUntil([&] { return TraceHas("info: got connection\r\n"); }));
   ASSERT_TRUE(StopMonitor());
   EXPECT_EQ(handlers.Calls(), (std::vector<Call>{{"open"}, {"choose", 4}}));
   std::vector<std::string> info;
@@ -180,7 +187,10 @@ TEST_P(MonitorFixture, ConnectsDispatchesAndFollowsDsr) {
                       "info: comport open.", "info: not having connection...",
                       "info: OnInit called by MonitorDevice", "info: comport open.",
                       "info: got connection"}));
-  EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1.");
+  // Standing by from 40 s, the phone was taken into service as DSR came.
+  ASSERT_EQ(portNameReads.size(), 3u);
+  EXPECT_EQ(portNameReads[2], 50000u);
+  EXPECT_TRUE(Connected());
   EXPECT_EQ(os.overlappedMisuse, 0);
   EXPECT_EQ(os.badCloses, 0);
 }
@@ -192,12 +202,9 @@ TEST_P(MonitorFixture, CharactersAndDsrInOneReportAreBothActedOn) {
   phone.device().Deliver("\r\n*EAAI\r\n", 20000);
   phone.device().SetDsr(false, 20000);
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return TraceHas("info: lost connection\r\n"); }));
+  ASSERT_TRUE(RunUntil([&] { return TraceHas("info: lost connection\r\n"); }));
   ASSERT_TRUE(StopMonitor());
   EXPECT_TRUE(handlers.Calls().empty());
-
-  LinkFixture other(GetParam());
-  (void)other;
 }
 
 TEST_P(MonitorFixture, CharactersWithDsrStillOnAreDispatched) {
@@ -207,7 +214,7 @@ TEST_P(MonitorFixture, CharactersWithDsrStillOnAreDispatched) {
   phone.device().SetDsr(false, 20000);
   phone.device().SetDsr(true, 20000);
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return handlers.Calls().size() == 1; }));
+  ASSERT_TRUE(RunUntil([&] { return handlers.Calls().size() == 1; }));
   ASSERT_TRUE(StopMonitor());
 }
 
@@ -217,52 +224,78 @@ TEST_P(MonitorFixture, DsrLostWhileNoWaitWasArmedIsNoticed) {
   phone.device().Deliver("\r\n*EAAI\r\n", 20000);
   phone.device().SetDsr(false, 20010);
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return TraceHas("info: lost connection\r\n"); }));
-  ASSERT_TRUE(Eventually([&] { return link.status.Text() == "Standing by for connection."; }));
+  ASSERT_TRUE(RunUntil([&] { return link.status.Text() == "Standing by for connection."; }));
   ASSERT_TRUE(StopMonitor());
+  EXPECT_TRUE(TraceHas("info: lost connection\r\n"));
   EXPECT_EQ(handlers.Calls(), (std::vector<Call>{{"open"}}));
 }
 
 TEST_P(MonitorFixture, BytesThatNoEventAnnouncedAreReadAtTheTimeOut) {
   phone.device().SetDsr(true, 0);
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return link.state.connected.load(); }));
+  ASSERT_TRUE(RunUntil([&] { return link.state.connected.load(); }));
   // Arrived unannounced: the fake's history is dropped as the wait re-arms.
-  std::uint64_t later = os.NowMs() + 15000;
-  phone.device().Deliver("\r\n*EAAI\r\n", later);
-  ASSERT_TRUE(Eventually([&] { return handlers.Calls().size() == 1; }));
+  phone.device().Deliver("\r\n*EAAI\r\n", os.VirtualMs() + 15000);
+  ASSERT_TRUE(RunUntil([&] { return handlers.Calls().size() == 1; }));
   ASSERT_TRUE(StopMonitor());
 }
 
-TEST_P(MonitorFixture, DisabledPortKeepsRetrying) {
-  portName = "Disabled";
+// Without a port or a phone the set-up is tried again every 10 s: no sooner,
+// so the thread sleeps, and no later, so a phone is found in time.
+TEST_P(MonitorFixture, RetriesEveryTenSecondsWithoutAPort) {
+  for (const char* name : {"Disabled", "COM5"}) {
+    SCOPED_TRACE(name);
+    MonitorRig f(GetParam());
+    f.portName = name;
+    f.StartMonitor();
+    ASSERT_TRUE(f.os.RunFor(60000));
+    ASSERT_TRUE(f.StopMonitor());
+    ASSERT_EQ(f.portNameReads.size(), 7u);
+    for (std::size_t i = 0; i < f.portNameReads.size(); ++i)
+      EXPECT_EQ(f.portNameReads[i], 10000u * i);
+    EXPECT_EQ(f.link.status.Text(), name == std::string("COM5") ? "Comport busy." : "Disabled.");
+    EXPECT_EQ(f.os.OpenPortCount(), 0);
+  }
+}
+
+TEST_P(MonitorFixture, StandingBySleepsThoughBytesSitOnTheLine) {
+  // Junk queued before the thread starts, and more while it stands by.
+  phone.device().Deliver("JUNK\r\nJUNK\r\n", 0);
+  phone.device().Deliver("NOISE\r\n", 25000);
+  phone.device().SetDsr(true, 61000);
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return os.NowMs() > 50000; }));
+  ASSERT_TRUE(os.RunFor(60000));
+  // Every 10 s, and once for the bytes that came while waiting.
+  EXPECT_LE(portNameReads.size(), 8u);
+  EXPECT_EQ(link.status.Text(), "Standing by for connection.");
+  // A phone that comes afterwards is still set up, with no junk in its way.
+  ASSERT_TRUE(RunUntil([&] { return Connected(); }, 20000));
   ASSERT_TRUE(StopMonitor());
-  EXPECT_EQ(link.status.Text(), "Disabled.");
-  EXPECT_EQ(os.OpenPortCount(), 0);
+  EXPECT_FALSE(TraceHas("got:  JUNK"));
+  EXPECT_FALSE(TraceHas("got:  NOISE"));
 }
 
 TEST_P(MonitorFixture, MissingPortComesLater) {
-  portName = "COM5";
+  phone.device().refuseOpen = true;
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return link.status.Text() == "Comport busy."; }));
-  portName = "COM1";
-  phone.device().SetDsr(true, 0);
-  ASSERT_TRUE(
-      Eventually([&] { return link.status.Text() == "Ready and connected to SimPhone QX-1."; }));
+  ASSERT_TRUE(RunUntil([&] { return link.status.Text() == "Comport busy."; }));
+  phone.device().refuseOpen = false;
+  phone.device().SetDsr(true, os.VirtualMs());
+  // Found at the next retry, at most 10 s on.
+  ASSERT_TRUE(RunUntil([&] { return Connected(); }, 10000 + 5000));
   ASSERT_TRUE(StopMonitor());
 }
 
 TEST_P(MonitorFixture, PortChangeIsHandedToTheMonitor) {
   phone.device().SetDsr(true, 0);
-  os.realWaitSliceMs = 2;
   StartMonitor();
-  ASSERT_TRUE(
-      Eventually([&] { return link.state.connected.load() && link.state.port != kNoHandle; }));
-  portName = "Disabled";
-  RequestReconnect(link);
-  ASSERT_TRUE(Eventually([&] { return link.status.Text() == "Disabled."; }));
+  ASSERT_TRUE(RunUntil([&] { return Connected(); }));
+  ASSERT_TRUE(os.RunFor(3000));
+  const std::uint64_t changedAt = os.VirtualMs();
+  ChangePort("Disabled");
+  // Woken at once, not at the next 10 s time-out.
+  ASSERT_TRUE(RunUntil([&] { return link.status.Text() == "Disabled."; }, 1000));
+  EXPECT_EQ(portNameReads.back(), changedAt);
   ASSERT_TRUE(StopMonitor());
   EXPECT_EQ(os.OpenPortCount(), 0);
   EXPECT_EQ(os.badCloses, 0);
@@ -273,7 +306,7 @@ TEST_P(MonitorFixture, StopDuringADispatchEndsPromptly) {
   phone.device().Deliver("\r\n*EAAI\r\n*EAAI\r\n*EAAI\r\n", 20000);
   handlers.onCall = [this] { link.state.stopRequested = true; };
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return handlers.Calls().size() >= 1; }));
+  ASSERT_TRUE(RunUntil([&] { return handlers.Calls().size() >= 1; }));
   ASSERT_TRUE(StopMonitor());
   EXPECT_EQ(handlers.Calls().size(), 1u);
   EXPECT_EQ(os.CommMask(link.state.port), 0u);
@@ -282,12 +315,11 @@ TEST_P(MonitorFixture, StopDuringADispatchEndsPromptly) {
 TEST_P(MonitorFixture, VanishingPortIsReopenedWhenItReturns) {
   phone.device().SetDsr(true, 0);
   StartMonitor();
-  ASSERT_TRUE(Eventually([&] { return link.state.connected.load(); }));
+  ASSERT_TRUE(RunUntil([&] { return link.state.connected.load(); }));
   phone.device().Unplug();
-  ASSERT_TRUE(Eventually([&] { return link.status.Text() == "Comport busy."; }));
+  ASSERT_TRUE(RunUntil([&] { return link.status.Text() == "Comport busy."; }));
   phone.device().Replug();
-  ASSERT_TRUE(
-      Eventually([&] { return link.status.Text() == "Ready and connected to SimPhone QX-1."; }));
+  ASSERT_TRUE(RunUntil([&] { return Connected(); }));
   ASSERT_TRUE(StopMonitor());
   EXPECT_EQ(os.overlappedMisuse, 0);
 }

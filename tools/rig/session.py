@@ -36,6 +36,30 @@ def win_path(path: Path) -> str:
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
+CLK_TCK = os.sysconf("SC_CLK_TCK")
+
+
+def cpu_seconds(pid: int) -> float:
+    """CPU time (user + system, every thread) that process pid has used."""
+    try:
+        with open("/proc/%d/stat" % pid, "rb") as f:
+            fields = f.read().rsplit(b")", 1)[1].split()
+    except OSError:
+        raise RuntimeError("process %d is gone" % pid) from None
+    # After the name: state is field 3, utime field 14, stime field 15.
+    return (int(fields[11]) + int(fields[12])) / CLK_TCK
+
+
+def cpu_rates(pids: Dict[str, int], seconds: float) -> Dict[str, float]:
+    """CPU seconds per second each process used over the next `seconds`."""
+    began = time.monotonic()
+    before = {name: cpu_seconds(pid) for name, pid in pids.items()}
+    time.sleep(seconds)
+    after = {name: cpu_seconds(pid) for name, pid in pids.items()}
+    elapsed = time.monotonic() - began
+    return {name: (after[name] - before[name]) / elapsed for name in pids}
+
+
 class Lines:
     """Lines from a stream, kept in order; waiters are woken on each."""
 
@@ -188,6 +212,25 @@ class Session:
 
     def settings(self) -> str:
         return self.ini.read_bytes().decode("latin-1") if self.ini.exists() else ""
+
+    # --- cost ---
+    def wine_pids(self) -> Dict[str, int]:
+        """The host program's process and its slot's wineserver (which does
+        the serial waits for it), by name."""
+        running = winerun._prefix_processes(self.host.prefix)
+        hosts = [pid for pid in running.get(HOST.name.lower(), [])
+                 if os.getpgid(pid) == self.host.pgid]
+        servers = [pid for name, pids in running.items() if name.startswith("wineserver")
+                   for pid in pids]
+        if len(hosts) != 1 or len(servers) != 1:
+            raise RuntimeError("expected one host and one wineserver in %s, found %r"
+                               % (self.host.prefix, running))
+        return {"host": hosts[0], "wineserver": servers[0]}
+
+    def cpu_rate(self, seconds: float) -> float:
+        """CPU seconds per second the host and its wineserver use together
+        over the next `seconds`."""
+        return sum(cpu_rates(self.wine_pids(), seconds).values())
 
     # --- end ---
     def quit_plugin(self, timeout: float = 30) -> Optional[str]:

@@ -1,15 +1,18 @@
 #include "platform/fake/fake_platform.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+
+#include "platform/host_messages.h"
 
 namespace quillet::fake {
 namespace {
 
 constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
-constexpr std::uint32_t kWmUser = 1024;
-constexpr std::intptr_t kRegisterName = 65536;
 
 class FakeLock : public Lock {
  public:
@@ -25,6 +28,11 @@ class FakeLock : public Lock {
 FakePlatform::FakePlatform() : mainThread_(std::this_thread::get_id()) {}
 
 FakePlatform::~FakePlatform() {
+  // A thread still running here would outlive what it works on.
+  if (!RunUntilThreadsEnd(kNever - now_)) {
+    std::fprintf(stderr, "fake platform: a started thread never ended\n");
+    std::abort();
+  }
   std::vector<std::shared_ptr<ThreadState>> threads;
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -33,6 +41,73 @@ FakePlatform::~FakePlatform() {
   }
   for (auto& t : threads)
     if (t->thread.joinable()) t->thread.join();
+}
+
+void FakePlatform::AdvanceMs(std::uint64_t ms) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  now_ += ms;
+  WakeDue();
+}
+
+// --- The driven clock ---
+
+void FakePlatform::Park(std::unique_lock<std::recursive_mutex>& lock, Waiter& waiter) {
+  waiter.parked = true;
+  parked_.push_back(&waiter);
+  signalled_.notify_all();  // the driver may be settling
+  signalled_.wait(lock, [&] { return !waiter.parked; });
+}
+
+bool FakePlatform::WakeDue() {
+  bool woke = false;
+  for (auto it = parked_.begin(); it != parked_.end();) {
+    Waiter* waiter = *it;
+    if (waiter->ready() || waiter->due() <= now_) {
+      waiter->parked = false;
+      it = parked_.erase(it);
+      woke = true;
+    } else {
+      ++it;
+    }
+  }
+  if (woke) signalled_.notify_all();
+  return woke;
+}
+
+bool FakePlatform::Settle(std::unique_lock<std::recursive_mutex>& lock) {
+  // Far beyond anything a thread needs to reach its next wait; a bound only
+  // so that a broken test fails instead of hanging.
+  constexpr auto kSettleBound = std::chrono::seconds(20);
+  return signalled_.wait_for(lock, kSettleBound, [&] { return parked_.size() == liveThreads_; });
+}
+
+bool FakePlatform::RunUntil(const std::function<bool()>& done, std::uint64_t forMs) {
+  std::unique_lock<std::recursive_mutex> lock(mutex_);
+  const std::uint64_t until = forMs > kNever - now_ ? kNever : now_ + forMs;
+  for (;;) {
+    if (!Settle(lock)) return false;
+    if (done) {
+      lock.unlock();
+      const bool finished = done();
+      lock.lock();
+      if (finished) return true;
+    }
+    if (WakeDue()) continue;
+    if (now_ >= until) return !done;
+    std::uint64_t next = until;
+    for (Waiter* waiter : parked_) next = std::min(next, waiter->due());
+    now_ = next;
+    WakeDue();
+  }
+}
+
+bool FakePlatform::RunUntilThreadsEnd(std::uint64_t forMs) {
+  return RunUntil(
+      [this] {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        return liveThreads_ == 0;
+      },
+      forMs);
 }
 
 FakeSerialDevice& FakePlatform::AddDevice(const std::string& name) {
@@ -135,6 +210,7 @@ void FakePlatform::SetEvent(Handle event) {
   if (HandleEntry* entry = Live(event, Kind::Event)) {
     entry->signaled = true;
     signalled_.notify_all();
+    WakeDue();
   }
 }
 
@@ -150,11 +226,13 @@ void FakePlatform::PulseEvent(Handle event) {
     ++entry->pulses;
     entry->signaled = false;
     signalled_.notify_all();
+    WakeDue();
   }
 }
 
 int FakePlatform::WaitForEvents(const Handle* events, int count, std::uint32_t timeoutMs) {
   std::unique_lock<std::recursive_mutex> lock(mutex_);
+  if (!OnDriver()) return WaitForEventsParked(lock, events, count, timeoutMs);
   const std::uint64_t deadline = now_ + timeoutMs;
   for (;;) {
     for (int i = 0; i < count; ++i) {
@@ -179,20 +257,60 @@ int FakePlatform::WaitForEvents(const Handle* events, int count, std::uint32_t t
     if (next && nextAt <= deadline) {
       if (nextAt > now_) now_ = nextAt;
       Complete(next, pending_[next]);
+      WakeDue();
       continue;
     }
-    if (realWaitSliceMs > 0) {
-      std::vector<std::uint64_t> pulses(count);
-      for (int i = 0; i < count; ++i) pulses[i] = Live(events[i], Kind::Event)->pulses;
-      signalled_.wait_for(lock, std::chrono::milliseconds(realWaitSliceMs));
+    if (deadline > now_) now_ = deadline;
+    WakeDue();
+    return kWaitTimedOut;
+  }
+}
+
+int FakePlatform::WaitForEventsParked(std::unique_lock<std::recursive_mutex>& lock,
+                                      const Handle* events, int count, std::uint32_t timeoutMs) {
+  const std::uint64_t deadline = now_ + timeoutMs;
+  std::vector<std::uint64_t> pulses(count);
+  for (int i = 0; i < count; ++i) {
+    HandleEntry* entry = Live(events[i], Kind::Event);
+    if (!entry) return kWaitFailed;
+    pulses[i] = entry->pulses;
+  }
+  // The earliest pending operation that will signal one of these events.
+  auto nextCompletion = [&](Overlapped** which) {
+    std::uint64_t nextAt = kNever;
+    for (auto& [ov, op] : pending_) {
+      if (op.done) continue;
       for (int i = 0; i < count; ++i) {
-        HandleEntry* entry = Live(events[i], Kind::Event);
-        if (!entry) return kWaitFailed;
-        if (entry->signaled || entry->pulses != pulses[i]) return i;
+        if (ov->event != events[i]) continue;
+        std::uint64_t at = CompletionTime(op);
+        if (at < nextAt) {
+          nextAt = at;
+          if (which) *which = ov;
+        }
       }
     }
-    if (deadline > now_) now_ = deadline;
+    return nextAt;
+  };
+  auto signalled = [&]() -> int {
+    for (int i = 0; i < count; ++i) {
+      HandleEntry* entry = Live(events[i], Kind::Event);
+      if (!entry) return kWaitFailed;
+      if (entry->signaled || entry->pulses != pulses[i]) return i;
+    }
     return kWaitTimedOut;
+  };
+  for (;;) {
+    int woke = signalled();
+    if (woke != kWaitTimedOut) return woke;
+    Overlapped* next = nullptr;
+    if (nextCompletion(&next) <= now_) {
+      Complete(next, pending_[next]);
+      continue;
+    }
+    if (now_ >= deadline) return kWaitTimedOut;
+    Waiter waiter{[&] { return signalled() != kWaitTimedOut; },
+                  [&] { return std::min(deadline, nextCompletion(nullptr)); }};
+    Park(lock, waiter);
   }
 }
 
@@ -207,6 +325,7 @@ void FakePlatform::CloseHandle(Handle handle) {
   if (entry.kind == Kind::Port) {
     for (auto& [ov, op] : pending_) {
       if (op.done || op.port != handle) continue;
+      if (op.type != OpType::CommWait && entry.port->device->ioOutlivesClose) continue;
       if (op.type == OpType::CommWait) *op.mask = 0;
       FinishOp(ov, op, IoResult{IoResult::State::Failed, 0, kErrorOperationAborted});
     }
@@ -214,6 +333,7 @@ void FakePlatform::CloseHandle(Handle handle) {
   }
   entry.open = false;
   closedHandles.push_back(handle);
+  WakeDue();
 }
 
 // --- Threads, locks, clock ---
@@ -223,6 +343,7 @@ Handle FakePlatform::StartThread(std::function<void()> body) {
   Handle handle = NewHandle(Kind::Thread);
   auto state = std::make_shared<ThreadState>();
   handles_[handle].thread = state;
+  ++liveThreads_;
   state->thread = std::thread([this, state, body = std::move(body)]() {
     try {
       body();
@@ -230,6 +351,7 @@ Handle FakePlatform::StartThread(std::function<void()> body) {
     }
     std::lock_guard<std::recursive_mutex> guard(mutex_);
     state->done = true;
+    --liveThreads_;
     signalled_.notify_all();
   });
   return handle;
@@ -241,17 +363,23 @@ void FakePlatform::SetThreadPriority(Handle thread, int priority) {
 }
 
 bool FakePlatform::WaitThread(Handle thread, std::uint32_t timeoutMs) {
-  std::unique_lock<std::recursive_mutex> lock(mutex_);
-  auto it = handles_.find(thread);
-  if (it == handles_.end() || !it->second.thread) return false;
-  std::shared_ptr<ThreadState> state = it->second.thread;
-  // The other thread runs in virtual time and ends quickly; the real bound
-  // only keeps a broken test from hanging.
-  signalled_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return state->done; });
-  if (!state->done) return false;
-  lock.unlock();
-  if (state->thread.joinable()) state->thread.join();
-  return true;
+  std::shared_ptr<ThreadState> state;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    HandleEntry* entry = Live(thread, Kind::Thread);
+    if (!entry || !entry->thread) return false;
+    state = entry->thread;
+  }
+  // The wait is in virtual time: the thread runs until it ends or the
+  // time-out has passed on the clock.
+  const bool ended = RunUntil(
+      [&] {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        return state->done;
+      },
+      timeoutMs);
+  if (ended && state->thread.joinable()) state->thread.join();
+  return ended;
 }
 
 std::unique_ptr<Lock> FakePlatform::CreateLock() {
@@ -259,7 +387,17 @@ std::unique_ptr<Lock> FakePlatform::CreateLock() {
 }
 
 void FakePlatform::Sleep(std::uint32_t ms) {
-  now_ += ms;
+  std::unique_lock<std::recursive_mutex> lock(mutex_);
+  const std::uint64_t wakeAt = now_ + ms;
+  if (OnDriver()) {
+    now_ = wakeAt;
+    WakeDue();
+    return;
+  }
+  while (now_ < wakeAt) {
+    Waiter waiter{[] { return false; }, [wakeAt] { return wakeAt; }};
+    Park(lock, waiter);
+  }
 }
 
 // --- Host window ---
@@ -267,7 +405,7 @@ void FakePlatform::Sleep(std::uint32_t ms) {
 std::intptr_t FakePlatform::SendHostMessage(Handle, std::uint32_t msg, std::uintptr_t wParam,
                                             std::intptr_t lParam) {
   HostCall call{false, std::this_thread::get_id() == mainThread_, msg, wParam, lParam, {}, 0};
-  const bool registration = msg == kWmUser && lParam == kRegisterName;
+  const bool registration = msg == host::kWmUser && lParam == host::kRegisterName;
   if (registration && wParam) call.name = reinterpret_cast<const char*>(wParam);
   if (hostHandler_) {
     call.result = hostHandler_(msg, wParam, lParam);
@@ -332,6 +470,11 @@ std::string FakePlatform::GetEnvironmentVariable(const std::string& name) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   auto it = environment.find(name);
   return it == environment.end() ? std::string() : it->second;
+}
+
+void FakePlatform::PinModule() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  modulePinned = true;
 }
 
 Handle FakePlatform::OpenAppendFile(const std::string& path) {

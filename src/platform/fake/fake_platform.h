@@ -2,6 +2,12 @@
 // In-memory platform for tests: serial devices fed by a scripted peer, a
 // recording host window, an in-memory profile file and a virtual clock through
 // which every sleep, timed wait and port time-out passes. Tests never sleep.
+//
+// The thread that made the platform drives the clock: its own waits move it
+// on at once. A thread started with StartThread never moves it; its waits park
+// until the driver's RunUntil (or WaitThread) has let every such thread run
+// until it waits, then moves the clock to the earliest time one of them is due.
+// So a threaded test runs the same way every time, in virtual time.
 
 #include <atomic>
 #include <condition_variable>
@@ -41,11 +47,23 @@ class FakePlatform : public Platform {
   FakeSerialDevice& AddDevice(const std::string& name);
   FakeSerialDevice* FindDevice(const std::string& name);
   void SetHostHandler(HostHandler handler) { hostHandler_ = std::move(handler); }
-  void AdvanceMs(std::uint64_t ms) { now_ += ms; }
+  void AdvanceMs(std::uint64_t ms);
+  // The virtual time that schedules arrivals and DSR changes; it never wraps.
+  std::uint64_t VirtualMs() const { return now_; }
   // Emulate Wine's serial quirks instead of Windows' (see fake_serial.cpp).
   bool wineQuirks = false;
   std::string moduleFileName = "C:\\Program Files\\Winamp\\Plugins\\gen_quillet.dll";
   std::map<std::string, std::string> environment;
+
+  // Lets the started threads run, moving the clock as they wait, until
+  // `done` holds (looked at whenever all of them wait) or `forMs` of virtual
+  // time have passed. True when `done` held; without `done`, true when the
+  // time has passed. False also when a thread neither waits nor ends within a
+  // generous real-time bound, which only a hung test ever reaches.
+  bool RunUntil(const std::function<bool()>& done, std::uint64_t forMs);
+  bool RunFor(std::uint64_t ms) { return RunUntil(nullptr, ms); }
+  // Every started thread has ended; the clock runs at most `forMs` meanwhile.
+  bool RunUntilThreadsEnd(std::uint64_t forMs);
 
   // --- What the logic did ---
   std::vector<HostCall> HostCalls() const;
@@ -62,8 +80,7 @@ class FakePlatform : public Platform {
   std::string LineSettings(Handle port) const;
   PortTimeouts Timeouts(Handle port) const;
   std::uint32_t CommMask(Handle port) const;
-  // Real milliseconds an idle wait lingers for a signal from another thread.
-  std::uint32_t realWaitSliceMs = 0;
+  bool modulePinned = false;
   int OpenPortCount() const;
 
   // --- Platform ---
@@ -91,7 +108,8 @@ class FakePlatform : public Platform {
   bool WaitThread(Handle thread, std::uint32_t timeoutMs) override;
   std::unique_ptr<Lock> CreateLock() override;
 
-  std::uint64_t NowMs() override { return now_; }
+  // The OS's tick: the virtual time cut to 32 bits, so it wraps as the real one does.
+  std::uint32_t NowMs() override { return static_cast<std::uint32_t>(now_); }
   void Sleep(std::uint32_t ms) override;
 
   std::intptr_t SendHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
@@ -107,6 +125,7 @@ class FakePlatform : public Platform {
                           const std::string& value, const std::string& path) override;
   std::string GetModuleFileName(Handle module, std::size_t capacity) override;
   std::string GetEnvironmentVariable(const std::string& name) override;
+  void PinModule() override;
   Handle OpenAppendFile(const std::string& path) override;
   bool WriteFileSync(Handle file, const char* data, std::size_t size) override;
 
@@ -120,6 +139,7 @@ class FakePlatform : public Platform {
     char* buffer = nullptr;
     std::uint32_t size = 0;
     std::uint32_t* mask = nullptr;
+    FakeSerialDevice* device = nullptr;
     std::uint64_t startMs = 0;
     bool done = false;
     IoResult result;
@@ -138,6 +158,14 @@ class FakePlatform : public Platform {
     bool done = false;
   };
 
+  // A started thread waiting for the driver: it goes on once it is `ready`
+  // or the clock has reached `due`.
+  struct Waiter {
+    std::function<bool()> ready;
+    std::function<std::uint64_t()> due;
+    bool parked = true;
+  };
+
   struct HandleEntry {
     Kind kind;
     bool open = true;
@@ -154,11 +182,24 @@ class FakePlatform : public Platform {
   // When a pending op would complete on its own, and what it would bring.
   std::uint64_t CompletionTime(const PendingOp& op);
   std::uint64_t ReadCompletion(const PendingOp& op, std::uint32_t* bytes);
+  // Wine reports EV_RXCHAR at once to a wait armed while bytes sit unread.
+  bool ReportsQueuedBytes(const PortState& port, const PendingOp& op) const;
   std::uint64_t NextCommEvent(const PortState& port, std::uint64_t afterMs, std::uint32_t* events);
   void Complete(Overlapped* ov, PendingOp& op);
   void CompleteRead(PendingOp& op, std::uint32_t bytes, bool ok, std::uint32_t error);
   void FinishOp(Overlapped* ov, PendingOp& op, IoResult result);
   bool BeginOp(Overlapped& ov, PendingOp op);
+
+  bool OnDriver() const { return std::this_thread::get_id() == mainThread_; }
+  // Blocks the calling started thread until the driver lets it go on. The
+  // caller holds `lock` exactly once.
+  void Park(std::unique_lock<std::recursive_mutex>& lock, Waiter& waiter);
+  // Lets go every parked thread that is ready or due; true when any was.
+  bool WakeDue();
+  // Waits until every started thread is parked or has ended.
+  bool Settle(std::unique_lock<std::recursive_mutex>& lock);
+  int WaitForEventsParked(std::unique_lock<std::recursive_mutex>& lock, const Handle* events,
+                          int count, std::uint32_t timeoutMs);
 
   mutable std::recursive_mutex mutex_;
   std::condition_variable_any signalled_;
@@ -171,6 +212,8 @@ class FakePlatform : public Platform {
   std::vector<HostCall> hostCalls_;
   HostHandler hostHandler_;
   std::map<std::string, std::intptr_t> registered_;
+  std::vector<Waiter*> parked_;
+  std::size_t liveThreads_ = 0;
 };
 
 }  // namespace quillet::fake

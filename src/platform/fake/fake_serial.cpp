@@ -6,7 +6,8 @@
 // With wineQuirks the port behaves as Wine's does: an empty read fails with
 // ERROR_TIMEOUT, SetCommMask(0) ends a pending wait with ERROR_OPERATION_ABORTED,
 // a write on the record of a pending comm-event wait wakes it with mask 0, a
-// comm-event wait reports only what happens after it was armed,
+// comm-event wait reports only what happens after it was armed, except that
+// bytes still queued unread are reported at once, every time,
 // opening is not exclusive, a purge does not abort a pending read and a
 // cancelled read brings no bytes.
 
@@ -148,6 +149,7 @@ bool FakePlatform::BeginOp(Overlapped& ov, PendingOp op) {
     }
   }
   op.startMs = now_;
+  if (PortState* state = LivePort(op.port)) op.device = state->device;
   pending_[&ov] = op;
   // The OS resets the record's event when an operation begins.
   if (HandleEntry* event = Live(ov.event, Kind::Event)) event->signaled = false;
@@ -220,6 +222,12 @@ std::uint64_t FakePlatform::NextCommEvent(const PortState& port, std::uint64_t a
   return first;
 }
 
+bool FakePlatform::ReportsQueuedBytes(const PortState& port, const PendingOp& op) const {
+  const auto& incoming = port.device->incoming_;
+  return wineQuirks && (port.mask & kEvRxChar) && !incoming.empty() &&
+         incoming.front().atMs <= op.startMs;
+}
+
 std::uint64_t FakePlatform::ReadCompletion(const PendingOp& op, std::uint32_t* bytes) {
   PortState* state = LivePort(op.port);
   *bytes = 0;
@@ -253,6 +261,7 @@ std::uint64_t FakePlatform::ReadCompletion(const PendingOp& op, std::uint32_t* b
 
 std::uint64_t FakePlatform::CompletionTime(const PendingOp& op) {
   if (op.done) return now_;
+  if (op.type != OpType::CommWait && op.device && op.device->hangIo) return kNever;
   PortState* state = LivePort(op.port);
   if (!state || state->device->vanished) return now_;
   switch (op.type) {
@@ -263,6 +272,7 @@ std::uint64_t FakePlatform::CompletionTime(const PendingOp& op) {
     case OpType::Write:
       return op.startMs;
     case OpType::CommWait: {
+      if (ReportsQueuedBytes(*state, op)) return op.startMs;
       std::uint64_t at = NextCommEvent(*state, state->historyFromMs, nullptr);
       return at == kNever ? kNever : std::max(at, op.startMs);
     }
@@ -303,6 +313,7 @@ void FakePlatform::FinishOp(Overlapped* ov, PendingOp& op, IoResult result) {
     event->signaled = true;
     signalled_.notify_all();
   }
+  WakeDue();
 }
 
 void FakePlatform::Complete(Overlapped* ov, PendingOp& op) {
@@ -325,10 +336,13 @@ void FakePlatform::Complete(Overlapped* ov, PendingOp& op) {
     case OpType::CommWait: {
       std::uint32_t events = 0;
       std::uint64_t at = NextCommEvent(*state, state->historyFromMs, &events);
-      std::uint64_t upTo = std::max(at, op.startMs);
+      const bool queued = ReportsQueuedBytes(*state, op);
+      std::uint64_t upTo = queued ? op.startMs : std::max(at, op.startMs);
+      if (at > upTo) events = 0;
+      if (queued) events |= kEvRxChar;
       // Everything up to the completion is reported together.
       std::uint32_t more = 0;
-      while (true) {
+      while (at <= upTo) {
         std::uint64_t next = NextCommEvent(*state, at, &more);
         if (next == kNever || next > upTo) break;
         events |= more;
@@ -343,24 +357,31 @@ void FakePlatform::Complete(Overlapped* ov, PendingOp& op) {
 }
 
 IoResult FakePlatform::GetResult(Handle port, Overlapped& ov, bool wait) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::unique_lock<std::recursive_mutex> lock(mutex_);
   auto it = pending_.find(&ov);
   if (it == pending_.end() || it->second.port != port) return Failed(kErrorInvalidHandle);
   PendingOp& op = it->second;
-  if (op.done) return op.result;
-  std::uint64_t at = CompletionTime(op);
-  if (at > now_) {
+  for (;;) {
+    if (op.done) return op.result;
+    std::uint64_t at = CompletionTime(op);
+    if (at <= now_) break;
     if (!wait) {
       IoResult pending;
       pending.state = IoResult::State::Pending;
       pending.error = kErrorIoIncomplete;
       return pending;
     }
+    if (!OnDriver()) {
+      Waiter waiter{[&op] { return op.done; }, [this, &op] { return CompletionTime(op); }};
+      Park(lock, waiter);
+      continue;
+    }
     if (at == kNever) {  // the real call would block for ever
       ++overlappedMisuse;
       return Failed(kErrorGenFailure);
     }
     now_ = at;
+    WakeDue();
   }
   Complete(&ov, op);
   return op.result;

@@ -56,6 +56,10 @@ class FakeSerialDevice {
   std::atomic<bool> failModemStatus{false};  // GetCommModemStatus fails
   std::atomic<bool> failWrites{false};       // every write fails
   std::atomic<bool> vanished{false};
+  // A wedged driver: reads and writes never end on their own; closing the
+  // port ends them, unless `ioOutlivesClose` too.
+  std::atomic<bool> hangIo{false};
+  std::atomic<bool> ioOutlivesClose{false};
 
  private:
   friend class FakePlatform;

@@ -187,7 +187,7 @@ std::unique_ptr<Lock> Win32Platform::CreateLock() {
   return std::unique_ptr<Lock>(new (std::nothrow) CriticalSectionLock());
 }
 
-std::uint64_t Win32Platform::NowMs() {
+std::uint32_t Win32Platform::NowMs() {
   return GetTickCount();
 }
 
@@ -237,6 +237,13 @@ std::string Win32Platform::GetEnvironmentVariable(const std::string& name) {
   char buffer[1024];
   DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
   return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+}
+
+void Win32Platform::PinModule() {
+  // Found by an address inside it, so a wrong instance handle cannot matter.
+  HMODULE self = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCSTR>(&ThreadEntry), &self);
 }
 
 Handle Win32Platform::OpenAppendFile(const std::string& path) {

@@ -31,7 +31,7 @@ class Win32Platform : public Platform {
   bool WaitThread(Handle thread, std::uint32_t timeoutMs) override;
   std::unique_ptr<Lock> CreateLock() override;
 
-  std::uint64_t NowMs() override;
+  std::uint32_t NowMs() override;
   void Sleep(std::uint32_t ms) override;
 
   std::intptr_t SendHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
@@ -47,6 +47,7 @@ class Win32Platform : public Platform {
                           const std::string& value, const std::string& path) override;
   std::string GetModuleFileName(Handle module, std::size_t capacity) override;
   std::string GetEnvironmentVariable(const std::string& name) override;
+  void PinModule() override;
   Handle OpenAppendFile(const std::string& path) override;
   bool WriteFileSync(Handle file, const char* data, std::size_t size) override;
 };

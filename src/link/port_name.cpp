@@ -1,0 +1,24 @@
+#include "link/port_name.h"
+
+#include "link/link.h"
+#include "link/monitor.h"
+
+namespace quillet {
+
+std::string ReadPortName(const Link& link, const std::string& stored) {
+  LockGuard guard(link.dialogLock);
+  return stored;
+}
+
+bool ChangePortName(Link& link, std::string& stored, const std::string& name) {
+  {
+    LockGuard guard(link.dialogLock);
+    if (stored == name) return false;
+    stored = name;
+  }
+  // Outside the lock: waking the thread must never wait on anything it holds.
+  RequestReconnect(link);
+  return true;
+}
+
+}  // namespace quillet

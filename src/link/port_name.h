@@ -1,0 +1,21 @@
+#pragma once
+// PortName: the port the link is set up on, "Disabled" or a name such as
+// "COM3". The dialog replaces it on the host's thread while the monitor thread
+// reads it; both go through DialogLock.
+
+#include <string>
+
+namespace quillet {
+
+constexpr char kPortDisabled[] = "Disabled";
+
+struct Link;
+
+// A consistent copy of `stored`.
+std::string ReadPortName(const Link& link, const std::string& stored);
+
+// Replaces `stored` with `name`. When the name changed, the monitor thread is
+// woken to drop the port and set the link up again on the new one; true then.
+bool ChangePortName(Link& link, std::string& stored, const std::string& name);
+
+}  // namespace quillet
