@@ -15,7 +15,8 @@ void ConfigEntry();
 void QuitEntry();
 
 // Never destroyed: tearing down at unload would wait for a thread under the
-// loader lock. quit has released everything by then.
+// loader lock. quit has released everything by then, or, when it could not
+// stop the thread, kept for it what it uses and pinned the module.
 quillet::Plugin* ThePlugin() {
   static quillet::Win32Platform* os = new (std::nothrow) quillet::Win32Platform();
   static quillet::Plugin* plugin =

@@ -82,9 +82,9 @@ void Plugin::Quit() {
 
 void Plugin::Abandon() {
   // The thread still runs and may yet touch the lock, its events, the trace
-  // and the module's code: keep all of them. The lock is left to it for good.
+  // and the module's code: keep all of them. The plug-in object itself lives
+  // as long as the process, so what it owns stays with it.
   abandoned_ = true;
-  static_cast<void>(dialogLock_.release());
   os_.PinModule();
 }
 

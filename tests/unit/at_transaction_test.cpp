@@ -187,6 +187,22 @@ TEST_P(TransactionFixture, StopRequestedSendsNothing) {
   EXPECT_EQ(phone.device().written(), "");
 }
 
+// A phone that talks on and on without answering cannot hold a wait past
+// 10 s, also when the OS's 32-bit tick wraps during the wait.
+TEST_P(TransactionFixture, ChattyPhoneCannotHoldAWaitPastTenSeconds) {
+  for (std::uint64_t start : {std::uint64_t{0}, std::uint64_t{0xFFFFFFFF} - 3000}) {
+    SCOPED_TRACE(start);
+    LinkFixture f(GetParam());
+    f.os.AdvanceMs(start);
+    f.OpenPort();
+    for (int i = 0; i < 600; ++i) f.phone.device().Deliver("\r\nRING\r\n", start + i * 100);
+    EXPECT_FALSE(WaitReply(f.link, "", true, 1).found);
+    const std::uint64_t elapsed = f.os.VirtualMs() - start;
+    EXPECT_GE(elapsed, 10000u);
+    EXPECT_LT(elapsed, 11000u);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(SerialBehaviour, TransactionFixture, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Wine" : "Windows"; });
 

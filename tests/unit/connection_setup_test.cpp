@@ -152,6 +152,22 @@ TEST_P(SetupFixture, SilentPhoneStillEndsTheSetup) {
   EXPECT_LT(os.NowMs(), 6u * 3u * 2000u);
 }
 
+// A phone that sends nothing but blank lines, faster than they are read, after
+// a value request: a stop ends the read at once, and without one it gives up
+// after 10 s rather than when the phone falls silent a minute later.
+TEST_P(SetupFixture, EndlessBlankLinesCannotHoldTheValueRead) {
+  for (bool stop : {true, false}) {
+    SCOPED_TRACE(stop);
+    LinkFixture f(GetParam());
+    f.OpenPort();
+    for (int i = 0; i < 3000; ++i) f.phone.device().Deliver("\r\n", 20u * i);
+    f.link.state.stopRequested = stop;
+    f.link.rx.drained = false;  // as a command's answer leaves it
+    EXPECT_EQ(ReadValueLine(f.link), "");
+    EXPECT_LT(f.os.VirtualMs(), stop ? 1u : 11000u);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(SerialBehaviour, SetupFixture, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Wine" : "Windows"; });
 

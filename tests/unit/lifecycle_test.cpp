@@ -114,14 +114,77 @@ TEST_F(LifecycleFixture, QuitClosesAnOpenPortAndTheTraceOnce) {
 }
 
 TEST_F(LifecycleFixture, OnlyAChangedPortNameWakesTheMonitor) {
-  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM3";
+  os.environment["QUILLET_TRACE"] = "t.log";
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM3";  // no such port
+  os.AddDevice("COM1");  // DSR off
   Start();
+  auto status = [&] { return plugin.link().status.Text(); };
+  ASSERT_TRUE(os.RunUntil([&] { return status() == "Comport busy."; }, 1000));
+  const std::string traceBefore = os.files["t.log"];
+  // The same name again: the monitor sleeps on (its next retry is 10 s off).
   plugin.ApplyPortName("COM3");
-  EXPECT_FALSE(plugin.link().portChangePending);
+  ASSERT_TRUE(os.RunFor(5000));
+  EXPECT_EQ(os.files["t.log"], traceBefore);
+  // Another name: woken at once, it sets the link up there.
+  plugin.ApplyPortName("COM1");
+  ASSERT_TRUE(os.RunUntil([&] { return status() == "Standing by for connection."; }, 1000));
+  EXPECT_EQ(os.OpenPortCount(), 1);
+  EXPECT_NE(os.files["t.log"].find("info: OnInit called by MonitorDevice\r\ninfo: comport open.\r\n",
+                                   traceBefore.size()),
+            std::string::npos);
   plugin.ApplyPortName(std::string(300, 'C'));
   EXPECT_EQ(plugin.PortName(), std::string(259, 'C'));
   plugin.Quit();
   EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"], std::string(259, 'C'));
+}
+
+// A monitor thread wedged in a write. Closing the port ends the write, so the
+// second wait sees the thread end; every handle is closed once, by its owner.
+TEST_F(LifecycleFixture, QuitClosesThePortUnderAThreadStuckInIo) {
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
+  fake::FakeSerialDevice& device = os.AddDevice("COM1");
+  device.SetDsr(true, 0);
+  device.hangIo = true;
+  Start();
+  ASSERT_TRUE(os.RunUntil([&] { return !device.written().empty(); }, 1000));
+  plugin.Quit();
+  EXPECT_FALSE(plugin.abandoned());
+  EXPECT_FALSE(os.modulePinned);
+  EXPECT_GE(os.VirtualMs(), kStopTimeoutMs);
+  EXPECT_TRUE(os.OpenHandles().empty());
+  EXPECT_EQ(os.badCloses, 0);
+  EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"], "COM1");
+}
+
+// Not even closing the port frees the thread: quit writes the settings but
+// leaves the thread everything it may still touch, and keeps the code loaded.
+TEST_F(LifecycleFixture, QuitLeavesAThreadItCannotStopAllItUses) {
+  os.environment["QUILLET_TRACE"] = "t.log";
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
+  fake::FakeSerialDevice& device = os.AddDevice("COM1");
+  device.SetDsr(true, 0);
+  device.hangIo = true;
+  device.ioOutlivesClose = true;
+  Start();
+  ASSERT_TRUE(os.RunUntil([&] { return !device.written().empty(); }, 1000));
+  const Handle wake = plugin.link().wakeEvent;
+  const Handle linkEvent = plugin.link().state.overlapped.event;
+  plugin.Quit();
+  EXPECT_TRUE(plugin.abandoned());
+  EXPECT_TRUE(os.modulePinned);
+  EXPECT_TRUE(os.IsOpen(wake));
+  EXPECT_TRUE(os.IsOpen(linkEvent));
+  EXPECT_TRUE(plugin.link().trace.attached());
+  EXPECT_NE(plugin.link().dialogLock, nullptr);
+  EXPECT_EQ(os.badCloses, 0);
+  EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"], "COM1");
+  // Should the driver let go at last, the thread ends on its own and closes
+  // its own events; nobody closes anything twice.
+  device.ioOutlivesClose = false;
+  device.hangIo = false;
+  ASSERT_TRUE(os.RunUntilThreadsEnd(60000));
+  EXPECT_FALSE(os.IsOpen(linkEvent));
+  EXPECT_EQ(os.badCloses, 0);
 }
 
 TEST_F(LifecycleFixture, CloseLinkTwiceClosesEachHandleOnce) {

@@ -196,6 +196,14 @@ int FakePlatform::OpenPortCount() const {
   return count;
 }
 
+std::vector<Handle> FakePlatform::OpenHandles() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::vector<Handle> open;
+  for (const auto& [handle, entry] : handles_)
+    if (entry.open) open.push_back(handle);
+  return open;
+}
+
 // --- Events ---
 
 Handle FakePlatform::CreateEvent(const char* name) {

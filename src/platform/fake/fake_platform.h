@@ -82,6 +82,7 @@ class FakePlatform : public Platform {
   std::uint32_t CommMask(Handle port) const;
   bool modulePinned = false;
   int OpenPortCount() const;
+  std::vector<Handle> OpenHandles() const;
 
   // --- Platform ---
   Handle OpenPort(const std::string& name) override;
