@@ -17,7 +17,7 @@ constexpr char kLinkEventName[] = "UIRSampleEvent";
 constexpr std::uint32_t kEvRxChar = 0x0001;
 constexpr std::uint32_t kEvDsr = 0x0010;
 constexpr std::uint32_t kMsDsrOn = 0x0020;
-constexpr std::uint32_t kPurgeAll = 0x000F;        // abort and clear both directions
+constexpr std::uint32_t kPurgeAll = 0x000F;       // abort and clear both directions
 constexpr std::uint32_t kPurgeReceived = 0x0008;  // clear the receive queue
 
 struct PhoneLink {

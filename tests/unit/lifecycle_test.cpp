@@ -116,7 +116,7 @@ TEST_F(LifecycleFixture, QuitClosesAnOpenPortAndTheTraceOnce) {
 TEST_F(LifecycleFixture, OnlyAChangedPortNameWakesTheMonitor) {
   os.environment["QUILLET_TRACE"] = "t.log";
   os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM3";  // no such port
-  os.AddDevice("COM1");  // DSR off
+  os.AddDevice("COM1");                                          // DSR off
   Start();
   auto status = [&] { return plugin.link().status.Text(); };
   ASSERT_TRUE(os.RunUntil([&] { return status() == "Comport busy."; }, 1000));
@@ -129,9 +129,10 @@ TEST_F(LifecycleFixture, OnlyAChangedPortNameWakesTheMonitor) {
   plugin.ApplyPortName("COM1");
   ASSERT_TRUE(os.RunUntil([&] { return status() == "Standing by for connection."; }, 1000));
   EXPECT_EQ(os.OpenPortCount(), 1);
-  EXPECT_NE(os.files["t.log"].find("info: OnInit called by MonitorDevice\r\ninfo: comport open.\r\n",
-                                   traceBefore.size()),
-            std::string::npos);
+  EXPECT_NE(
+      os.files["t.log"].find("info: OnInit called by MonitorDevice\r\ninfo: comport open.\r\n",
+                             traceBefore.size()),
+      std::string::npos);
   plugin.ApplyPortName(std::string(300, 'C'));
   EXPECT_EQ(plugin.PortName(), std::string(259, 'C'));
   plugin.Quit();

@@ -1,0 +1,84 @@
+#include "menus/built_in_menus.h"
+
+#include <cstring>
+
+#include "menus/menu_items.h"
+#include "platform/host_messages.h"
+
+namespace quillet {
+namespace {
+
+MenuItem Item(const char* name, std::int32_t kind, std::int32_t id, std::int32_t value = 0) {
+  MenuItem item{};
+  SetFieldText(item.name, name);
+  item.kind = kind;
+  item.id = id;
+  item.value = value;
+  return item;
+}
+
+Menu MakeMenu(std::int32_t id, std::int32_t parent, const char* title, MenuItem* items,
+              std::size_t count, char* text = nullptr) {
+  Menu menu{};
+  menu.items = items;
+  menu.count = static_cast<std::int32_t>(count);
+  menu.id = id;
+  menu.parent = parent;
+  SetFieldText(menu.title, title);
+  menu.text = text;
+  return menu;
+}
+
+// Playlist entries are templates: the page being opened fills them in.
+constexpr std::int32_t kFirstEntryId = 53;
+constexpr std::int32_t kPreviousPageId = 51;
+constexpr std::int32_t kNextPageId = 52;
+constexpr std::int32_t kPlaylistParentId = 50;
+constexpr char kEntryTemplate[] = "xx. item";
+
+}  // namespace
+
+BuiltInMenus::BuiltInMenus() : nowPlayingText{}, emptyPlaylistText{} {
+  using namespace host;
+  const MenuItem main[kMainItemCount] = {
+      Item("Previous", kCommand, kCommandPrevious, kAfterReopen),
+      Item("Next", kCommand, kCommandNext, kAfterReopen),
+      Item("Play", kCommand, kCommandPlay, kAfterReopen),
+      Item("Pause", kCommand, kCommandPause, kAfterShowAgain),
+      Item("Stop", kCommand, kCommandStop, kAfterReopen),
+      Item("Track info", kSubmenu, kNowPlayingMenuId),
+      Item("Go to track", kNumber, kTrackId),
+      Item("Playlist", kSubmenu, kPlaylistMenuId),
+      Item("Volume", kLevel, kVolumeId),
+      Item("Video window", kSubmenu, kVideoMenuId),
+  };
+  std::memcpy(mainItems, main, sizeof mainItems);
+  SetFieldText(mainItems[6].prompt, "Track number");
+  mainItems[8].minimum = 0;
+  mainItems[8].maximum = 255;
+
+  videoItems[0] = Item("Shown", kSwitch, kVideoShownId);
+  videoItems[1] = Item("Fullscreen", kCommand, kCommandFullscreen, kAfterShowAgain);
+
+  playlistLevelItems[0] = Item("<<<", kSubmenu, kPreviousPageId);
+  for (std::size_t i = 0; i < kPlaylistTopItemCount; ++i) {
+    const std::int32_t id = kFirstEntryId + static_cast<std::int32_t>(i);
+    playlistLevelItems[i + 1] = Item(kEntryTemplate, kCommand, id);
+    playlistTopItems[i] = Item(kEntryTemplate, kCommand, id);
+  }
+  playlistLevelItems[kPlaylistLevelItemCount - 1] = Item(">>>", kSubmenu, kNextPageId);
+
+  std::strcpy(emptyPlaylistText, "No item to display.");
+
+  mainMenu = MakeMenu(kMainMenuId, 0, "Winamp menu", mainItems, kMainItemCount);
+  nowPlayingMenu =
+      MakeMenu(kNowPlayingMenuId, kMainMenuId, "Now playing", nullptr, 0, nowPlayingText);
+  videoMenu = MakeMenu(kVideoMenuId, kMainMenuId, "Video options", videoItems, kVideoItemCount);
+  playlistLevelMenu =
+      MakeMenu(kPlaylistMenuId, kPlaylistParentId, "Playlist", playlistLevelItems, 1);
+  playlistTopMenu = MakeMenu(kPlaylistMenuId, kMainMenuId, "Playlist", playlistTopItems, 1);
+  emptyPlaylistMenu =
+      MakeMenu(kNowPlayingMenuId, kMainMenuId, "Playlist", nullptr, 0, emptyPlaylistText);
+}
+
+}  // namespace quillet

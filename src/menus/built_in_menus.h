@@ -1,0 +1,48 @@
+#pragma once
+// The plug-in's own menu records and their item arrays, with their contents
+// as the module starts. One object holds them all, so their addresses stay put
+// for as long as it lives; the player's state rewrites parts of them on every
+// opening.
+
+#include <cstddef>
+
+#include "menus/menu_record.h"
+
+namespace quillet {
+
+// Menu ids of the built-in records and the settings their items change.
+constexpr std::int32_t kMainMenuId = 10;
+constexpr std::int32_t kPlaylistMenuId = 11;
+constexpr std::int32_t kVideoMenuId = 14;
+constexpr std::int32_t kNowPlayingMenuId = 15;
+constexpr std::int32_t kVolumeId = 101;
+constexpr std::int32_t kTrackId = 102;
+constexpr std::int32_t kVideoShownId = 103;
+
+constexpr std::size_t kNowPlayingCapacity = 200;  // bytes, NUL included
+constexpr std::size_t kMainItemCount = 10;
+constexpr std::size_t kVideoItemCount = 2;
+constexpr std::size_t kPlaylistLevelItemCount = 12;
+constexpr std::size_t kPlaylistTopItemCount = 10;
+
+struct BuiltInMenus {
+  BuiltInMenus();
+  BuiltInMenus(const BuiltInMenus&) = delete;
+  BuiltInMenus& operator=(const BuiltInMenus&) = delete;
+
+  MenuItem mainItems[kMainItemCount];
+  MenuItem videoItems[kVideoItemCount];
+  MenuItem playlistLevelItems[kPlaylistLevelItemCount];
+  MenuItem playlistTopItems[kPlaylistTopItemCount];
+  char nowPlayingText[kNowPlayingCapacity];
+  char emptyPlaylistText[20];
+
+  Menu mainMenu;
+  Menu nowPlayingMenu;
+  Menu videoMenu;
+  Menu playlistLevelMenu;
+  Menu playlistTopMenu;
+  Menu emptyPlaylistMenu;
+};
+
+}  // namespace quillet
