@@ -47,18 +47,19 @@ struct Menu {
   char* text;  // the notice shown when there are no items
 };
 
-#if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(MenuItem) == 104, "MenuItem is 104 bytes");
-static_assert(offsetof(MenuItem, kind) == 40 && offsetof(MenuItem, id) == 44 &&
-                  offsetof(MenuItem, value) == 48 && offsetof(MenuItem, labels) == 52 &&
-                  offsetof(MenuItem, prompt) == 56 && offsetof(MenuItem, minimum) == 96 &&
-                  offsetof(MenuItem, maximum) == 100,
+// Checked where pointers are 4 bytes, as in the host.
+constexpr bool kHostPointers = sizeof(void*) == 4;
+static_assert(!kHostPointers || sizeof(MenuItem) == 104, "MenuItem is 104 bytes");
+static_assert(!kHostPointers ||
+                  (offsetof(MenuItem, kind) == 40 && offsetof(MenuItem, id) == 44 &&
+                   offsetof(MenuItem, value) == 48 && offsetof(MenuItem, labels) == 52 &&
+                   offsetof(MenuItem, prompt) == 56 && offsetof(MenuItem, minimum) == 96 &&
+                   offsetof(MenuItem, maximum) == 100),
               "MenuItem field offsets");
-static_assert(sizeof(Menu) == 64, "Menu is 64 bytes");
-static_assert(offsetof(Menu, count) == 4 && offsetof(Menu, selection) == 8 &&
-                  offsetof(Menu, id) == 12 && offsetof(Menu, parent) == 16 &&
-                  offsetof(Menu, title) == 20 && offsetof(Menu, text) == 60,
+static_assert(!kHostPointers || sizeof(Menu) == 64, "Menu is 64 bytes");
+static_assert(!kHostPointers || (offsetof(Menu, count) == 4 && offsetof(Menu, selection) == 8 &&
+                                 offsetof(Menu, id) == 12 && offsetof(Menu, parent) == 16 &&
+                                 offsetof(Menu, title) == 20 && offsetof(Menu, text) == 60),
               "Menu field offsets");
-#endif
 
 }  // namespace quillet
