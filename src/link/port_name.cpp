@@ -10,15 +10,14 @@ std::string ReadPortName(const Link& link, const std::string& stored) {
   return stored;
 }
 
-bool ChangePortName(Link& link, std::string& stored, const std::string& name) {
+void ChangePortName(Link& link, std::string& stored, const std::string& name) {
   {
     LockGuard guard(link.dialogLock);
-    if (stored == name) return false;
+    if (stored == name) return;
     stored = name;
   }
   // Outside the lock: waking the thread must never wait on anything it holds.
   RequestReconnect(link);
-  return true;
 }
 
 }  // namespace quillet

@@ -15,7 +15,7 @@ struct Link;
 std::string ReadPortName(const Link& link, const std::string& stored);
 
 // Replaces `stored` with `name`. When the name changed, the monitor thread is
-// woken to drop the port and set the link up again on the new one; true then.
-bool ChangePortName(Link& link, std::string& stored, const std::string& name);
+// woken to drop the port and set the link up again on the new one.
+void ChangePortName(Link& link, std::string& stored, const std::string& name);
 
 }  // namespace quillet

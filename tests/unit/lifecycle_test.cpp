@@ -28,6 +28,18 @@ struct LifecycleFixture : ::testing::Test {
     EXPECT_EQ(plugin.Init(), 0);
     return record;
   }
+  // Starts with a phone on COM1 whose driver wedges the monitor thread in the
+  // set-up's first write.
+  fake::FakeSerialDevice& StartWedged(bool ioOutlivesClose) {
+    os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
+    fake::FakeSerialDevice& device = os.AddDevice("COM1");
+    device.SetDsr(true, 0);
+    device.hangIo = true;
+    device.ioOutlivesClose = ioOutlivesClose;
+    Start();
+    EXPECT_TRUE(os.RunUntil([&] { return !device.written().empty(); }, 1000));
+    return device;
+  }
   fake::FakePlatform os;
   Plugin plugin;
 };
@@ -142,12 +154,7 @@ TEST_F(LifecycleFixture, OnlyAChangedPortNameWakesTheMonitor) {
 // A monitor thread wedged in a write. Closing the port ends the write, so the
 // second wait sees the thread end; every handle is closed once, by its owner.
 TEST_F(LifecycleFixture, QuitClosesThePortUnderAThreadStuckInIo) {
-  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
-  fake::FakeSerialDevice& device = os.AddDevice("COM1");
-  device.SetDsr(true, 0);
-  device.hangIo = true;
-  Start();
-  ASSERT_TRUE(os.RunUntil([&] { return !device.written().empty(); }, 1000));
+  StartWedged(false);
   plugin.Quit();
   EXPECT_FALSE(plugin.abandoned());
   EXPECT_FALSE(os.modulePinned);
@@ -161,13 +168,7 @@ TEST_F(LifecycleFixture, QuitClosesThePortUnderAThreadStuckInIo) {
 // leaves the thread everything it may still touch, and keeps the code loaded.
 TEST_F(LifecycleFixture, QuitLeavesAThreadItCannotStopAllItUses) {
   os.environment["QUILLET_TRACE"] = "t.log";
-  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
-  fake::FakeSerialDevice& device = os.AddDevice("COM1");
-  device.SetDsr(true, 0);
-  device.hangIo = true;
-  device.ioOutlivesClose = true;
-  Start();
-  ASSERT_TRUE(os.RunUntil([&] { return !device.written().empty(); }, 1000));
+  fake::FakeSerialDevice& device = StartWedged(true);
   const Handle wake = plugin.link().wakeEvent;
   const Handle linkEvent = plugin.link().state.overlapped.event;
   plugin.Quit();

@@ -147,13 +147,6 @@ struct MonitorRig : LinkFixture {
     return os.RunUntil(pred, ms);
   }
   bool TraceHas(const std::string& text) { return Trace().find(text) != std::string::npos; }
-  int TraceCount(const std::string& text) {
-    std::string trace = Trace();
-    int count = 0;
-    for (std::size_t at = 0; (at = trace.find(text, at)) != std::string::npos; at += text.size())
-      ++count;
-    return count;
-  }
   bool Connected() { return link.status.Text() == "Ready and connected to SimPhone QX-1."; }
   RecordingHandlers handlers;
   Handle thread = kNoHandle;

@@ -29,7 +29,7 @@ FakePlatform::FakePlatform() : mainThread_(std::this_thread::get_id()) {}
 
 FakePlatform::~FakePlatform() {
   // A thread still running here would outlive what it works on.
-  if (!RunUntilThreadsEnd(kNever - now_)) {
+  if (!RunUntilThreadsEnd(kNever)) {
     std::fprintf(stderr, "fake platform: a started thread never ended\n");
     std::abort();
   }
@@ -217,7 +217,6 @@ void FakePlatform::SetEvent(Handle event) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (HandleEntry* entry = Live(event, Kind::Event)) {
     entry->signaled = true;
-    signalled_.notify_all();
     WakeDue();
   }
 }
@@ -233,9 +232,24 @@ void FakePlatform::PulseEvent(Handle event) {
     // Releases only a thread waiting right now; the event ends up reset.
     ++entry->pulses;
     entry->signaled = false;
-    signalled_.notify_all();
     WakeDue();
   }
+}
+
+std::uint64_t FakePlatform::NextCompletion(const Handle* events, int count, Overlapped** which) {
+  std::uint64_t nextAt = kNever;
+  for (auto& [ov, op] : pending_) {
+    if (op.done) continue;
+    for (int i = 0; i < count; ++i) {
+      if (ov->event != events[i]) continue;
+      const std::uint64_t at = CompletionTime(op);
+      if (at < nextAt) {
+        nextAt = at;
+        if (which) *which = ov;
+      }
+    }
+  }
+  return nextAt;
 }
 
 int FakePlatform::WaitForEvents(const Handle* events, int count, std::uint32_t timeoutMs) {
@@ -248,20 +262,8 @@ int FakePlatform::WaitForEvents(const Handle* events, int count, std::uint32_t t
       if (!entry) return kWaitFailed;
       if (entry->signaled) return i;
     }
-    // The earliest pending operation that will signal one of these events.
     Overlapped* next = nullptr;
-    std::uint64_t nextAt = kNever;
-    for (auto& [ov, op] : pending_) {
-      if (op.done) continue;
-      for (int i = 0; i < count; ++i) {
-        if (ov->event != events[i]) continue;
-        std::uint64_t at = CompletionTime(op);
-        if (at < nextAt) {
-          nextAt = at;
-          next = ov;
-        }
-      }
-    }
+    const std::uint64_t nextAt = NextCompletion(events, count, &next);
     if (next && nextAt <= deadline) {
       if (nextAt > now_) now_ = nextAt;
       Complete(next, pending_[next]);
@@ -283,22 +285,6 @@ int FakePlatform::WaitForEventsParked(std::unique_lock<std::recursive_mutex>& lo
     if (!entry) return kWaitFailed;
     pulses[i] = entry->pulses;
   }
-  // The earliest pending operation that will signal one of these events.
-  auto nextCompletion = [&](Overlapped** which) {
-    std::uint64_t nextAt = kNever;
-    for (auto& [ov, op] : pending_) {
-      if (op.done) continue;
-      for (int i = 0; i < count; ++i) {
-        if (ov->event != events[i]) continue;
-        std::uint64_t at = CompletionTime(op);
-        if (at < nextAt) {
-          nextAt = at;
-          if (which) *which = ov;
-        }
-      }
-    }
-    return nextAt;
-  };
   auto signalled = [&]() -> int {
     for (int i = 0; i < count; ++i) {
       HandleEntry* entry = Live(events[i], Kind::Event);
@@ -311,13 +297,13 @@ int FakePlatform::WaitForEventsParked(std::unique_lock<std::recursive_mutex>& lo
     int woke = signalled();
     if (woke != kWaitTimedOut) return woke;
     Overlapped* next = nullptr;
-    if (nextCompletion(&next) <= now_) {
+    if (NextCompletion(events, count, &next) <= now_) {
       Complete(next, pending_[next]);
       continue;
     }
     if (now_ >= deadline) return kWaitTimedOut;
     Waiter waiter{[&] { return signalled() != kWaitTimedOut; },
-                  [&] { return std::min(deadline, nextCompletion(nullptr)); }};
+                  [&] { return std::min(deadline, NextCompletion(events, count, nullptr)); }};
     Park(lock, waiter);
   }
 }

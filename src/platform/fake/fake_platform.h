@@ -186,6 +186,9 @@ class FakePlatform : public Platform {
   // Wine reports EV_RXCHAR at once to a wait armed while bytes sit unread.
   bool ReportsQueuedBytes(const PortState& port, const PendingOp& op) const;
   std::uint64_t NextCommEvent(const PortState& port, std::uint64_t afterMs, std::uint32_t* events);
+  // The earliest time a pending operation will signal one of these events,
+  // and which record it is on.
+  std::uint64_t NextCompletion(const Handle* events, int count, Overlapped** which);
   void Complete(Overlapped* ov, PendingOp& op);
   void CompleteRead(PendingOp& op, std::uint32_t bytes, bool ok, std::uint32_t error);
   void FinishOp(Overlapped* ov, PendingOp& op, IoResult result);

@@ -309,10 +309,7 @@ void FakePlatform::CompleteRead(PendingOp& op, std::uint32_t bytes, bool ok, std
 void FakePlatform::FinishOp(Overlapped* ov, PendingOp& op, IoResult result) {
   op.done = true;
   op.result = result;
-  if (HandleEntry* event = Live(ov->event, Kind::Event)) {
-    event->signaled = true;
-    signalled_.notify_all();
-  }
+  if (HandleEntry* event = Live(ov->event, Kind::Event)) event->signaled = true;
   WakeDue();
 }
 
