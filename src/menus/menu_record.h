@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "quillet_menus.h"
+
 namespace quillet {
 
 constexpr std::size_t kFieldSize = 40;  // name, title and prompt, NUL included
@@ -26,26 +28,11 @@ constexpr std::int32_t kAfterShowAgain = 0;
 constexpr std::int32_t kAfterReopen = 1;
 constexpr std::int32_t kAfterNothing = 3;
 
-struct MenuItem {
-  char name[kFieldSize];
-  std::int32_t kind;   // an ItemKind; any other value makes the item inert
-  std::int32_t id;     // command, sub-menu or setting id
-  std::int32_t value;  // current value, or a Command's after-action
-  char* labels;        // Choice: the label list; Text: the text buffer
-  char prompt[kFieldSize];
-  std::int32_t minimum;  // Command: the target window, 0 for the host's
-  std::int32_t maximum;  // Choice: labels offered; Text: buffer capacity
-};
-
-struct Menu {
-  MenuItem* items;
-  std::int32_t count;
-  std::int32_t selection;
-  std::int32_t id;
-  std::int32_t parent;  // the menu that going back opens; 0 at the top
-  char title[kFieldSize];
-  char* text;  // the notice shown when there are no items
-};
+// The records as other plug-ins build them, from the header they compile
+// against; the layout is checked again here, field by field.
+using MenuItem = QuilletMenuItem;
+using Menu = QuilletMenu;
+using ValueChange = QuilletValueChange;
 
 // Checked where pointers are 4 bytes, as in the host.
 constexpr bool kHostPointers = sizeof(void*) == 4;
@@ -61,5 +48,10 @@ static_assert(!kHostPointers || (offsetof(Menu, count) == 4 && offsetof(Menu, se
                                  offsetof(Menu, id) == 12 && offsetof(Menu, parent) == 16 &&
                                  offsetof(Menu, title) == 20 && offsetof(Menu, text) == 60),
               "Menu field offsets");
+static_assert(sizeof(ValueChange) == 8 && offsetof(ValueChange, value) == 4, "ValueChange");
+static_assert(kFieldSize == QUILLET_FIELD_SIZE && int{kCommand} == int{QUILLET_COMMAND} &&
+                  int{kText} == int{QUILLET_TEXT} && kAfterReopen == QUILLET_AFTER_REOPEN &&
+                  kAfterNothing == QUILLET_AFTER_NOTHING,
+              "the public header's constants");
 
 }  // namespace quillet

@@ -32,6 +32,8 @@ int Plugin::Init() {
   if (running_ || abandoned_) return 0;
   LoadSettings(os_, ModuleInstance(), settings_);
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
+  menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus);
+  link_.handlers = &menus_->protocol;
   dialogLock_ = os_.CreateLock();
   link_.SetDialogLock(dialogLock_.get());
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);

@@ -9,6 +9,7 @@
 #include "link/link.h"
 #include "platform/platform.h"
 #include "player/menu_messages.h"
+#include "shell/menu_bundle.h"
 #include "shell/plugin_record.h"
 #include "shell/settings.h"
 
@@ -49,6 +50,8 @@ class Plugin {
   const Settings& settings() const { return settings_; }
   const MenuMessageIds& menuMessages() const { return menuMessages_; }
   Link& link() { return link_; }
+  // The menus, from init on; null before.
+  MenuBundle* menus() { return menus_.get(); }
   Handle monitorThread() const { return monitorThread_; }
   bool running() const { return running_; }
   // quit could not stop the monitor thread and left it what it uses.
@@ -69,6 +72,9 @@ class Plugin {
   std::unique_ptr<Lock> dialogLock_;
   NoMenuHandlers noMenus_;
   Link link_;
+  // Replaced only while no monitor thread runs; kept after quit, since an
+  // abandoned thread may still use it.
+  std::unique_ptr<MenuBundle> menus_;
   Handle monitorThread_ = kNoHandle;
 };
 

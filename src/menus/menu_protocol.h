@@ -1,0 +1,50 @@
+#pragma once
+// The accessory-menu protocol with the phone: showing the current menu a
+// page at a time, and turning the phone's codes into menu actions. Runs on
+// the monitor thread only, so its paging state needs no lock.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/menu_handlers.h"
+#include "menus/menu_record.h"
+#include "menus/menu_source.h"
+
+namespace quillet {
+
+// The entries of one page, taken together, stay under this many characters
+// ("<<" and ">>" come on top).
+constexpr std::size_t kPageBudget = 200;
+// Longer titles are cut to 12 characters and "...".
+constexpr std::size_t kLongestPageTitle = 15;
+
+class MenuProtocol : public MenuHandlers {
+ public:
+  // `send` gives the phone one command and returns once it has answered.
+  using Send = std::function<void(const std::string& command)>;
+
+  MenuProtocol(MenuSource& source, Send send) : source_(source), send_(std::move(send)) {}
+
+  void MenuActivated() override;
+  void ChooseEntry(int entry) override;
+  void HandleAnswer(const std::string& answer) override;
+
+  // Puts the current menu on the phone: a page of its entries, or a notice.
+  void ShowMenu();
+  // The entries of the current menu from item `first` on, as many as fit the
+  // page budget (at least one); `end` gets the index of the first not taken.
+  std::string BuildEntries(std::int32_t first, std::int32_t* end) const;
+
+  // Entry number + pageBase = item index, for the last page sent.
+  std::int32_t pageBase() const { return pageBase_; }
+  std::int32_t pageEnd() const { return pageEnd_; }
+
+ private:
+  MenuSource& source_;
+  Send send_;
+  std::int32_t pageBase_ = 0;
+  std::int32_t pageEnd_ = 0;
+};
+
+}  // namespace quillet

@@ -1,0 +1,37 @@
+#pragma once
+// How the menu protocol reaches the menus' sources and the player: which
+// record is being served, opening and closing menus, and applying values.
+// The player side implements it; the protocol never includes the player.
+
+#include <cstdint>
+
+#include "menus/menu_record.h"
+
+namespace quillet {
+
+// The menu id the phone's accessory menu asks for.
+constexpr std::int32_t kMainMenuRequestId = 1000;
+// Ids from here on inside a supplied record belong to the plug-in that
+// supplied it, and are translated before use.
+constexpr std::int32_t kForeignIdBase = 1000;
+
+class MenuSource {
+ public:
+  virtual ~MenuSource() = default;
+  // The record being served, or null.
+  virtual Menu* CurrentMenu() = 0;
+  // Closes the current menu and makes the menu for `id` current (or none).
+  virtual void OpenMenu(std::int32_t id) = 0;
+  virtual void CloseMenu() = 0;
+  // Closes the current menu and opens its own id again, refreshed.
+  virtual void ReopenMenu() = 0;
+  // A supplied menu's id as the menu sources know it.
+  virtual std::int32_t GlobalId(std::int32_t id) const = 0;
+  // The user set a value on the phone: the player acts on it, or the plug-in
+  // that owns the id is told.
+  virtual void ApplyValue(std::int32_t id, std::int32_t value) = 0;
+  // Posts WM_COMMAND `id` to `window`, or to the player's window when 0.
+  virtual void PostCommand(std::int32_t window, std::int32_t id) = 0;
+};
+
+}  // namespace quillet

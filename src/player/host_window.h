@@ -1,0 +1,40 @@
+#pragma once
+// The player's main window as the menus use it: requests that return the
+// player's state, commands that act like its buttons, and the registered
+// messages of the menu exchange. Every send blocks until the player's window
+// thread has handled it.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace quillet {
+
+// Below this a result is a number, not an address in the player.
+constexpr std::uintptr_t kFirstAddress = 65536;
+// The most of a title any menu text keeps.
+constexpr std::size_t kLongestTitle = 180;
+
+class HostWindow {
+ public:
+  HostWindow(Platform& os, Handle window) : os_(os), window_(window) {}
+
+  // WM_USER with `lParam` selecting the request.
+  std::intptr_t Request(std::uintptr_t wParam, std::intptr_t lParam);
+  // WM_COMMAND sent, so it has acted when this returns.
+  void Command(std::uintptr_t id);
+  // WM_COMMAND posted to `target`, or to the player's window when 0.
+  void PostCommand(std::uintptr_t target, std::uintptr_t id);
+  // The title of a playlist entry, at most kLongestTitle characters; false
+  // when the player has none for it (no address came back).
+  bool EntryTitle(std::int32_t position, std::string* title);
+
+  Handle window() const { return window_; }
+
+ private:
+  Platform& os_;
+  Handle window_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,146 @@
+#include "player/player_menus.h"
+
+#include "menus/at_text.h"
+#include "menus/menu_items.h"
+#include "platform/host_messages.h"
+
+namespace quillet {
+namespace {
+
+constexpr std::int32_t kStopped = 0;
+constexpr std::int32_t kPlaying = 1;
+constexpr std::int32_t kPaused = 3;
+constexpr std::int32_t kFirstPlaylistPageId = 50;
+constexpr std::int32_t kLastPlaylistPageId = 128;
+
+std::int32_t Int32(std::intptr_t result) {
+  return static_cast<std::int32_t>(result);
+}
+
+// Neighbouring positions and track numbers, taken without overflow whatever
+// the player answers.
+std::int32_t Plus(std::int32_t value, std::int32_t step) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) +
+                                   static_cast<std::uint32_t>(step));
+}
+
+const char* StatePrefix(std::int32_t state) {
+  switch (state) {
+    case kStopped:
+      return "Stopped, ";
+    case kPlaying:
+      return "Playing ";
+    case kPaused:
+      return "Paused, ";
+    default:
+      // A state the player does not document: claim none.
+      return "";
+  }
+}
+
+}  // namespace
+
+std::string FitLabel(const std::string& label) {
+  if (label.size() < kFieldSize) return label;
+  return label.substr(0, kLabelKeep) + "...";
+}
+
+Menu* PlayerMenus::BuiltInMenu(std::int32_t id) {
+  switch (id) {
+    case kMainMenuId:
+      return MainMenu();
+    case kVideoMenuId:
+      return VideoMenu();
+    case kNowPlayingMenuId:
+      return NowPlayingMenu();
+    case kPlaylistMenuId:
+      return PlaylistPage(id);
+    default:
+      if (id >= kFirstPlaylistPageId && id <= kLastPlaylistPageId) return PlaylistPage(id);
+      return nullptr;
+  }
+}
+
+Menu* PlayerMenus::MainMenu() {
+  Menu& menu = menus_.mainMenu;
+  if (MenuItem* volume = FindItem(menu, kVolumeId))
+    volume->value = Int32(host_.Request(host::kQueryVolume, host::kVolume));
+  const std::int32_t position = Int32(host_.Request(0, host::kPlaylistPosition));
+  const std::int32_t length = Int32(host_.Request(0, host::kPlaylistLength));
+  if (MenuItem* previous = FindItem(menu, host::kCommandPrevious))
+    SetNeighbourLabel(previous, "Prev: %s", position <= 0 ? Plus(length, -1) : position - 1);
+  if (MenuItem* next = FindItem(menu, host::kCommandNext))
+    SetNeighbourLabel(next, "Next: %s", Plus(position, 1) == length ? 0 : Plus(position, 1));
+  if (MenuItem* track = FindItem(menu, kTrackId)) {
+    track->value = Plus(position, 1);
+    track->minimum = 1;
+    track->maximum = length;
+  }
+  return &menu;
+}
+
+void PlayerMenus::SetNeighbourLabel(MenuItem* item, const char* format, std::int32_t position) {
+  std::string title;
+  if (!host_.EntryTitle(position, &title)) {
+    // No entry there (an empty playlist): the plain command name.
+    SetFieldText(item->name, item->id == static_cast<std::int32_t>(host::kCommandPrevious)
+                                 ? "Previous"
+                                 : "Next");
+    return;
+  }
+  SetFieldText(item->name, FitLabel(Format(format, title.c_str())));
+}
+
+Menu* PlayerMenus::VideoMenu() {
+  if (MenuItem* shown = FindItem(menus_.videoMenu, kVideoShownId))
+    shown->value = Int32(host_.Request(host::kVideoShownQuery, host::kVideoWindow));
+  return &menus_.videoMenu;
+}
+
+Menu* PlayerMenus::NowPlayingMenu() {
+  const std::int32_t state = Int32(host_.Request(0, host::kPlayState));
+  const std::int32_t position = Int32(host_.Request(0, host::kPlaylistPosition));
+  std::string text = StatePrefix(state);
+  std::string title;
+  host_.EntryTitle(position, &title);
+  text += title.substr(0, kLongestTitle);
+  char* buffer = menus_.nowPlayingText;
+  const std::size_t length =
+      text.size() < kNowPlayingCapacity ? text.size() : kNowPlayingCapacity - 1;
+  text.copy(buffer, length);
+  buffer[length] = '\0';
+  return &menus_.nowPlayingMenu;
+}
+
+Menu* PlayerMenus::PlaylistPage(std::int32_t) {
+  return nullptr;
+}
+
+ValueOutcome PlayerMenus::ApplyValue(std::int32_t id, std::int32_t value) {
+  switch (id) {
+    case kVolumeId:
+      host_.Request(static_cast<std::uintptr_t>(value), host::kVolume);
+      return ValueOutcome::kApplied;
+    case kTrackId:
+      GoToTrack(value);
+      return ValueOutcome::kAppliedReopen;
+    case kVideoShownId:
+      ShowVideoWindow(value != 0);
+      return ValueOutcome::kApplied;
+    default:
+      return ValueOutcome::kNotPlayers;
+  }
+}
+
+void PlayerMenus::GoToTrack(std::int32_t track) {
+  const std::int32_t state = Int32(host_.Request(0, host::kPlayState));
+  host_.Request(static_cast<std::uintptr_t>(Plus(track, -1)), host::kSetPosition);
+  if (state != kStopped) host_.Command(host::kCommandPlay);
+}
+
+void PlayerMenus::ShowVideoWindow(bool wanted) {
+  const bool shown = host_.Request(host::kVideoShownQuery, host::kVideoWindow) != 0;
+  if (shown != wanted) host_.Command(host::kCommandVideoToggle);
+}
+
+}  // namespace quillet

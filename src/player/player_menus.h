@@ -1,0 +1,51 @@
+#pragma once
+// The built-in menus that show the player's state, refreshed from the player
+// on every opening, and the values the user sets that act on the player.
+
+#include <cstdint>
+#include <string>
+
+#include "menus/built_in_menus.h"
+#include "player/host_window.h"
+
+namespace quillet {
+
+// Labels formatted here that need more than 39 characters keep this many
+// and "...".
+constexpr std::size_t kLabelKeep = 36;
+
+// What ApplyValue did with a value.
+enum class ValueOutcome {
+  kApplied,        // the player acted on it
+  kAppliedReopen,  // the player acted on it; the current menu must follow
+  kNotPlayers,     // no player setting has this id
+};
+
+class PlayerMenus {
+ public:
+  PlayerMenus(BuiltInMenus& menus, HostWindow& host) : menus_(menus), host_(host) {}
+
+  // The built-in record for a menu id, refreshed; null for other ids.
+  Menu* BuiltInMenu(std::int32_t id);
+  ValueOutcome ApplyValue(std::int32_t id, std::int32_t value);
+
+ private:
+  Menu* MainMenu();
+  Menu* VideoMenu();
+  Menu* NowPlayingMenu();
+  // The playlist's pages; filled by the playlist paging.
+  Menu* PlaylistPage(std::int32_t id);
+  // "Prev: <title>" or "Next: <title>" for an entry, cut to fit a name.
+  void SetNeighbourLabel(MenuItem* item, const char* format, std::int32_t position);
+  void GoToTrack(std::int32_t track);
+  void ShowVideoWindow(bool wanted);
+
+  BuiltInMenus& menus_;
+  HostWindow& host_;
+};
+
+// A label for a 40-byte name: whole when it fits in 39 characters, else its
+// first 36 and "...".
+std::string FitLabel(const std::string& label);
+
+}  // namespace quillet

@@ -1,0 +1,38 @@
+#pragma once
+// Everything the menus need, built together once the host's window and the
+// menu messages are known: the built-in records (at stable addresses for as
+// long as the bundle lives), the player's window, the player's menus, the
+// menu sources and the protocol the monitor thread calls.
+
+#include <cstdint>
+#include <string>
+
+#include "link/at_transaction.h"
+#include "link/link.h"
+#include "menus/built_in_menus.h"
+#include "menus/menu_protocol.h"
+#include "player/host_window.h"
+#include "player/menu_messages.h"
+#include "player/menu_sources.h"
+#include "player/player_menus.h"
+
+namespace quillet {
+
+struct MenuBundle {
+  MenuBundle(Link& link, Handle hostWindow, const MenuMessageIds& messages,
+             std::int32_t pluginMenus)
+      : host(link.os, hostWindow),
+        player(menus, host),
+        sources(host, player, messages, pluginMenus),
+        protocol(sources, [&link](const std::string& command) { SendCommand(link, command); }) {}
+  MenuBundle(const MenuBundle&) = delete;
+  MenuBundle& operator=(const MenuBundle&) = delete;
+
+  BuiltInMenus menus;
+  HostWindow host;
+  PlayerMenus player;
+  MenuSources sources;
+  MenuProtocol protocol;
+};
+
+}  // namespace quillet

@@ -1,0 +1,79 @@
+#include "fake_player.h"
+
+#include "platform/host_messages.h"
+
+namespace quillet::testing {
+
+FakePlayer::FakePlayer(fake::FakePlatform& os) {
+  os.SetHostHandler([this](std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    return Answer(msg, wParam, lParam);
+  });
+}
+
+void FakePlayer::Entries(int n) {
+  titles.clear();
+  for (int i = 1; i <= n; ++i) titles.push_back("Track " + std::to_string(i));
+}
+
+std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (msg == host::kWmCommand) {
+    commands.push_back(wParam);
+    if (wParam == host::kCommandPlay && !titles.empty()) state = 1;
+    if (wParam == host::kCommandVideoToggle) video = !video;
+    return 0;
+  }
+  if (msg != host::kWmUser) return 0;
+  if (lParam == host::kRegisterName) {
+    const std::string name = reinterpret_cast<const char*>(wParam);
+    auto [it, added] = names_.emplace(name, 0xC000 + std::intptr_t(names_.size()));
+    if (name == kQueryMenuName) messages.queryMenu = it->second;
+    if (name == kLoadMenuName) messages.loadMenu = it->second;
+    if (name == kValueChangedName) messages.valueChanged = it->second;
+    if (name == kMenuClosedName) messages.menuClosed = it->second;
+    return it->second;
+  }
+  if (lParam >= 0xC000) return Registered(wParam, lParam);
+  ++requests;
+  const auto entry = static_cast<std::intptr_t>(wParam);
+  switch (lParam) {
+    case host::kVolume:
+      if (wParam == host::kQueryVolume) return volume;
+      volume = static_cast<std::int32_t>(wParam);
+      return 0;
+    case host::kPlaylistLength:
+      return static_cast<std::intptr_t>(titles.size());
+    case host::kPlaylistPosition:
+      return position;
+    case host::kEntryTitle:
+      if (entry < 0 || entry >= static_cast<std::intptr_t>(titles.size())) return 0;
+      return reinterpret_cast<std::intptr_t>(titles[static_cast<std::size_t>(entry)].c_str());
+    case host::kPlayState:
+      return state;
+    case host::kSetPosition:
+      if (entry >= 0 && entry < static_cast<std::intptr_t>(titles.size()))
+        position = static_cast<std::int32_t>(entry);
+      return 0;
+    case host::kVideoWindow:
+      return wParam == host::kVideoShownQuery && video ? 1 : 0;
+    default:
+      return 0;
+  }
+}
+
+std::intptr_t FakePlayer::Registered(std::uintptr_t wParam, std::intptr_t lParam) {
+  if (lParam == messages.loadMenu) {
+    const auto id = static_cast<std::int32_t>(wParam);
+    if (auto raw = rawAnswers.find(id); raw != rawAnswers.end()) return raw->second;
+    auto found = supplied.find(id);
+    return found == supplied.end() ? 0 : reinterpret_cast<std::intptr_t>(found->second);
+  }
+  if (lParam == messages.menuClosed) {
+    Menu* menu = reinterpret_cast<Menu*>(wParam);
+    closed.emplace_back(menu, menu->id);
+  } else if (lParam == messages.valueChanged) {
+    changes.push_back(*reinterpret_cast<const ValueChange*>(wParam));
+  }
+  return 0;
+}
+
+}  // namespace quillet::testing

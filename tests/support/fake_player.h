@@ -1,0 +1,49 @@
+#pragma once
+// The player and other plug-ins behind the host window, for tests on the fake
+// platform: answers the player's requests from a small model, answers
+// LoadMenu from a table of supplied records, and keeps what it was told.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "menus/menu_record.h"
+#include "platform/fake/fake_platform.h"
+#include "player/menu_messages.h"
+
+namespace quillet::testing {
+
+class FakePlayer {
+ public:
+  // Installs itself as the platform's host handler.
+  explicit FakePlayer(fake::FakePlatform& os);
+
+  // The model.
+  std::int32_t volume = 200;
+  std::int32_t position = 0;
+  std::int32_t state = 0;  // 0 stopped, 1 playing, 3 paused
+  bool video = false;
+  std::vector<std::string> titles;  // the playlist
+  void Entries(int n);              // "Track 1" .. "Track n"
+
+  // Other plug-ins: the record answered for a menu id, or a raw result.
+  std::map<std::int32_t, Menu*> supplied;
+  std::map<std::int32_t, std::intptr_t> rawAnswers;
+
+  // What reached them.
+  std::vector<std::pair<Menu*, std::int32_t>> closed;  // record, its id as received
+  std::vector<ValueChange> changes;
+  std::vector<std::uintptr_t> commands;  // WM_COMMANDs sent (not posted)
+  int requests = 0;                      // player requests (not registered messages)
+
+  MenuMessageIds messages;  // registered ids, once RegisterMenuMessages ran
+
+ private:
+  std::intptr_t Answer(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+  std::intptr_t Registered(std::uintptr_t wParam, std::intptr_t lParam);
+
+  std::map<std::string, std::intptr_t> names_;
+};
+
+}  // namespace quillet::testing

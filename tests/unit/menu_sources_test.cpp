@@ -1,0 +1,202 @@
+#include "player/menu_sources.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_player.h"
+#include "menus/built_in_menus.h"
+#include "menus/menu_items.h"
+#include "platform/host_messages.h"
+
+namespace quillet {
+namespace {
+
+using testing::FakePlayer;
+
+// The player's side of the menus on the fake platform, as the plug-in builds it.
+struct Sources : ::testing::Test {
+  fake::FakePlatform os;
+  FakePlayer player{os};
+  BuiltInMenus menus;
+  HostWindow host{os, 0x4242};
+  PlayerMenus playerMenus{menus, host};
+  MenuMessageIds ids = RegisterMenuMessages(os, 0x4242);
+  MenuSources sources{host, playerMenus, ids, 0};
+
+  Menu* Open(std::int32_t id) {
+    sources.OpenMenu(id);
+    return sources.CurrentMenu();
+  }
+  std::string Name(std::int32_t itemId) {
+    return FieldText(FindItem(menus.mainMenu, itemId)->name);
+  }
+  int LoadMenuRequests() {
+    int n = 0;
+    for (const auto& call : os.HostCalls()) n += call.lParam == ids.loadMenu;
+    return n;
+  }
+};
+
+TEST_F(Sources, MainMenuFollowsThePlayerAtBothEndsOfThePlaylist) {
+  player.Entries(5);
+  player.volume = 77;
+  struct Case {
+    std::int32_t position;
+    const char *previous, *next;
+  };
+  for (const Case& c :
+       {Case{0, "Prev: Track 5", "Next: Track 2"}, Case{2, "Prev: Track 2", "Next: Track 4"},
+        Case{4, "Prev: Track 4", "Next: Track 1"}}) {
+    player.position = c.position;
+    const int before = player.requests;
+    ASSERT_EQ(Open(kMainMenuRequestId), &menus.mainMenu);
+    EXPECT_EQ(player.requests - before, 5) << "volume, position, length and two titles";
+    EXPECT_EQ(Name(host::kCommandPrevious), c.previous);
+    EXPECT_EQ(Name(host::kCommandNext), c.next);
+    const MenuItem* track = FindItem(menus.mainMenu, kTrackId);
+    EXPECT_EQ(track->value, c.position + 1);
+    EXPECT_EQ(track->minimum, 1);
+    EXPECT_EQ(track->maximum, 5);
+    EXPECT_EQ(FindItem(menus.mainMenu, kVolumeId)->value, 77);
+  }
+  EXPECT_EQ(sources.idOffset(), 0);
+}
+
+TEST_F(Sources, LongTitlesAreCutAndMissingOnesLeaveThePlainName) {
+  player.titles = {std::string(33, 'x'), std::string(34, 'y'), "z"};
+  player.position = 2;
+  Open(kMainMenuId);
+  EXPECT_EQ(Name(host::kCommandPrevious), "Prev: " + std::string(30, 'y') + "...");
+  EXPECT_EQ(Name(host::kCommandNext), "Next: " + std::string(33, 'x')) << "39 characters fit";
+  player.titles.clear();
+  Open(kMainMenuId);
+  EXPECT_EQ(Name(host::kCommandPrevious), "Previous");
+  EXPECT_EQ(Name(host::kCommandNext), "Next");
+  EXPECT_EQ(FindItem(menus.mainMenu, kTrackId)->maximum, 0);
+}
+
+TEST_F(Sources, NowPlayingTextByState) {
+  player.titles = {"Intro", std::string(300, 'l')};
+  struct Case {
+    std::int32_t state, position;
+    std::string text;
+  };
+  const Case cases[] = {{0, 0, "Stopped, Intro"},
+                        {1, 0, "Playing Intro"},
+                        {3, 0, "Paused, Intro"},
+                        {7, 0, "Intro"},
+                        {1, 1, "Playing " + std::string(180, 'l')},
+                        {0, 9, "Stopped, "}};
+  for (const Case& c : cases) {
+    player.state = c.state;
+    player.position = c.position;
+    ASSERT_EQ(Open(kNowPlayingMenuId), &menus.nowPlayingMenu);
+    EXPECT_EQ(std::string(menus.nowPlayingText), c.text);
+  }
+}
+
+TEST_F(Sources, VideoMenuShowsTheWindowState) {
+  player.video = true;
+  EXPECT_EQ(Open(kVideoMenuId)->items[0].value, 1);
+  player.video = false;
+  EXPECT_EQ(Open(kVideoMenuId)->items[0].value, 0);
+}
+
+TEST_F(Sources, SuppliedMainMenusAndTheirIds) {
+  MenuItem subItem{};
+  Menu top{};
+  top.items = &subItem;
+  top.count = 1;
+  for (const std::int32_t id : {1000, 2000, 500}) {
+    top.id = id;
+    player.supplied[1000] = &top;
+    player.closed.clear();
+    ASSERT_EQ(Open(kMainMenuRequestId), &top);
+    EXPECT_EQ(sources.idOffset(), 1000 - id);
+    EXPECT_EQ(sources.GlobalId(999), 999);
+    EXPECT_EQ(sources.GlobalId(id + 1), id == 500 ? 501 : 1001);
+    Open(kVideoMenuId);
+    if (id == 500) {
+      EXPECT_TRUE(player.closed.empty()) << "a record under 1000 is never told";
+    } else {
+      ASSERT_EQ(player.closed.size(), 1u);
+      EXPECT_EQ(player.closed[0].first, &top);
+      EXPECT_EQ(player.closed[0].second, 1000) << "closed under the id it was asked for";
+    }
+  }
+}
+
+TEST_F(Sources, PluginMenusSettingAndUnansweredIds) {
+  Menu top{};
+  top.id = 1000;
+  player.supplied[1000] = &top;
+  MenuSources builtInOnly{host, playerMenus, ids, 1};
+  builtInOnly.OpenMenu(kMainMenuRequestId);
+  EXPECT_EQ(builtInOnly.CurrentMenu(), &menus.mainMenu);
+  EXPECT_EQ(LoadMenuRequests(), 0);
+
+  player.supplied[2000] = &top;
+  top.id = 2000;
+  Open(1000);
+  player.rawAnswers[12] = 0;
+  EXPECT_EQ(Open(12), nullptr);
+  EXPECT_EQ(sources.idOffset(), -1000) << "kept when nothing opens";
+  player.rawAnswers[12] = 65536;  // an address only for the main menu
+  EXPECT_EQ(Open(12), nullptr);
+  player.rawAnswers[1000] = 65535;
+  EXPECT_EQ(Open(1000), &menus.mainMenu);
+}
+
+TEST_F(Sources, ReopenAsksTheOwnerAgainUnderTheRestoredId) {
+  Menu sub{};
+  sub.id = 2001;
+  player.supplied[1001] = &sub;
+  ASSERT_EQ(Open(1001), &sub);
+  EXPECT_EQ(sources.idOffset(), -1000);
+  sources.ReopenMenu();
+  EXPECT_EQ(sub.id, 1001);
+  ASSERT_EQ(player.closed.size(), 1u);
+  EXPECT_EQ(sources.CurrentMenu(), &sub);
+  EXPECT_EQ(LoadMenuRequests(), 2);
+}
+
+TEST_F(Sources, ValuesActOnThePlayerOrReachTheirOwner) {
+  player.Entries(9);
+  sources.ApplyValue(kVolumeId, 128);
+  EXPECT_EQ(player.volume, 128);
+
+  for (const std::int32_t state : {1, 3, 0}) {
+    player.state = state;
+    player.commands.clear();
+    Open(kMainMenuId);
+    sources.ApplyValue(kTrackId, 7);
+    EXPECT_EQ(player.position, 6);
+    EXPECT_EQ(player.commands, state ? std::vector<std::uintptr_t>{host::kCommandPlay}
+                                     : std::vector<std::uintptr_t>{});
+    EXPECT_EQ(FindItem(menus.mainMenu, kTrackId)->value, 7) << "the main menu was reopened";
+    player.position = 0;
+  }
+
+  player.commands.clear();
+  player.video = true;
+  sources.ApplyValue(kVideoShownId, 1);
+  EXPECT_TRUE(player.commands.empty()) << "already shown";
+  sources.ApplyValue(kVideoShownId, 0);
+  EXPECT_EQ(player.commands, std::vector<std::uintptr_t>{host::kCommandVideoToggle});
+
+  Menu top{};
+  top.id = 2000;
+  player.supplied[1000] = &top;
+  Open(1000);
+  sources.ApplyValue(500, 3);
+  sources.ApplyValue(2010, -4);
+  ASSERT_EQ(player.changes.size(), 2u);
+  EXPECT_EQ(player.changes[0].id, 500);
+  EXPECT_EQ(player.changes[0].value, 3);
+  EXPECT_EQ(player.changes[1].id, 1010);
+  EXPECT_EQ(player.changes[1].value, -4);
+}
+
+}  // namespace
+}  // namespace quillet
