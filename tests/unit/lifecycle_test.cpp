@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fake_player.h"
+#include "fake_port_phone.h"
 #include "link/phone_link.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/host_messages.h"
@@ -105,6 +107,26 @@ TEST_F(LifecycleFixture, QuitWithoutPortEndsTheThreadAndWritesSettings) {
   EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["PluginMenus"], "0");
   EXPECT_EQ(plugin.link().status.Text(), "Disabled.");
   EXPECT_FALSE(plugin.running());
+}
+
+TEST_F(LifecycleFixture, OpeningTheAccessoryMenuShowsTheMainMenuFromThePlayer) {
+  testing::FakePlayer player(os);
+  player.titles = {"Intro", "12\" Mix\rAT+CFUN=0", "Outro"};
+  player.position = 2;
+  player.volume = 128;
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
+  testing::FakePortPhone phone(os);
+  phone.SetDsr(true);
+  Start();
+  ASSERT_TRUE(os.RunUntil([&] { return phone.model().history().size() == 5; }, 20000));
+  phone.Now();
+  phone.model().OpenAccessoryMenu();
+  ASSERT_TRUE(os.RunUntil([&] { return phone.model().history().size() == 6; }, 20000));
+  EXPECT_EQ(phone.model().history().back(),
+            "AT*EASM=\"Winamp menu\", 1, 1, 10,\"Prev: 12' Mix AT+CFUN=0\",\"Next: Intro\","
+            "\"Play\",\"Pause\",\"Stop\",\"Track info\",\"Go to track: 3\",\"Playlist\","
+            "\"Volume: 5\",\"Video window\"");
+  plugin.Quit();
 }
 
 TEST_F(LifecycleFixture, QuitClosesAnOpenPortAndTheTraceOnce) {
