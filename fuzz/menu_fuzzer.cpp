@@ -86,7 +86,8 @@ void Build(FuzzedDataProvider& in, Record& r) {
   for (int i = 0; r.menu.items && i < real; ++i) {
     MenuItem& item = r.menu.items[i];
     Fill(item.name, Text(in, 60));
-    item.kind = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 7) : in.ConsumeIntegral<std::int32_t>();
+    item.kind =
+        in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 7) : in.ConsumeIntegral<std::int32_t>();
     item.value = in.ConsumeIntegral<std::int32_t>();
     item.minimum = in.ConsumeIntegral<std::int32_t>();
     item.maximum = in.ConsumeIntegral<std::int32_t>();

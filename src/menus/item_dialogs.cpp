@@ -1,9 +1,148 @@
+#include <cstring>
+
+#include "menus/accessory_commands.h"
+#include "menus/at_text.h"
+#include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
 
 namespace quillet {
+namespace {
 
-// Choosing entries and answering dialogs arrive with the dialog protocol.
-void MenuProtocol::ChooseEntry(int) {}
-void MenuProtocol::HandleAnswer(const std::string&) {}
+// A supplied Choice item may announce any number of labels; a list dialog
+// offers at most this many.
+constexpr std::int32_t kMostChoiceLabels = 100;
+
+std::string Quoted(const char (&field)[kFieldSize]) {
+  return QuotedText(FieldText(field));
+}
+
+// A Text item's buffer holds `maximum` characters and a NUL.
+std::string TextBuffer(const MenuItem& item) {
+  if (!item.labels || item.maximum <= 0) return std::string();
+  return std::string(item.labels, strnlen(item.labels, static_cast<std::size_t>(item.maximum)));
+}
+
+std::int32_t PlusOne(std::int32_t value) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + 1u);
+}
+
+}  // namespace
+
+void MenuProtocol::GoBack() {
+  Menu* menu = source_.CurrentMenu();
+  if (!menu) return;
+  const std::int32_t parent = source_.GlobalId(menu->parent);
+  source_.CloseMenu();
+  if (parent == 0) {
+    listShown_ = false;
+    return;
+  }
+  source_.OpenMenu(parent);
+  ShowMenu();
+}
+
+void MenuProtocol::ChooseEntry(int entry) {
+  Menu* menu = source_.CurrentMenu();
+  if (!menu) return;
+  if (entry == 0) {
+    GoBack();
+    return;
+  }
+  // Only an entry of the list on the phone's screen means anything.
+  if (!listShown_ || entry < 0 || entry > pageEntries_) return;
+  const std::int32_t selection = pageBase_ + entry;
+  const std::int32_t count = ItemCount(*menu);
+  if (selection < 0 || selection >= count) {
+    // The record changed under us since its page was sent.
+    ShowMenu();
+    return;
+  }
+  menu->selection = selection;
+  if (entry == 1 && pageHasPrevious_) {
+    ShowMenu();  // "<<": the page before
+    return;
+  }
+  if (selection == pageEnd_ && pageEnd_ < count) {
+    ShowMenu();  // ">>": the page after
+    return;
+  }
+  const MenuItem& item = menu->items[selection];
+  switch (item.kind) {
+    case kCommand:
+      RunCommand(item);
+      return;
+    case kSubmenu: {
+      const std::int32_t id = source_.GlobalId(item.id);
+      source_.CloseMenu();
+      source_.OpenMenu(id);
+      ShowMenu();
+      return;
+    }
+    case kLevel:
+    case kChoice:
+    case kSwitch:
+    case kNumber:
+    case kText:
+      OpenDialog(item);
+      return;
+    default:
+      ShowMenu();
+      return;
+  }
+}
+
+void MenuProtocol::RunCommand(const MenuItem& item) {
+  const std::int32_t after = item.value;
+  source_.PostCommand(item.minimum, item.id);
+  switch (after) {
+    case kAfterShowAgain:
+      ShowMenu();
+      break;
+    case kAfterReopen:
+      source_.ReopenMenu();
+      ShowMenu();
+      break;
+    case kAfterNothing:
+      break;
+    default:
+      GoBack();
+      break;
+  }
+}
+
+void MenuProtocol::OpenDialog(const MenuItem& item) {
+  const std::string name = Quoted(item.name);
+  std::string command;
+  switch (item.kind) {
+    case kLevel:
+      command = Format(phone::kLevelDialogFormat, name.c_str(), ToSteps(item.maximum, item),
+                       ToSteps(item.value, item));
+      break;
+    case kChoice: {
+      const std::int32_t labels = item.maximum < 0                   ? 0
+                                  : item.maximum > kMostChoiceLabels ? kMostChoiceLabels
+                                                                     : item.maximum;
+      command = Format(phone::kListDialogFormat, name.c_str(), PlusOne(item.value), labels);
+      for (std::int32_t i = 0; i < labels; ++i)
+        command += ",\"" + QuotedText(LabelAt(i, item)) + "\"";
+      break;
+    }
+    case kSwitch:
+      command = Format(phone::kSwitchDialogFormat, name.c_str(), item.value);
+      break;
+    case kNumber:
+      command = Format(phone::kNumberDialogFormat, name.c_str(), Quoted(item.prompt).c_str(),
+                       item.minimum, item.maximum, item.value);
+      break;
+    default:
+      command = Format(phone::kTextDialogFormat, name.c_str(), Quoted(item.prompt).c_str(),
+                       item.maximum, QuotedText(TextBuffer(item)).c_str());
+      break;
+  }
+  // The dialog covers the list: entry numbers mean nothing until it is shown
+  // again.
+  listShown_ = false;
+  send_(command);
+}
 
 }  // namespace quillet

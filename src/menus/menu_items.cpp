@@ -1,5 +1,7 @@
 #include "menus/menu_items.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -25,6 +27,18 @@ void SetFieldText(char (&field)[kFieldSize], const std::string& text) {
   const std::size_t length = text.size() < kFieldSize ? text.size() : kFieldSize - 1;
   std::memcpy(field, text.data(), length);
   field[length] = '\0';
+}
+
+void FormatLabel(char (&field)[kFieldSize], const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int length = std::vsnprintf(field, kFieldSize, format, args);
+  va_end(args);
+  if (length < 0) {
+    field[0] = '\0';
+  } else if (static_cast<std::size_t>(length) >= kFieldSize) {
+    std::memcpy(field + kLabelKeep, "...", 4);
+  }
 }
 
 std::int32_t ItemCount(const Menu& menu) {

@@ -78,11 +78,13 @@ std::string MenuProtocol::BuildEntries(std::int32_t first, std::int32_t* end) co
 void MenuProtocol::ShowMenu() {
   Menu* menu = source_.CurrentMenu();
   if (!menu) {
+    listShown_ = false;
     send_(Format(phone::kNoticeFormat, '0', kMissingTitle, kMissingText));
     return;
   }
   const std::int32_t count = ItemCount(*menu);
   if (count == 0) {
+    listShown_ = false;
     const std::string text = menu->text ? QuotedText(menu->text) : std::string();
     send_(Format(phone::kNoticeFormat, Navigation(*menu),
                  QuotedText(FieldText(menu->title)).c_str(), text.c_str()));
@@ -111,6 +113,9 @@ void MenuProtocol::ShowMenu() {
     list += kNextPage;
     ++entries;
   }
+  listShown_ = true;
+  pageEntries_ = entries;
+  pageHasPrevious_ = start > 0;
   send_(Format(phone::kShowMenuFormat, PageTitle(*menu).c_str(), Navigation(*menu),
                static_cast<int>(menu->selection - pageBase_), static_cast<int>(entries),
                list.c_str()));

@@ -36,15 +36,33 @@ class MenuProtocol : public MenuHandlers {
   // page budget (at least one); `end` gets the index of the first not taken.
   std::string BuildEntries(std::int32_t first, std::int32_t* end) const;
 
+  // Leaves the current menu for its parent, or for nothing at the top.
+  void GoBack();
+
   // Entry number + pageBase = item index, for the last page sent.
   std::int32_t pageBase() const { return pageBase_; }
   std::int32_t pageEnd() const { return pageEnd_; }
 
  private:
+  // Sends the input dialog that fits the item's kind.
+  void OpenDialog(const MenuItem& item);
+  void RunCommand(const MenuItem& item);
+  void StoreText(MenuItem& item, const std::string& answer);
+
   MenuSource& source_;
   Send send_;
   std::int32_t pageBase_ = 0;
   std::int32_t pageEnd_ = 0;
+  // What the phone shows: a list of this many entries (the last list's
+  // "<<" first when it has one), or, when false, a notice or nothing.
+  bool listShown_ = false;
+  std::int32_t pageEntries_ = 0;
+  bool pageHasPrevious_ = false;
 };
+
+// Reads ":%d,%d": a colon, then two decimal numbers separated by a comma,
+// blanks allowed before each; numbers beyond 32 bits are clamped. False
+// unless both are there.
+bool ReadTwoNumbers(const std::string& answer, std::int32_t* first, std::int32_t* second);
 
 }  // namespace quillet

@@ -18,15 +18,15 @@ void HostWindow::PostCommand(std::uintptr_t target, std::uintptr_t id) {
   os_.PostHostMessage(target != 0 ? target : window_, host::kWmCommand, id, 0);
 }
 
-bool HostWindow::EntryTitle(std::int32_t position, std::string* title) {
+bool HostWindow::EntryTitle(std::int32_t position, std::string_view* title) {
   const auto address = static_cast<std::uintptr_t>(
       Request(static_cast<std::uintptr_t>(position), host::kEntryTitle));
   if (address < kFirstAddress) {
-    title->clear();
+    *title = std::string_view();
     return false;
   }
   const char* text = reinterpret_cast<const char*>(address);
-  title->assign(text, strnlen(text, kLongestTitle));
+  *title = std::string_view(text, strnlen(text, kLongestTitle));
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -15,6 +16,11 @@ namespace quillet {
 constexpr std::uintptr_t kFirstAddress = 65536;
 // The most of a title any menu text keeps.
 constexpr std::size_t kLongestTitle = 180;
+
+// The player's play states.
+constexpr std::int32_t kStopped = 0;
+constexpr std::int32_t kPlaying = 1;
+constexpr std::int32_t kPaused = 3;
 
 class HostWindow {
  public:
@@ -26,9 +32,9 @@ class HostWindow {
   void Command(std::uintptr_t id);
   // WM_COMMAND posted to `target`, or to the player's window when 0.
   void PostCommand(std::uintptr_t target, std::uintptr_t id);
-  // The title of a playlist entry, at most kLongestTitle characters; false
-  // when the player has none for it (no address came back).
-  bool EntryTitle(std::int32_t position, std::string* title);
+  // The title of a playlist entry, at most kLongestTitle characters, read
+  // in place; false when the player has none for it (no address came back).
+  bool EntryTitle(std::int32_t position, std::string_view* title);
 
   Handle window() const { return window_; }
 

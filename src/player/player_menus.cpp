@@ -1,17 +1,10 @@
 #include "player/player_menus.h"
 
-#include "menus/at_text.h"
 #include "menus/menu_items.h"
 #include "platform/host_messages.h"
 
 namespace quillet {
 namespace {
-
-constexpr std::int32_t kStopped = 0;
-constexpr std::int32_t kPlaying = 1;
-constexpr std::int32_t kPaused = 3;
-constexpr std::int32_t kFirstPlaylistPageId = 50;
-constexpr std::int32_t kLastPlaylistPageId = 128;
 
 std::int32_t Int32(std::intptr_t result) {
   return static_cast<std::int32_t>(result);
@@ -40,11 +33,6 @@ const char* StatePrefix(std::int32_t state) {
 
 }  // namespace
 
-std::string FitLabel(const std::string& label) {
-  if (label.size() < kFieldSize) return label;
-  return label.substr(0, kLabelKeep) + "...";
-}
-
 Menu* PlayerMenus::BuiltInMenu(std::int32_t id) {
   switch (id) {
     case kMainMenuId:
@@ -54,9 +42,9 @@ Menu* PlayerMenus::BuiltInMenu(std::int32_t id) {
     case kNowPlayingMenuId:
       return NowPlayingMenu();
     case kPlaylistMenuId:
-      return PlaylistPage(id);
+      return playlist_.Page(id);
     default:
-      if (id >= kFirstPlaylistPageId && id <= kLastPlaylistPageId) return PlaylistPage(id);
+      if (id >= kFirstPlaylistPageId && id <= kLastPlaylistPageId) return playlist_.Page(id);
       return nullptr;
   }
 }
@@ -68,9 +56,9 @@ Menu* PlayerMenus::MainMenu() {
   const std::int32_t position = Int32(host_.Request(0, host::kPlaylistPosition));
   const std::int32_t length = Int32(host_.Request(0, host::kPlaylistLength));
   if (MenuItem* previous = FindItem(menu, host::kCommandPrevious))
-    SetNeighbourLabel(previous, "Prev: %s", position <= 0 ? Plus(length, -1) : position - 1);
+    SetNeighbourLabel(previous, "Prev: %.*s", position <= 0 ? Plus(length, -1) : position - 1);
   if (MenuItem* next = FindItem(menu, host::kCommandNext))
-    SetNeighbourLabel(next, "Next: %s", Plus(position, 1) == length ? 0 : Plus(position, 1));
+    SetNeighbourLabel(next, "Next: %.*s", Plus(position, 1) == length ? 0 : Plus(position, 1));
   if (MenuItem* track = FindItem(menu, kTrackId)) {
     track->value = Plus(position, 1);
     track->minimum = 1;
@@ -80,7 +68,7 @@ Menu* PlayerMenus::MainMenu() {
 }
 
 void PlayerMenus::SetNeighbourLabel(MenuItem* item, const char* format, std::int32_t position) {
-  std::string title;
+  std::string_view title;
   if (!host_.EntryTitle(position, &title)) {
     // No entry there (an empty playlist): the plain command name.
     SetFieldText(item->name, item->id == static_cast<std::int32_t>(host::kCommandPrevious)
@@ -88,7 +76,7 @@ void PlayerMenus::SetNeighbourLabel(MenuItem* item, const char* format, std::int
                                  : "Next");
     return;
   }
-  SetFieldText(item->name, FitLabel(Format(format, title.c_str())));
+  FormatLabel(item->name, format, static_cast<int>(title.size()), title.data());
 }
 
 Menu* PlayerMenus::VideoMenu() {
@@ -101,19 +89,15 @@ Menu* PlayerMenus::NowPlayingMenu() {
   const std::int32_t state = Int32(host_.Request(0, host::kPlayState));
   const std::int32_t position = Int32(host_.Request(0, host::kPlaylistPosition));
   std::string text = StatePrefix(state);
-  std::string title;
+  std::string_view title;
   host_.EntryTitle(position, &title);
-  text += title.substr(0, kLongestTitle);
+  text += title;
   char* buffer = menus_.nowPlayingText;
   const std::size_t length =
       text.size() < kNowPlayingCapacity ? text.size() : kNowPlayingCapacity - 1;
   text.copy(buffer, length);
   buffer[length] = '\0';
   return &menus_.nowPlayingMenu;
-}
-
-Menu* PlayerMenus::PlaylistPage(std::int32_t) {
-  return nullptr;
 }
 
 ValueOutcome PlayerMenus::ApplyValue(std::int32_t id, std::int32_t value) {

@@ -7,12 +7,9 @@
 
 #include "menus/built_in_menus.h"
 #include "player/host_window.h"
+#include "player/playlist_pages.h"
 
 namespace quillet {
-
-// Labels formatted here that need more than 39 characters keep this many
-// and "...".
-constexpr std::size_t kLabelKeep = 36;
 
 // What ApplyValue did with a value.
 enum class ValueOutcome {
@@ -23,7 +20,10 @@ enum class ValueOutcome {
 
 class PlayerMenus {
  public:
-  PlayerMenus(BuiltInMenus& menus, HostWindow& host) : menus_(menus), host_(host) {}
+  PlayerMenus(BuiltInMenus& menus, HostWindow& host)
+      : menus_(menus), host_(host), playlist_(menus, host) {}
+
+  PlaylistPages& playlist() { return playlist_; }
 
   // The built-in record for a menu id, refreshed; null for other ids.
   Menu* BuiltInMenu(std::int32_t id);
@@ -33,8 +33,6 @@ class PlayerMenus {
   Menu* MainMenu();
   Menu* VideoMenu();
   Menu* NowPlayingMenu();
-  // The playlist's pages; filled by the playlist paging.
-  Menu* PlaylistPage(std::int32_t id);
   // "Prev: <title>" or "Next: <title>" for an entry, cut to fit a name.
   void SetNeighbourLabel(MenuItem* item, const char* format, std::int32_t position);
   void GoToTrack(std::int32_t track);
@@ -42,10 +40,7 @@ class PlayerMenus {
 
   BuiltInMenus& menus_;
   HostWindow& host_;
+  PlaylistPages playlist_;
 };
-
-// A label for a 40-byte name: whole when it fits in 39 characters, else its
-// first 36 and "...".
-std::string FitLabel(const std::string& label);
 
 }  // namespace quillet

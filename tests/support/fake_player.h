@@ -3,6 +3,7 @@
 // platform: answers the player's requests from a small model, answers
 // LoadMenu from a table of supplied records, and keeps what it was told.
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -24,8 +25,9 @@ class FakePlayer {
   std::int32_t position = 0;
   std::int32_t state = 0;  // 0 stopped, 1 playing, 3 paused
   bool video = false;
-  std::vector<std::string> titles;  // the playlist
-  void Entries(int n);              // "Track 1" .. "Track n"
+  std::vector<std::string> titles;     // the playlist
+  void Entries(int n);                 // "Track 1" .. "Track n"
+  std::size_t noTitleFrom = SIZE_MAX;  // entries from here on have no title
 
   // Other plug-ins: the record answered for a menu id, or a raw result.
   std::map<std::int32_t, Menu*> supplied;

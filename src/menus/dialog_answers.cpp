@@ -1,0 +1,125 @@
+#include <cctype>
+#include <climits>
+#include <cstring>
+
+#include "menus/menu_items.h"
+#include "menus/menu_protocol.h"
+
+namespace quillet {
+namespace {
+
+// Answers that close a dialog without a value.
+bool IsDismissal(const std::string& answer) {
+  return answer.empty() || answer == ": 0" || answer == ":0";
+}
+
+// A decimal number as "%d" reads it, blanks first; clamped to 32 bits.
+bool ReadNumber(const std::string& text, std::size_t* at, std::int32_t* value) {
+  std::size_t i = *at;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+  constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
+  long long number = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    number = number * 10 + (text[i] - '0');
+    if (number > kLimit) number = kLimit;
+  }
+  if (negative) number = -number;
+  *value = number > INT_MAX ? INT_MAX : static_cast<std::int32_t>(number);
+  *at = i;
+  return true;
+}
+
+std::int32_t MinusOne(std::int32_t value) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) - 1u);
+}
+
+// The final answer of a level dialog carries this first number.
+constexpr std::int32_t kFinalLevel = 4;
+
+}  // namespace
+
+bool ReadTwoNumbers(const std::string& answer, std::int32_t* first, std::int32_t* second) {
+  if (answer.empty() || answer[0] != ':') return false;
+  std::size_t at = 1;
+  if (!ReadNumber(answer, &at, first)) return false;
+  if (at >= answer.size() || answer[at] != ',') return false;
+  ++at;
+  return ReadNumber(answer, &at, second);
+}
+
+void MenuProtocol::StoreText(MenuItem& item, const std::string& answer) {
+  // The buffer holds `maximum` characters and a NUL; without either there is
+  // nowhere to write.
+  if (!item.labels || item.maximum < 0) return;
+  std::size_t length = 0;
+  const std::size_t open = answer.find('"');
+  if (open != std::string::npos) {
+    const std::size_t close = answer.find('"', open + 1);
+    length = (close == std::string::npos ? answer.size() : close) - open - 1;
+    if (length > static_cast<std::size_t>(item.maximum)) length = item.maximum;
+    std::memcpy(item.labels, answer.data() + open + 1, length);
+  }
+  item.labels[length] = '\0';
+}
+
+void MenuProtocol::HandleAnswer(const std::string& answer) {
+  Menu* menu = source_.CurrentMenu();
+  if (!menu) return;
+  const std::int32_t count = ItemCount(*menu);
+  if (count == 0) {
+    GoBack();  // the notice was closed
+    return;
+  }
+  if (menu->selection < 0 || menu->selection >= count) {
+    // The record changed under the dialog: there is no item to answer.
+    ShowMenu();
+    return;
+  }
+  MenuItem& item = menu->items[menu->selection];
+  std::int32_t first = 0;
+  std::int32_t second = 0;
+  const bool numeric = item.kind >= kLevel && item.kind <= kNumber;
+  if (IsDismissal(answer) || (numeric && !ReadTwoNumbers(answer, &first, &second))) {
+    // A level moved by interim answers goes back to its stored value.
+    if (item.kind == kLevel) source_.ApplyValue(item.id, item.value);
+    ShowMenu();
+    return;
+  }
+  switch (item.kind) {
+    case kLevel: {
+      const std::int32_t value = FromPercent(second, item);
+      if (first != kFinalLevel) {
+        source_.ApplyValue(item.id, value);  // interim: the dialog stays open
+        return;
+      }
+      item.value = value;
+      break;
+    }
+    case kChoice:
+      item.value = MinusOne(second);
+      break;
+    case kSwitch:
+    case kNumber:
+      item.value = second;
+      break;
+    case kText:
+      StoreText(item, answer);
+      // The owner reads the text at the buffer's address (4 bytes in the host).
+      source_.ApplyValue(item.id,
+                         static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(item.labels)));
+      ShowMenu();
+      return;
+    default:
+      break;
+  }
+  // Applying may reopen the menu (a track change) and give another record.
+  const std::int32_t id = item.id;
+  const std::int32_t value = item.value;
+  source_.ApplyValue(id, value);
+  ShowMenu();
+}
+
+}  // namespace quillet

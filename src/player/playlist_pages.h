@@ -1,0 +1,45 @@
+#pragma once
+// The playlist as pages of decimal groups: the top page splits it into at
+// most ten groups of a power of ten entries, each choice descends one digit,
+// down to single entries, which become the player's current entry. Every page
+// is one of two built-in records rebuilt in place, and every step is a menu
+// id, so the walk runs through the ordinary menu opening.
+
+#include <cstdint>
+
+#include "menus/built_in_menus.h"
+#include "player/host_window.h"
+
+namespace quillet {
+
+// Page ids: 13 a level from here on, up to the last built-in one.
+constexpr std::int32_t kFirstPlaylistPageId = 50;
+constexpr std::int32_t kLastPlaylistPageId = 128;
+constexpr std::int32_t kIdsPerLevel = 13;
+
+class PlaylistPages {
+ public:
+  PlaylistPages(BuiltInMenus& menus, HostWindow& host) : menus_(menus), host_(host) {}
+
+  // The page for id 11 (the playlist from its top) or 50..128: a step from
+  // the page shown, or the empty-playlist notice.
+  Menu* Page(std::int32_t id);
+
+  // The playlist index the pages are built around.
+  std::int32_t cursor() const { return static_cast<std::int32_t>(cursor_); }
+
+ private:
+  // Makes entry `index` the player's current one; plays it unless stopped.
+  void Jump(std::int64_t index);
+  // Fills the page of the level-`level` block holding the cursor.
+  Menu* Fill(std::int64_t length, int levels, int level, std::int64_t groupSize);
+
+  BuiltInMenus& menus_;
+  HostWindow& host_;
+  std::int64_t cursor_ = 0;
+};
+
+// The decimal digits of n, 0 counting as one.
+int DecimalDigits(std::int64_t n);
+
+}  // namespace quillet

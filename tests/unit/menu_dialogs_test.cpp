@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "menus/menu_items.h"
+#include "menus/menu_protocol.h"
+
+namespace quillet {
+namespace {
+
+// Menus by id, and a log of what the protocol asked of its sources.
+class RecordingSource : public MenuSource {
+ public:
+  std::map<std::int32_t, Menu*> menus;
+  Menu* current = nullptr;
+  std::vector<std::string> log;
+
+  Menu* CurrentMenu() override { return current; }
+  void OpenMenu(std::int32_t id) override {
+    log.push_back("open " + std::to_string(id));
+    auto found = menus.find(id);
+    current = found == menus.end() ? nullptr : found->second;
+  }
+  void CloseMenu() override {
+    if (current) log.push_back("close");
+    current = nullptr;
+  }
+  void ReopenMenu() override { log.push_back("reopen"); }
+  std::int32_t GlobalId(std::int32_t id) const override { return id < 1000 ? id : id - 1000; }
+  void ApplyValue(std::int32_t id, std::int32_t value) override {
+    log.push_back("apply " + std::to_string(id) + " " + std::to_string(value));
+  }
+  void PostCommand(std::int32_t window, std::int32_t id) override {
+    log.push_back("post " + std::to_string(window) + " " + std::to_string(id));
+  }
+};
+
+MenuItem Item(const char* name, std::int32_t kind, std::int32_t id = 0, std::int32_t value = 0) {
+  MenuItem item{};
+  SetFieldText(item.name, name);
+  item.kind = kind;
+  item.id = id;
+  item.value = value;
+  return item;
+}
+
+struct Dialogs : ::testing::Test {
+  RecordingSource source;
+  std::vector<std::string> sent;
+  MenuProtocol protocol{source, [this](const std::string& c) { sent.push_back(c); }};
+  std::vector<MenuItem> items;
+  Menu menu{};
+  Menu parent{};
+
+  void Serve(std::vector<MenuItem> list, std::int32_t selection = 0) {
+    items = std::move(list);
+    menu.items = items.data();
+    menu.count = static_cast<std::int32_t>(items.size());
+    menu.selection = selection;
+    menu.id = 20;
+    menu.parent = 10;
+    SetFieldText(menu.title, "M");
+    parent.id = 10;
+    SetFieldText(parent.title, "Top");
+    parent.count = 0;
+    source.menus = {{20, &menu}, {10, &parent}};
+    source.current = &menu;
+    protocol.ShowMenu();
+    sent.clear();
+    source.log.clear();
+  }
+  std::string Last() { return sent.empty() ? "(nothing)" : sent.back(); }
+};
+
+TEST_F(Dialogs, PagingEntriesOfThirtyItems) {
+  std::vector<MenuItem> list;
+  for (int i = 0; i < 30; ++i) list.push_back(Item("Entry ____________", kCommand, 100 + i, 3));
+  struct Case {
+    int entry;
+    std::int32_t selection;
+    std::string sentHead, action;
+  };
+  const Case cases[] = {
+      {1, 17, "*EASM=\"M\", 2, 10, 11,", ""},  // "<<": the second page, item 17
+      {11, 27, "*EASM=\"M\", 2, 2, 4,", ""},   // ">>": the last page
+      {4, 20, "(nothing)", "post 0 120"},      // item 20 runs
+  };
+  for (const Case& c : cases) {
+    Serve(list, 20);
+    ASSERT_EQ(protocol.pageBase(), 16);
+    protocol.ChooseEntry(c.entry);
+    EXPECT_EQ(menu.selection, c.selection) << c.entry;
+    EXPECT_EQ(Last().substr(0, c.sentHead.size()), c.sentHead) << c.entry;
+    EXPECT_EQ(source.log.empty() ? "" : source.log[0], c.action);
+  }
+}
+
+TEST_F(Dialogs, FirstPageOfOnlyItemZeroIsReachedBack) {
+  std::vector<MenuItem> list = {Item("big", kText), Item("b", kCommand, 7, 3)};
+  std::string text(195, 't');
+  list[0].labels = text.data();
+  list[0].maximum = 195;
+  Serve(list, 1);
+  ASSERT_EQ(protocol.pageBase(), -1);
+  protocol.ChooseEntry(1);
+  EXPECT_EQ(menu.selection, 0);
+  EXPECT_EQ(Last().substr(0, 20), "*EASM=\"M\", 2, 1, 2,\"");
+  EXPECT_TRUE(source.log.empty()) << "item 0 was not run";
+}
+
+TEST_F(Dialogs, CommandAfterActions) {
+  const std::vector<std::pair<std::int32_t, std::vector<std::string>>> cases = {
+      {0, {"post 0 40048"}},
+      {1, {"post 0 40048", "reopen"}},
+      {3, {"post 0 40048"}},
+      {2, {"post 0 40048", "close", "open 10"}},
+  };
+  for (const auto& [after, log] : cases) {
+    Serve({Item("Next", kCommand, 40048, after)});
+    protocol.ChooseEntry(1);
+    EXPECT_EQ(source.log, log) << after;
+    EXPECT_EQ(sent.size(), after == 3 ? 0u : 1u) << after;
+  }
+  Serve({Item("Elsewhere", kCommand, 5, 3)});
+  items[0].minimum = 0x5150;
+  protocol.ChooseEntry(1);
+  EXPECT_EQ(source.log, std::vector<std::string>{"post 20816 5"});
+}
+
+TEST_F(Dialogs, SubmenusAndGoingBack) {
+  Serve({Item("Sub", kSubmenu, 1010), Item("Gone", kSubmenu, 12)});
+  protocol.ChooseEntry(1);
+  EXPECT_EQ(source.log, (std::vector<std::string>{"close", "open 10"})) << "translated id";
+  EXPECT_EQ(Last(), "*EAID=14,1,\"Top\",\"\"");
+  Serve({Item("Sub", kSubmenu, 1010), Item("Gone", kSubmenu, 12)});
+  protocol.ChooseEntry(2);
+  EXPECT_EQ(Last(), "*EAID=14,0,\"Missing menu\",\"This menu is not available.\"");
+  // Back from a top-level menu closes it and sends nothing.
+  Serve({Item("x", kCommand)});
+  menu.parent = 0;
+  protocol.ChooseEntry(0);
+  EXPECT_EQ(source.log, std::vector<std::string>{"close"});
+  EXPECT_TRUE(sent.empty());
+  EXPECT_EQ(source.current, nullptr);
+}
+
+TEST_F(Dialogs, DialogFormats) {
+  char labels[] = "Low\0Mid\0H\"i\0";
+  char text[] = "abc";
+  struct Case {
+    MenuItem item;
+    std::string dialog;
+  };
+  std::vector<Case> cases = {
+      {Item("Vol", kLevel, 101, 128), "*EAID=4,2,\"Vol\",10,5"},
+      {Item("Few", kLevel, 9, 3), "*EAID=4,2,\"Few\",5,3"},
+      {Item("C", kChoice, 9, 0), "*EAID=5,2,\"C\",1,3,\"Low\",\"Mid\",\"H'i\""},
+      {Item("None", kChoice, 9, 0), "*EAID=5,2,\"None\",1,0"},
+      {Item("On", kSwitch, 9, 1), "*EAID=3,2,\"On\",1"},
+      {Item("Go to track", kNumber, 102, 4), "*EAID=7,2,\"Go to track\",\"Track number\",1,9,4"},
+      {Item("T", kText, 9), "*EAID=11,2,\"T\",\"Name?\",8,\"abc\""},
+  };
+  cases[0].item.maximum = 255;
+  cases[1].item.maximum = 5;
+  cases[2].item.labels = labels;
+  cases[2].item.maximum = 3;
+  SetFieldText(cases[5].item.prompt, "Track number");
+  cases[5].item.minimum = 1;
+  cases[5].item.maximum = 9;
+  SetFieldText(cases[6].item.prompt, "Name?");
+  cases[6].item.labels = text;
+  cases[6].item.maximum = 8;
+  for (const Case& c : cases) {
+    Serve({c.item});
+    protocol.ChooseEntry(1);
+    EXPECT_EQ(Last(), c.dialog);
+    EXPECT_TRUE(source.log.empty());
+  }
+}
+
+TEST_F(Dialogs, EntryNumbersOutsideTheListAreIgnored) {
+  Serve({Item("a", kCommand, 1), Item("b", kCommand, 2)}, 1);
+  for (const int entry : {3, -1, 1000}) {
+    protocol.ChooseEntry(entry);
+    EXPECT_TRUE(sent.empty()) << entry;
+    EXPECT_EQ(menu.selection, 1);
+  }
+  // After a notice there is no list to choose from.
+  menu.count = 0;
+  protocol.ShowMenu();
+  menu.count = 2;
+  sent.clear();
+  protocol.ChooseEntry(1);
+  EXPECT_TRUE(sent.empty());
+  EXPECT_TRUE(source.log.empty());
+  // A record that lost items since its page was sent.
+  Serve({Item("a", kCommand, 1), Item("b", kCommand, 2)}, 1);
+  menu.count = 1;
+  protocol.ChooseEntry(2);
+  EXPECT_EQ(menu.selection, 0);
+  EXPECT_TRUE(source.log.empty());
+  EXPECT_EQ(Last(), "*EASM=\"M\", 2, 1, 1,\"a\"");
+}
+
+TEST_F(Dialogs, Answers) {
+  char buffer[6] = "old";
+  char labels[] = "Low\0Mid\0High\0";
+  struct Step {
+    std::string answer;
+    std::vector<std::string> log;
+    bool shown;
+  };
+  struct Case {
+    MenuItem item;
+    std::vector<Step> steps;
+    std::int32_t value;
+  };
+  std::vector<Case> cases = {
+      {Item("Vol", kLevel, 101, 100),
+       {{": 15,50", {"apply 101 127"}, false}, {": 0", {"apply 101 100"}, true}},
+       100},
+      {Item("Vol", kLevel, 101, 100), {{": 4,50", {"apply 101 127"}, true}}, 127},
+      {Item("Vol", kLevel, 101, 100), {{": 4", {"apply 101 100"}, true}}, 100},
+      {Item("C", kChoice, 500, 0), {{": 5,2", {"apply 500 1"}, true}}, 1},
+      {Item("S", kSwitch, 103, 1), {{": 0,0", {"apply 103 0"}, true}}, 0},
+      {Item("S", kSwitch, 103, 1), {{":0", {}, true}}, 1},
+      {Item("N", kNumber, 102, 1), {{": 7, -12", {"apply 102 -12"}, true}}, -12},
+      {Item("N", kNumber, 102, 1), {{": 7 x", {}, true}, {"", {}, true}}, 1},
+  };
+  cases[0].item.maximum = cases[1].item.maximum = cases[2].item.maximum = 255;
+  cases[3].item.labels = labels;
+  cases[3].item.maximum = 3;
+  for (const Case& c : cases) {
+    Serve({c.item});
+    for (const Step& step : c.steps) {
+      sent.clear();
+      source.log.clear();
+      protocol.HandleAnswer(step.answer);
+      EXPECT_EQ(source.log, step.log) << step.answer;
+      EXPECT_EQ(sent.size(), step.shown ? 1u : 0u) << step.answer;
+    }
+    EXPECT_EQ(items[0].value, c.value);
+  }
+  Serve({Item("C", kChoice, 500, 0)});
+  items[0].labels = labels;
+  protocol.HandleAnswer(": 5,2");
+  EXPECT_EQ(Last(), "*EASM=\"M\", 2, 1, 1,\"C: Mid\"");
+
+  for (const auto& [answer, stored] :
+       std::vector<std::pair<std::string, std::string>>{{": 11,\"abcdefg\"", "abcde"},
+                                                        {": 11,\"\"", ""},
+                                                        {": 11,\"ab\"cd\"", "ab"},
+                                                        {": 11,\"xy", "xy"},
+                                                        {": 11,", ""}}) {
+    std::memcpy(buffer, "old\0\0", 6);
+    Serve({Item("T", kText, 600)});
+    items[0].labels = buffer;
+    items[0].maximum = 5;
+    protocol.HandleAnswer(answer);
+    EXPECT_EQ(std::string(buffer), stored) << answer;
+    EXPECT_EQ(source.log.size(), 1u);
+  }
+}
+
+TEST_F(Dialogs, NoticesAndStrayAnswersGoNowhereOdd) {
+  Serve({Item("x", kCommand)});
+  menu.count = 0;
+  protocol.HandleAnswer(": 1,1");
+  EXPECT_EQ(source.log, (std::vector<std::string>{"close", "open 10"}));
+  // A selection beyond the record's items: the answer is dropped.
+  Serve({Item("L", kLevel, 101, 3)});
+  menu.selection = 4;
+  protocol.HandleAnswer(": 4,50");
+  EXPECT_TRUE(source.log.empty());
+  EXPECT_EQ(menu.selection, 0);
+  EXPECT_EQ(items[0].value, 3);
+  source.current = nullptr;
+  protocol.HandleAnswer(": 4,50");
+  EXPECT_TRUE(source.log.empty());
+}
+
+TEST(DialogNumbers, ReadTwoNumbers) {
+  struct Case {
+    const char* text;
+    bool ok;
+    std::int32_t first, second;
+  };
+  const Case cases[] = {{": 4,50", true, 4, 50},
+                        {":4,50", true, 4, 50},
+                        {":  -3, +7xyz", true, -3, 7},
+                        {": 0,0", true, 0, 0},
+                        {": 4 ,50", false, 0, 0},
+                        {": 4", false, 0, 0},
+                        {"4,50", false, 0, 0},
+                        {": 4,", false, 0, 0},
+                        {": 99999999999,-99999999999", true, INT32_MAX, INT32_MIN}};
+  for (const Case& c : cases) {
+    std::int32_t first = 0, second = 0;
+    EXPECT_EQ(ReadTwoNumbers(c.text, &first, &second), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(std::make_pair(first, second), std::make_pair(c.first, c.second)) << c.text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet
