@@ -107,6 +107,7 @@ int HostApp::Run(HINSTANCE instance) {
            .Hex("window", reinterpret_cast<uintptr_t>(window_))
            .Num("threads", CountThreads()));
   Status();
+  for (const std::string& path : options_.companions) LoadCompanion(path);
   if (!options_.plugin.empty()) Load(options_.plugin);
   if (options_.read_stdin && !StartStdinReader(control_)) LogError("stdin");
 
@@ -185,7 +186,16 @@ void HostApp::InEntry(Call call) {
 
 void HostApp::Load(const std::string& path) {
   if (!plugin_.Load(path, window_)) return;
+  plugin_serial_ = ++loads_;
   InEntry([&] { plugin_.Init(); });
+}
+
+void HostApp::LoadCompanion(const std::string& path) {
+  auto companion = std::make_unique<PluginModule>(watchdog_, PluginModule::Role::kCompanion);
+  if (!companion->Load(path, window_)) return;
+  companions_.push_back({std::move(companion), ++loads_});
+  PluginModule& loaded = *companions_.back().module;
+  InEntry([&] { loaded.Init(); });
 }
 
 void HostApp::Config() {
@@ -197,10 +207,31 @@ void HostApp::QuitAndUnload() {
   plugin_.Unload();
 }
 
+void HostApp::QuitAndUnloadLastCompanion() {
+  std::unique_ptr<PluginModule> companion = std::move(companions_.back().module);
+  companions_.pop_back();
+  InEntry([&] { companion->Quit(); });
+  companion->Unload();
+}
+
+void HostApp::QuitAndUnloadAll() {
+  for (;;) {
+    const bool companion_next =
+        !companions_.empty() && (!plugin_.loaded() || companions_.back().serial > plugin_serial_);
+    if (companion_next) {
+      QuitAndUnloadLastCompanion();
+    } else if (plugin_.loaded()) {
+      QuitAndUnload();
+    } else {
+      return;
+    }
+  }
+}
+
 void HostApp::Exit(int code) {
   exit_code_ = code;
   exiting_ = true;
-  if (plugin_.loaded()) QuitAndUnload();
+  QuitAndUnloadAll();
   if (options_.linger_ms > 0) {
     Emit(LogLine("host").Word("linger").Num("ms", options_.linger_ms));
     SetTimer(control_, kLingerTimer, options_.linger_ms, nullptr);

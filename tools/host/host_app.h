@@ -1,12 +1,14 @@
 // The stand-in player: its hidden main window, the player model behind the
-// window's requests, the plug-in it hosts and the commands it takes on
-// standard input.
+// window's requests, the plug-in it hosts (and any companions loaded beside
+// it) and the commands it takes on standard input.
 #pragma once
 
 #include <windows.h>
 
 #include <deque>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "host_options.h"
 #include "message_log.h"
@@ -42,8 +44,14 @@ class HostApp {
   void Execute(const std::string& line, bool from_queue = false);
   void RunDeferred();
   void Load(const std::string& path);
+  void LoadCompanion(const std::string& path);
   void Config();
   void QuitAndUnload();
+  void QuitAndUnloadLastCompanion();
+  // Every plug-in, the last loaded first: each may have subclassed the
+  // window over those loaded before it, and takes its subclass off again.
+  void QuitAndUnloadAll();
+  void SendToPlayer(const std::string& arg);
   void Exit(int code);
   void Finish(int code);
   void Status();
@@ -60,6 +68,15 @@ class HostApp {
   PlayerRequests requests_;
   MessageLog log_;
   PluginModule plugin_;
+  struct Companion {
+    std::unique_ptr<PluginModule> module;
+    unsigned serial;  // place in the load order
+  };
+  // Plug-ins beside the main one, in load order; the commands that call
+  // into a plug-in (config, quit, export) address the main one only.
+  std::vector<Companion> companions_;
+  unsigned loads_ = 0;
+  unsigned plugin_serial_ = 0;
   HWND window_ = nullptr;
   HWND control_ = nullptr;
   int entry_depth_ = 0;

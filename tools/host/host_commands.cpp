@@ -1,6 +1,8 @@
 // The commands the host takes on standard input, one per line.
 #include <windows.h>
 
+#include <cstdint>
+
 #include "host_app.h"
 #include "log_sink.h"
 #include "process_probe.h"
@@ -29,7 +31,8 @@ std::string Unquote(const std::string& text) {
 
 // Commands that call into the plug-in or end the host.
 bool IsLifecycle(const std::string& verb) {
-  return verb == "load" || verb == "config" || verb == "quit" || verb == "exit" || verb == "export";
+  return verb == "load" || verb == "companion" || verb == "config" || verb == "quit" ||
+         verb == "exit" || verb == "export";
 }
 
 void Fail(const std::string& verb, const char* reason) {
@@ -61,6 +64,9 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
     if (arg.empty()) return Fail(verb, "needs a path");
     if (plugin_.loaded()) return Fail(verb, "a plug-in is already loaded");
     Load(Unquote(arg));
+  } else if (verb == "companion") {
+    if (arg.empty()) return Fail(verb, "needs a path");
+    LoadCompanion(Unquote(arg));
   } else if (verb == "config") {
     if (!plugin_.loaded()) return Fail(verb, "no plug-in loaded");
     Config();
@@ -97,6 +103,8 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
     const unsigned long start = LogClockMs();
     Sleep(static_cast<DWORD>(n));
     Emit(LogLine("sleep").Word("done").Num("ms", LogClockMs() - start));
+  } else if (verb == "send") {
+    SendToPlayer(arg);
   } else if (verb == "status") {
     Status();
   } else if (verb == "echo") {
@@ -116,10 +124,27 @@ void HostApp::RunDeferred() {
   }
 }
 
+// What the player's own code does when it asks the plug-ins for something:
+// a WM_USER sent to its window on its own thread, through every subclass.
+void HostApp::SendToPlayer(const std::string& arg) {
+  const size_t space = arg.find_first_of(" \t");
+  long long wparam = 0;
+  long long lparam = 0;
+  if (space == std::string::npos || !ParseNumber(arg.substr(0, space), &wparam) ||
+      !ParseNumber(Trim(arg.substr(space)), &lparam) || wparam < INT32_MIN || wparam > UINT32_MAX ||
+      lparam < INT32_MIN || lparam > UINT32_MAX) {
+    return Fail("send", "needs WPARAM and LPARAM (32-bit numbers)");
+  }
+  const LRESULT result =
+      SendMessageA(window_, WM_USER, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam));
+  Emit(LogLine("send").Num("result", static_cast<long long>(result)));
+}
+
 void HostApp::Status() {
   LogLine line("status");
   line.Token("loaded", plugin_.loaded() ? "yes" : "no");
   if (plugin_.loaded()) line.Text("module", plugin_.path());
+  if (!companions_.empty()) line.Num("companions", static_cast<long long>(companions_.size()));
   line.Num("volume", model_.volume())
       .Num("entries", static_cast<long long>(model_.length()))
       .Num("position", static_cast<long long>(model_.position()))

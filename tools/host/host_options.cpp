@@ -9,6 +9,7 @@ namespace host {
 
 const char* const kUsage =
     "usage: quillet-host [options] [PLUGIN.dll]\n"
+    "  --companion DLL    also load this plug-in, before PLUGIN.dll (repeatable)\n"
     "  --playlist FILE    playlist from a text or .m3u file\n"
     "  --entries N        generated playlist \"Track 1\" .. \"Track N\" (default 10)\n"
     "  --volume N         initial volume 0..255 (default 200)\n"
@@ -61,6 +62,9 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions* options, st
       options->show_window = true;
     } else if (arg == "--no-stdin") {
       options->read_stdin = false;
+    } else if (arg == "--companion") {
+      if (!value(&v)) return false;
+      options->companions.push_back(v);
     } else if (arg == "--playlist") {
       if (!value(&options->playlist)) return false;
     } else if (arg == "--entries") {

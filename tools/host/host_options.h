@@ -7,7 +7,9 @@
 namespace host {
 
 struct HostOptions {
-  std::string plugin;    // loaded at start when given
+  std::string plugin;  // loaded at start when given
+  // Plug-ins loaded beside it, in this order, before it.
+  std::vector<std::string> companions;
   std::string playlist;  // playlist file, else a generated list
   long long entries = 10;
   long long volume = 200;

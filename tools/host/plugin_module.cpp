@@ -7,14 +7,6 @@
 namespace host {
 namespace {
 
-void LogError(const char* op, DWORD code, const std::string& path) {
-  Emit(LogLine("error")
-           .Token("op", op)
-           .Num("code", code)
-           .Text("reason", ErrorText(code))
-           .Text("path", path));
-}
-
 // Runs one entry point with the watchdog told about it; returns its time.
 template <typename Call>
 unsigned long Timed(Watchdog& watchdog, const char* entry, Call call) {
@@ -27,20 +19,34 @@ unsigned long Timed(Watchdog& watchdog, const char* entry, Call call) {
 
 }  // namespace
 
+LogLine PluginModule::Line(const char* event) const {
+  LogLine line(event);
+  if (role_ == Role::kCompanion) line.Word("companion");
+  return line;
+}
+
+void PluginModule::LogError(const char* op, DWORD code) const {
+  Emit(Line("error")
+           .Token("op", op)
+           .Num("code", code)
+           .Text("reason", ErrorText(code))
+           .Text("path", path_));
+}
+
 bool PluginModule::Load(const std::string& path, HWND host_window) {
   path_ = path;
   export_calls_ = 0;
   module_ = LoadLibraryA(path.c_str());
   if (!module_) {
     const DWORD code = GetLastError();
-    Emit(LogLine("load")
+    Emit(Line("load")
              .Word("failed")
              .Text("path", path)
              .Num("code", code)
              .Text("reason", ErrorText(code)));
     return false;
   }
-  Emit(LogLine("load")
+  Emit(Line("load")
            .Word("ok")
            .Text("path", path)
            .Hex("module", reinterpret_cast<uintptr_t>(module_)));
@@ -48,23 +54,23 @@ bool PluginModule::Load(const std::string& path, HWND host_window) {
   export_ = reinterpret_cast<GetGenPluginFn>(
       reinterpret_cast<void*>(GetProcAddress(module_, kGenPluginExport)));
   if (!export_) {
-    LogError("export", GetLastError(), path);
+    LogError("export", GetLastError());
     Release();
     return false;
   }
   record_ = export_();
   ++export_calls_;
-  Emit(LogLine("export")
+  Emit(Line("export")
            .Num("call", export_calls_)
            .Token("returned", record_ ? "non-null" : "null")
            .Hex("record", reinterpret_cast<uintptr_t>(record_)));
   if (!record_) {
-    Emit(LogLine("error").Token("op", "record").Text("reason", "export returned null"));
+    Emit(Line("error").Token("op", "record").Text("reason", "export returned null"));
     Release();
     return false;
   }
 
-  LogLine line("record");
+  LogLine line = Line("record");
   line.Num("version", record_->version);
   std::string description;
   if (ReadText(reinterpret_cast<intptr_t>(record_->description), &description)) {
@@ -77,7 +83,7 @@ bool PluginModule::Load(const std::string& path, HWND host_window) {
       .Hex("quit", reinterpret_cast<uintptr_t>(record_->quit));
   Emit(line);
   if (record_->version != kGenPluginVersion || !record_->init || !record_->quit) {
-    Emit(LogLine("error")
+    Emit(Line("error")
              .Token("op", "record")
              .Text("reason",
                    record_->version != kGenPluginVersion ? "version is not 16" : "missing entry"));
@@ -90,26 +96,26 @@ bool PluginModule::Load(const std::string& path, HWND host_window) {
 }
 
 void PluginModule::Init() {
-  Emit(LogLine("init").Word("begin"));
+  Emit(Line("init").Word("begin"));
   int result = 0;
   const unsigned long ms = Timed(watchdog_, "init", [&] { result = record_->init(); });
-  Emit(LogLine("init").Num("returned", result).Num("ms", ms).Num("threads", CountThreads()));
+  Emit(Line("init").Num("returned", result).Num("ms", ms).Num("threads", CountThreads()));
 }
 
 void PluginModule::Config() {
   if (!record_->config) {
-    Emit(LogLine("error").Token("op", "config").Text("reason", "record has no config entry"));
+    Emit(Line("error").Token("op", "config").Text("reason", "record has no config entry"));
     return;
   }
-  Emit(LogLine("config").Word("begin"));
+  Emit(Line("config").Word("begin"));
   const unsigned long ms = Timed(watchdog_, "config", [&] { record_->config(); });
-  Emit(LogLine("config").Word("done").Num("ms", ms));
+  Emit(Line("config").Word("done").Num("ms", ms));
 }
 
 void PluginModule::Quit() {
-  Emit(LogLine("quit").Word("begin"));
+  Emit(Line("quit").Word("begin"));
   const unsigned long ms = Timed(watchdog_, "quit", [&] { record_->quit(); });
-  Emit(LogLine("quit").Word("done").Num("ms", ms).Num("threads", CountThreads()));
+  Emit(Line("quit").Word("done").Num("ms", ms).Num("threads", CountThreads()));
 }
 
 void PluginModule::Unload() {
@@ -119,9 +125,9 @@ void PluginModule::Unload() {
 void PluginModule::Release() {
   RememberModuleRange(module_, path_);
   if (FreeLibrary(module_)) {
-    Emit(LogLine("unloaded").Text("path", path_).Num("threads", CountThreads()));
+    Emit(Line("unloaded").Text("path", path_).Num("threads", CountThreads()));
   } else {
-    LogError("unload", GetLastError(), path_);
+    LogError("unload", GetLastError());
   }
   module_ = nullptr;
   export_ = nullptr;
@@ -131,7 +137,7 @@ void PluginModule::Release() {
 void PluginModule::CallExportAgain() {
   GenPluginRecord* again = export_();
   ++export_calls_;
-  Emit(LogLine("export")
+  Emit(Line("export")
            .Num("call", export_calls_)
            .Token("returned", again ? "non-null" : "null")
            .Hex("record", reinterpret_cast<uintptr_t>(again)));

@@ -1,13 +1,15 @@
 // One general-purpose plug-in module, driven as the player drives it:
 // LoadLibraryA, one call of the export, the record's check, the two handles
 // filled in, init; config on request; quit, then FreeLibrary. Every step is
-// logged.
+// logged; a companion's lines carry the word "companion" after the event, so
+// the main plug-in's lines read the same with or without companions.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "log_line.h"
 #include "plugin_record.h"
 #include "watchdog.h"
 
@@ -15,7 +17,12 @@ namespace host {
 
 class PluginModule {
  public:
-  explicit PluginModule(Watchdog& watchdog) : watchdog_(watchdog) {}
+  enum class Role { kMain, kCompanion };
+
+  explicit PluginModule(Watchdog& watchdog, Role role = Role::kMain)
+      : watchdog_(watchdog), role_(role) {}
+  PluginModule(const PluginModule&) = delete;
+  PluginModule& operator=(const PluginModule&) = delete;
 
   bool loaded() const { return module_ != nullptr; }
   const std::string& path() const { return path_; }
@@ -32,8 +39,12 @@ class PluginModule {
 
  private:
   void Release();
+  // A log line for `event`, marked when this module is a companion.
+  LogLine Line(const char* event) const;
+  void LogError(const char* op, DWORD code) const;
 
   Watchdog& watchdog_;
+  const Role role_;
   HMODULE module_ = nullptr;
   GetGenPluginFn export_ = nullptr;
   GenPluginRecord* record_ = nullptr;

@@ -3,8 +3,9 @@
 
 The host runs the test plug-in gen_hosttest.dll (tools/host/testplugin),
 which prints what the host answered as "plugin ..." lines on the same
-output. Needs the win32 build (cmake --build --preset win32 --target
-quillet-host), wine and Xvfb.
+output; the companion tests load the sample menu plug-in gen_samplemenu.dll
+(tools/sample_menu) beside it. Needs the win32 build (cmake --build --preset
+win32 --target quillet-host builds all three), wine and Xvfb.
 
 Environment: QUILLET_WIN32_BUILD (default <repo>/build/win32), WINEPREFIX
 (default /tmp/hostprefix, created when missing).
@@ -23,6 +24,7 @@ REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.environ.get("QUILLET_WIN32_BUILD", os.path.join(REPO, "build", "win32"))
 HOST_EXE = os.path.join(BUILD, "tools", "host", "quillet-host.exe")
 PLUGIN = os.path.join(BUILD, "tools", "host", "testplugin", "gen_hosttest.dll")
+SAMPLE = os.path.join(BUILD, "tools", "sample_menu", "gen_samplemenu.dll")
 PREFIX = os.environ.get("WINEPREFIX", "/tmp/hostprefix")
 
 WAIT_S = 20.0  # bound of every wait for a line
@@ -94,7 +96,7 @@ _env = None
 
 def setUpModule():
     global _xvfb, _env
-    for path in (HOST_EXE, PLUGIN):
+    for path in (HOST_EXE, PLUGIN, SAMPLE):
         if not os.path.exists(path):
             raise RuntimeError(f"{path} missing: build the win32 preset first")
     env = dict(os.environ)
@@ -431,6 +433,199 @@ class FailureTest(HostTestCase):
         _, line = host.expect("host", "timeout")
         self.assertEqual(line.num("limit_ms"), 1500)
         self.assertEqual(host.wait(), 2)
+
+
+def expect_marked(host, marked, event, *words, start=None, **fields):
+    """Host.expect for a companion's lines (marked) or the others only."""
+    i = start
+    while True:
+        i, line = host.expect(event, *words, start=i, **fields)
+        if ("companion" in line.words) == marked:
+            return i, line
+        i += 1
+
+
+def expect_in_order(host, steps, start=None):
+    """Indexes of the steps' lines (marked, event, words, fields), each
+    looked for after the one before."""
+    found = []
+    for marked, event, words, fields in steps:
+        i, _ = expect_marked(host, marked, event, *words, start=start, **fields)
+        found.append(i)
+        start = i + 1
+    return found
+
+
+class CompanionTest(HostTestCase):
+    def test_companion_starts_before_and_stops_after_the_main_plugin(self):
+        host = self.start("--companion", windows_path(SAMPLE), windows_path(PLUGIN))
+        # The companion, whole, before the main plug-in.
+        _, _, _, _, _, main_load, main_init = expect_in_order(host, (
+            (True, "load", ("ok",), {"path": windows_path(SAMPLE)}),
+            (True, "record", (), {"description": "Quillet sample menus"}),
+            (True, "init", ("begin",), {}),
+            (False, "plugin", ("sample", "registered"), {}),
+            (True, "init", (), {"returned": 0}),
+            (False, "load", ("ok",), {"path": windows_path(PLUGIN)}),
+            (False, "init", (), {"returned": 0})))
+        # The companion's lines are marked; the main plug-in's read as in a
+        # run without companions.
+        for i, line in enumerate(host.lines[:main_init + 1]):
+            if line.event in ("load", "export", "record", "init"):
+                self.assertEqual("companion" in line.words, i < main_load, line)
+        # One registry for both: the companion's names came first.
+        host.expect("plugin", "registered", ping=FIRST_ID + 4, unanswered=FIRST_ID + 5)
+        _, round1 = host.expect("plugin", round=1)
+        self.assertEqual(round1.num("ping"), PING_ANSWER)
+
+        # config, export and status address the main plug-in.
+        host.send("config", "export", "status")
+        begin, _ = host.expect("config", "begin")
+        host.expect("plugin", "config", length=10, start=begin)
+        host.expect("export", call=2, returned="null")
+        _, status = host.expect("status", loaded="yes")
+        self.assertEqual(status["module"], windows_path(PLUGIN))
+        self.assertEqual(status.num("companions"), 1)
+        self.assertEqual(host.all("plugin", "sample", "config"), [])
+        self.assertEqual(host.all("config", "companion"), [])
+        self.assertEqual(host.all("export", "companion", call=2), [])
+
+        host.send("exit")
+        expect_in_order(host, (
+            (False, "quit", ("begin",), {}),
+            (False, "plugin", ("quit",), {"leak": 0}),
+            (False, "unloaded", (), {"path": windows_path(PLUGIN)}),
+            (True, "quit", ("begin",), {}),
+            (False, "plugin", ("sample", "quit"), {"on_top": "yes"}),
+            (True, "quit", ("done",), {}),
+            (True, "unloaded", (), {"path": windows_path(SAMPLE)}),
+            (False, "host", ("exit",), {"code": 0})), start=begin)
+        self.assertEqual(host.wait(), 0)
+        self.assertEqual(host.all("crash"), [])
+
+    def test_companions_quit_in_reverse_order_without_a_main_plugin(self):
+        host = self.start("--companion", windows_path(PLUGIN), "--companion", windows_path(SAMPLE))
+        expect_in_order(host, (
+            (True, "load", ("ok",), {"path": windows_path(PLUGIN)}),
+            (False, "plugin", ("registered",), {"ping": FIRST_ID}),
+            (True, "init", (), {"returned": 0}),
+            (True, "load", ("ok",), {"path": windows_path(SAMPLE)}),
+            (False, "plugin", ("sample", "registered"), {}),
+            (True, "init", (), {"returned": 0})))
+        # The hosttest subclass answers through the sample's, stacked on it.
+        _, round1 = host.expect("plugin", round=1)
+        self.assertEqual(round1.num("ping"), PING_ANSWER)
+        host.send("status", "quit", "config")
+        _, status = host.expect("status", loaded="no")
+        self.assertEqual(status.num("companions"), 2)
+        self.assertNotIn("module", status.fields)
+        host.expect("error", op="quit", reason="no plug-in loaded")
+        host.expect("error", op="config", reason="no plug-in loaded")
+        host.close_stdin()
+        eof, _ = host.expect("stdin", "eof")
+        expect_in_order(host, (
+            (False, "plugin", ("sample", "quit"), {"on_top": "yes"}),
+            (True, "unloaded", (), {"path": windows_path(SAMPLE)}),
+            (False, "plugin", ("quit",), {"leak": 0}),
+            (True, "unloaded", (), {"path": windows_path(PLUGIN)}),
+            (False, "host", ("exit",), {"code": 0})), start=eof)
+        self.assertEqual(host.wait(), 0)
+        self.assertEqual(host.all("crash"), [])
+        self.assertEqual([l for l in host.all("quit") if "companion" not in l.words], [])
+
+    def test_companion_command_loads_one_at_run_time(self):
+        host = self.start("--companion", "Z:\\no\\such\\companion.dll",
+                          windows_path(PLUGIN))
+        _, failed = host.expect("load", "companion", "failed")
+        self.assertEqual(failed.num("code"), 126)
+        expect_marked(host, False, "init", returned=0)
+        host.send("status", "companion", "companion " + windows_path(SAMPLE), "status")
+        _, status = host.expect("status", loaded="yes")
+        self.assertNotIn("companions", status.fields)
+        host.expect("error", op="companion", reason="needs a path")
+        loaded, _ = host.expect("load", "companion", "ok", path=windows_path(SAMPLE))
+        host.expect("init", "companion", returned=0, start=loaded)
+        _, status = host.expect("status", loaded="yes", start=loaded)
+        self.assertEqual(status.num("companions"), 1)
+        # Loaded after the main plug-in, so subclassed over it: it goes first.
+        host.send("exit")
+        expect_in_order(host, (
+            (True, "quit", ("begin",), {}),
+            (False, "plugin", ("sample", "quit"), {"on_top": "yes"}),
+            (True, "unloaded", (), {"path": windows_path(SAMPLE)}),
+            (False, "quit", ("begin",), {}),
+            (False, "plugin", ("quit",), {"leak": 0}),
+            (False, "unloaded", (), {"path": windows_path(PLUGIN)}),
+            (False, "host", ("exit",), {"code": 0})), start=loaded)
+        self.assertEqual(host.wait(), 0)
+        self.assertEqual(host.all("crash"), [])
+
+
+class SampleMenuTest(HostTestCase):
+    """The sample plug-in's answers, asked with `send` as Quillet would ask."""
+
+    def start_sample(self, env=None):
+        host = self.start("--companion", windows_path(SAMPLE), env=env)
+        host.expect("init", "companion", returned=0)
+        _, ids = host.expect("plugin", "sample", "registered")
+        names = ("query_menu", "load_menu", "value_changed", "menu_closed")
+        self.assertEqual([ids.num(n) for n in names], [FIRST_ID + i for i in range(4)])
+        return host, {n: ids.num(n) for n in names}
+
+    @staticmethod
+    def send(host, wparam, lparam):
+        """The result of one `send`, and the index of its command line."""
+        start = max(len(host.lines), host.base)
+        host.send(f"send {wparam} {lparam}")
+        at, _ = host.expect("cmd", line=f"send {wparam} {lparam}", start=start)
+        _, line = host.expect("send", start=at)
+        return line.num("result"), at
+
+    def test_answers_its_menus_and_notes_what_it_is_told(self):
+        host, ids = self.start_sample()
+        load = ids["load_menu"]
+        main, at = self.send(host, 1000, load)
+        host.expect("plugin", "sample", "load_menu", id=1000, answered="yes", start=at)
+        options, at = self.send(host, 1001, load)
+        host.expect("plugin", "sample", "load_menu", id=1001, answered="yes", start=at)
+        missing, at = self.send(host, 1002, load)
+        host.expect("plugin", "sample", "load_menu", id=1002, answered="no", start=at)
+        self.assertNotEqual(main, 0)
+        self.assertNotIn(options, (0, main))
+        self.assertEqual(missing, 0)
+        self.assertEqual(self.send(host, 1000, load)[0], main)  # the same static record
+        # Other messages go on to the player.
+        _, at = self.send(host, 1000, ids["query_menu"])
+        host.expect("msg", lparam=ids["query_menu"], result=0, handler="host", start=at)
+
+        closed = ids["menu_closed"]
+        _, at = self.send(host, main, closed)
+        host.expect("plugin", "sample", "menu_closed", menu="main", id=2000, text="Quillet",
+                    start=at)
+        host.expect("msg", lparam=closed, handler="host", start=at)  # passed on
+        _, at = self.send(host, options, closed)
+        host.expect("plugin", "sample", "menu_closed", menu="options", id=2001, start=at)
+        _, at = self.send(host, 0, closed)
+        host.expect("plugin", "sample", "menu_closed", menu="unknown", record="null", start=at)
+        # Any 8 readable bytes make a value change: the main record begins
+        # with its items' address and their count.
+        _, at = self.send(host, main, ids["value_changed"])
+        _, change = host.expect("plugin", "sample", "value_changed", value=8, start=at)
+        self.assertNotEqual(change.num("id"), 0)
+        self.assertEqual(len(host.all("plugin", "sample", "load_menu")), 4)
+        self.finish(host)
+
+    def test_no_main_switch_leaves_the_main_menu_to_others(self):
+        host, ids = self.start_sample(env={"SAMPLEMENU_NO_MAIN": "1"})
+        host.expect("plugin", "sample", "registered", no_main=1)
+        self.assertEqual(self.send(host, 1000, ids["load_menu"])[0], 0)
+        self.assertNotEqual(self.send(host, 1001, ids["load_menu"])[0], 0)
+        host.expect("plugin", "sample", "load_menu", id=1000, answered="no")
+        host.expect("plugin", "sample", "load_menu", id=1001, answered="yes")
+        host.send("send 1000", "send x 1")
+        first, _ = host.expect("error", op="send")
+        host.expect("error", op="send", start=first + 1)
+        self.finish(host)
 
 
 if __name__ == "__main__":

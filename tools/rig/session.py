@@ -4,7 +4,9 @@ Wine, with the simulated phone on a pseudo-terminal as COM1.
 A Session copies the DLL into a folder of its own (so its plugin.ini is its
 own), starts the phone program, starts the host under the Wine rig with the
 phone's pty as COM1, and collects both programs' output for the test to wait
-on. Every wait is bounded."""
+on. Other plug-ins can be loaded beside it (companions=[...], e.g. the sample
+menu plug-in SAMPLE_MENU); they start before it and stop after it. Every wait
+is bounded."""
 
 from __future__ import annotations
 
@@ -19,7 +21,7 @@ import tempfile
 import threading
 import time
 from pathlib import Path
-from typing import Callable, Dict, List, Optional
+from typing import Callable, Dict, List, Optional, Sequence
 
 ROOT = Path(__file__).resolve().parents[2]  # the repository
 sys.path.insert(0, str(ROOT / "tools" / "winerun"))
@@ -28,6 +30,9 @@ import winerun  # noqa: E402
 DLL = Path(os.environ.get("QUILLET_DLL", ROOT / "build/win32/gen_quillet.dll"))
 HOST = Path(os.environ.get("QUILLET_HOST", ROOT / "build/win32/tools/host/quillet-host.exe"))
 PHONE = Path(os.environ.get("QUILLET_PHONE", ROOT / "build/native/tools/phone/quillet-phone"))
+# A third-party plug-in in plain C that supplies menus through quillet_menus.h.
+SAMPLE_MENU = Path(os.environ.get("QUILLET_SAMPLE_MENU",
+                                  ROOT / "build/win32/tools/sample_menu/gen_samplemenu.dll"))
 
 SETUP_COMMANDS = ['AT*EAM="Winamp"', "AT+CNMI=3,1", "AT+CMEE=1", "AT+CGMI", "AT+CGMM"]
 
@@ -105,7 +110,11 @@ class Lines:
 class Session:
     def __init__(self, port: Optional[str] = "COM1", pluginmenus: Optional[str] = None,
                  dsr: bool = True, com1: bool = True, entries: int = 10,
-                 host_args: Optional[List[str]] = None, trace: bool = True):
+                 host_args: Optional[List[str]] = None, trace: bool = True,
+                 companions: Sequence[Path] = (), host_env: Optional[Dict[str, str]] = None):
+        """companions: plug-ins the host loads and starts, in this order, before
+        gen_quillet.dll (and quits after it); host_env: extra environment of
+        the host process (and so of every plug-in in it)."""
         self.dir = Path(tempfile.mkdtemp(prefix="quillet-e2e-"))
         self.dll = self.dir / "gen_quillet.dll"
         shutil.copy(DLL, self.dll)
@@ -130,17 +139,42 @@ class Session:
             self.close()
             raise RuntimeError("the phone did not start")
         self.pty = ready["pty"]
-        env: Dict[str, str] = {}
+        env: Dict[str, str] = dict(host_env or {})
         if trace:
             env["QUILLET_TRACE"] = win_path(self.trace_file)
-        args = [win_path(self.dll), "--entries", str(entries)] + (host_args or [])
+        self.companions = [Path(c) for c in companions]
+        args = []
+        for companion in self.companions:
+            args += ["--companion", win_path(companion)]
+        args += [win_path(self.dll), "--entries", str(entries)] + (host_args or [])
         self.host = winerun.start(str(HOST), args, com1=self.pty if com1 else None,
                                   modem_dir=str(self.modem_dir), env=env, timeout=120)
         self.host_lines = Lines(self.host.stdout, lambda s: s)
-        if not self.wait_host(r"^init returned=0", 30):
+        if not self._wait_started(30):
             log = self.host_log()
             self.close()
-            raise RuntimeError("the host did not start the plug-in:\n" + log)
+            raise RuntimeError("the host did not start the plug-ins:\n" + log)
+
+    def _wait_started(self, timeout: float) -> bool:
+        """Every plug-in's init returned 0. The host starts the companions
+        first, so gen_quillet.dll's init is the last of them: the wait counts
+        init lines rather than looking for the first one."""
+        done = re.compile(r"^init (?:companion )?returned=(-?\d+)")
+        failed = re.compile(r"^(?:load (?:companion )?failed|error companion |crash |host exit)")
+        wanted = len(self.companions) + 1
+        seen = [0]
+
+        def last_init_or_failure(line: str) -> bool:
+            if failed.search(line):
+                return True
+            if done.search(line):
+                seen[0] += 1
+            return seen[0] == wanted
+
+        if self.host_lines.wait(last_init_or_failure, timeout) is None or seen[0] < wanted:
+            return False
+        results = [done.search(l).group(1) for l in self.host_lines.snapshot() if done.search(l)]
+        return results[:wanted] == ["0"] * wanted
 
     @staticmethod
     def _parse_event(text: str):
