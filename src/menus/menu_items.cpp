@@ -67,7 +67,8 @@ std::int32_t FromPercent(std::int32_t percent, const MenuItem& item) {
 const char* LabelAt(std::int32_t n, const MenuItem& item) {
   if (!item.labels) return "";
   const char* label = item.labels;
-  while (n > 0) {
+  // An empty label ends the list, so an empty first one is the whole list.
+  while (n > 0 && *label != '\0') {
     const char* next = label + std::strlen(label) + 1;
     if (*next == '\0') break;
     label = next;

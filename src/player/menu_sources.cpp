@@ -10,6 +10,9 @@ namespace {
 std::int32_t Add(std::int32_t a, std::int32_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
 }
+std::int32_t Sub(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
 
 }  // namespace
 
@@ -27,7 +30,7 @@ void MenuSources::OpenMenu(std::int32_t id) {
     if (pluginMenus_ == 0) {
       if (Menu* supplied = LoadMenu(id, kFirstMainMenuAddress)) {
         current_ = supplied;
-        idOffset_ = Add(id, -supplied->id);
+        idOffset_ = Sub(id, supplied->id);
         return;
       }
     }
@@ -36,7 +39,7 @@ void MenuSources::OpenMenu(std::int32_t id) {
   current_ = player_.BuiltInMenu(id);
   if (!current_) current_ = LoadMenu(id, kFirstMenuAddress);
   if (!current_) return;
-  idOffset_ = Add(id, -current_->id);
+  idOffset_ = Sub(id, current_->id);
 }
 
 std::int32_t MenuSources::TellClosed(Menu* menu) {

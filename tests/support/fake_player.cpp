@@ -10,7 +10,13 @@ FakePlayer::FakePlayer(fake::FakePlatform& os) {
   });
 }
 
+void FakePlayer::Generate(int n) {
+  titles.clear();
+  generated_ = n;
+}
+
 void FakePlayer::Entries(int n) {
+  generated_ = -1;
   titles.clear();
   for (int i = 1; i <= n; ++i) titles.push_back("Track " + std::to_string(i));
 }
@@ -18,7 +24,7 @@ void FakePlayer::Entries(int n) {
 std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (msg == host::kWmCommand) {
     commands.push_back(wParam);
-    if (wParam == host::kCommandPlay && !titles.empty()) state = 1;
+    if (wParam == host::kCommandPlay && (!titles.empty() || generated_ > 0)) state = 1;
     if (wParam == host::kCommandVideoToggle) video = !video;
     return 0;
   }
@@ -41,17 +47,25 @@ std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
       volume = static_cast<std::int32_t>(wParam);
       return 0;
     case host::kPlaylistLength:
-      return static_cast<std::intptr_t>(titles.size());
+      return generated_ >= 0 ? generated_ : static_cast<std::intptr_t>(titles.size());
     case host::kPlaylistPosition:
       return position;
     case host::kEntryTitle:
+      if (generated_ >= 0) {
+        if (entry < 0 || entry >= generated_ || static_cast<std::size_t>(entry) >= noTitleFrom)
+          return 0;
+        std::string& title = made_[nextMade_++ % 16];
+        title = "Track " + std::to_string(entry + 1);
+        return reinterpret_cast<std::intptr_t>(title.c_str());
+      }
       if (entry < 0 || entry >= static_cast<std::intptr_t>(titles.size())) return 0;
       if (static_cast<std::size_t>(entry) >= noTitleFrom) return 0;
       return reinterpret_cast<std::intptr_t>(titles[static_cast<std::size_t>(entry)].c_str());
     case host::kPlayState:
       return state;
     case host::kSetPosition:
-      if (entry >= 0 && entry < static_cast<std::intptr_t>(titles.size()))
+      if (entry >= 0 &&
+          entry < (generated_ >= 0 ? generated_ : static_cast<std::intptr_t>(titles.size())))
         position = static_cast<std::int32_t>(entry);
       return 0;
     case host::kVideoWindow:

@@ -25,8 +25,11 @@ class FakePlayer {
   std::int32_t position = 0;
   std::int32_t state = 0;  // 0 stopped, 1 playing, 3 paused
   bool video = false;
-  std::vector<std::string> titles;     // the playlist
-  void Entries(int n);                 // "Track 1" .. "Track n"
+  std::vector<std::string> titles;  // the playlist
+  void Entries(int n);              // "Track 1" .. "Track n"
+  // A playlist of n entries whose titles are made as they are asked for, for
+  // lengths that would be costly to hold; replaced by Entries.
+  void Generate(int n);
   std::size_t noTitleFrom = SIZE_MAX;  // entries from here on have no title
 
   // Other plug-ins: the record answered for a menu id, or a raw result.
@@ -46,6 +49,9 @@ class FakePlayer {
   std::intptr_t Registered(std::uintptr_t wParam, std::intptr_t lParam);
 
   std::map<std::string, std::intptr_t> names_;
+  int generated_ = -1;
+  std::string made_[16];  // a title stays valid for the next 15 requests
+  std::size_t nextMade_ = 0;
 };
 
 }  // namespace quillet::testing

@@ -53,7 +53,7 @@ TEST(MenuItems, ToStepsAndFromPercent) {
 TEST(MenuItems, LabelAtWalksTheListAndStopsAtItsEnds) {
   char three[] = "Low\0Mid\0High\0";  // the literal's own NUL ends the list
   char one[] = "Only\0";
-  char empty[] = "\0";
+  char empty[1] = {};  // one NUL alone: no labels, nothing after it to read
   struct Case {
     char* labels;
     std::int32_t n;

@@ -151,8 +151,7 @@ TEST_F(Playlist, TheLastShortGroupKeepsTheCursorInside) {
 }
 
 TEST_F(Playlist, AMillionEntriesAreEachReachedInSixChoices) {
-  player.Entries(0);
-  player.titles.resize(1000000);
+  player.Generate(1000000);
   for (const std::int32_t target : {0, 1, 9, 10, 123456, 999999, 500000, 99999}) {
     Menu* page = pages.Page(11);
     int choices = 0;

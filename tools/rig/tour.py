@@ -1,29 +1,50 @@
 #!/usr/bin/env python3
 """The main job: the real gen_quillet.dll in the stand-in player under Wine,
-with the simulated phone on a pty, shown as a short scripted tour of what the
-phone shows and what the player does.
+with the simulated phone on a pty, shown as a scripted tour of the whole menu
+loop: what the user does on the phone, the AT commands the phone receives,
+the phone's screen and the player's state beside it.
 
-    tour.py               the scripted tour
-    tour.py --interactive drive the phone yourself: digits choose an entry,
-                          o opens the accessory menu, b goes back, d toggles
-                          DSR, q quits
+    tour.py                the scripted tour (exit code 1 if a step fails)
+    tour.py --interactive  drive the phone yourself, one command per line
+    tour.py --interactive --sample
+                           ... with the sample menu plug-in loaded beside it
+
+Interactive commands (type one, then Enter; works from a pipe as well):
+
+    N          choose entry N of the menu on the screen (e.g. 12)
+    o          open the accessory menu       b          back
+    l P        level answer, P in 0..100     i P        interim level (still moving)
+    n N        number answer                 c N        list choice N (from 1)
+    s on|off   on/off answer (or 1|0)        t TEXT     text answer
+    r          reject (close the dialog)     a          abort the dialog
+    d          phone away / back (DSR)       ! LINE     any phone control command
+    (empty)    show the screen again         h          this help
+    q          quit (end of input quits too)
+
+After every command the phone's screen is shown with the player's state
+(from the stand-in player's `status`) beside it.
 """
 
 from __future__ import annotations
 
 import argparse
-import collections
 import re
-import select
 import sys
-import termios
+import textwrap
 import time
-import tty
+from typing import Dict, List, Optional, Sequence
 
-from session import Session
+from session import SAMPLE_MENU, SETUP_COMMANDS, Session
+
+WIDTH = 36  # inside the phone's box
+STEP_TIMEOUT = 5.0  # what the phone or the player must do, per action
 
 
-def say(text: str) -> None:
+class TourFailed(Exception):
+    pass
+
+
+def say(text: str = "") -> None:
     print(text, flush=True)
 
 
@@ -31,142 +52,538 @@ def visible(text: str) -> str:
     return text.replace("\r", "<CR>").replace("\n", "<LF>")
 
 
+def without_time(line: str) -> str:
+    return re.sub(r" t=\d+$", "", line)
+
+
+LOG_FIELD = re.compile(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)|(\S+)')
+
+
+def log_fields(line: str) -> Dict[str, str]:
+    """The KEY=VALUE fields of a host log line, quoted texts unescaped."""
+    fields = {}
+    for key, value, _ in LOG_FIELD.findall(line):
+        if not key:
+            continue
+        if value.startswith('"'):
+            value = re.sub(r'\\x([0-9A-Fa-f]{2})|\\(.)',
+                           lambda m: chr(int(m.group(1), 16)) if m.group(1) else m.group(2),
+                           value[1:-1])
+        fields[key] = value
+    return fields
+
+
+def host_event(line: str) -> Optional[str]:
+    """The part of a host log line worth showing beside the phone: what the
+    player was told to do and what changed, and what a supplier of menus saw."""
+    line = without_time(line)
+    if line.startswith("player "):
+        return "player          " + line[len("player "):]
+    if line.startswith("plugin sample ") and not line.startswith("plugin sample layout"):
+        return "sample plug-in  " + line[len("plugin sample "):]
+    if line.startswith("msg ") and "msg=WM_COMMAND" in line:
+        f = log_fields(line)
+        return "player          WM_COMMAND %s (%s, %s)" % (f.get("name", "?"), f.get("wparam"),
+                                                          f.get("kind"))
+    return None
+
+
 class Tour:
+    """One session of the player and the phone, shown as the user sees it."""
+
     def __init__(self, session: Session):
         self.s = session
         self.shown_rx = 0
+        self.shown_events = 0
         self.shown_host = 0
+        self.status: Dict[str, str] = {}
 
-    def phone_screen(self) -> str:
-        events = [e for e in self.s.phone_events.snapshot()
-                  if e.get("ev") in ("accessory", "menu", "dialog", "dialog-closed", "menu-left")]
-        accessory = None
-        menu = None
-        dialog = None
-        for e in events:
-            if e["ev"] == "accessory":
-                accessory = e["title"]
-            elif e["ev"] == "menu":
-                menu, dialog = e["menu"], None
-            elif e["ev"] == "dialog":
-                dialog = e["dialog"]
-            else:
-                screen = e.get("screen") or {}
-                menu, dialog = screen.get("menu"), screen.get("dialog")
-        lines = ["+--------------------------------+"]
-        lines.append("| accessory menu: %-15s |" % (accessory or "(none)")[:15])
-        if menu:
-            lines.append("| %-30s |" % menu["title"][:30])
-            for i, entry in enumerate(menu["entries"], 1):
-                mark = ">" if i == menu["selected"] else " "
-                lines.append("| %s%2d %-27s |" % (mark, i, entry[:27]))
-        if dialog:
-            lines.append("| [%s] %-24s |" % (dialog["kind"], dialog.get("title", "")[:24]))
-        lines.append("+--------------------------------+")
-        return "\n".join(lines)
+    # --- what the phone and the player show ---
+    def screen(self) -> dict:
+        start = len(self.s.phone_events.snapshot())
+        self.s.phone_cmd("screen")
+        for e in reversed(self.s.phone_events.snapshot()[start:]):
+            if e.get("ev") == "screen":
+                return e["screen"]
+        raise TourFailed("the phone did not report its screen")
 
-    def news(self, show=say) -> None:
-        """What the phone received and what the player did since last time."""
-        rx = self.s.received()
-        for command in rx[self.shown_rx:]:
-            show("  phone received  %s" % command)
-        self.shown_rx = len(rx)
+    def menu(self) -> dict:
+        menu = self.screen().get("menu")
+        if not menu:
+            raise TourFailed("no menu on the phone's screen")
+        return menu
+
+    def player(self) -> Dict[str, str]:
+        """The stand-in player's state. Its log is in order, so every line an
+        earlier action caused is in before the status line is."""
+        mark = len(self.s.host_lines.snapshot())
+        self.s.host_cmd("status")
+        line = self.s.wait_host(r"^status ", STEP_TIMEOUT, mark)
+        if line is None:
+            raise TourFailed("the player did not report its state")
+        self.status = log_fields(line)
+        return self.status
+
+    def news(self) -> List[str]:
+        """What the phone sent, the player did and the phone received since
+        the last call, one line each."""
+        lines = []
+        events = self.s.phone_events.snapshot()
+        for e in events[self.shown_events:]:
+            if e.get("ev") == "tx" and e["bytes"].strip().startswith("*EA"):
+                lines.append("phone sends     " + visible(e["bytes"].strip()))
+        self.shown_events = len(events)
         host = self.s.host_lines.snapshot()
         for line in host[self.shown_host:]:
-            if re.match(r"^(player |msg .*msg=WM_COMMAND)", line):
-                show("  player          %s" % re.sub(r" t=\d+$", "", line))
+            shown = host_event(line)
+            if shown:
+                lines.append(shown)
+        self.shown_host = len(host)
+        rx = self.s.received()
+        for command in rx[self.shown_rx:]:
+            lines.append("phone received  " + command)
+        self.shown_rx = len(rx)
+        return lines
+
+    def show_news(self) -> None:
+        for line in self.news():
+            say("  " + line)
+
+    def phone_box(self, screen: dict) -> List[str]:
+        lines = ["+" + "-" * (WIDTH + 2) + "+"]
+
+        def row(text: str, indent: int = 0) -> None:
+            room = WIDTH - indent
+            if len(text) > room:
+                text = text[:room - 1] + "~"
+            lines.append("| " + " " * indent + text.ljust(room) + " |")
+
+        row("accessory menu: %s" % (screen.get("accessory") or "(none)"))
+        menu, dialog = screen.get("menu"), screen.get("dialog")
+        if not menu and not dialog:
+            row("(no menu on the screen)")
+        if menu:
+            row("")
+            if dialog:
+                row(menu["title"])
+                row("(its entries, under the dialog)", 1)
+            else:
+                row("%s  (%d/%d)" % (menu["title"], menu["selected"], menu["count"]))
+                for i, entry in enumerate(menu["entries"], 1):
+                    row("%s%2d %s" % (">" if i == menu["selected"] else " ", i, entry))
+                if not menu.get("countMatches", True):
+                    row("(announced %d entries)" % menu["count"])
+        if dialog:
+            inner = WIDTH - 4
+            lines.append("|  +" + "-" * inner + "+  |")
+            for text in self.dialog_rows(dialog, inner - 2):
+                row("| " + text.ljust(inner - 2)[:inner - 2] + " |", 1)
+            lines.append("|  +" + "-" * inner + "+  |")
+        lines.append("+" + "-" * (WIDTH + 2) + "+")
+        return lines
+
+    @staticmethod
+    def dialog_rows(d: dict, width: int) -> List[str]:
+        kind = d.get("kind", "?")
+        rows = ["%s: %s" % (kind, d.get("title", ""))]
+        if kind == "notice":
+            rows += textwrap.wrap(d.get("text", ""), width) or [""]
+        elif kind == "level":
+            steps, value = int(d.get("steps", 0)), int(d.get("value", 0))
+            rows.append("[%s%s] %d of %d" % ("#" * value, "-" * max(0, steps - value), value, steps))
+        elif kind == "list":
+            for i, label in enumerate(d.get("labels", []), 1):
+                rows.append("%s %d %s" % ("(*)" if i == d.get("value") else "( )", i, label))
+        elif kind == "onoff":
+            on = bool(d.get("value"))
+            rows.append("%s Off   %s On" % ("( )" if on else "(*)", "(*)" if on else "( )"))
+        elif kind == "number":
+            rows.append("%s (%s-%s)" % (d.get("prompt", ""), d.get("min"), d.get("max")))
+            rows.append("[%s]" % d.get("value"))
+        elif kind == "text":
+            rows.append("%s (up to %s)" % (d.get("prompt", ""), d.get("maxLength")))
+            rows.append("[%s]" % d.get("text", ""))
+        return [r if len(r) <= width else r[:width - 1] + "~" for r in rows]
+
+    def player_panel(self) -> List[str]:
+        st = self.status
+        entries = int(st.get("entries", 0))
+        lines = ["the player (status)"]
+        if entries:
+            lines.append("  track   %d of %d" % (int(st.get("position", 0)) + 1, entries))
+            lines.append('          "%s"' % st.get("title", ""))
+        else:
+            lines.append("  track   (empty playlist)")
+        lines.append("  volume  %s of 255" % st.get("volume", "?"))
+        lines.append("  state   %s" % st.get("state", "?"))
+        lines.append("  video   %s" % st.get("video", "?"))
+        return lines
+
+    def show(self) -> None:
+        """The phone's screen with the player's state beside it."""
+        self.player()
+        self.show_news()
+        box, panel = self.phone_box(self.screen()), self.player_panel()
+        for i in range(max(len(box), len(panel) + 1)):
+            left = box[i] if i < len(box) else ""
+            right = panel[i - 1] if 0 < i <= len(panel) else ""
+            say((left.ljust(WIDTH + 4) + "   " + right).rstrip())
+
+    # --- the user's actions ---
+    def act(self, command: str, what: str, expect_rx: int = 1,
+            host: Sequence[str] = (), show: bool = True) -> List[str]:
+        """The user does `command` on the phone; waits for the commands the
+        plug-in sends for it (expect_rx) and host lines matching `host`.
+        show: the screen and the player after it, or only what happened."""
+        self.show_news()  # anything that happened before the user acts comes first
+        say("  user            %s" % what)
+        rx_before = len(self.s.received())
+        host_mark = len(self.s.host_lines.snapshot())
+        self.s.phone_cmd(command)
+        got = self.s.wait_received(rx_before + expect_rx, STEP_TIMEOUT)[rx_before:]
+        if len(got) < expect_rx:
+            self.show_news()
+            raise TourFailed("after %r the phone received %d command(s), not %d"
+                             % (command, len(got), expect_rx))
+        for pattern in host:
+            if self.s.wait_host(pattern, STEP_TIMEOUT, host_mark) is None:
+                self.show_news()
+                raise TourFailed("after %r the player log has no line like %r"
+                                 % (command, pattern))
+        if show:
+            self.show()
+        else:
+            self.player()
+            self.show_news()
+        return got
+
+    def choose(self, prefix: str, what: str = "", **kw) -> str:
+        """Chooses the first entry on the screen whose label starts with
+        `prefix`; returns the label."""
+        entries = self.menu()["entries"]
+        for i, label in enumerate(entries, 1):
+            if label.startswith(prefix):
+                self.act("choose %d" % i, 'chooses %d "%s"%s' % (i, label, what), **kw)
+                return label
+        raise TourFailed("no entry %r on the page %r" % (prefix, entries))
+
+    def dialog(self, kind: str) -> dict:
+        dialog = self.screen().get("dialog")
+        if not dialog or dialog.get("kind") != kind:
+            raise TourFailed("expected a %s dialog on the phone, found %r" % (kind, dialog))
+        return dialog
+
+    def expect(self, condition: bool, what: str) -> None:
+        if not condition:
+            raise TourFailed(what)
+
+    # --- start and end ---
+    def attach(self) -> None:
+        """DSR on: the plug-in finds the phone and sets it up."""
+        self.s.phone_cmd("dsr on")
+        if not self.s.wait_connected(30):
+            raise TourFailed("the plug-in did not connect")
+        got = self.s.wait_received(len(SETUP_COMMANDS), STEP_TIMEOUT)
+        self.expect(len(got) >= len(SETUP_COMMANDS), "the set-up did not reach the phone")
+        self.show()
+
+    def show_host(self, pattern: str) -> None:
+        """The host's lines so far that match, as they are."""
+        host = self.s.host_lines.snapshot()
+        for line in host:
+            if re.match(pattern, line):
+                say("  host            %s" % without_time(line))
         self.shown_host = len(host)
 
-    def settle(self, seconds: float = 1.0) -> None:
-        time.sleep(seconds)
-        self.news()
+    def quit_player(self) -> None:
+        if self.s.quit_plugin() is None:
+            raise TourFailed("the plug-in was not unloaded")
+        self.show_host(r"^(quit|unloaded)(?! companion)")
 
 
-def scripted(s: Session) -> int:
+def heading(text: str) -> None:
+    say()
+    say("== " + text)
+
+
+def built_in_menu(s: Session, track: int, target: int) -> None:
+    """Quillet on its own: the built-in menu walked from end to end."""
     tour = Tour(s)
-    say("== The player loads gen_quillet.dll")
-    for line in s.host_log().splitlines():
-        if re.match(r"^(record|init|msg .*name=register)", line):
-            say("  host            %s" % re.sub(r" t=\d+$", "", line))
-    say("== The phone is attached (DSR on); the plug-in sets it up")
-    s.phone_cmd("dsr on")
-    if not s.wait_connected(30):
-        say("!! the plug-in did not connect; trace:\n" + s.trace())
-        return 1
-    tour.settle(0.5)
-    say(tour.phone_screen())
-    say("== The user opens the Winamp accessory menu")
-    s.phone_cmd("open")
-    tour.settle(1.5)
-    say(tour.phone_screen())
-    say("== The phone goes away and comes back")
-    reconnections = s.trace().count("info: got connection")
+    heading("1. The player loads gen_quillet.dll")
+    tour.show_host(r"^(record|init|msg .*name=register )")
+    say("  * The phone is attached (DSR on); the plug-in sets it up:")
+    tour.attach()
+
+    heading("2. The user opens the Winamp accessory menu")
+    tour.act("open", "opens the accessory menu")
+    labels = tour.menu()["entries"]
+    for prefix in ("Prev: ", "Next: ", "Go to track: ", "Volume: "):
+        tour.expect(any(l.startswith(prefix) for l in labels), "no %r entry" % prefix)
+
+    heading("3. Next track, then Play")
+    before = tour.status["position"]
+    label = tour.choose("Next: ", host=[r"^player position="])
+    title = label[len("Next: "):]
+    tour.expect(tour.status["position"] != before and tour.status["title"] == title,
+                "the player is not at %r" % title)
+    tour.choose("Play", host=[r"^player state=playing"])
+
+    heading("4. Volume: a level dialog; the player's volume follows the slider")
+    tour.choose("Volume: ")
+    volume = tour.dialog("level")
+    tour.act("interim 30", "moves the slider to 30% and holds it (interim 30)",
+             expect_rx=0, host=[r"^player volume="], show=False)
+    say("  the player      volume %s of 255; the phone's dialog is %s" % (
+        tour.status["volume"], "still open" if tour.screen().get("dialog") else "closed"))
+    interim = tour.status["volume"]
+    tour.act("level 60", "lets go at 60% (level 60)", host=[r"^player volume="])
+    tour.expect(tour.status["volume"] != interim, "the final level did not reach the player")
+    tour.expect(not tour.screen().get("dialog"), "the %s dialog stayed open" % volume["title"])
+
+    heading("5. Go to track: a number dialog")
+    tour.choose("Go to track: ")
+    number = tour.dialog("number")
+    tour.expect(int(number["min"]) <= track <= int(number["max"]),
+                "track %d is outside the dialog's range" % track)
+    tour.act("number %d" % track, "enters %d (number %d)" % (track, track),
+             host=[r"^player position=%d\b" % (track - 1)])
+    tour.expect(int(tour.status["position"]) == track - 1, "the player is not at track %d" % track)
+
+    heading("6. The playlist: %s entries, walked by decimal groups to entry %d"
+            % (tour.status["entries"], target))
+    tour.choose("Playlist")
+    wanted = "%d. " % target
+    for _ in range(12):  # a few levels and a few pages at most
+        entries = tour.menu()["entries"]
+        chosen = next((e for e in entries if e.startswith(wanted)), None)
+        if chosen:
+            tour.choose(wanted, host=[r"^player position=%d\b" % (target - 1)])
+            break
+        group = next((e for e in entries if re.fullmatch(r"(\d+)-(\d+)", e)
+                      and int(e.split("-")[0]) <= target <= int(e.split("-")[1])), None)
+        if group:
+            tour.choose(group, " (holds %d)" % target, show=False)
+        elif ">>" in entries:
+            tour.choose(">>", " (the next page)", show=False)
+        else:
+            raise TourFailed("entry %d is not reachable from %r" % (target, entries))
+    else:
+        raise TourFailed("the walk to entry %d did not end" % target)
+    tour.expect(int(tour.status["position"]) == target - 1, "the player is not at %d" % target)
+
+    heading("7. Now playing: the Track info notice")
+    for _ in range(6):  # up the playlist's levels to the main menu
+        if tour.menu()["title"] != "Playlist":
+            break
+        tour.act("back", "goes back", show=False)
+    tour.show()
+    tour.choose("Track info")
+    tour.dialog("notice")
+    tour.act("reject", "closes the notice (reject)")
+
+    heading("8. The video window: an on/off dialog")
+    tour.choose("Video window")
+    tour.choose("Shown: ")
+    tour.dialog("onoff")
+    tour.act("switch on", "switches it on (switch on)", host=[r"^player video=on"])
+    tour.expect(tour.status["video"] == "on", "the video window is not shown")
+
+    heading("The player quits")
+    tour.quit_player()
+
+
+def supplied_menu(s: Session) -> None:
+    """Beside another plug-in that supplies its menus through Quillet."""
+    tour = Tour(s)
+    heading("9. Another plug-in's menus: the player loads the sample menu plug-in, then Quillet")
+    tour.show_host(r"^(record|init (companion )?returned|plugin sample registered)")
+    say("  * The phone is attached again:")
+    tour.attach()
+    tour.act("open", "opens the accessory menu: the sample's main menu comes first")
+
+    say("  * A list answer reaches the sample:")
+    tour.choose("Colour: ")
+    tour.dialog("list")
+    tour.act("list 3", "picks the third colour (list 3)",
+             host=[r"^plugin sample value_changed id=\d+ value=2\b"])
+    say("  * A number answer:")
+    tour.choose("Count: ")
+    tour.dialog("number")
+    tour.act("number 42", "enters 42 (number 42)",
+             host=[r"^plugin sample value_changed id=\d+ value=42\b"])
+    say("  * A text answer (the sample reads it from its buffer when its menu closes):")
+    text = "Hello from the phone"
+    tour.choose("Name: ")
+    tour.dialog("text")
+    tour.act("text " + text, 'types "%s" (text %s)' % (text, text),
+             host=[r"^plugin sample value_changed id=\d+ "])
+    say('  * Its "Player menu" entry leads to the built-in menu:')
+    tour.choose("Player menu", host=[r'^plugin sample menu_closed menu=main .*text="%s"' % text])
+    tour.expect(tour.menu()["title"] == "Winamp menu", "the built-in menu did not open")
+
+    heading("10. The phone goes away and comes back")
+    trace = s.trace()
+    lost, got = trace.count("info: lost connection"), trace.count("info: got connection")
+    rx_before = len(s.received())
     s.phone_cmd("dsr off")
-    s.wait_trace("info: lost connection", 10)
+    if not s.wait_trace("info: lost connection", 10, count=lost + 1):
+        raise TourFailed("the plug-in did not notice the phone going away")
     say("  plug-in         lost connection, standing by")
     s.phone_cmd("dsr on")
-    s.wait_trace("info: got connection", 10, count=reconnections + 1)
-    say("  plug-in         connected again")
-    tour.settle(0.5)
-    say("== The player quits")
-    s.quit_plugin()
-    for line in s.host_log().splitlines():
-        if re.match(r"^(quit|unloaded)", line):
-            say("  host            %s" % re.sub(r" t=\d+$", "", line))
+    if not s.wait_trace("info: got connection", 10, count=got + 1):
+        raise TourFailed("the plug-in did not connect again")
+    say("  plug-in         connected again, sets the phone up again:")
+    s.wait_received(rx_before + len(SETUP_COMMANDS), STEP_TIMEOUT)
+    tour.show_news()
+
+    heading("The player quits")
+    tour.quit_player()
     say("  plugin.ini      %s" % " | ".join(s.settings().split()))
-    say("== Trace of the phone link (QUILLET_TRACE)")
+    heading("Trace of the phone link (QUILLET_TRACE), its start")
     for line in s.trace().split("\r\n")[:40]:
         if line:
             say("  " + visible(line))
+
+
+def scripted(entries: int) -> int:
+    target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
+    track = min(42, entries)
+    began = time.monotonic()
+    try:
+        with Session(dsr=False, entries=entries) as s:
+            try:
+                built_in_menu(s, track, target)
+            except (TourFailed, RuntimeError) as e:
+                return failed(s, e)
+        with Session(dsr=False, companions=[SAMPLE_MENU]) as s:
+            try:
+                supplied_menu(s)
+            except (TourFailed, RuntimeError) as e:
+                return failed(s, e)
+    except RuntimeError as e:  # a session that did not start
+        say("!! %s" % e)
+        return 1
+    say()
+    say("== The tour took %.1f s" % (time.monotonic() - began))
     return 0
+
+
+def failed(s: Session, error: Exception) -> int:
+    say("!! %s" % error)
+    say("!! the end of the plug-in's trace:")
+    for line in s.trace().split("\r\n")[-30:]:
+        if line:
+            say("!!   " + visible(line))
+    return 1
+
+
+HELP = __doc__[__doc__.index("    N "):__doc__.index("After every")].rstrip()
+
+ANSWERS = {"l": "level", "i": "interim", "n": "number", "c": "list", "s": "switch", "t": "text"}
 
 
 def interactive(s: Session) -> int:
     tour = Tour(s)
-    say("digits: choose entry, o: open accessory menu, b: back, d: toggle DSR, q: quit")
+    say("Commands, one per line:\n" + HELP)
     dsr = True
-    s.phone_cmd("dsr on")
-    recent = collections.deque(maxlen=12)
-    fd = sys.stdin.fileno()
-    old = termios.tcgetattr(fd)
     try:
-        tty.setcbreak(fd)
-        while True:
-            tour.news(recent.append)
-            sys.stdout.write("\x1b[2J\x1b[H" + tour.phone_screen() + "\n" +
-                             "\n".join(recent) + "\n> ")
-            sys.stdout.flush()
-            ready, _, _ = select.select([sys.stdin], [], [], 0.5)
-            if not ready:
+        tour.attach()
+    except TourFailed as e:
+        return failed(s, e)
+    while True:
+        try:
+            line = input("> ")
+        except EOFError:
+            say()
+            break
+        if not sys.stdin.isatty():
+            say(line)  # echo what came from a pipe, so the output reads as a session
+        word, _, rest = line.strip().partition(" ")
+        rest = rest.strip()
+        command = None
+        if word == "q":
+            break
+        elif word in ("h", "?"):
+            say(HELP)
+            continue
+        elif word == "":
+            pass
+        elif word.isdigit() and not rest:
+            command = "choose " + word
+        elif word == "o":
+            command = "open"
+        elif word == "b":
+            command = "back"
+        elif word == "r":
+            command = "reject"
+        elif word == "a":
+            command = "abort"
+        elif word in ANSWERS and rest:
+            command = "%s %s" % (ANSWERS[word], rest)
+        elif word == "!" and rest:
+            command = rest
+        elif word.startswith("!") and len(word) > 1:
+            command = (word[1:] + " " + rest).strip()
+        elif word == "d":
+            dsr = not dsr
+            command = "dsr on" if dsr else "dsr off"
+        else:
+            say("?? %r: type h for the commands" % line)
+            continue
+        if command:
+            rx_before = len(s.received())
+            connections = s.trace().count("info: got connection")
+            losses = s.trace().count("info: lost connection")
+            try:
+                s.phone_cmd(command)
+            except RuntimeError as e:
+                say("?? %s" % e)
                 continue
-            key = sys.stdin.read(1)
-            if key == "q":
-                break
-            if key == "o":
-                s.phone_cmd("open")
-            elif key == "b" or key == "\x7f":
-                s.phone_cmd("back")
-            elif key == "d":
-                dsr = not dsr
-                s.phone_cmd("dsr on" if dsr else "dsr off")
-            elif key.isdigit():
-                s.phone_cmd("choose %s" % key)
-            time.sleep(0.3)
-    finally:
-        termios.tcsetattr(fd, termios.TCSADRAIN, old)
-    s.quit_plugin()
+            if command == "dsr on":
+                back = s.wait_trace("info: got connection", 10, count=connections + 1)
+                say("  plug-in         %s" % ("connected again" if back else
+                                              "not connected yet (it looks again later)"))
+            elif command == "dsr off":
+                gone = s.wait_trace("info: lost connection", 10, count=losses + 1)
+                say("  plug-in         %s" % ("lost connection, standing by" if gone else
+                                              "has not noticed yet"))
+            # A reply comes within a few tenths; some answers (interim levels,
+            # leaving the top menu) bring none.
+            deadline = time.monotonic() + 1.5
+            while time.monotonic() < deadline and len(s.received()) == rx_before:
+                time.sleep(0.05)
+            time.sleep(0.2)
+        try:
+            tour.show()
+        except (TourFailed, RuntimeError) as e:
+            say("?? %s" % e)
+    try:
+        tour.quit_player()
+    except TourFailed as e:
+        say("!! %s" % e)
+        return 1
     return 0
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--interactive", action="store_true")
-    parser.add_argument("--entries", type=int, default=1234)
+    parser = argparse.ArgumentParser(
+        description=__doc__.split("\n\n")[0],
+        epilog=__doc__[__doc__.index("Interactive commands"):],
+        formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--interactive", action="store_true",
+                        help="drive the phone yourself, one command per line")
+    parser.add_argument("--entries", type=int, default=4321,
+                        help="entries in the player's playlist (default 4321)")
+    parser.add_argument("--sample", action="store_true",
+                        help="interactive: load the sample menu plug-in beside it")
     options = parser.parse_args()
-    with Session(dsr=False, entries=options.entries) as s:
-        if options.interactive and sys.stdin.isatty():
-            return interactive(s)
-        return scripted(s)
+    if options.entries < 1:
+        parser.error("--entries must be at least 1")
+    if not options.interactive:
+        return scripted(options.entries)
+    companions = [SAMPLE_MENU] if options.sample else []
+    with Session(dsr=False, entries=options.entries, companions=companions) as s:
+        return interactive(s)
 
 
 if __name__ == "__main__":
