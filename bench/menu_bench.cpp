@@ -1,4 +1,7 @@
-// What opening the main menu costs: host requests and CPU time per opening,
+// What the menus cost. Playlist pages: host requests, time and heap
+// allocations per page for playlists of 10, 10,000 and 1,000,000 entries,
+// walked from the top to an entry and on by blocks. Opening the main menu:
+// host requests and CPU time per opening,
 // and, with the monitor thread and the simulated phone, the virtual time from
 // the phone's "*EAAI" line to the first byte of the page the plug-in sends
 // and to the phone's answer to it. The floors: the line's wire time plus the
@@ -8,19 +11,134 @@
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "fake_player.h"
 #include "fake_port_phone.h"
 #include "link/at_transaction.h"
 #include "link/phone_link.h"
 #include "platform/fake/fake_platform.h"
+#include "platform/host_messages.h"
+#include "player/playlist_pages.h"
 #include "shell/menu_bundle.h"
 #include "shell/plugin.h"
 
+// Heap allocations made while `counting` is set.
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+void* operator new(std::size_t size) {
+  if (counting) ++allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+// Both deletes free what the counting new took with malloc; the compiler
+// cannot see that they pair.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
 namespace quillet {
 namespace {
+
+// A player that answers the playlist's requests from its length alone,
+// without allocating, so that what is counted is the pages' own.
+class PlaylistHost : public fake::FakePlatform {
+ public:
+  explicit PlaylistHost(std::int64_t length) : length_(length) {}
+  long requests = 0;
+
+  std::intptr_t SendHostMessage(Handle, std::uint32_t msg, std::uintptr_t wParam,
+                                std::intptr_t lParam) override {
+    ++requests;
+    if (msg != host::kWmUser) return 0;
+    const auto entry = static_cast<std::intptr_t>(wParam);
+    switch (lParam) {
+      case host::kPlaylistLength:
+        return static_cast<std::intptr_t>(length_);
+      case host::kEntryTitle: {
+        if (entry < 0 || entry >= length_) return 0;
+        char* title = titles_[next_++ % 16];
+        std::snprintf(title, sizeof titles_[0], "Track %ld", static_cast<long>(entry + 1));
+        return reinterpret_cast<std::intptr_t>(title);
+      }
+      default:
+        return 0;  // stopped; positions are taken as given
+    }
+  }
+
+ private:
+  std::int64_t length_;
+  char titles_[16][32] = {};
+  unsigned next_ = 0;
+};
+
+// Walks from the top down to the entry whose digits are all `digit`, then
+// on by ten blocks: one page per call.
+void BM_PlaylistPage(benchmark::State& state) {
+  const std::int64_t length = state.range(0);
+  PlaylistHost os(length);
+  HostWindow host(os, 0x4242);
+  BuiltInMenus menus;
+  PlaylistPages pages(menus, host);
+  const int levels = DecimalDigits(length - 1);
+  std::vector<std::int32_t> walk = {kPlaylistMenuId};
+  for (int level = levels - 1; level >= 0; --level)
+    walk.push_back(kFirstPlaylistPageId + kIdsPerLevel * level + 3 + 1);
+  for (int i = 0; i < 10; ++i) walk.push_back(kFirstPlaylistPageId + 2);  // next block
+  std::size_t at = 0;
+  long pagesBuilt = 0;
+  const long requestsBefore = os.requests;
+  allocations = 0;
+  for (auto _ : state) {
+    counting = true;
+    Menu* page = pages.Page(walk[at]);
+    counting = false;
+    benchmark::DoNotOptimize(page);
+    at = (at + 1) % walk.size();
+    ++pagesBuilt;
+  }
+  state.counters["host_requests"] = double(os.requests - requestsBefore) / double(pagesBuilt);
+  state.counters["allocations"] = double(allocations) / double(pagesBuilt);
+}
+BENCHMARK(BM_PlaylistPage)->Arg(10)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+// The most host requests any page of a walk to every 1,009th entry costs:
+// browsing pages, and the page that jumps to the entry (which also asks the
+// play state, sets the position, plays, and on a one-level playlist asks the
+// length again for the top page).
+std::pair<long, long> MostRequestsPerPage(std::int64_t length) {
+  PlaylistHost os(length);
+  HostWindow host(os, 0x4242);
+  BuiltInMenus menus;
+  PlaylistPages pages(menus, host);
+  long most = 0, mostJump = 0;
+  const int levels = DecimalDigits(length - 1);
+  for (std::int64_t target = 0; target < length; target += 1009) {
+    std::vector<std::int32_t> walk = {kPlaylistMenuId};
+    std::int64_t digits = target;
+    std::vector<int> digit(levels);
+    for (int l = 0; l < levels; ++l, digits /= 10) digit[l] = static_cast<int>(digits % 10);
+    for (int l = levels - 1; l >= 0; --l)
+      walk.push_back(kFirstPlaylistPageId + kIdsPerLevel * l + 3 + digit[l]);
+    for (std::size_t i = 0; i < walk.size(); ++i) {
+      const long before = os.requests;
+      pages.Page(walk[i]);
+      long& worst = i + 1 == walk.size() ? mostJump : most;
+      if (os.requests - before > worst) worst = os.requests - before;
+    }
+  }
+  return {most, mostJump};
+}
 
 constexpr double kWireMsPerByte = 10.0 * 1000.0 / 9600.0;
 
@@ -95,6 +213,13 @@ int main(int argc, char** argv) {
   if (int failed = quillet::PrintActivationLatency()) {
     std::printf("the phone was not set up, or no page came\n");
     return failed;
+  }
+  for (const long length : {10L, 10000L, 1000000L}) {
+    const auto [browse, jump] = quillet::MostRequestsPerPage(length);
+    std::printf(
+        "playlist of %ld: at most %ld host requests a page (limit 11), %ld for the page "
+        "that jumps to the entry\n",
+        length, browse, jump);
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
