@@ -6,13 +6,16 @@
 namespace quillet {
 
 void StatusLine::SetStatus(std::string_view text) {
-  LockGuard guard(lock_);
   // A text stops at its first NUL, as the C string it stands for would.
   text = text.substr(0, std::min(text.size(), text.find('\0')));
+  LockGuard guard(lock_);
   const std::size_t stored = std::min(text.size(), kCapacity - 1);
   std::memcpy(text_, text.data(), stored);
   text_[stored] = '\0';
-  if (dialog_ != kNoHandle) os_.SetControlText(dialog_, kStatusControlId, std::string(text));
+  whole_.assign(text.data(), text.size());
+  // Posting never waits, so it may happen under the lock; under it, no
+  // update is posted once the dialog has detached.
+  if (dialog_ != kNoHandle) os_.PostStatusUpdate(dialog_);
 }
 
 std::string StatusLine::Text() const {
@@ -20,9 +23,17 @@ std::string StatusLine::Text() const {
   return std::string(text_);
 }
 
-void StatusLine::AttachDialog(Handle dialog) {
+std::string StatusLine::AttachDialog(Handle dialog) {
   LockGuard guard(lock_);
   dialog_ = dialog;
+  return whole_;
+}
+
+bool StatusLine::TextForDialog(Handle dialog, std::string* text) const {
+  LockGuard guard(lock_);
+  if (dialog_ == kNoHandle || dialog_ != dialog) return false;
+  *text = whole_;
+  return true;
 }
 
 void StatusLine::DetachDialog() {

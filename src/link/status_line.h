@@ -1,6 +1,13 @@
 #pragma once
 // The one-line status of the link that the configuration dialog shows, kept
 // even while no dialog is open so a dialog opened later shows the latest.
+//
+// The monitor thread sets it; the dialog's control is written only by the
+// dialog's own thread. Setting the control from the monitor thread would
+// send a message to the host's thread and wait for it, and a host thread
+// waiting for DialogLock at that moment would never answer. So SetStatus
+// stores the text and posts an update, and the dialog fetches the text when
+// the update arrives.
 
 #include <string>
 #include <string_view>
@@ -17,21 +24,29 @@ class StatusLine {
 
   explicit StatusLine(Platform& os) : os_(os) {}
 
-  // DialogLock: guards the dialog handle and the stored text; null while the
-  // plug-in is not running.
+  // DialogLock: guards the dialog handle and the stored text.
   void SetLock(Lock* dialogLock) { lock_ = dialogLock; }
   Lock* lock() const { return lock_; }
 
-  // Stores at most 151 bytes; an open dialog's control gets the whole text.
+  // Stores at most 151 bytes (an open dialog still gets the whole text) and
+  // asks an open dialog to show it.
   void SetStatus(std::string_view text);
   std::string Text() const;
-  void AttachDialog(Handle dialog);
+
+  // The dialog's side, on its own thread. Attaching stores the handle and
+  // returns the text to show in one locked step, so that every later change
+  // reaches the dialog as an update.
+  std::string AttachDialog(Handle dialog);
+  // The text for an update that arrived at `dialog`; false once the dialog
+  // has been detached, so a late update writes nothing.
+  bool TextForDialog(Handle dialog, std::string* text) const;
   void DetachDialog();
 
  private:
   Platform& os_;
   Lock* lock_ = nullptr;
   char text_[kCapacity] = {};
+  std::string whole_;  // the latest text, uncut, for the dialog
   Handle dialog_ = kNoHandle;
 };
 

@@ -139,9 +139,7 @@ void MenuProtocol::OpenDialog(const MenuItem& item) {
                        item.maximum, QuotedText(TextBuffer(item)).c_str());
       break;
   }
-  // The dialog covers the list: entry numbers mean nothing until it is shown
-  // again.
-  listShown_ = false;
+  // The list stays the last one sent: its entry numbers still count.
   send_(command);
 }
 

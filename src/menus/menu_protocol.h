@@ -53,8 +53,8 @@ class MenuProtocol : public MenuHandlers {
   Send send_;
   std::int32_t pageBase_ = 0;
   std::int32_t pageEnd_ = 0;
-  // What the phone shows: a list of this many entries (the last list's
-  // "<<" first when it has one), or, when false, a notice or nothing.
+  // The last list sent had this many entries ("<<" first when it had one);
+  // false once a notice or nothing has been shown since.
   bool listShown_ = false;
   std::int32_t pageEntries_ = 0;
   bool pageHasPrevious_ = false;

@@ -77,6 +77,19 @@ constexpr std::uint32_t ElapsedMs(std::uint32_t since, std::uint32_t now) {
   return now - since;
 }
 
+// A dialog's procedure: the platform runs the dialog's window and calls these
+// on the thread that runs it.
+class DialogProcedure {
+ public:
+  virtual ~DialogProcedure() = default;
+  // The window and its controls exist and are not yet shown.
+  virtual void OnInitDialog(Handle dialog) = 0;
+  // A button or the close box (Cancel) was used.
+  virtual void OnCommand(Handle dialog, int controlId) = 0;
+  // A status update posted with PostStatusUpdate has arrived.
+  virtual void OnStatusUpdate(Handle dialog) = 0;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -133,6 +146,22 @@ class Platform {
   virtual bool PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                                std::intptr_t lParam) = 0;
   virtual void SetControlText(Handle dialog, int controlId, const std::string& text) = 0;
+
+  // --- Dialogs (all on the thread that runs the dialog, but PostStatusUpdate) ---
+  // Runs the module's dialog template modally, owned by `owner`, until
+  // EndDialog.
+  virtual void RunDialog(Handle module, int templateId, Handle owner,
+                         DialogProcedure& procedure) = 0;
+  virtual void EndDialog(Handle dialog) = 0;
+  // Adds a combo box entry; its index.
+  virtual int AddComboString(Handle dialog, int controlId, const std::string& text) = 0;
+  virtual void SetComboSelection(Handle dialog, int controlId, int index) = 0;
+  // A control's text (a drop-down combo box's edit field), at most
+  // capacity - 1 bytes.
+  virtual std::string GetControlText(Handle dialog, int controlId, std::size_t capacity) = 0;
+  // Asks the dialog's own thread to call OnStatusUpdate. Posted, never
+  // waited for, so any thread may call it under any lock.
+  virtual void PostStatusUpdate(Handle dialog) = 0;
 
   // --- Files, profile and environment ---
   // At most capacity - 1 bytes are returned, as the OS's fixed buffer would.

@@ -13,7 +13,10 @@ Plugin::Plugin(Platform& os, EntryPoints entries)
               entries.quit,
               nullptr,
               nullptr},
-      link_(os) {
+      dialogLock_(os.CreateLock()),
+      link_(os),
+      configDialog_(os, link_, settings_.portName) {
+  link_.SetDialogLock(dialogLock_.get());
   link_.portName = [this] { return ReadPortName(link_, settings_.portName); };
   link_.handlers = &noMenus_;
 }
@@ -34,8 +37,6 @@ int Plugin::Init() {
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus);
   link_.handlers = &menus_->protocol;
-  dialogLock_ = os_.CreateLock();
-  link_.SetDialogLock(dialogLock_.get());
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
   link_.state.stopRequested = false;
   link_.wakeEvent = os_.CreateEvent(nullptr);
@@ -46,11 +47,13 @@ int Plugin::Init() {
 }
 
 void Plugin::Config() {
-  // The configuration dialog arrives with its own change; until then there is
-  // nothing to show.
+  configDialog_.Show(ModuleInstance(), HostWindow());
 }
 
 void Plugin::Quit() {
+  // The host may quit while the dialog is open (from inside its loop): end it
+  // first, so it neither outlives the plug-in nor touches the stopped link.
+  configDialog_.Close();
   if (!running_) return;
   running_ = false;
   link_.state.stopRequested = true;
@@ -74,8 +77,6 @@ void Plugin::Quit() {
     return;
   }
   CloseLink(os_, link_.state, link_.trace);
-  link_.SetDialogLock(nullptr);
-  dialogLock_.reset();
   if (link_.wakeEvent != kNoHandle) {
     os_.CloseHandle(link_.wakeEvent);
     link_.wakeEvent = kNoHandle;

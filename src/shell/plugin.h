@@ -9,6 +9,7 @@
 #include "link/link.h"
 #include "platform/platform.h"
 #include "player/menu_messages.h"
+#include "shell/config_dialog.h"
 #include "shell/menu_bundle.h"
 #include "shell/plugin_record.h"
 #include "shell/settings.h"
@@ -50,6 +51,7 @@ class Plugin {
   const Settings& settings() const { return settings_; }
   const MenuMessageIds& menuMessages() const { return menuMessages_; }
   Link& link() { return link_; }
+  ConfigDialog& configDialog() { return configDialog_; }
   // The menus, from init on; null before.
   MenuBundle* menus() { return menus_.get(); }
   Handle monitorThread() const { return monitorThread_; }
@@ -69,9 +71,12 @@ class Plugin {
   bool abandoned_ = false;
   Settings settings_;
   MenuMessageIds menuMessages_;
+  // DialogLock lives as long as the plug-in: a dialog left open across quit,
+  // or a thread quit could not stop, may still take it.
   std::unique_ptr<Lock> dialogLock_;
   NoMenuHandlers noMenus_;
   Link link_;
+  ConfigDialog configDialog_;
   // Replaced only while no monitor thread runs; kept after quit, since an
   // abandoned thread may still use it.
   std::unique_ptr<MenuBundle> menus_;

@@ -53,7 +53,7 @@ TEST(TraceLog, UnsetEnvironmentLeavesTraceOff) {
   EXPECT_FALSE(trace.attached());
 }
 
-TEST(StatusLine, StoresAtMost151BytesButTheControlGetsAll) {
+TEST(StatusLine, StoresAtMost151BytesButTheDialogGetsAll) {
   const std::size_t lengths[] = {0, 1, 150, 151, 152, 400};
   for (std::size_t n : lengths) {
     fake::FakePlatform os;
@@ -64,9 +64,11 @@ TEST(StatusLine, StoresAtMost151BytesButTheControlGetsAll) {
     std::string text(n, 'x');
     status.SetStatus(text);
     EXPECT_EQ(status.Text(), text.substr(0, 151)) << n;
-    ASSERT_EQ(os.controlTexts.size(), 1u);
-    EXPECT_EQ(os.controlTexts[0].first, 1004);
-    EXPECT_EQ(os.controlTexts[0].second, text);
+    EXPECT_EQ(os.dialog.postedUpdates, 1) << "the monitor thread only posts";
+    EXPECT_TRUE(os.controlTexts.empty());
+    std::string shown;
+    ASSERT_TRUE(status.TextForDialog(77, &shown));
+    EXPECT_EQ(shown, text);
   }
 }
 
@@ -74,14 +76,16 @@ TEST(StatusLine, ClosedDialogOnlyStoresAndOpenedDialogSeesLatest) {
   fake::FakePlatform os;
   StatusLine status(os);
   status.SetStatus("Comport busy.");
-  EXPECT_TRUE(os.controlTexts.empty());
+  EXPECT_EQ(os.dialog.postedUpdates, 0);
   EXPECT_EQ(status.Text(), "Comport busy.");
-  status.AttachDialog(5);
+  EXPECT_EQ(status.AttachDialog(5), "Comport busy.");
   status.SetStatus("Disabled.");
+  EXPECT_EQ(os.dialog.postedUpdates, 1);
   status.DetachDialog();
+  std::string shown;
+  EXPECT_FALSE(status.TextForDialog(5, &shown)) << "an update arriving late writes nothing";
   status.SetStatus("Standing by for connection.");
-  ASSERT_EQ(os.controlTexts.size(), 1u);
-  EXPECT_EQ(os.controlTexts[0].second, "Disabled.");
+  EXPECT_EQ(os.dialog.postedUpdates, 1);
   EXPECT_EQ(status.Text(), "Standing by for connection.");
 }
 

@@ -424,6 +424,53 @@ bool FakePlatform::PostHostMessage(Handle, std::uint32_t msg, std::uintptr_t wPa
 void FakePlatform::SetControlText(Handle, int controlId, const std::string& text) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   controlTexts.emplace_back(controlId, text);
+  dialog.texts[controlId] = text;
+}
+
+// --- Dialogs ---
+
+void FakePlatform::RunDialog(Handle, int templateId, Handle owner, DialogProcedure& procedure) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    dialog = FakeDialog();
+    dialog.handle = 0xD1A1;
+    dialog.templateId = templateId;
+    dialog.owner = owner;
+  }
+  procedure.OnInitDialog(dialog.handle);
+  if (dialogScript) dialogScript(procedure, dialog.handle);
+}
+
+void FakePlatform::EndDialog(Handle) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  dialog.ended = true;
+}
+
+int FakePlatform::AddComboString(Handle, int controlId, const std::string& text) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  auto& items = dialog.comboItems[controlId];
+  items.push_back(text);
+  return static_cast<int>(items.size()) - 1;
+}
+
+void FakePlatform::SetComboSelection(Handle, int controlId, int index) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  dialog.comboSelection[controlId] = index;
+  // A drop-down combo box shows its selected entry in its edit field.
+  const auto& items = dialog.comboItems[controlId];
+  if (index >= 0 && index < static_cast<int>(items.size()))
+    dialog.texts[controlId] = items[static_cast<std::size_t>(index)];
+}
+
+std::string FakePlatform::GetControlText(Handle, int controlId, std::size_t capacity) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (capacity == 0) return {};
+  return dialog.texts[controlId].substr(0, capacity - 1);
+}
+
+void FakePlatform::PostStatusUpdate(Handle) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  ++dialog.postedUpdates;
 }
 
 // --- Files, profile, environment ---

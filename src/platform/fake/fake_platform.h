@@ -74,6 +74,22 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> files;
   std::map<Handle, int> threadPriorities;
   std::vector<std::pair<int, std::string>> controlTexts;  // (control id, text) in order
+
+  // The dialog RunDialog shows: its controls as the procedure left them.
+  struct FakeDialog {
+    Handle handle = kNoHandle;
+    int templateId = 0;
+    Handle owner = kNoHandle;
+    std::map<int, std::vector<std::string>> comboItems;
+    std::map<int, int> comboSelection;
+    std::map<int, std::string> texts;  // edit fields and static texts
+    bool ended = false;
+    int postedUpdates = 0;  // not yet delivered
+  };
+  FakeDialog dialog;
+  // Runs while RunDialog's dialog is open, on the calling thread, as the
+  // user would: typing, pressing buttons, letting posted updates arrive.
+  std::function<void(DialogProcedure&, Handle)> dialogScript;
   bool IsOpen(Handle handle) const;
   std::string HandleKind(Handle handle) const;
   std::string EventName(Handle event) const;
@@ -118,6 +134,13 @@ class FakePlatform : public Platform {
   bool PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                        std::intptr_t lParam) override;
   void SetControlText(Handle dialog, int controlId, const std::string& text) override;
+
+  void RunDialog(Handle module, int templateId, Handle owner, DialogProcedure& procedure) override;
+  void EndDialog(Handle dialog) override;
+  int AddComboString(Handle dialog, int controlId, const std::string& text) override;
+  void SetComboSelection(Handle dialog, int controlId, int index) override;
+  std::string GetControlText(Handle dialog, int controlId, std::size_t capacity) override;
+  void PostStatusUpdate(Handle dialog) override;
 
   std::string GetProfileString(const std::string& section, const std::string& key,
                                const std::string& fallback, const std::string& path,

@@ -209,6 +209,68 @@ void Win32Platform::SetControlText(Handle dialog, int controlId, const std::stri
   SetWindowTextA(GetDlgItem(reinterpret_cast<HWND>(dialog), controlId), text.c_str());
 }
 
+namespace {
+
+// The private message by which another thread asks a dialog to show the
+// latest status; a dialog of ours is the only receiver.
+constexpr UINT kStatusUpdateMessage = WM_APP + 0x51;
+
+HWND W(Handle h) {
+  return reinterpret_cast<HWND>(h);
+}
+
+INT_PTR CALLBACK DialogEntry(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // Nothing may unwind into the dialog manager's frames.
+  try {
+    if (msg == WM_INITDIALOG) {
+      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      reinterpret_cast<DialogProcedure*>(lParam)->OnInitDialog(reinterpret_cast<Handle>(dialog));
+      return 0;
+    }
+    auto* procedure = reinterpret_cast<DialogProcedure*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (!procedure) return 0;
+    if (msg == WM_COMMAND) {
+      procedure->OnCommand(reinterpret_cast<Handle>(dialog), LOWORD(wParam));
+    } else if (msg == kStatusUpdateMessage) {
+      procedure->OnStatusUpdate(reinterpret_cast<Handle>(dialog));
+    }
+  } catch (...) {
+  }
+  return 0;
+}
+
+}  // namespace
+
+void Win32Platform::RunDialog(Handle module, int templateId, Handle owner,
+                              DialogProcedure& procedure) {
+  DialogBoxParamA(reinterpret_cast<HINSTANCE>(module), MAKEINTRESOURCEA(templateId), W(owner),
+                  DialogEntry, reinterpret_cast<LPARAM>(&procedure));
+}
+
+void Win32Platform::EndDialog(Handle dialog) {
+  ::EndDialog(W(dialog), 0);
+}
+
+int Win32Platform::AddComboString(Handle dialog, int controlId, const std::string& text) {
+  return static_cast<int>(SendDlgItemMessageA(W(dialog), controlId, CB_ADDSTRING, 0,
+                                              reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+void Win32Platform::SetComboSelection(Handle dialog, int controlId, int index) {
+  SendDlgItemMessageA(W(dialog), controlId, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+std::string Win32Platform::GetControlText(Handle dialog, int controlId, std::size_t capacity) {
+  if (capacity == 0) return {};
+  std::vector<char> buffer(capacity, '\0');
+  const UINT n = GetDlgItemTextA(W(dialog), controlId, buffer.data(), static_cast<int>(capacity));
+  return std::string(buffer.data(), n < capacity ? n : capacity - 1);
+}
+
+void Win32Platform::PostStatusUpdate(Handle dialog) {
+  PostMessageA(W(dialog), kStatusUpdateMessage, 0, 0);
+}
+
 std::string Win32Platform::GetProfileString(const std::string& section, const std::string& key,
                                             const std::string& fallback, const std::string& path,
                                             std::size_t capacity) {

@@ -40,6 +40,13 @@ class Win32Platform : public Platform {
                        std::intptr_t lParam) override;
   void SetControlText(Handle dialog, int controlId, const std::string& text) override;
 
+  void RunDialog(Handle module, int templateId, Handle owner, DialogProcedure& procedure) override;
+  void EndDialog(Handle dialog) override;
+  int AddComboString(Handle dialog, int controlId, const std::string& text) override;
+  void SetComboSelection(Handle dialog, int controlId, int index) override;
+  std::string GetControlText(Handle dialog, int controlId, std::size_t capacity) override;
+  void PostStatusUpdate(Handle dialog) override;
+
   std::string GetProfileString(const std::string& section, const std::string& key,
                                const std::string& fallback, const std::string& path,
                                std::size_t capacity) override;
