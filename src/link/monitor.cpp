@@ -110,6 +110,9 @@ Wakeup WaitForPortEvents(Link& link) {
     int woke = kWaitTimedOut;
     if (count > 0) {
       woke = link.os.WaitForEvents(events, count, kLongestEventWaitMs);
+      // A wait the OS refuses returns at once; pausing keeps a broken wait
+      // from turning the retries into a busy loop.
+      if (woke == kWaitFailed) link.os.Sleep(kFailedWaitPauseMs);
     } else {
       link.os.Sleep(kLongestEventWaitMs);
     }

@@ -12,6 +12,7 @@
 namespace quillet {
 
 constexpr std::uint32_t kLongestEventWaitMs = 10000;
+constexpr std::uint32_t kFailedWaitPauseMs = 1000;  // after a wait the OS refused
 constexpr std::uint32_t kWatchedEvents = kEvRxChar | kEvDsr;
 
 void MonitorDevice(Link& link);

@@ -5,4 +5,4 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "rig"))
 
-from session import SAMPLE_MENU, SETUP_COMMANDS, Session, win_path  # noqa: E402,F401
+from session import SAMPLE_MENU, SETUP_COMMANDS, Session, png_from_bmp, win_path  # noqa: E402,F401

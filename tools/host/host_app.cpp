@@ -181,7 +181,12 @@ void HostApp::InEntry(Call call) {
   ++entry_depth_;
   call();
   --entry_depth_;
-  if (entry_depth_ == 0 && !deferred_.empty()) PostMessageA(control_, kRunDeferredMessage, 0, 0);
+  if (entry_depth_ > 0) return;
+  if (unload_pending_) {
+    unload_pending_ = false;
+    plugin_.Unload();
+  }
+  if (!deferred_.empty()) PostMessageA(control_, kRunDeferredMessage, 0, 0);
 }
 
 void HostApp::Load(const std::string& path) {
@@ -204,6 +209,17 @@ void HostApp::Config() {
 
 void HostApp::QuitAndUnload() {
   InEntry([&] { plugin_.Quit(); });
+  plugin_.Unload();
+}
+
+void HostApp::QuitNow() {
+  InEntry([&] { plugin_.Quit(); });
+  // Plug-in code, the entry point that is still running, is on the stack.
+  if (entry_depth_ > 0) {
+    unload_pending_ = true;
+    Emit(LogLine("unload").Word("deferred"));
+    return;
+  }
   plugin_.Unload();
 }
 

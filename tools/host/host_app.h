@@ -47,6 +47,9 @@ class HostApp {
   void LoadCompanion(const std::string& path);
   void Config();
   void QuitAndUnload();
+  // Calls quit at once, even inside another entry point (as from a
+  // plug-in's configuration dialog); the unload waits until none runs.
+  void QuitNow();
   void QuitAndUnloadLastCompanion();
   // Every plug-in, the last loaded first: each may have subclassed the
   // window over those loaded before it, and takes its subclass off again.
@@ -57,7 +60,8 @@ class HostApp {
   void Status();
 
   // Runs a plug-in entry point; lifecycle commands that arrive meanwhile
-  // (from a dialog's message loop) wait until it returns.
+  // (from a dialog's message loop) wait until it returns, and so does an
+  // unload that `quit now` asked for.
   template <typename Call>
   void InEntry(Call call);
 
@@ -80,6 +84,9 @@ class HostApp {
   HWND window_ = nullptr;
   HWND control_ = nullptr;
   int entry_depth_ = 0;
+  // The main plug-in was quit inside an entry point and is unloaded when
+  // the outermost one returns.
+  bool unload_pending_ = false;
   std::deque<std::string> deferred_;
   bool exiting_ = false;
   bool finished_ = false;

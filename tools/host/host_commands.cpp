@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "dialog_driver.h"
 #include "host_app.h"
 #include "log_sink.h"
 #include "process_probe.h"
@@ -48,8 +49,11 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
   const std::string verb = line.substr(0, space);
   const std::string arg = space == std::string::npos ? std::string() : Trim(line.substr(space));
 
+  // `quit now` is what a player may do while an entry point is still
+  // running; only the unload waits for it.
+  const bool quit_now = verb == "quit" && arg == "now" && entry_depth_ > 0;
   // Lifecycle commands keep their order behind those already waiting.
-  if (IsLifecycle(verb) && (entry_depth_ > 0 || (!from_queue && !deferred_.empty()))) {
+  if (IsLifecycle(verb) && !quit_now && (entry_depth_ > 0 || (!from_queue && !deferred_.empty()))) {
     Emit(LogLine("cmd").Word("deferred").Text("line", line));
     deferred_.push_back(line);
     // A plug-in's modal dialog would hold the exit back indefinitely.
@@ -71,8 +75,14 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
     if (!plugin_.loaded()) return Fail(verb, "no plug-in loaded");
     Config();
   } else if (verb == "quit") {
+    if (!arg.empty() && arg != "now") return Fail(verb, "takes nothing or now");
     if (!plugin_.loaded()) return Fail(verb, "no plug-in loaded");
-    QuitAndUnload();
+    if (plugin_.quit_called()) return Fail(verb, "quit already called");
+    if (arg == "now") {
+      QuitNow();
+    } else {
+      QuitAndUnload();
+    }
   } else if (verb == "exit") {
     Exit(0);
   } else if (verb == "export") {
@@ -109,8 +119,8 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
     Status();
   } else if (verb == "echo") {
     Emit(LogLine("echo").Text("text", arg));
-  } else if (verb == "dialog" && arg == "cancel") {
-    Emit(LogLine("dialog").Word("cancelled").Num("count", CancelThreadDialogs()));
+  } else if (verb == "dialog") {
+    RunDialogCommand(arg);
   } else {
     Fail(verb, "unknown command");
   }

@@ -113,6 +113,7 @@ void PluginModule::Config() {
 }
 
 void PluginModule::Quit() {
+  quit_called_ = true;
   Emit(Line("quit").Word("begin"));
   const unsigned long ms = Timed(watchdog_, "quit", [&] { record_->quit(); });
   Emit(Line("quit").Word("done").Num("ms", ms).Num("threads", CountThreads()));
@@ -132,6 +133,7 @@ void PluginModule::Release() {
   module_ = nullptr;
   export_ = nullptr;
   record_ = nullptr;
+  quit_called_ = false;
 }
 
 void PluginModule::CallExportAgain() {

@@ -26,6 +26,8 @@ class PluginModule {
 
   bool loaded() const { return module_ != nullptr; }
   const std::string& path() const { return path_; }
+  // quit has been called (or is running) and the module is not unloaded yet.
+  bool quit_called() const { return quit_called_; }
 
   // Loads the module, takes the record and fills in `host_window` and the
   // module's handle. On any failure the module is released again.
@@ -49,6 +51,7 @@ class PluginModule {
   GetGenPluginFn export_ = nullptr;
   GenPluginRecord* record_ = nullptr;
   int export_calls_ = 0;
+  bool quit_called_ = false;
   std::string path_;
 };
 

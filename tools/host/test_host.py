@@ -14,11 +14,14 @@ Environment: QUILLET_WIN32_BUILD (default <repo>/build/win32), WINEPREFIX
 import os
 import queue
 import re
+import struct
 import subprocess
+import sys
 import tempfile
 import threading
 import time
 import unittest
+import zlib
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.environ.get("QUILLET_WIN32_BUILD", os.path.join(REPO, "build", "win32"))
@@ -26,6 +29,9 @@ HOST_EXE = os.path.join(BUILD, "tools", "host", "quillet-host.exe")
 PLUGIN = os.path.join(BUILD, "tools", "host", "testplugin", "gen_hosttest.dll")
 SAMPLE = os.path.join(BUILD, "tools", "sample_menu", "gen_samplemenu.dll")
 PREFIX = os.environ.get("WINEPREFIX", "/tmp/hostprefix")
+
+sys.path.insert(0, os.path.join(REPO, "tools", "rig"))
+from session import png_from_bmp  # noqa: E402
 
 WAIT_S = 20.0  # bound of every wait for a line
 PING_ANSWER = 0x1234 + 7  # what the plug-in's subclass answers to its ping
@@ -119,6 +125,12 @@ def setUpModule():
     # output is a pipe then neither start them nor wait for them.
     subprocess.run(["wineserver", "-p"], timeout=60, **quiet)
     subprocess.run(["wineboot"], timeout=300, **quiet)
+    # The host's windows are Wine's own, not a window manager's (there is
+    # none on Xvfb): Wine then draws their frames, which `dialog shot`
+    # captures, and hiding one does not wait for a manager's answer.
+    subprocess.run(["wine", "reg", "add",
+                    "HKCU\\Software\\Wine\\AppDefaults\\quillet-host.exe\\X11 Driver",
+                    "/v", "Managed", "/t", "REG_SZ", "/d", "N", "/f"], timeout=60, **quiet)
     _env = env
 
 
@@ -178,6 +190,16 @@ class Host:
             self.lines.append(line)
         raise AssertionError(f"no '{event} {words} {fields}' after line {start}; got:\n" +
                              "\n".join(map(str, self.lines)))
+
+    def run(self, *commands):
+        """Sends the commands and returns the lines logged up to the end of
+        the last one (an echo marker after them)."""
+        marker = "end-%d" % len(self.lines)
+        start = len(self.lines)
+        self.send(*commands, "echo " + marker)
+        first, _ = self.expect("cmd", line=commands[0], start=start)
+        end, _ = self.expect("echo", text=marker, start=first)
+        return self.lines[first:end]
 
     def all(self, event, *words, **fields):
         return [l for l in self.lines if l.matches(event, *words, **fields)]
@@ -433,6 +455,312 @@ class FailureTest(HostTestCase):
         _, line = host.expect("host", "timeout")
         self.assertEqual(line.num("limit_ms"), 1500)
         self.assertEqual(host.wait(), 2)
+
+
+FORM = {"HOSTTEST_CONFIG_DIALOG": "form"}
+
+
+def numbers(text):
+    return [int(v) for v in text.split(",")]
+
+
+def mul_div(number, numerator, denominator):
+    """Windows' MulDiv for positive values: rounded to nearest, halves up."""
+    return (2 * number * numerator + denominator) // (2 * denominator)
+
+
+def read_bmp(path):
+    """Width, height and top-down RGB rows of a bottom-up 24-bit BMP, checked
+    field by field against the layout the host writes."""
+    with open(path, "rb") as f:
+        data = f.read()
+    magic, size, offset = struct.unpack_from("<2sI4xI", data, 0)
+    header, width, height, planes, bits, compression = struct.unpack_from("<IiiHHI", data, 14)
+    stride = (width * 3 + 3) & ~3
+    assert (magic, size, offset, header, planes, bits, compression) == \
+        (b"BM", len(data), 54, 40, 1, 24, 0), path
+    assert height > 0 and size == 54 + stride * height, path
+    rows = []
+    for y in range(height):
+        start = offset + (height - 1 - y) * stride
+        bgr = data[start:start + width * 3]
+        rows.append(bytes(b for i in range(0, len(bgr), 3) for b in bgr[i:i + 3][::-1]))
+    return width, height, rows
+
+
+def read_png(path):
+    """Width, height and RGB rows of a PNG as png_from_bmp writes it (8-bit
+    RGB, filter None on every row)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", path
+    i = 8
+    chunks = {}
+    while i < len(data):
+        length, kind = struct.unpack_from(">I4s", data, i)
+        body = data[i + 8:i + 8 + length]
+        crc = struct.unpack_from(">I", data, i + 8 + length)[0]
+        assert crc == zlib.crc32(kind + body) & 0xFFFFFFFF, kind
+        chunks[kind] = chunks.get(kind, b"") + body
+        i += 12 + length
+    width, height, depth, color, _, _, interlace = struct.unpack(">IIBBBBB", chunks[b"IHDR"])
+    assert (depth, color, interlace) == (8, 2, 0) and b"IEND" in chunks, path
+    raw = zlib.decompress(chunks[b"IDAT"])
+    assert len(raw) == height * (1 + width * 3), path
+    rows = []
+    for y in range(height):
+        row = raw[y * (1 + width * 3):(y + 1) * (1 + width * 3)]
+        assert row[0] == 0, path
+        rows.append(row[1:])
+    return width, height, rows
+
+
+class PngFromBmpTest(unittest.TestCase):
+    """tools/rig/session.py's converter, on BMPs made here."""
+
+    @staticmethod
+    def bmp(width, rows, top_down):
+        """A 24-bit BMP of RGB rows (top first), padded as the format wants."""
+        stride = (width * 3 + 3) & ~3
+        stored = rows if top_down else rows[::-1]
+        pixels = b"".join(bytes(b for i in range(0, len(r), 3) for b in r[i:i + 3][::-1]) +
+                          b"\xEE" * (stride - width * 3) for r in stored)
+        height = -len(rows) if top_down else len(rows)
+        return (struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54) +
+                struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 0, 0, 0, 0) +
+                pixels)
+
+    def test_rows_come_out_top_down_in_rgb_without_padding(self):
+        rows = [bytes([1, 2, 3, 4, 5, 6, 7, 8, 9]), bytes([10, 11, 12, 13, 14, 15, 16, 17, 18])]
+        with tempfile.TemporaryDirectory() as tmp:
+            for top_down in (False, True):
+                bmp = os.path.join(tmp, "in.bmp")
+                png = os.path.join(tmp, "out.png")
+                with open(bmp, "wb") as f:
+                    f.write(self.bmp(3, rows, top_down))
+                png_from_bmp(bmp, png)
+                self.assertEqual(read_png(png), (3, 2, rows), top_down)
+
+    def test_other_bmps_are_refused(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            bmp = os.path.join(tmp, "in.bmp")
+            data = bytearray(self.bmp(1, [bytes(3)], False))
+            data[28] = 32  # 32 bits a pixel
+            with open(bmp, "wb") as f:
+                f.write(data)
+            with self.assertRaises(ValueError):
+                png_from_bmp(bmp, os.path.join(tmp, "out.png"))
+
+
+class DialogTest(HostTestCase):
+    """The `dialog` commands on the test plug-in's form (config with
+    HOSTTEST_CONFIG_DIALOG=form) and `quit now` inside config."""
+
+    def open_form(self):
+        host = self.start_with_plugin(env=FORM)
+        host.send("config")
+        begin, _ = host.expect("config", "begin")
+        host.expect("plugin", "dialog", "shown", start=begin)
+        layout = {l.num("id"): l for l in host.lines[begin:] if l.matches("plugin", "dialog", "item")}
+        self.assertEqual(len(layout), 6)
+        return host, layout
+
+    def show(self, host):
+        """The dialog line and the control lines of one `dialog show`."""
+        lines = host.run("dialog show")
+        dialogs = [l for l in lines if l.event == "dialog" and "window" in l.fields]
+        controls = [l for l in lines if l.matches("dialog", "control")]
+        self.assertEqual(len(dialogs), 1, lines)
+        return dialogs[0], controls
+
+    def test_show_reports_the_form_as_laid_out(self):
+        host, layout = self.open_form()
+        dialog, controls = self.show(host)
+        self.assertEqual((dialog["title"], dialog["visible"], dialog["font"], dialog.num("size")),
+                         ("Host test form", "yes", "MS Shell Dlg", 8))
+        base_x, base_y = numbers(dialog["base"])
+        self.assertGreater(base_x, 4)
+        self.assertGreater(base_y, 8)
+        client = numbers(dialog["client"])
+        self.assertEqual(client, [mul_div(180, base_x, 4), mul_div(70, base_y, 8)])
+        self.assertEqual(numbers(dialog["client_du"]), [180, 70])
+        _, _, width, height = numbers(dialog["rect"])
+        self.assertGreater(width, client[0])
+        self.assertGreater(height, client[1])
+
+        # Z order is the template's order; the unnamed label has id -1.
+        self.assertEqual([c.num("id") for c in controls], [-1, 1001, 1004, 1, 2, 3])
+        for control in controls:
+            item = layout[control.num("id")]
+            self.assertEqual(control["class"], item["class"])
+            self.assertEqual(control["visible"], "yes")
+            du, expected = numbers(control["du"]), numbers(item["du"])
+            pixels = numbers(control["rect"])
+            scale = (base_x, base_y, base_x, base_y)
+            per = (4, 8, 4, 8)
+            # A drop-down combo box is as high as its edit field, not its list.
+            exact = 3 if control["class"] == "ComboBox" else 4
+            self.assertEqual(du[:exact], expected[:exact], control)
+            self.assertEqual(pixels[:exact],
+                             [mul_div(v, s, p) for v, s, p in zip(expected, scale, per)][:exact],
+                             control)
+        by_id = {c.num("id"): c for c in controls}
+        combo = by_id[1001]
+        self.assertLess(numbers(combo["du"])[3], 60)
+        self.assertEqual((combo["items"], combo.num("count"), combo.num("selected"), combo["text"]),
+                         ("A|B|C", 3, -1, ""))
+        self.assertEqual(int(combo["style"], 16) & 3, 2)  # CBS_DROPDOWN
+        self.assertEqual([by_id[i]["text"] for i in (-1, 1004, 1, 2, 3)],
+                         ["Port:", "Status.", "OK", "Cancel", "Apply"])
+        self.assertNotIn("items", by_id[1004].fields)
+        host.send("dialog press 2")
+        host.expect("config", "done")
+        self.finish(host)
+
+    def test_type_select_and_press_drive_the_form(self):
+        host, _ = self.open_form()
+        lines = host.run("dialog type 1001 Zed", "dialog press 3")
+        typed = [l for l in lines if l.matches("dialog", "typed")]
+        self.assertEqual([(l.num("id"), l["text"]) for l in typed], [(1001, "Zed")])
+        command, _ = host.expect("plugin", "dialog", "command", id=3, text="Zed")
+        pressed, _ = host.expect("dialog", "pressed", id=3)
+        self.assertLess(command, pressed)
+        _, controls = self.show(host)
+        combo = [c for c in controls if c.num("id") == 1001][0]
+        self.assertEqual((combo["text"], combo.num("selected")), ("Zed", -1))
+
+        host.run("dialog select 1001 1")
+        host.expect("dialog", "selected", id=1001, index=1)
+        _, controls = self.show(host)
+        combo = [c for c in controls if c.num("id") == 1001][0]
+        self.assertEqual((combo["text"], combo.num("selected")), ("B", 1))
+
+        at = len(host.lines)
+        host.send("dialog press 1")
+        command, _ = host.expect("plugin", "dialog", "command", id=1, text="B", start=at)
+        pressed, _ = host.expect("dialog", "pressed", id=1, start=command)
+        result, _ = host.expect("plugin", "dialog", result=1, start=command)
+        done, _ = host.expect("config", "done", start=result)
+        self.assertLess(pressed, done)
+        lines = host.run("dialog show")
+        self.assertTrue(any(l.matches("error", op="dialog", reason="no dialog open") for l in lines))
+        self.finish(host)
+
+    def test_mistakes_are_reported(self):
+        host = self.start_with_plugin(env=FORM)
+        for command in ("dialog show", "dialog press 1", "dialog shot Z:\\tmp\\x.bmp"):
+            lines = host.run(command)
+            self.assertTrue(any(l.matches("error", op="dialog", reason="no dialog open")
+                                for l in lines), command)
+        host.send("config")
+        begin, _ = host.expect("config", "begin")
+        host.expect("plugin", "dialog", "shown", start=begin)
+        for command, reason in (("dialog press 77", "no such control"),
+                                ("dialog type 77 x", "no such control"),
+                                ("dialog type 1001", "needs ID and TEXT"),
+                                ("dialog select 1004 0", "not a combo box"),
+                                ("dialog select 1001 3", "no such item"),
+                                ("dialog select 1001 x", "needs ID and INDEX"),
+                                ("dialog press", "needs ID"),
+                                ("dialog frob 1", "unknown subcommand"),
+                                ("dialog", "unknown subcommand")):
+            lines = host.run(command)
+            errors = [l for l in lines if l.event == "error"]
+            self.assertEqual([(l["op"], l["reason"]) for l in errors], [("dialog", reason)],
+                             command)
+        # Nothing of that reached the plug-in or ended its dialog.
+        self.assertEqual(host.all("plugin", "dialog", "command"), [])
+        host.send("dialog cancel")
+        host.expect("dialog", "cancelled", count=1)
+        host.expect("plugin", "dialog", "command", id=2)
+        host.expect("plugin", "dialog", result=2)
+        host.expect("config", "done", start=begin)
+        self.finish(host)
+
+    def test_shot_captures_the_window(self):
+        host, _ = self.open_form()
+        dialog, _ = self.show(host)
+        _, _, width, height = numbers(dialog["rect"])
+        client_width, client_height = numbers(dialog["client"])
+        with tempfile.TemporaryDirectory() as tmp:
+            bmp = os.path.join(tmp, "form.bmp")
+            host.run("dialog shot " + windows_path(bmp))
+            _, shot = host.expect("dialog", "shot", path=windows_path(bmp))
+            self.assertEqual((shot.num("width"), shot.num("height")), (width, height))
+            self.assertEqual(shot["window"], dialog["window"])
+            bmp_width, bmp_height, rows = read_bmp(bmp)
+            self.assertEqual((bmp_width, bmp_height), (width, height))
+            png = os.path.join(tmp, "form.png")
+            png_from_bmp(bmp, png)
+            self.assertEqual(read_png(png), (width, height, rows))
+        # The frame and caption are drawn, above the client area...
+        border = (width - client_width) // 2
+        frame = b"".join(rows[:height - client_height - border])
+        self.assertNotEqual(frame.count(0), len(frame))
+        # ...and the client area is mostly the dialog's face, with text on it.
+        client = [rows[y][3 * border:3 * (border + client_width)]
+                  for y in range(height - client_height - border, height - border)]
+        pixels = [row[i:i + 3] for row in client for i in range(0, len(row), 3)]
+        counts = {}
+        for pixel in pixels:
+            counts[pixel] = counts.get(pixel, 0) + 1
+        self.assertGreater(max(counts.values()), len(pixels) // 2)
+        self.assertGreater(len(counts), 8)
+        host.send("dialog press 2")
+        host.expect("config", "done")
+        self.finish(host)
+
+    def test_quit_now_ends_the_form_and_unloads_after_config(self):
+        host, _ = self.open_form()
+        at = len(host.lines)
+        host.send("quit now")
+        steps = (("cmd", (), {"line": "quit now"}),
+                 ("quit", ("begin",), {}),
+                 ("plugin", ("quit",), {"ended_form": 1}),
+                 ("quit", ("done",), {}),
+                 ("unload", ("deferred",), {}),
+                 ("plugin", ("dialog",), {"result": 2}),
+                 ("config", ("done",), {}),
+                 ("unloaded", (), {"path": windows_path(PLUGIN)}))
+        for event, words, fields in steps:
+            at, _ = host.expect(event, *words, start=at, **fields)
+        self.assertEqual(host.all("cmd", "deferred"), [])
+        lines = host.run("status")
+        self.assertTrue(any(l.matches("status", loaded="no") for l in lines))
+        self.finish(host)
+        self.assertEqual(len(host.all("quit", "begin")), 1)
+        self.assertEqual(host.all("crash"), [])
+
+    def test_quit_now_inside_a_message_box_waits_for_it(self):
+        host = self.start_with_plugin("--stall-ms", "300", env={"HOSTTEST_CONFIG_DIALOG": "1"})
+        host.send("config")
+        begin, _ = host.expect("config", "begin")
+        host.expect("stall", entry="config", start=begin)
+        host.send("quit now", "quit now", "config")
+        done, _ = host.expect("quit", "done", start=begin)
+        host.expect("plugin", "quit", ended_form=0, start=begin)
+        deferred, _ = host.expect("unload", "deferred", start=done)
+        host.expect("error", op="quit", reason="quit already called", start=deferred)
+        host.expect("cmd", "deferred", line="config", start=deferred)
+        # The watchdog is back on config, which still runs, and the module stays.
+        host.expect("stall", entry="config", start=deferred)
+        self.assertEqual(host.all("unloaded"), [])
+        host.send("dialog cancel")
+        answer, _ = host.expect("plugin", "dialog", answer=2, start=deferred)
+        config_done, _ = host.expect("config", "done", start=answer)
+        unloaded, _ = host.expect("unloaded", start=config_done)
+        host.expect("error", op="config", reason="no plug-in loaded", start=unloaded)
+        self.finish(host)
+        self.assertEqual(host.all("crash"), [])
+
+    def test_quit_now_outside_an_entry_point_unloads_at_once(self):
+        host = self.start_with_plugin()
+        lines = host.run("quit later", "quit now")
+        self.assertTrue(any(l.matches("error", op="quit") for l in lines))
+        done, _ = host.expect("quit", "done")
+        unloaded, _ = host.expect("unloaded", start=done)
+        self.assertEqual(host.all("unload", "deferred"), [])
+        self.finish(host)
 
 
 def expect_marked(host, marked, event, *words, start=None, **fields):

@@ -1,9 +1,6 @@
 #include "thread_dialogs.h"
 
-#include <windows.h>
-
 #include <cstring>
-#include <vector>
 
 #include "log_sink.h"
 
@@ -22,9 +19,14 @@ BOOL CALLBACK CollectDialog(HWND window, LPARAM context) {
 
 }  // namespace
 
-int CancelThreadDialogs() {
+std::vector<HWND> ThreadDialogs() {
   std::vector<HWND> dialogs;
   EnumThreadWindows(GetCurrentThreadId(), CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+  return dialogs;
+}
+
+int CancelThreadDialogs() {
+  const std::vector<HWND> dialogs = ThreadDialogs();
   for (HWND dialog : dialogs) {
     char title[256] = {};
     GetWindowTextA(dialog, title, sizeof title);

@@ -28,13 +28,25 @@ bool Watchdog::Start(unsigned stall_ms, unsigned timeout_ms) {
 }
 
 void Watchdog::Enter(const char* entry) {
+  if (const char* running = static_cast<const char*>(entry_)) {
+    outer_.push_back({running, entry_start_});
+  }
   InterlockedExchange(&entry_start_, static_cast<LONG>(LogClockMs()));
   InterlockedIncrement(&entry_serial_);
   InterlockedExchangePointer(&entry_, const_cast<char*>(entry));
 }
 
 void Watchdog::Leave() {
-  InterlockedExchangePointer(&entry_, nullptr);
+  if (outer_.empty()) {
+    InterlockedExchangePointer(&entry_, nullptr);
+    return;
+  }
+  const Frame outer = outer_.back();
+  outer_.pop_back();
+  // A new serial restarts the reports, counted from the outer one's start.
+  InterlockedExchange(&entry_start_, outer.start);
+  InterlockedIncrement(&entry_serial_);
+  InterlockedExchangePointer(&entry_, const_cast<char*>(outer.entry));
 }
 
 DWORD WINAPI Watchdog::ThreadMain(void* self) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace host {
 
 constexpr int kTimeoutExitCode = 2;
@@ -15,7 +17,8 @@ class Watchdog {
 
   // stall_ms 0: no stall reports; timeout_ms 0: no time limit.
   bool Start(unsigned stall_ms, unsigned timeout_ms);
-  // Called on the host's thread around each entry point call.
+  // Called on the host's thread around each entry point call. Calls nest
+  // (`quit now` inside config): leaving one watches the outer one again.
   void Enter(const char* entry);
   void Leave();
 
@@ -27,6 +30,12 @@ class Watchdog {
   unsigned timeout_ms_ = 0;
   HANDLE thread_ = nullptr;
   HANDLE stop_ = nullptr;
+  struct Frame {
+    const char* entry;
+    LONG start;
+  };
+  // The entry points the running one was called inside of; host thread only.
+  std::vector<Frame> outer_;
   void* volatile entry_ = nullptr;  // name of the running entry point
   volatile LONG entry_start_ = 0;
   volatile LONG entry_serial_ = 0;

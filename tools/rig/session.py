@@ -15,11 +15,13 @@ import os
 import queue
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import time
+import zlib
 from pathlib import Path
 from typing import Callable, Dict, List, Optional, Sequence
 
@@ -39,6 +41,43 @@ SETUP_COMMANDS = ['AT*EAM="Winamp"', "AT+CNMI=3,1", "AT+CMEE=1", "AT+CGMI", "AT+
 
 def win_path(path: Path) -> str:
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def png_from_bmp(bmp_path, png_path) -> None:
+    """Converts an uncompressed 24-bit BMP (as the host's `dialog shot`
+    writes) into an RGB PNG, so a test can keep a screenshot that any viewer
+    opens. Rows may be stored bottom-up (positive height) or top-down, each
+    padded to 4 bytes."""
+    data = Path(bmp_path).read_bytes()
+    if len(data) < 54 or data[:2] != b"BM":
+        raise ValueError("%s: not a BMP file" % bmp_path)
+    offset = struct.unpack_from("<I", data, 10)[0]
+    header_size, width, height, planes, bits, compression = struct.unpack_from(
+        "<IiiHHI", data, 14)
+    if (header_size < 40 or planes != 1 or bits != 24 or compression != 0 or width <= 0
+            or height == 0):
+        raise ValueError("%s: not an uncompressed 24-bit BMP" % bmp_path)
+    rows = abs(height)
+    stride = (width * 3 + 3) & ~3
+    if offset + stride * rows > len(data):
+        raise ValueError("%s: truncated" % bmp_path)
+    raw = bytearray()
+    for y in range(rows):
+        stored = rows - 1 - y if height > 0 else y  # bottom-up unless the height is negative
+        start = offset + stored * stride
+        row = bytearray(data[start:start + width * 3])
+        row[0::3], row[2::3] = row[2::3], row[0::3]  # BGR to RGB
+        raw.append(0)  # filter type None
+        raw += row
+
+    def chunk(kind: bytes, body: bytes) -> bytes:
+        return (struct.pack(">I", len(body)) + kind + body +
+                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+    png = (b"\x89PNG\r\n\x1a\n" +
+           chunk(b"IHDR", struct.pack(">IIBBBBB", width, rows, 8, 2, 0, 0, 0)) +
+           chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+    Path(png_path).write_bytes(png)
 
 
 CLK_TCK = os.sysconf("SC_CLK_TCK")

@@ -46,7 +46,7 @@ from typing import IO, Dict, Iterator, List, Mapping, Optional, Sequence
 REPO = Path(__file__).resolve().parents[2]
 
 # Bump when the prefix layout below changes, so old prefixes are rebuilt.
-LAYOUT_VERSION = 2
+LAYOUT_VERSION = 3
 DEFAULT_SLOTS = 2
 LOCK_WAIT_S = 600.0
 SERVICE_NAMES = ("services.exe",)
@@ -319,7 +319,13 @@ def _ensure_template(root: Path) -> bool:
         env = _base_env(template)
         if _quiet_run([_wine_binary(), "wineboot", "--init"], env, 300) != 0:
             raise RigError("wineboot --init failed in %s" % template)
-        _import_reg(template, {r"HKEY_LOCAL_MACHINE\Software\Wine\Ports": PORTS})
+        _import_reg(template, {
+            r"HKEY_LOCAL_MACHINE\Software\Wine\Ports": PORTS,
+            # Xvfb runs no window manager: Wine then draws dialog frames and
+            # captions itself, and a dialog ends at once instead of waiting
+            # about 2 s for a manager that never answers.
+            r"HKEY_CURRENT_USER\Software\Wine\X11 Driver": {"Managed": "N"},
+        })
         # Let the template's transient wineserver exit, which writes the
         # registry out; the template is only ever copied afterwards.
         _quiet_run([_wineserver_binary(), "-w"], env, 120)

@@ -9,13 +9,17 @@
 //
 // Environment: HOSTTEST_LEAK_THREAD=1 makes quit leave the worker running, so
 // it runs into the unloaded module; HOSTTEST_CONFIG_DIALOG=1 makes config
-// show a modal message box; HOSTTEST_ROUND_DELAY_MS=N delays the rounds that
+// show a modal message box, HOSTTEST_CONFIG_DIALOG=form a small modal dialog
+// (a combo box, two statics, OK, Cancel and Apply) for the host's `dialog`
+// commands, which quit ends; HOSTTEST_ROUND_DELAY_MS=N delays the rounds that
 // config starts by N ms, so the host can be given other work first.
 #include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -46,9 +50,14 @@ volatile LONG g_rounds = 0;
 constexpr LRESULT kPingAnswerBase = 0x1234;
 constexpr WPARAM kNext = 40048;
 
+bool EnvIs(const char* name, const char* wanted) {
+  char value[16] = {};
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length > 0 && length < sizeof value && std::strcmp(value, wanted) == 0;
+}
+
 bool EnvFlag(const char* name) {
-  char value[8] = {};
-  return GetEnvironmentVariableA(name, value, sizeof value) > 0 && value[0] == '1';
+  return EnvIs(name, "1");
 }
 
 DWORD EnvNumber(const char* name) {
@@ -141,10 +150,124 @@ int Init() {
   return 0;
 }
 
+// The form config opens: an in-memory template, laid out in dialog units.
+constexpr WORD kButtonClass = 0x0080;
+constexpr WORD kStaticClass = 0x0082;
+constexpr WORD kComboClass = 0x0085;
+constexpr int kComboId = 1001;
+constexpr int kStatusId = 1004;
+constexpr int kApplyId = 3;
+
+struct FormItem {
+  WORD class_atom;
+  const char* class_name;  // as the plug-in reports it
+  WORD id;
+  DWORD style;
+  short x, y, cx, cy;
+  const wchar_t* text;
+};
+
+const FormItem kFormItems[] = {
+    {kStaticClass, "Static", 0xFFFF, SS_LEFT, 7, 9, 30, 8, L"Port:"},
+    {kComboClass, "ComboBox", kComboId, CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP, 40, 7, 80, 60, L""},
+    {kStaticClass, "Static", kStatusId, SS_LEFT, 7, 28, 166, 8, L"Status."},
+    {kButtonClass, "Button", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 13, 49, 50, 14, L"OK"},
+    {kButtonClass, "Button", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 67, 49, 50, 14, L"Cancel"},
+    {kButtonClass, "Button", kApplyId, BS_PUSHBUTTON | WS_TABSTOP, 121, 49, 50, 14, L"Apply"},
+};
+
+HWND g_form = nullptr;
+
+void PutWords(std::vector<WORD>& out, const void* data, size_t bytes) {
+  const WORD* words = static_cast<const WORD*>(data);
+  out.insert(out.end(), words, words + bytes / sizeof(WORD));
+}
+
+void PutText(std::vector<WORD>& out, const wchar_t* text) {
+  do {
+    out.push_back(static_cast<WORD>(*text));
+  } while (*text++);
+}
+
+// Items start on DWORD boundaries.
+void AlignDword(std::vector<WORD>& out) {
+  if (out.size() % 2) out.push_back(0);
+}
+
+const DLGTEMPLATE* FormTemplate() {
+  static std::vector<WORD> words;
+  if (!words.empty()) return reinterpret_cast<const DLGTEMPLATE*>(words.data());
+  DLGTEMPLATE form = {};
+  form.style = DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  form.cdit = sizeof kFormItems / sizeof kFormItems[0];
+  form.cx = 180;
+  form.cy = 70;
+  PutWords(words, &form, sizeof form);
+  words.push_back(0);  // no menu
+  words.push_back(0);  // the dialog class
+  PutText(words, L"Host test form");
+  words.push_back(8);
+  PutText(words, L"MS Shell Dlg");
+  for (const FormItem& item : kFormItems) {
+    AlignDword(words);
+    DLGITEMTEMPLATE header = {};
+    header.style = item.style | WS_CHILD | WS_VISIBLE;
+    header.x = item.x;
+    header.y = item.y;
+    header.cx = item.cx;
+    header.cy = item.cy;
+    header.id = item.id;
+    PutWords(words, &header, sizeof header);
+    words.push_back(0xFFFF);
+    words.push_back(item.class_atom);
+    PutText(words, item.text);
+    words.push_back(0);  // no creation data
+  }
+  return reinterpret_cast<const DLGTEMPLATE*>(words.data());
+}
+
+INT_PTR CALLBACK FormProc(HWND dialog, UINT msg, WPARAM wparam, LPARAM) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      g_form = dialog;
+      for (const char* item : {"A", "B", "C"}) {
+        SendDlgItemMessageA(dialog, kComboId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+      }
+      // The layout, for the host's report to be checked against.
+      for (const FormItem& item : kFormItems) {
+        Say("dialog item id=%d class=%s du=%d,%d,%d,%d", item.id == 0xFFFF ? -1 : item.id,
+            item.class_name, item.x, item.y, item.cx, item.cy);
+      }
+      return TRUE;
+    case WM_SHOWWINDOW:
+      if (wparam) Say("dialog shown");
+      return FALSE;
+    case WM_COMMAND: {
+      const int id = LOWORD(wparam);
+      if (HIWORD(wparam) != BN_CLICKED || (id != IDOK && id != IDCANCEL && id != kApplyId)) {
+        return FALSE;
+      }
+      // A drop-down combo box's window text is its edit field.
+      char text[256] = {};
+      GetDlgItemTextA(dialog, kComboId, text, sizeof text);
+      Say("dialog command id=%d text=\"%s\"", id, text);
+      if (id != kApplyId) EndDialog(dialog, id);
+      return TRUE;
+    }
+    default:
+      return FALSE;
+  }
+}
+
 void Config() {
   Say("config length=%ld", Ask(0, 124));
   SetEvent(g_round_event);
-  if (EnvFlag("HOSTTEST_CONFIG_DIALOG")) {
+  if (EnvIs("HOSTTEST_CONFIG_DIALOG", "form")) {
+    const INT_PTR result = DialogBoxIndirectParamA(g_record.hDllInstance, FormTemplate(),
+                                                   g_record.hwndParent, FormProc, 0);
+    g_form = nullptr;
+    Say("dialog result=%d", static_cast<int>(result));
+  } else if (EnvFlag("HOSTTEST_CONFIG_DIALOG")) {
     const int answer =
         MessageBoxA(g_record.hwndParent, "Host test", "Host test plug-in", MB_OKCANCEL);
     Say("dialog answer=%d", answer);
@@ -152,6 +275,10 @@ void Config() {
 }
 
 void Quit() {
+  // A player may quit the plug-in while its dialog is open: close it, so
+  // config returns before the module goes.
+  const bool ended_form = g_form != nullptr;
+  if (ended_form) EndDialog(g_form, IDCANCEL);
   const bool leak = EnvFlag("HOSTTEST_LEAK_THREAD");
   if (!leak) {
     SetEvent(g_stop_event);
@@ -169,7 +296,7 @@ void Quit() {
       reinterpret_cast<LONG_PTR>(Subclass)) {
     SetWindowLongPtrA(g_record.hwndParent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_host_proc));
   }
-  Say("quit leak=%d rounds=%ld", leak ? 1 : 0, g_rounds);
+  Say("quit leak=%d rounds=%ld ended_form=%d", leak ? 1 : 0, g_rounds, ended_form ? 1 : 0);
 }
 
 }  // namespace
