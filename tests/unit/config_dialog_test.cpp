@@ -26,11 +26,20 @@ struct ConfigDialogFixture : ::testing::Test {
   void Start(const std::string& port) {
     os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = port;
     plugin.Init();
+    // The monitor thread's first set-up ends before the user acts.
+    os.RunFor(1);
   }
   // Runs the dialog with `script` as the user.
   void Open(std::function<void(DialogProcedure&, Handle)> script) {
     os.dialogScript = std::move(script);
     plugin.Config();
+  }
+  // Set-ups the monitor thread has begun, from the trace.
+  std::size_t SetUps() {
+    const std::string& trace = os.files["t.log"];
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = trace.find("OnInit", at)) != std::string::npos; ++at) ++n;
+    return n;
   }
   fake::FakePlatform os;
   Plugin plugin;
@@ -61,26 +70,37 @@ TEST_F(ConfigDialogFixture, ListsThePortsAndSelectsTheStoredOne) {
 }
 
 TEST_F(ConfigDialogFixture, OkWithoutEditsKeepsAnUnlistedPort) {
+  os.environment["QUILLET_TRACE"] = "t.log";
   Start("COM12");
-  const Handle wake = plugin.link().wakeEvent;
+  const std::size_t setUps = SetUps();
   Open([&](DialogProcedure& dialog, Handle h) { dialog.OnCommand(h, kOkButtonId); });
   EXPECT_EQ(plugin.PortName(), "COM12");
-  EXPECT_FALSE(plugin.link().portChangePending) << "an unchanged name leaves the link alone";
-  (void)wake;
+  os.RunFor(5000);
+  EXPECT_EQ(SetUps(), setUps) << "an unchanged name leaves the link alone";
   plugin.Quit();
   EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"], "COM12");
 }
 
 TEST_F(ConfigDialogFixture, ApplyHandsANewPortToTheMonitorAndCancelKeepsIt) {
-  Start("COM3");
+  os.environment["QUILLET_TRACE"] = "t.log";
+  os.AddDevice("COM5");  // no phone: the link stands by there
+  Start("COM3");         // no such port
+  ASSERT_EQ(plugin.link().status.Text(), "Comport busy.");
   Open([&](DialogProcedure& dialog, Handle h) {
+    const std::size_t setUps = SetUps();
     os.dialog.texts[kPortComboId] = "COM3";
     dialog.OnCommand(h, kApplyButtonId);
-    EXPECT_FALSE(plugin.link().portChangePending);
+    os.RunFor(5000);
+    EXPECT_EQ(SetUps(), setUps) << "the same name wakes nothing";
     os.dialog.texts[kPortComboId] = "COM5";
     dialog.OnCommand(h, kApplyButtonId);
-    EXPECT_TRUE(plugin.link().portChangePending) << "the monitor thread drops the port itself";
     EXPECT_FALSE(os.dialog.ended) << "Apply leaves the dialog open";
+    // Set up again at once, not at the next 10 s retry.
+    EXPECT_TRUE(os.RunUntil(
+        [&] { return plugin.link().status.Text() == "Standing by for connection."; }, 1000));
+    EXPECT_EQ(os.dialog.postedUpdates, 1) << "the open dialog was told";
+    dialog.OnStatusUpdate(h);
+    EXPECT_EQ(os.dialog.texts[kStatusControlId], "Standing by for connection.");
     dialog.OnCommand(h, kCancelButtonId);
   });
   EXPECT_EQ(plugin.PortName(), "COM5");
