@@ -9,6 +9,9 @@
 // under that floor; the ratio shows how far the link is from it either way.
 // The hard floor counts only the bytes sent, which nothing can overlap: each
 // send is waited for before the pause after it begins.
+//
+// --figures-json PATH also writes the virtual figures to PATH, for
+// bench/report.py; every other flag goes to Google Benchmark.
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +22,7 @@
 #include <string_view>
 
 #include "fake_port_phone.h"
+#include "figures_json.h"
 #include "link/at_transaction.h"
 #include "link/connection_setup.h"
 #include "link/line_reader.h"
@@ -175,8 +179,22 @@ void PrintLine(const char* what, const Cost& cost) {
       cost.HardFloorMs(), cost.HardRatio());
 }
 
+void AddFigures(bench::Figures& figures, const char* group, const Cost& cost) {
+  auto& out = figures[group];
+  out.emplace_back("virtual_ms", static_cast<double>(cost.virtualMs));
+  out.emplace_back("floor_ms", cost.FloorMs());
+  out.emplace_back("pause_ms", cost.PauseMs());
+  out.emplace_back("wire_ms", cost.WireMs());
+  out.emplace_back("ratio", cost.Ratio());
+  out.emplace_back("hard_floor_ms", cost.HardFloorMs());
+  out.emplace_back("hard_ratio", cost.HardRatio());
+  out.emplace_back("transactions", cost.transactions);
+  out.emplace_back("bytes_sent", static_cast<double>(cost.bytesSent));
+  out.emplace_back("bytes_received", static_cast<double>(cost.bytesReceived));
+}
+
 // The virtual figures do not depend on the machine: one run of each shows them.
-int PrintVirtualFigures() {
+int PrintVirtualFigures(const std::string& figuresPath) {
   Rig single;
   single.OpenPort();
   bool ok = false;
@@ -194,14 +212,21 @@ int PrintVirtualFigures() {
   PrintLine("SendCommand(\"+CMEE=1\")", send);
   PrintLine("OnInit with DSR on", init);
   std::fflush(stdout);
-  return 0;
+  if (figuresPath.empty()) return 0;
+  bench::Figures figures;
+  AddFigures(figures, "send_command", send);
+  AddFigures(figures, "set_up", init);
+  if (figures.Write(figuresPath)) return 0;
+  std::fprintf(stderr, "cannot write %s\n", figuresPath.c_str());
+  return 1;
 }
 
 }  // namespace
 }  // namespace quillet
 
 int main(int argc, char** argv) {
-  if (int failed = quillet::PrintVirtualFigures()) return failed;
+  const std::string figuresPath = quillet::bench::TakeFiguresPath(argc, argv);
+  if (int failed = quillet::PrintVirtualFigures(figuresPath)) return failed;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

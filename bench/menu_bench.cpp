@@ -1,13 +1,14 @@
 // What the menus cost. Playlist pages: host requests, time and heap
 // allocations per page for playlists of 10, 10,000 and 1,000,000 entries,
 // walked from the top to an entry and on by blocks. Opening the main menu:
-// host requests and CPU time per opening,
-// and, with the monitor thread and the simulated phone, the virtual time from
-// the phone's "*EAAI" line to the first byte of the page the plug-in sends
-// and to the phone's answer to it. The floors: the line's wire time plus the
-// 50 ms read interval that ends the read holding it; for the whole command,
-// also the pauses after its send and read and the wire time of the command,
-// its echo and the result.
+// host requests and CPU time per opening. And, with the monitor thread and
+// the simulated phone, the virtual time from the phone's "*EAAI" (opening the
+// menu) and then its "*EAMI" (choosing the video window) to the first byte of
+// the page that answers each; the floor is the code's wire time plus the
+// 50 ms read interval that ends the read holding it.
+//
+// --figures-json PATH also writes the printed figures to PATH, for
+// bench/report.py; every other flag goes to Google Benchmark.
 
 #include <benchmark/benchmark.h>
 
@@ -20,6 +21,7 @@
 
 #include "fake_player.h"
 #include "fake_port_phone.h"
+#include "figures_json.h"
 #include "link/at_transaction.h"
 #include "link/phone_link.h"
 #include "platform/fake/fake_platform.h"
@@ -112,10 +114,13 @@ void BM_PlaylistPage(benchmark::State& state) {
 }
 BENCHMARK(BM_PlaylistPage)->Arg(10)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
-// The most host requests any page of a walk to every 1,009th entry costs:
-// browsing pages, and the page that jumps to the entry (which also asks the
-// play state, sets the position, plays, and on a one-level playlist asks the
-// length again for the top page).
+// A prime, so that the walks' targets end in every digit at every level.
+constexpr std::int64_t kWalkStride = 1009;
+
+// The most host requests any page of a walk to every kWalkStride-th entry
+// costs: browsing pages, and the page that jumps to the entry (which also asks
+// the play state, sets the position, plays, and on a one-level playlist asks
+// the length again for the top page).
 std::pair<long, long> MostRequestsPerPage(std::int64_t length) {
   PlaylistHost os(length);
   HostWindow host(os, 0x4242);
@@ -123,7 +128,7 @@ std::pair<long, long> MostRequestsPerPage(std::int64_t length) {
   PlaylistPages pages(menus, host);
   long most = 0, mostJump = 0;
   const int levels = DecimalDigits(length - 1);
-  for (std::int64_t target = 0; target < length; target += 1009) {
+  for (std::int64_t target = 0; target < length; target += kWalkStride) {
     std::vector<std::int32_t> walk = {kPlaylistMenuId};
     std::int64_t digits = target;
     std::vector<int> digit(levels);
@@ -141,6 +146,8 @@ std::pair<long, long> MostRequestsPerPage(std::int64_t length) {
 }
 
 constexpr double kWireMsPerByte = 10.0 * 1000.0 / 9600.0;
+// "Video window" on the main menu, a sub-menu of the player's own.
+constexpr std::int32_t kVideoEntry = 10;
 
 void BM_MainMenuOpening(benchmark::State& state) {
   fake::FakePlatform os;
@@ -169,8 +176,61 @@ int NoInit() {
 void NoConfig() {}
 void NoQuit() {}
 
-// One activation through the plug-in's own thread, in virtual time.
-int PrintActivationLatency() {
+// How long a code from the phone took to bring the first byte of the page
+// that answers it, in virtual time.
+struct Latency {
+  double firstByteMs = 0;
+  double codeWireMs = 0;
+  std::string page;  // the command that the phone received
+
+  double FloorMs() const { return codeWireMs + kPortTimeouts.readInterval; }
+  double Ratio() const { return firstByteMs / FloorMs(); }
+};
+
+// The user's action on the phone, taken once every earlier transaction is
+// over, and the page command that answers it, which must start with
+// `pageStart`. False when no such page came.
+template <typename Act>
+bool MeasureLatency(fake::FakePlatform& os, testing::FakePortPhone& phone, Act act,
+                    const std::string& pageStart, Latency* latency) {
+  auto& history = phone.model().history();
+  // Let the last transaction's pauses run out first.
+  os.RunFor(1000);
+  const std::size_t commands = history.size();
+  const std::size_t written = phone.device().written().size();
+  const std::size_t sentBefore = phone.bytesSent();
+  phone.Now();
+  act();
+  latency->codeWireMs = double(phone.bytesSent() - sentBefore) * kWireMsPerByte;
+  const std::uint64_t start = os.VirtualMs();
+  if (!os.RunUntil([&] { return phone.device().written().size() > written; }, 10000)) return false;
+  latency->firstByteMs = double(os.VirtualMs() - start);
+  if (!os.RunUntil([&] { return history.size() > commands; }, 10000)) return false;
+  latency->page = history[commands];
+  return latency->page.rfind(pageStart, 0) == 0;
+}
+
+void PrintLatency(const char* code, const Latency& latency) {
+  std::printf(
+      "\"%s\" to the first byte of the page: virtual %.0f ms, floor %.1f ms (%.1f ms wire "
+      "+ %u ms read interval), ratio %.2f; page command: %zu bytes on the wire\n",
+      code, latency.firstByteMs, latency.FloorMs(), latency.codeWireMs, kPortTimeouts.readInterval,
+      latency.Ratio(), latency.page.size() + 2);
+}
+
+void AddLatency(bench::Figures& figures, const char* group, const Latency& latency) {
+  auto& out = figures[group];
+  out.emplace_back("first_byte_ms", latency.firstByteMs);
+  out.emplace_back("floor_ms", latency.FloorMs());
+  out.emplace_back("code_wire_ms", latency.codeWireMs);
+  out.emplace_back("read_interval_ms", kPortTimeouts.readInterval);
+  out.emplace_back("ratio", latency.Ratio());
+  out.emplace_back("page_bytes", double(latency.page.size() + 2));
+}
+
+// Opening the accessory menu ("*EAAI") and then choosing the video window
+// ("*EAMI: 10"), each through the plug-in's own thread, in virtual time.
+int PrintActivationLatency(bench::Figures& figures) {
   fake::FakePlatform os;
   testing::FakePlayer player(os);
   player.Entries(10);
@@ -183,43 +243,54 @@ int PrintActivationLatency() {
   record->hostWindow = reinterpret_cast<void*>(0x1234);
   plugin.Init();
   auto& history = phone.model().history();
-  if (!os.RunUntil([&] { return history.size() == 5; }, 60000)) return 1;
-  os.RunFor(1000);
-  const std::size_t written = phone.device().written().size();
-  const std::size_t sentBefore = phone.bytesSent();
-  phone.Now();
-  phone.model().OpenAccessoryMenu();
-  const std::size_t codeBytes = phone.bytesSent() - sentBefore;
-  const std::uint64_t start = os.VirtualMs();
-  if (!os.RunUntil([&] { return phone.device().written().size() > written; }, 10000)) return 1;
-  const double firstByte = double(os.VirtualMs() - start);
-  if (!os.RunUntil([&] { return history.size() == 6; }, 10000)) return 1;
-  const std::string command = history.back();
-  const double codeWire = double(codeBytes) * kWireMsPerByte;
-  const double firstFloor = codeWire + kPortTimeouts.readInterval;
-  std::printf(
-      "\"*EAAI\" to the first byte of the page: virtual %.0f ms, floor %.1f ms (%.1f ms wire "
-      "+ %u ms read interval), ratio %.2f\n",
-      firstByte, firstFloor, codeWire, kPortTimeouts.readInterval, firstByte / firstFloor);
-  std::printf("page command: %zu bytes on the wire\n", command.size() + 2);
+  int failed = 0;
+  Latency opening, choice;
+  if (!os.RunUntil([&] { return history.size() == 5; }, 60000)) {
+    std::printf("the phone was not set up\n");
+    failed = 1;
+  } else if (!MeasureLatency(
+                 os, phone, [&] { phone.model().OpenAccessoryMenu(); }, "AT*EASM=\"Winamp menu\"",
+                 &opening)) {
+    std::printf("no main menu page came after \"*EAAI\"\n");
+    failed = 1;
+  } else if (!MeasureLatency(
+                 os, phone, [&] { phone.model().ChooseEntry(kVideoEntry); },
+                 "AT*EASM=\"Video options\"", &choice)) {
+    std::printf("no video window page came after \"*EAMI: %d\"\n", kVideoEntry);
+    failed = 1;
+  } else {
+    PrintLatency("*EAAI", opening);
+    PrintLatency("*EAMI", choice);
+    AddLatency(figures, "eaai_first_byte", opening);
+    AddLatency(figures, "eami_first_byte", choice);
+  }
   plugin.Quit();
-  return 0;
+  return failed;
 }
 
 }  // namespace
 }  // namespace quillet
 
 int main(int argc, char** argv) {
-  if (int failed = quillet::PrintActivationLatency()) {
-    std::printf("the phone was not set up, or no page came\n");
-    return failed;
-  }
+  const std::string figuresPath = quillet::bench::TakeFiguresPath(argc, argv);
+  quillet::bench::Figures figures;
+  if (int failed = quillet::PrintActivationLatency(figures)) return failed;
   for (const long length : {10L, 10000L, 1000000L}) {
     const auto [browse, jump] = quillet::MostRequestsPerPage(length);
     std::printf(
         "playlist of %ld: at most %ld host requests a page (limit 11), %ld for the page "
         "that jumps to the entry\n",
         length, browse, jump);
+    auto& out = figures["playlist_" + std::to_string(length)];
+    out.emplace_back("entries", double(length));
+    out.emplace_back("most_requests_browsing", double(browse));
+    out.emplace_back("most_requests_jump", double(jump));
+    out.emplace_back("walk_stride", double(quillet::kWalkStride));
+  }
+  std::fflush(stdout);
+  if (!figuresPath.empty() && !figures.Write(figuresPath)) {
+    std::fprintf(stderr, "cannot write %s\n", figuresPath.c_str());
+    return 1;
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

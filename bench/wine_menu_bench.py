@@ -4,63 +4,108 @@ simulated phone on a pty. From the phone's clock: the time from sending
 "*EAAI" (opening the accessory menu) or "*EAMI" (choosing the video window
 sub-menu) to receiving the whole page command that answers it, against the
 floor of the 50 ms read interval that ends the read holding the code (a pty
-has no wire time); and the player requests the plug-in made for each
-opening. Prints; asserts nothing."""
+has no wire time); and the messages the plug-in's thread sent to the player
+for each opening and each choice. Prints; asserts nothing.
 
+Usage: wine_menu_bench.py [OPENINGS] [--json PATH]   (OPENINGS: 10)"""
+
+import argparse
+import json
 import re
 import statistics
-import time
 import sys
+import time
+from collections import Counter
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools" / "rig"))
 from session import SETUP_COMMANDS, Session  # noqa: E402
 
 READ_INTERVAL_MS = 50
+# Long enough for the last page's transaction to end its pauses and for the
+# host's lines about it to have come out.
+SETTLE_S = 0.5
+SENT_BY_PLUGIN = re.compile(r"^msg kind=sent thread=monitor .*?\bname=(\S+)")
+
+
+def timed(s: Session, command: str, code: str, page_start: str) -> float:
+    """The phone's time from sending `code` to receiving the page."""
+    events = len(s.phone_events.snapshot())
+    s.phone_cmd(command)
+    sent = s.phone_events.wait(
+        lambda e: e.get("ev") == "tx" and code in e.get("bytes", ""), 5, events)
+    page = s.phone_events.wait(
+        lambda e: e.get("ev") == "rx" and e["cmd"].startswith(page_start), 10, events)
+    if not sent or not page:
+        raise RuntimeError("no page came for " + command)
+    s.phone_events.wait(lambda e: e.get("ev") == "tx", 5,
+                        s.phone_events.snapshot().index(page) + 1)
+    return page["t"] - sent["t"]
+
+
+def sent_messages(s: Session, start: int) -> list:
+    """The names of the messages the plug-in's thread sent to the player
+    since host line `start`, after letting its lines come out."""
+    time.sleep(SETTLE_S)
+    lines = s.host_lines.snapshot()[start:]
+    return [m.group(1) for m in map(SENT_BY_PLUGIN.match, lines) if m]
+
+
+def summary(samples: list) -> dict:
+    median = statistics.median(samples)
+    return {"median_ms": median, "min_ms": min(samples), "max_ms": max(samples),
+            "samples_ms": samples, "floor_ms": READ_INTERVAL_MS,
+            "ratio": median / READ_INTERVAL_MS}
 
 
 def main() -> int:
-    openings = int(sys.argv[1]) if len(sys.argv) > 1 else 10
-    latencies, requests, choices = [], [], []
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("openings", nargs="?", type=int, default=10)
+    parser.add_argument("--json", metavar="PATH", help="also write the figures to PATH")
+    args = parser.parse_args()
 
-    def timed(s, command, code, page_start):
-        """The phone's time from sending `code` to receiving the page."""
-        # Let the previous page's transaction end its pauses first.
-        time.sleep(0.5)
-        events = len(s.phone_events.snapshot())
-        s.phone_cmd(command)
-        sent = s.phone_events.wait(
-            lambda e: e.get("ev") == "tx" and code in e.get("bytes", ""), 5, events)
-        page = s.phone_events.wait(
-            lambda e: e.get("ev") == "rx" and e["cmd"].startswith(page_start), 10, events)
-        if not sent or not page:
-            raise RuntimeError("no page came for " + command)
-        s.phone_events.wait(lambda e: e.get("ev") == "tx", 5,
-                            s.phone_events.snapshot().index(page) + 1)
-        return page["t"] - sent["t"]
-
+    latencies, choices = [], []
+    opening_messages, choice_messages = [], []
     with Session(entries=1000) as s:
         if not s.wait_connected(30) or len(s.wait_received(len(SETUP_COMMANDS))) < 5:
             print("the plug-in did not connect", file=sys.stderr)
             return 1
-        for _ in range(openings):
-            lines = len(s.host_lines.snapshot())
+        time.sleep(SETTLE_S)
+        for _ in range(args.openings):
+            start = len(s.host_lines.snapshot())
             latencies.append(timed(s, "open", "*EAAI", "AT*EASM"))
-            requests.append(sum(1 for line in s.host_lines.snapshot()[lines:]
-                                if re.match(r"msg kind=sent thread=monitor", line)))
+            opening_messages.append(sent_messages(s, start))
+            start = len(s.host_lines.snapshot())
             choices.append(timed(s, "choose 10", "*EAMI", 'AT*EASM="Video options"'))
-    median = statistics.median(latencies)
+            choice_messages.append(sent_messages(s, start))
+
+    opening = summary(latencies)
+    choice = summary(choices)
     print('Wine: "*EAAI" to the whole page at the phone: median %.0f ms (min %.0f, max %.0f, '
           '%d openings), floor %d ms read interval, ratio %.2f'
-          % (median, min(latencies), max(latencies), openings, READ_INTERVAL_MS,
-             median / READ_INTERVAL_MS))
-    median_choice = statistics.median(choices)
+          % (opening["median_ms"], opening["min_ms"], opening["max_ms"], args.openings,
+             READ_INTERVAL_MS, opening["ratio"]))
     print('Wine: "*EAMI" (a sub-menu chosen) to the whole page at the phone: median %.0f ms '
           '(min %.0f, max %.0f), floor %d ms read interval, ratio %.2f'
-          % (median_choice, min(choices), max(choices), READ_INTERVAL_MS,
-             median_choice / READ_INTERVAL_MS))
-    print("Wine: host messages per main-menu opening: %s (LoadMenu to the plug-ins + 5 player "
-          "requests)" % sorted(set(requests)))
+          % (choice["median_ms"], choice["min_ms"], choice["max_ms"], READ_INTERVAL_MS,
+             choice["ratio"]))
+
+    def counts(messages: list) -> dict:
+        sizes = [len(m) for m in messages]
+        names = Counter(name for m in messages for name in m)
+        per_opening = {name: n / len(messages) for name, n in sorted(names.items())}
+        return {"counts": sizes, "median": statistics.median(sizes), "by_name": per_opening}
+
+    opened, chosen = counts(opening_messages), counts(choice_messages)
+    for label, c in (("main-menu opening", opened), ("video window choice", chosen)):
+        print("Wine: messages from the plug-in's thread to the player per %s: %s (%s)"
+              % (label, sorted(set(c["counts"])),
+                 ", ".join("%s %g" % item for item in c["by_name"].items())))
+    if args.json:
+        figures = {"openings": args.openings, "eaai_whole_page": opening,
+                   "eami_whole_page": choice, "opening_messages": opened,
+                   "choice_messages": chosen}
+        Path(args.json).write_text(json.dumps(figures, indent=1) + "\n")
     return 0
 
 

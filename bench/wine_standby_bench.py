@@ -3,14 +3,19 @@
 the stand-in host under Wine plus its wineserver (which carries the serial
 waits), with the port disabled, standing by for the phone on a quiet line,
 standing by with unread junk queued on the line, and connected but idle.
-Prints; asserts nothing. Optional argument: seconds per measurement (5)."""
+With the port disabled the plug-in opens no port, so that figure is the
+host's own baseline with the plug-in loaded. Prints; asserts nothing.
 
+Usage: wine_standby_bench.py [SECONDS] [--json PATH]   (SECONDS per measurement: 60)"""
+
+import argparse
+import json
 import sys
 import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools" / "rig"))
-from session import Session, cpu_rates  # noqa: E402
+from session import CLK_TCK, Session, cpu_rates  # noqa: E402
 
 STANDBY = "MonitorDevice started without connection."
 JUNK = "raw 4a 55 4e 4b 0d 0a"
@@ -28,11 +33,22 @@ def report(label: str, total: float, rates: dict) -> None:
 
 
 def main() -> int:
-    seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 5.0
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("seconds", nargs="?", type=float, default=60.0)
+    parser.add_argument("--json", metavar="PATH", help="also write the figures to PATH")
+    args = parser.parse_args()
+    seconds = args.seconds
+    # The kernel counts CPU time in clock ticks: the figures' resolution.
+    figures = {"seconds": seconds, "clock_tick_s": 1 / CLK_TCK, "states": {}}
+
+    def keep(key: str, total: float, rates: dict) -> None:
+        figures["states"][key] = {"cpu_s_per_s": total, "processes": rates}
 
     with Session(port="Disabled") as s:
         time.sleep(SETTLE_S)
-        report("Port=Disabled", *measure(s, seconds))
+        total, rates = measure(s, seconds)
+        report("Port=Disabled", total, rates)
+        keep("disabled", total, rates)
 
     with Session(dsr=False) as s:
         if not s.wait_trace(STANDBY, 30):
@@ -41,11 +57,13 @@ def main() -> int:
         time.sleep(SETTLE_S)
         quiet, rates = measure(s, seconds)
         report("Standby, quiet line", quiet, rates)
+        keep("standby_quiet", quiet, rates)
         for _ in range(5):
             s.phone_cmd(JUNK)
         time.sleep(SETTLE_S)
         junk, rates = measure(s, seconds)
         report("Standby, junk queued", junk, rates)
+        keep("standby_junk", junk, rates)
 
     with Session() as s:
         if not s.wait_connected(30):
@@ -53,10 +71,14 @@ def main() -> int:
             return 1
         s.wait_received(5)
         time.sleep(SETTLE_S)
-        report("Connected, idle", *measure(s, seconds))
+        total, rates = measure(s, seconds)
+        report("Connected, idle", total, rates)
+        keep("connected_idle", total, rates)
 
     print("Junk/quiet ratio while standing by: %s"
           % ("%.1f" % (junk / quiet) if quiet > 0 else "n/a (quiet measured 0)"))
+    if args.json:
+        Path(args.json).write_text(json.dumps(figures, indent=1) + "\n")
     return 0
 
 

@@ -2,14 +2,18 @@
 // "*EAII..." codes in any order and with any content, against the built-in
 // menus refreshed from a fake player with a playlist of any length, and
 // against menus that other plug-ins supply (see foreign_menu.h) under any
-// id, through the real menu sources, player menus and playlist pages. The
-// owners of supplied menus cut their items and move their selections now and
-// then.
+// id, through the real menu sources, player menus and playlist pages.
+//
+// Input: a 12-byte head (the player's state, see phone_lines.h), the bytes
+// from which the supplied menus are built, then what the phone sends, as
+// lines; a line "#" lets an owner change one of its records (fewer items,
+// another selection). The seeds are sessions captured from the phone
+// simulator.
 //
 // Checked after every code (abort on violation): every command sent passes
 // the command checks; after a page is sent, the menu it shows has its
-// selection inside its items; choosing an entry never moves a selection out
-// of its menu's items; the playlist cursor stays inside the playlist. The
+// selection inside its items; a choice never moves a selection out of its
+// menu's items; the playlist cursor stays inside the playlist. The
 // sanitizers check that no record, label list or text buffer is read or
 // written beyond what its owner promised.
 
@@ -25,32 +29,14 @@
 #include "fake_player.h"
 #include "foreign_menu.h"
 #include "menus/menu_items.h"
-#include "player/menu_sources.h"
+#include "phone_lines.h"
 #include "shell/menu_bundle.h"
 
 namespace quillet::fuzzing {
 namespace {
 
-constexpr int kMaxSteps = 64;
+constexpr int kMaxCodes = 64;
 constexpr Handle kHostWindow = 0x4242;
-
-std::string Answer(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange(0, 6)) {
-    case 0:
-      return "";
-    case 1:
-      return in.ConsumeBool() ? ": 0" : ":0";
-    case 2:
-      return ": " + std::to_string(in.ConsumeIntegral<std::int32_t>()) + "," +
-             std::to_string(in.ConsumeIntegral<std::int32_t>());
-    case 3:
-      return ": 4," + std::to_string(in.ConsumeIntegralInRange(-5, 105));
-    case 4:
-      return ": 11,\"" + FuzzText(in, 300) + (in.ConsumeBool() ? "\"" : "");
-    default:
-      return FuzzText(in, 40);
-  }
-}
 
 void CheckSelection(Menu* menu, const char* when) {
   if (!menu) return;
@@ -65,65 +51,65 @@ void CheckSelection(Menu* menu, const char* when) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillet;
   using namespace quillet::fuzzing;
-  FuzzedDataProvider in(data, size);
+  const WorldHead world = ReadWorldHead(data, size, 2000000);
+  const std::size_t headEnd = size < kWorldHeadSize ? size : kWorldHeadSize;
+  const std::size_t foreignEnd =
+      headEnd + (world.foreignBytes < size - headEnd ? world.foreignBytes : size - headEnd);
+
   fake::FakePlatform os;
   testing::FakePlayer player(os);
-  const int length =
-      in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 30) : in.ConsumeIntegralInRange(0, 2000000);
-  player.Generate(length);
-  player.position = in.ConsumeIntegralInRange(-1, length);
-  player.state = in.ConsumeIntegralInRange(0, 4);
-  player.noTitleFrom = in.ConsumeIntegralInRange<std::size_t>(0, 40);
+  player.Generate(world.playlistLength);
+  player.position = world.position;
+  player.state = world.playState;
+  player.noTitleFrom = world.noTitleFrom;
 
   Link link(os);
-  MenuBundle menus(link, kHostWindow, RegisterMenuMessages(os, kHostWindow),
-                   in.ConsumeIntegralInRange(0, 1));
+  MenuBundle menus(link, kHostWindow, RegisterMenuMessages(os, kHostWindow), world.pluginMenus);
   std::vector<std::string> sent;
   MenuProtocol protocol(menus.sources, [&](const std::string& c) { sent.push_back(c); });
 
   // Other plug-ins' menus, under ids the built-in ones lead to and their own.
+  FuzzedDataProvider records(data + headEnd, foreignEnd - headEnd);
   std::list<ForeignMenu> foreign;
-  for (int n = in.ConsumeIntegralInRange(0, 4); n > 0; --n) {
+  for (int n = records.ConsumeIntegralInRange(0, 4); n > 0 && records.remaining_bytes(); --n) {
     foreign.emplace_back();
-    BuildForeignMenu(in, foreign.back());
-    const std::int32_t id = in.ConsumeBool() ? 1000 + in.ConsumeIntegralInRange(0, 3)
-                                             : in.ConsumeIntegralInRange(0, 200);
+    BuildForeignMenu(records, foreign.back());
+    const std::int32_t id = records.ConsumeBool() ? 1000 + records.ConsumeIntegralInRange(0, 3)
+                                                  : records.ConsumeIntegralInRange(0, 200);
     player.supplied[id] = &foreign.back().menu;
   }
 
-  for (int step = 0; step < kMaxSteps && in.remaining_bytes() > 0; ++step) {
-    sent.clear();
-    switch (in.ConsumeIntegralInRange(0, 4)) {
-      case 4:
-        if (!foreign.empty()) {
-          auto it = foreign.begin();
-          std::advance(it, in.ConsumeIntegralInRange<std::size_t>(0, foreign.size() - 1));
-          ChangeForeignMenu(in, *it);
-        }
-        continue;
-      case 0:
-        protocol.MenuActivated();
-        break;
-      case 1: {
-        // The owner may have moved a selection out; a choice never does.
-        Menu* before = menus.sources.CurrentMenu();
-        const std::int32_t selection = before ? before->selection : 0;
-        protocol.ChooseEntry(in.ConsumeBool() ? in.ConsumeIntegralInRange(-1, 13)
-                                              : in.ConsumeIntegral<int>());
-        if (before == menus.sources.CurrentMenu() && before && before->selection != selection)
-          CheckSelection(before, "a choice moved the selection outside");
-        break;
-      }
-      default:
-        protocol.HandleAnswer(Answer(in));
-        break;
+  Menu* before = nullptr;
+  std::int32_t selection = 0;
+  LineHooks hooks;
+  hooks.other = [&](std::string_view line) {
+    // The owner of a record changes it while it is shown.
+    if (line == "#" && !foreign.empty()) {
+      auto it = foreign.begin();
+      std::advance(it, records.ConsumeIntegralInRange<std::size_t>(0, foreign.size() - 1));
+      ChangeForeignMenu(records, *it);
     }
+  };
+  hooks.before = [&](std::string_view) {
+    sent.clear();
+    before = menus.sources.CurrentMenu();
+    selection = before ? before->selection : 0;
+  };
+  hooks.after = [&](std::string_view line) {
     for (const std::string& c : sent) CheckCommand(c);
+    Menu* current = menus.sources.CurrentMenu();
     if (!sent.empty() && sent.back().rfind("*EASM=", 0) == 0)
-      CheckSelection(menus.sources.CurrentMenu(), "a page shown with its selection outside");
+      CheckSelection(current, "a page shown with its selection outside");
+    // The owner may have moved a selection out; a choice never does.
+    if (line.rfind("*EAMI", 0) == 0 && before && before == current &&
+        before->selection != selection)
+      CheckSelection(before, "a choice moved the selection outside");
     const std::int32_t cursor = menus.player.playlist().cursor();
-    if (cursor < 0 || (length > 0 && cursor >= length))
+    if (cursor < 0 || (world.playlistLength > 0 && cursor >= world.playlistLength))
       Fail("the playlist cursor left the playlist", std::to_string(cursor));
-  }
+    return true;
+  };
+  const char* phone = reinterpret_cast<const char*>(data) + foreignEnd;
+  DispatchPhoneLines(std::string_view(phone, size - foreignEnd), protocol, kMaxCodes, hooks);
   return 0;
 }

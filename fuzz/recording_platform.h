@@ -92,6 +92,20 @@ class RecordingPlatform : public Platform {
   void SetControlText(Handle dialog, int controlId, const std::string& text) override {
     inner_.SetControlText(dialog, controlId, text);
   }
+  void RunDialog(Handle module, int templateId, Handle owner, DialogProcedure& procedure) override {
+    inner_.RunDialog(module, templateId, owner, procedure);
+  }
+  void EndDialog(Handle dialog) override { inner_.EndDialog(dialog); }
+  int AddComboString(Handle dialog, int controlId, const std::string& text) override {
+    return inner_.AddComboString(dialog, controlId, text);
+  }
+  void SetComboSelection(Handle dialog, int controlId, int index) override {
+    inner_.SetComboSelection(dialog, controlId, index);
+  }
+  std::string GetControlText(Handle dialog, int controlId, std::size_t capacity) override {
+    return inner_.GetControlText(dialog, controlId, capacity);
+  }
+  void PostStatusUpdate(Handle dialog) override { inner_.PostStatusUpdate(dialog); }
 
   std::string GetProfileString(const std::string& section, const std::string& key,
                                const std::string& fallback, const std::string& path,

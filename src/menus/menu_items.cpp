@@ -29,6 +29,7 @@ void SetFieldText(char (&field)[kFieldSize], const std::string& text) {
   field[length] = '\0';
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf formats, checked by the compiler.
 void FormatLabel(char (&field)[kFieldSize], const char* format, ...) {
   va_list args;
   va_start(args, format);

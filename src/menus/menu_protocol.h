@@ -42,6 +42,7 @@ class MenuProtocol : public MenuHandlers {
   // Entry number + pageBase = item index, for the last page sent.
   std::int32_t pageBase() const { return pageBase_; }
   std::int32_t pageEnd() const { return pageEnd_; }
+  bool pageHasPrevious() const { return pageHasPrevious_; }
 
  private:
   // Sends the input dialog that fits the item's kind.

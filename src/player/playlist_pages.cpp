@@ -111,14 +111,14 @@ Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64
     if (level == 0) {
       std::string_view title;
       if (host_.EntryTitle(static_cast<std::int32_t>(from), &title)) {
-        FormatLabel(item.name, "%lld. %.*s", static_cast<long long>(from + 1),
+        FormatLabel(item.name, "%lld. %.*s", static_cast<long long>(from) + 1,
                     static_cast<int>(title.size()), title.data());
       } else {
-        FormatLabel(item.name, "%lld. Unknown", static_cast<long long>(from + 1));
+        FormatLabel(item.name, "%lld. Unknown", static_cast<long long>(from) + 1);
       }
     } else {
       const std::int64_t to = from + groupSize < length ? from + groupSize : length;
-      FormatLabel(item.name, "%lld-%lld", static_cast<long long>(from + 1),
+      FormatLabel(item.name, "%lld-%lld", static_cast<long long>(from) + 1,
                   static_cast<long long>(to));
     }
   }

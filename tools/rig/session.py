@@ -2,7 +2,8 @@
 Wine, with the simulated phone on a pseudo-terminal as COM1.
 
 A Session copies the DLL into a folder of its own (so its plugin.ini is its
-own), starts the phone program, starts the host under the Wine rig with the
+own), or uses one where it lies (dll=..., e.g. where an installer put it),
+starts the phone program, starts the host under the Wine rig with the
 phone's pty as COM1, and collects both programs' output for the test to wait
 on. Other plug-ins can be loaded beside it (companions=[...], e.g. the sample
 menu plug-in SAMPLE_MENU); they start before it and stop after it. Every wait
@@ -150,14 +151,20 @@ class Session:
     def __init__(self, port: Optional[str] = "COM1", pluginmenus: Optional[str] = None,
                  dsr: bool = True, com1: bool = True, entries: int = 10,
                  host_args: Optional[List[str]] = None, trace: bool = True,
-                 companions: Sequence[Path] = (), host_env: Optional[Dict[str, str]] = None):
+                 companions: Sequence[Path] = (), host_env: Optional[Dict[str, str]] = None,
+                 dll: Optional[Path] = None):
         """companions: plug-ins the host loads and starts, in this order, before
         gen_quillet.dll (and quits after it); host_env: extra environment of
-        the host process (and so of every plug-in in it)."""
+        the host process (and so of every plug-in in it); dll: load this DLL
+        where it lies instead of a copy of DLL, so plugin.ini is the one
+        beside it (written there as below, and left there at the end)."""
         self.dir = Path(tempfile.mkdtemp(prefix="quillet-e2e-"))
-        self.dll = self.dir / "gen_quillet.dll"
-        shutil.copy(DLL, self.dll)
-        self.ini = self.dir / "plugin.ini"
+        if dll is None:
+            self.dll = self.dir / "gen_quillet.dll"
+            shutil.copy(DLL, self.dll)
+        else:
+            self.dll = Path(dll).resolve()
+        self.ini = self.dll.parent / "plugin.ini"
         if port is not None or pluginmenus is not None:
             lines = ["[Quillet]"]
             if port is not None:

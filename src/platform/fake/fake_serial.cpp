@@ -123,11 +123,9 @@ bool FakePlatform::PurgePort(Handle port, std::uint32_t flags) {
   if (!state || state->device->vanished) return false;
   for (auto& [ov, op] : pending_) {
     if (op.done || op.port != port) continue;
-    if (op.type == OpType::Read && (flags & kPurgeRxAbort) && !wineQuirks) {
-      FinishOp(ov, op, Failed(kErrorOperationAborted));
-    } else if (op.type == OpType::Write && (flags & kPurgeTxAbort)) {
-      FinishOp(ov, op, Failed(kErrorOperationAborted));
-    }
+    const bool abortRead = op.type == OpType::Read && (flags & kPurgeRxAbort) && !wineQuirks;
+    const bool abortWrite = op.type == OpType::Write && (flags & kPurgeTxAbort);
+    if (abortRead || abortWrite) FinishOp(ov, op, Failed(kErrorOperationAborted));
   }
   if (flags & kPurgeRxClear) {
     auto& incoming = state->device->incoming_;

@@ -140,6 +140,7 @@ void Win32Platform::PulseEvent(Handle event) {
 
 int Win32Platform::WaitForEvents(const Handle* events, int count, std::uint32_t timeoutMs) {
   std::vector<HANDLE> handles;
+  handles.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) handles.push_back(H(events[i]));
   DWORD r = WaitForMultipleObjects(static_cast<DWORD>(count), handles.data(), FALSE, timeoutMs);
   if (r < WAIT_OBJECT_0 + static_cast<DWORD>(count)) return static_cast<int>(r - WAIT_OBJECT_0);
