@@ -4,6 +4,7 @@
 
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
+#include "menus/wrap32.h"
 
 namespace quillet {
 namespace {
@@ -30,10 +31,6 @@ bool ReadNumber(const std::string& text, std::size_t* at, std::int32_t* value) {
   *value = number > INT_MAX ? INT_MAX : static_cast<std::int32_t>(number);
   *at = i;
   return true;
-}
-
-std::int32_t MinusOne(std::int32_t value) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) - 1u);
 }
 
 // The final answer of a level dialog carries this first number.
@@ -99,7 +96,7 @@ void MenuProtocol::HandleAnswer(const std::string& answer) {
       break;
     }
     case kChoice:
-      item.value = MinusOne(second);
+      item.value = WrapSub(second, 1);
       break;
     case kSwitch:
     case kNumber:

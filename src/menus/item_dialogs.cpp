@@ -4,6 +4,7 @@
 #include "menus/at_text.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
+#include "menus/wrap32.h"
 
 namespace quillet {
 namespace {
@@ -14,16 +15,6 @@ constexpr std::int32_t kMostChoiceLabels = 100;
 
 std::string Quoted(const char (&field)[kFieldSize]) {
   return QuotedText(FieldText(field));
-}
-
-// A Text item's buffer holds `maximum` characters and a NUL.
-std::string TextBuffer(const MenuItem& item) {
-  if (!item.labels || item.maximum <= 0) return std::string();
-  return std::string(item.labels, strnlen(item.labels, static_cast<std::size_t>(item.maximum)));
-}
-
-std::int32_t PlusOne(std::int32_t value) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + 1u);
 }
 
 }  // namespace
@@ -122,7 +113,7 @@ void MenuProtocol::OpenDialog(const MenuItem& item) {
       const std::int32_t labels = item.maximum < 0                   ? 0
                                   : item.maximum > kMostChoiceLabels ? kMostChoiceLabels
                                                                      : item.maximum;
-      command = Format(phone::kListDialogFormat, name.c_str(), PlusOne(item.value), labels);
+      command = Format(phone::kListDialogFormat, name.c_str(), WrapAdd(item.value, 1), labels);
       for (std::int32_t i = 0; i < labels; ++i)
         command += ",\"" + QuotedText(LabelAt(i, item)) + "\"";
       break;

@@ -65,6 +65,11 @@ std::int32_t FromPercent(std::int32_t percent, const MenuItem& item) {
   return Clamp(item.minimum + (range * percent) / 100);
 }
 
+std::string TextBuffer(const MenuItem& item) {
+  if (!item.labels || item.maximum <= 0) return std::string();
+  return std::string(item.labels, strnlen(item.labels, static_cast<std::size_t>(item.maximum)));
+}
+
 const char* LabelAt(std::int32_t n, const MenuItem& item) {
   if (!item.labels) return "";
   const char* label = item.labels;

@@ -32,6 +32,9 @@ MenuItem* FindItem(Menu& menu, std::int32_t id);
 std::int32_t ToSteps(std::int32_t x, const MenuItem& item);
 // The Level value for a percentage.
 std::int32_t FromPercent(std::int32_t percent, const MenuItem& item);
+// The text in a Text item's buffer, which holds `maximum` characters and a
+// NUL: read no further than that.
+std::string TextBuffer(const MenuItem& item);
 // Label number n of a Choice item: the first for n <= 0, the last past the end.
 const char* LabelAt(std::int32_t n, const MenuItem& item);
 

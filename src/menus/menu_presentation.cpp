@@ -18,12 +18,6 @@ char Navigation(const Menu& menu) {
   return menu.parent != 0 ? '2' : '1';
 }
 
-// A Text item's buffer holds `maximum` characters and a NUL.
-std::string TextBuffer(const MenuItem& item) {
-  if (!item.labels || item.maximum <= 0) return std::string();
-  return std::string(item.labels, strnlen(item.labels, static_cast<std::size_t>(item.maximum)));
-}
-
 // What the list shows for an item: its name and, by kind, its value.
 std::string ShownText(const MenuItem& item) {
   std::string text = FieldText(item.name);

@@ -1,20 +1,9 @@
 #include "player/menu_sources.h"
 
+#include "menus/wrap32.h"
 #include "platform/host_messages.h"
 
 namespace quillet {
-namespace {
-
-// Sums of a supplier's ids and the offset wrap as 32-bit numbers do, rather
-// than overflow.
-std::int32_t Add(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-std::int32_t Sub(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
-
-}  // namespace
 
 Menu* MenuSources::LoadMenu(std::int32_t id, std::uintptr_t threshold) {
   const auto address = static_cast<std::uintptr_t>(host_.Request(
@@ -30,7 +19,7 @@ void MenuSources::OpenMenu(std::int32_t id) {
     if (pluginMenus_ == 0) {
       if (Menu* supplied = LoadMenu(id, kFirstMainMenuAddress)) {
         current_ = supplied;
-        idOffset_ = Sub(id, supplied->id);
+        idOffset_ = WrapSub(id, supplied->id);
         return;
       }
     }
@@ -39,11 +28,11 @@ void MenuSources::OpenMenu(std::int32_t id) {
   current_ = player_.BuiltInMenu(id);
   if (!current_) current_ = LoadMenu(id, kFirstMenuAddress);
   if (!current_) return;
-  idOffset_ = Sub(id, current_->id);
+  idOffset_ = WrapSub(id, current_->id);
 }
 
 std::int32_t MenuSources::TellClosed(Menu* menu) {
-  const std::int32_t id = Add(menu->id, idOffset_);
+  const std::int32_t id = WrapAdd(menu->id, idOffset_);
   menu->id = id;
   host_.Request(reinterpret_cast<std::uintptr_t>(menu), messages_.menuClosed);
   // The record is its owner's again from here on.
@@ -67,7 +56,7 @@ void MenuSources::ReopenMenu() {
 }
 
 std::int32_t MenuSources::GlobalId(std::int32_t id) const {
-  return id < kForeignIdBase ? id : Add(id, idOffset_);
+  return id < kForeignIdBase ? id : WrapAdd(id, idOffset_);
 }
 
 void MenuSources::NotifyValueChanged(std::int32_t id, std::int32_t value) {

@@ -1,6 +1,7 @@
 #include "player/player_menus.h"
 
 #include "menus/menu_items.h"
+#include "menus/wrap32.h"
 #include "platform/host_messages.h"
 
 namespace quillet {
@@ -8,13 +9,6 @@ namespace {
 
 std::int32_t Int32(std::intptr_t result) {
   return static_cast<std::int32_t>(result);
-}
-
-// Neighbouring positions and track numbers, taken without overflow whatever
-// the player answers.
-std::int32_t Plus(std::int32_t value, std::int32_t step) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) +
-                                   static_cast<std::uint32_t>(step));
 }
 
 const char* StatePrefix(std::int32_t state) {
@@ -56,11 +50,12 @@ Menu* PlayerMenus::MainMenu() {
   const std::int32_t position = Int32(host_.Request(0, host::kPlaylistPosition));
   const std::int32_t length = Int32(host_.Request(0, host::kPlaylistLength));
   if (MenuItem* previous = FindItem(menu, host::kCommandPrevious))
-    SetNeighbourLabel(previous, "Prev: %.*s", position <= 0 ? Plus(length, -1) : position - 1);
+    SetNeighbourLabel(previous, "Prev: %.*s", position <= 0 ? WrapAdd(length, -1) : position - 1);
   if (MenuItem* next = FindItem(menu, host::kCommandNext))
-    SetNeighbourLabel(next, "Next: %.*s", Plus(position, 1) == length ? 0 : Plus(position, 1));
+    SetNeighbourLabel(next, "Next: %.*s",
+                      WrapAdd(position, 1) == length ? 0 : WrapAdd(position, 1));
   if (MenuItem* track = FindItem(menu, kTrackId)) {
-    track->value = Plus(position, 1);
+    track->value = WrapAdd(position, 1);
     track->minimum = 1;
     track->maximum = length;
   }
@@ -118,7 +113,7 @@ ValueOutcome PlayerMenus::ApplyValue(std::int32_t id, std::int32_t value) {
 
 void PlayerMenus::GoToTrack(std::int32_t track) {
   const std::int32_t state = Int32(host_.Request(0, host::kPlayState));
-  host_.Request(static_cast<std::uintptr_t>(Plus(track, -1)), host::kSetPosition);
+  host_.Request(static_cast<std::uintptr_t>(WrapAdd(track, -1)), host::kSetPosition);
   if (state != kStopped) host_.Command(host::kCommandPlay);
 }
 
