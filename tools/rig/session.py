@@ -95,6 +95,12 @@ def cpu_seconds(pid: int) -> float:
     return (int(fields[11]) + int(fields[12])) / CLK_TCK
 
 
+def start_ticks(pid: int) -> int:
+    """When process pid started, in clock ticks since boot."""
+    with open("/proc/%d/stat" % pid, "rb") as f:
+        return int(f.read().rsplit(b")", 1)[1].split()[19])
+
+
 def cpu_rates(pids: Dict[str, int], seconds: float) -> Dict[str, float]:
     """CPU seconds per second each process used over the next `seconds`."""
     began = time.monotonic()
@@ -302,8 +308,13 @@ class Session:
                  if os.getpgid(pid) == self.host.pgid]
         servers = [pid for name, pids in running.items() if name.startswith("wineserver")
                    for pid in pids]
+        # A server from an earlier run of the slot may still be winding
+        # down; the host's is the newest one that started before it.
+        if len(hosts) == 1:
+            servers = [pid for pid in servers if start_ticks(pid) <= start_ticks(hosts[0])]
+            servers = sorted(servers, key=start_ticks)[-1:]
         if len(hosts) != 1 or len(servers) != 1:
-            raise RuntimeError("expected one host and one wineserver in %s, found %r"
+            raise RuntimeError("expected one host and its wineserver in %s, found %r"
                                % (self.host.prefix, running))
         return {"host": hosts[0], "wineserver": servers[0]}
 
