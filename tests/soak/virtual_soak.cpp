@@ -1,0 +1,1467 @@
+// The soak in virtual time: the whole plug-in on the fake platform for an
+// hour of its clock, the simulated phone on COM1 and the player (with another
+// plug-in's menus) behind the host window, and a seeded random user who opens
+// the menu, chooses entries (some that do not exist) and answers dialogs,
+// while faults come and go: DSR drops, a silent phone, junk on the line, port
+// changes through the configuration dialog, and the player changing under the
+// menus. After every step the player must be where the user's commands put
+// it; after every fault the link must come back within a bound, with no
+// handle left behind.
+//
+//   virtual_soak [--seed N] [--minutes M]   (M minutes of virtual time, 60 by default)
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "fake_player.h"
+#include "fake_port_phone.h"
+#include "link/connection_setup.h"
+#include "link/status_line.h"
+#include "platform/fake/fake_platform.h"
+#include "platform/host_messages.h"
+#include "sample_menus.h"
+#include "shell/config_dialog.h"
+#include "shell/plugin.h"
+
+namespace quillet::soak {
+namespace {
+
+using phone::DialogType;
+
+constexpr char kConnected[] = "Ready and connected to SimPhone QX-1.";
+constexpr char kIniPath[] = "C:\\P\\plugin.ini";
+constexpr char kTraceFile[] = "soak.log";
+
+// Bounds, in virtual time.
+constexpr std::uint64_t kAnswerBoundMs = 5000;      // a page or dialog after the user acts
+constexpr std::uint64_t kSettleMs = 500;            // then anything more it would send
+constexpr std::uint64_t kSilenceMs = 3000;          // watched for an action that sends nothing
+constexpr std::uint64_t kReconnectBoundMs = 20000;  // fault removed: connected again
+constexpr std::uint64_t kQuietBoundMs = 20000;      // ... and the line quiet
+constexpr std::uint64_t kQuietMs = 2000;
+constexpr std::uint64_t kReopenBoundMs = 10000;  // then a menu opening answered
+constexpr std::uint64_t kPortChangeBoundMs = 15000;
+
+int NoInit() {
+  return 0;
+}
+void NoConfig() {}
+void NoQuit() {}
+
+struct SoakFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct PlayerState {
+  std::int32_t volume = 0;
+  std::int32_t position = 0;
+  std::int32_t state = 0;
+  bool video = false;
+  std::int32_t length = 0;
+
+  bool operator==(const PlayerState& o) const {
+    return volume == o.volume && position == o.position && state == o.state && video == o.video &&
+           length == o.length;
+  }
+  std::string Text() const {
+    return "volume=" + std::to_string(volume) + " position=" + std::to_string(position) +
+           " state=" + std::to_string(state) + " video=" + (video ? "on" : "off") +
+           " length=" + std::to_string(length);
+  }
+};
+
+// What the user expects of one action.
+struct Expect {
+  enum class Answer { kNothing, kPage, kDialog, kPageOrDialog };
+  Answer answer = Answer::kNothing;
+  std::vector<std::string> titles;  // the page's or dialog's title, one of these; empty: any
+  DialogType dialogType = DialogType::Notice;
+  // Further checks of the screen once answered: empty, or what is wrong.
+  std::function<std::string(const phone::Screen&)> screen;
+  PlayerState player;
+  bool playerKnown = true;
+  std::vector<std::uintptr_t> posted;  // commands posted to the player's window
+  std::vector<ValueChange> changes;    // values the other plug-in is told
+  bool lastValueAny = false;           // a text's value is its buffer's address
+};
+
+struct Marks {
+  std::size_t history = 0;
+  std::size_t changes = 0;
+};
+
+std::string Join(const std::vector<std::string>& items) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < items.size(); ++i) text += (i ? "|" : "") + items[i];
+  return text + "]";
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A Level item's value for a percentage, and where a value lies on its
+// scale of steps, as the menus document them.
+std::int32_t FromPercentOf(std::int32_t percent, std::int32_t minimum, std::int32_t maximum) {
+  return static_cast<std::int32_t>(minimum +
+                                   (std::int64_t{maximum} - minimum) * std::int64_t{percent} / 100);
+}
+std::int32_t StepsOf(std::int32_t value, std::int32_t minimum, std::int32_t maximum) {
+  const std::int64_t range = std::int64_t{maximum} - minimum;
+  const std::int64_t offset = std::int64_t{value} - minimum;
+  if (range <= 10) return static_cast<std::int32_t>(offset);
+  return static_cast<std::int32_t>((range / 2 + offset * 10) / range);
+}
+
+const char* StatePrefix(std::int32_t state) {
+  switch (state) {
+    case 0:
+      return "Stopped, ";
+    case 1:
+      return "Playing ";
+    case 3:
+      return "Paused, ";
+    default:
+      return "";
+  }
+}
+
+// "k. title" on a playlist page: k, or 0 for any other label.
+std::int64_t EntryNumber(const std::string& label) {
+  std::size_t i = 0;
+  std::int64_t n = 0;
+  while (i < label.size() && label[i] >= '0' && label[i] <= '9') n = n * 10 + (label[i++] - '0');
+  if (i == 0 || label.compare(i, 2, ". ") != 0) return 0;
+  return n;
+}
+
+struct Options {
+  std::uint64_t seed = 20240611;
+  std::uint64_t virtualMs = 60ull * 60 * 1000;
+};
+
+class Soak {
+ public:
+  explicit Soak(const Options& options)
+      : options_(options),
+        rng_(options.seed),
+        player_(playerSide_),
+        phone_(os_),
+        plugin_(os_, {NoInit, NoConfig, NoQuit}) {}
+
+  int Run();
+
+ private:
+  enum class FaultKind { kDsrDrop, kSilent, kJunk, kPortChange };
+  struct Fault {
+    FaultKind kind;
+    std::uint64_t endsAt;
+    std::uint64_t startedAt;
+    bool sawStandingBy = false;
+  };
+
+  // --- The world ---
+  void Start();
+  std::intptr_t PlayerWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+  PlayerState Snapshot() const;
+  std::vector<std::uintptr_t> ProcessPosted();
+  void SetLength(std::int32_t n);
+  void SetSupplier(bool present);
+  std::string Status() { return plugin_.link().status.Text(); }
+  const std::vector<std::string>& History() { return phone_.model().history(); }
+  std::vector<std::string> CommandsSince(std::size_t mark);
+  std::string Title(std::int64_t index) const { return "Track " + std::to_string(index + 1); }
+
+  // --- Randomness ---
+  bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
+  std::int64_t Uniform(std::int64_t lo, std::int64_t hi) {
+    return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng_);
+  }
+  template <typename T>
+  const T& Pick(const std::vector<T>& items) {
+    return items[static_cast<std::size_t>(Uniform(0, static_cast<std::int64_t>(items.size()) - 1))];
+  }
+  std::string RandomText(std::size_t maxLength, bool quotes);
+  std::int32_t RandomPercent();
+
+  // --- The user ---
+  void Step();
+  void UserAction();
+  void Open(Expect& e);
+  void ChooseValid(const phone::MenuScreen& page, Expect& e);
+  // Entries that are not on the page: nothing is expected of them.
+  void ChooseInvalid(const phone::MenuScreen& page);
+  void Back(const phone::MenuScreen& page, Expect& e);
+  void AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dialog, Expect& e);
+  void AnswerLevel(const phone::MenuScreen& page, const phone::Dialog& dialog, Expect& e);
+  void Dismiss();  // reject or abort
+  void Think();
+  void PlayerChange();
+  void ConfigNoChange();
+  void Observe(const Marks& marks, const Expect& e, bool predicted);
+  // A page of the player's or the other plug-in's menus against what it was
+  // made from: empty, or what is wrong.
+  std::string CheckPage(const phone::MenuScreen& page) const;
+  std::string CheckMainPage(const phone::MenuScreen& page) const;
+  std::size_t SetUps();
+  void ExpectPage(Expect& e, std::vector<std::string> titles);
+  void ExpectDialog(Expect& e, DialogType type, const std::string& title);
+
+  // --- Faults ---
+  void StartFault();
+  void EndFault();
+  void PortChange(const std::string& name, bool restoreInDialog);
+  void RestorePort();
+  void Recover(const char* after);
+
+  // --- Checks and reports ---
+  void Check(bool ok, const std::string& what);
+  void QuietChecks();
+  void Note(const std::string& what);
+  void Report(const char* verdict, double realSeconds);
+  Marks Mark() { return {History().size(), player_.changes.size()}; }
+  void Run(std::uint64_t ms) { Check(os_.RunFor(ms), "a thread hung"); }
+  bool RunUntil(const std::function<bool()>& done, std::uint64_t ms) {
+    return os_.RunUntil(done, ms);
+  }
+
+  Options options_;
+  std::mt19937_64 rng_;
+  fake::FakePlatform os_;
+  // The player's window lives on a platform of its own; the host window of
+  // the plug-in's platform passes every message on to it, as a subclass would.
+  fake::FakePlatform playerSide_;
+  testing::FakePlayer player_;
+  testing::FakePortPhone phone_;
+  Plugin plugin_;
+  SampleMenus sample_;
+
+  std::int32_t length_ = 10;
+  bool supplierPresent_ = true;
+  std::size_t hostCallsSeen_ = 0;
+  int fullscreens_ = 0;
+  // What the player's main menu was last made from: the volume its item
+  // holds (until a final answer changes it), the position and the length.
+  bool refreshing_ = false;
+  std::int32_t storedVolume_ = 0;
+  std::int32_t refreshPosition_ = 0;
+  std::int32_t refreshLength_ = 0;
+
+  // The user's view: the phone's screen and the plug-in agree (no fault since
+  // the last opening), the plug-in has a menu to act on, and the playlist on
+  // the screen is the player's.
+  bool inSync_ = false;
+  bool menuValid_ = false;
+  bool pageStale_ = false;
+  std::optional<Fault> fault_;
+  std::size_t steadyHandles_ = 0;
+  std::size_t maxHandles_ = 0;
+
+  // Counts.
+  std::uint64_t startMs_ = 0;
+  int steps_ = 0;
+  int checkedSteps_ = 0;
+  std::map<std::string, int> actions_;
+  std::map<std::string, int> playerChanges_;
+  std::map<std::string, int> faults_;
+  int junkLines_ = 0;
+  int recoveries_ = 0;
+  std::uint64_t maxReconnectMs_ = 0;
+  std::uint64_t totalReconnectMs_ = 0;
+  std::uint64_t maxAnswerMs_ = 0;
+  std::size_t handlesAtStart_ = 0;
+  std::size_t handlesAtEnd_ = 0;
+  std::size_t handlesAfterQuit_ = 0;
+  std::deque<std::string> recent_;
+};
+
+// --- The world ---
+
+void Soak::Start() {
+  os_.moduleFileName = "C:\\P\\gen_quillet.dll";
+  os_.environment[kTraceEnvironmentVariable] = kTraceFile;
+  os_.profiles[kIniPath]["Quillet"]["Port"] = "COM1";
+  os_.SetHostHandler([this](std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    return PlayerWindow(msg, wParam, lParam);
+  });
+  player_.volume = 200;
+  player_.position = 3;
+  player_.state = 1;
+  SetLength(10);
+  SetSupplier(true);
+  phone_.Now();
+  phone_.model().SetDsr(true);
+
+  PluginRecord* record = plugin_.HandOutRecord();
+  Check(record != nullptr, "no plug-in record");
+  record->hostWindow = reinterpret_cast<void*>(0x1234);
+  record->moduleInstance = reinterpret_cast<void*>(0x400000);
+  Check(plugin_.Init() == 0, "init failed");
+  startMs_ = os_.VirtualMs();
+  Check(RunUntil([&] { return Status() == kConnected; }, kReconnectBoundMs),
+        "not connected at start: " + Status());
+  Recover("start");
+  steadyHandles_ = os_.OpenHandles().size();
+  handlesAtStart_ = steadyHandles_;
+}
+
+std::intptr_t Soak::PlayerWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  const bool request = msg == host::kWmUser;
+  if (request && lParam >= 0xC000 && lParam == player_.messages.loadMenu) {
+    // As the sample plug-in does: every answer starts from the record's own
+    // id, since the plug-in translates the items' ids by the difference.
+    if (wParam == kSampleMainRequest) sample_.main.id = kSampleMainId;
+    if (wParam == kSampleOptionsRequest) sample_.options.id = kSampleOptionsId;
+  }
+  const std::intptr_t result = playerSide_.SendHostMessage(kNoHandle, msg, wParam, lParam);
+  if (request && lParam == host::kVolume && wParam == host::kQueryVolume) {
+    // Only the main menu asks for the volume: it is being made.
+    refreshing_ = true;
+    storedVolume_ = static_cast<std::int32_t>(result);
+  } else if (request && refreshing_ && lParam == host::kPlaylistPosition) {
+    refreshPosition_ = static_cast<std::int32_t>(result);
+  } else if (request && refreshing_ && lParam == host::kPlaylistLength) {
+    refreshLength_ = static_cast<std::int32_t>(result);
+    refreshing_ = false;
+  }
+  return result;
+}
+
+PlayerState Soak::Snapshot() const {
+  return {player_.volume, player_.position, player_.state, player_.video, length_};
+}
+
+// The player works through the commands posted to its window, as its message
+// loop would.
+std::vector<std::uintptr_t> Soak::ProcessPosted() {
+  const std::vector<fake::HostCall> calls = os_.HostCalls();
+  std::vector<std::uintptr_t> posted;
+  for (; hostCallsSeen_ < calls.size(); ++hostCallsSeen_) {
+    const fake::HostCall& call = calls[hostCallsSeen_];
+    if (!call.posted || call.msg != host::kWmCommand) continue;
+    posted.push_back(call.wParam);
+    const std::int32_t n = length_;
+    switch (call.wParam) {
+      case host::kCommandPrevious:
+        if (n > 0) player_.position = player_.position == 0 ? n - 1 : player_.position - 1;
+        break;
+      case host::kCommandNext:
+        if (n > 0) player_.position = (player_.position + 1) % n;
+        break;
+      case host::kCommandPlay:
+        if (n > 0) player_.state = 1;
+        break;
+      case host::kCommandPause:
+        if (player_.state == 1) {
+          player_.state = 3;
+        } else if (player_.state == 3) {
+          player_.state = 1;
+        }
+        break;
+      case host::kCommandStop:
+        player_.state = 0;
+        break;
+      case host::kCommandFullscreen:
+        ++fullscreens_;
+        break;
+      default:
+        break;
+    }
+  }
+  return posted;
+}
+
+void Soak::SetLength(std::int32_t n) {
+  // Long playlists are made as they are asked for.
+  if (n > 2000) {
+    player_.Generate(n);
+  } else {
+    player_.Entries(n);
+  }
+  length_ = n;
+  if (player_.position >= n)
+    player_.position = n > 0 ? static_cast<std::int32_t>(Uniform(0, n - 1)) : 0;
+}
+
+void Soak::SetSupplier(bool present) {
+  supplierPresent_ = present;
+  if (present) {
+    player_.supplied[kSampleMainRequest] = &sample_.main;
+    player_.supplied[kSampleOptionsRequest] = &sample_.options;
+  } else {
+    player_.supplied.clear();
+  }
+}
+
+std::vector<std::string> Soak::CommandsSince(std::size_t mark) {
+  const std::vector<std::string>& history = History();
+  return std::vector<std::string>(history.begin() + static_cast<std::ptrdiff_t>(mark),
+                                  history.end());
+}
+
+std::string Soak::RandomText(std::size_t maxLength, bool quotes) {
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyz ABCXYZ0123456789.,;:!?-+=/()[]#'";
+  std::string text(static_cast<std::size_t>(Uniform(0, static_cast<std::int64_t>(maxLength))), ' ');
+  for (char& c : text) c = kChars[Uniform(0, sizeof kChars - 2)];
+  if (quotes && !text.empty() && Chance(0.2))
+    text[static_cast<std::size_t>(Uniform(0, static_cast<std::int64_t>(text.size()) - 1))] = '"';
+  return text;
+}
+
+std::int32_t Soak::RandomPercent() {
+  if (Chance(0.9)) return static_cast<std::int32_t>(Uniform(0, 100));
+  return Pick(std::vector<std::int32_t>{-50, -1, 101, 150, 1000});
+}
+
+// --- The user ---
+
+void Soak::Step() {
+  ++steps_;
+  if (fault_ && os_.VirtualMs() >= fault_->endsAt) {
+    EndFault();
+  } else if (!fault_ && Chance(0.06)) {
+    StartFault();
+  }
+  if (Chance(0.07)) PlayerChange();
+  if (!fault_ && inSync_ && Chance(0.01)) ConfigNoChange();
+  UserAction();
+  if (fault_ && fault_->kind == FaultKind::kDsrDrop && Status() == kStatusStandingBy)
+    fault_->sawStandingBy = true;
+  Think();
+}
+
+void Soak::UserAction() {
+  // A copy: the monitor thread changes the screen while the clock runs.
+  const phone::Screen screen = phone_.model().screen();
+  const bool predicted = !fault_ && inSync_;
+  const Marks marks = Mark();
+  Expect e;
+  e.player = Snapshot();
+  if (!screen.menu) {
+    if (Chance(0.94)) {
+      Open(e);
+    } else {
+      // A code from a phone with nothing on its screen: nothing to act on.
+      const std::int32_t entry = static_cast<std::int32_t>(Uniform(1, 12));
+      Note("stray choice " + std::to_string(entry));
+      ++actions_["stray choice"];
+      phone_.Now();
+      phone_.model().ChooseEntry(entry);
+    }
+  } else if (screen.dialog) {
+    if (Chance(0.05)) {
+      Open(e);
+    } else {
+      AnswerDialog(*screen.menu, *screen.dialog, e);
+    }
+  } else if (!menuValid_) {
+    // What the plug-in dropped still shows: the user tries it, then opens.
+    if (Chance(0.5)) {
+      Open(e);
+    } else {
+      ChooseValid(*screen.menu, e);
+    }
+  } else {
+    const double r = std::uniform_real_distribution<double>(0, 1)(rng_);
+    if (r < 0.06) {
+      Open(e);
+    } else if (r < 0.14) {
+      ChooseInvalid(*screen.menu);
+    } else if (r < 0.24) {
+      Back(*screen.menu, e);
+    } else {
+      ChooseValid(*screen.menu, e);
+    }
+  }
+  Observe(marks, e, predicted);
+}
+
+void Soak::ExpectPage(Expect& e, std::vector<std::string> titles) {
+  e.answer = Expect::Answer::kPage;
+  e.titles = std::move(titles);
+}
+
+void Soak::ExpectDialog(Expect& e, DialogType type, const std::string& title) {
+  e.answer = Expect::Answer::kDialog;
+  e.dialogType = type;
+  e.titles = {title};
+}
+
+void Soak::Open(Expect& e) {
+  Note("open");
+  ++actions_["open"];
+  ExpectPage(e, {supplierPresent_ ? "Sample menu" : "Winamp menu"});
+  menuValid_ = true;
+  pageStale_ = false;
+  phone_.Now();
+  phone_.model().OpenAccessoryMenu();
+}
+
+std::string Soak::CheckMainPage(const phone::MenuScreen& page) const {
+  const std::int32_t p = refreshPosition_;
+  const std::int32_t n = refreshLength_;
+  const std::int32_t previous = p <= 0 ? n - 1 : p - 1;
+  const std::int32_t next = p + 1 == n ? 0 : p + 1;
+  const bool titles = n > 0 && p >= 0 && p < n;
+  const std::vector<std::string> want = {
+      titles ? "Prev: " + Title(previous) : "Previous",
+      titles ? "Next: " + Title(next) : "Next",
+      "Play",
+      "Pause",
+      "Stop",
+      "Track info",
+      "Go to track: " + std::to_string(p + 1),
+      "Playlist",
+      "Volume: " + std::to_string(StepsOf(storedVolume_, 0, 255)),
+      "Video window"};
+  if (page.entries != want)
+    return "the main menu shows " + Join(page.entries) + ", the player " + Join(want);
+  return "";
+}
+
+std::string Soak::CheckPage(const phone::MenuScreen& page) const {
+  if (page.title == "Winamp menu") return CheckMainPage(page);
+  std::vector<std::string> want;
+  if (page.title == "Sample menu") {
+    const MenuItem* items = sample_.mainItems;
+    const char* colours[] = {"Red", "Green", "Blue"};
+    want = {"Player menu",
+            "Options",
+            "Play",
+            "Brightness: " + std::to_string(StepsOf(items[3].value, 0, 10)),
+            std::string("Colour: ") + colours[std::clamp(items[4].value, 0, 2)],
+            std::string("Shuffle: ") + (items[5].value ? "On" : "Off"),
+            "Count: " + std::to_string(items[6].value),
+            "Name: " + std::string(sample_.name)};
+  } else if (page.title == "Sample options") {
+    want = {"Fullscreen",
+            "Volume: " + std::to_string(StepsOf(sample_.optionItems[1].value, 0, 255)), "Missing"};
+  } else {
+    return "";
+  }
+  if (page.entries != want)
+    return "\"" + page.title + "\" shows " + Join(page.entries) + ", not " + Join(want);
+  return "";
+}
+
+std::size_t Soak::SetUps() {
+  const std::string& trace = os_.files[kTraceFile];
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = trace.find("OnInit", at)) != std::string::npos; ++at) ++n;
+  return n;
+}
+
+void Soak::ChooseValid(const phone::MenuScreen& page, Expect& e) {
+  const std::int32_t count = static_cast<std::int32_t>(page.entries.size());
+  if (count == 0) return Open(e);
+  const std::int32_t k = static_cast<std::int32_t>(Uniform(1, count));
+  const std::string label = page.entries[static_cast<std::size_t>(k - 1)];
+  const std::string& title = page.title;
+  Note("choose " + std::to_string(k) + " \"" + label + "\" on \"" + title + "\"");
+  ++actions_["choose"];
+  phone_.Now();
+  phone_.model().ChooseEntry(k);
+  if (!menuValid_) return;  // the plug-in has no menu to act on: nothing happens
+
+  const std::int32_t n = length_;
+  PlayerState& after = e.player;
+  auto posted = [&](std::uintptr_t command) { e.posted = {command}; };
+  if (label == "<<" || label == ">>") {
+    ExpectPage(e, {title});
+    if (pageStale_) {
+      e.answer = Expect::Answer::kPageOrDialog;
+      e.titles.clear();
+    }
+    return;
+  }
+  if (title == "Winamp menu") {
+    if (StartsWith(label, "Prev")) {
+      posted(host::kCommandPrevious);
+      if (n > 0) after.position = after.position == 0 ? n - 1 : after.position - 1;
+      ExpectPage(e, {title});
+    } else if (StartsWith(label, "Next")) {
+      posted(host::kCommandNext);
+      if (n > 0) after.position = (after.position + 1) % n;
+      ExpectPage(e, {title});
+    } else if (label == "Play") {
+      posted(host::kCommandPlay);
+      if (n > 0) after.state = 1;
+      ExpectPage(e, {title});
+    } else if (label == "Pause") {
+      posted(host::kCommandPause);
+      if (after.state == 1) {
+        after.state = 3;
+      } else if (after.state == 3) {
+        after.state = 1;
+      }
+      ExpectPage(e, {title});
+    } else if (label == "Stop") {
+      posted(host::kCommandStop);
+      after.state = 0;
+      ExpectPage(e, {title});
+    } else if (label == "Track info") {
+      ExpectDialog(e, DialogType::Notice, "Now playing");
+      const std::string text =
+          StatePrefix(after.state) +
+          (after.position >= 0 && after.position < n ? Title(after.position) : std::string());
+      e.screen = [text](const phone::Screen& s) -> std::string {
+        return s.dialog->text == text
+                   ? ""
+                   : "now playing says \"" + s.dialog->text + "\", not \"" + text + "\"";
+      };
+    } else if (StartsWith(label, "Go to track")) {
+      ExpectDialog(e, DialogType::Number, "Go to track");
+      e.screen = [this](const phone::Screen& s) -> std::string {
+        const phone::Dialog& d = *s.dialog;
+        if (d.prompt != "Track number" || d.minimum != 1 || d.maximum != refreshLength_ ||
+            d.value != refreshPosition_ + 1)
+          return "go to track asks " + std::to_string(d.value) + " in " +
+                 std::to_string(d.minimum) + ".." + std::to_string(d.maximum);
+        return "";
+      };
+    } else if (label == "Playlist") {
+      if (n > 0) {
+        ExpectPage(e, {"Playlist"});
+      } else {
+        ExpectDialog(e, DialogType::Notice, "Playlist");
+      }
+      pageStale_ = false;
+    } else if (StartsWith(label, "Volume")) {
+      ExpectDialog(e, DialogType::Level, "Volume");
+      const std::int32_t steps = StepsOf(storedVolume_, 0, 255);
+      e.screen = [steps](const phone::Screen& s) -> std::string {
+        return s.dialog->steps == 10 && s.dialog->value == steps
+                   ? ""
+                   : "the volume dialog's value is off";
+      };
+    } else if (label == "Video window") {
+      ExpectPage(e, {"Video options"});
+      const std::string shown = after.video ? "Shown: On" : "Shown: Off";
+      e.screen = [shown](const phone::Screen& s) -> std::string {
+        const std::vector<std::string> want = {shown, "Fullscreen"};
+        return s.menu->entries == want ? "" : "video options show " + Join(s.menu->entries);
+      };
+    } else {
+      e.answer = Expect::Answer::kPageOrDialog;
+    }
+  } else if (title == "Video options") {
+    if (StartsWith(label, "Shown")) {
+      ExpectDialog(e, DialogType::OnOff, "Shown");
+      const std::int32_t value = label == "Shown: On" ? 1 : 0;
+      e.screen = [value](const phone::Screen& s) -> std::string {
+        return s.dialog->value == value ? "" : "the switch does not show the item's value";
+      };
+    } else {
+      posted(host::kCommandFullscreen);
+      ExpectPage(e, {title});
+    }
+  } else if (title == "Playlist") {
+    ExpectPage(e, {"Playlist"});
+    const std::int64_t entry = EntryNumber(label);
+    if (pageStale_) {
+      // The playlist changed under the page: the plug-in finds its way, but
+      // what the entry now means is its own affair.
+      e.answer = Expect::Answer::kPageOrDialog;
+      e.titles.clear();
+      e.playerKnown = false;
+    } else if (entry > 0) {
+      if (label != std::to_string(entry) + ". " + Title(entry - 1))
+        Check(false, "a playlist entry reads \"" + label + "\"");
+      after.position = static_cast<std::int32_t>(entry - 1);
+      if (after.state != 0 && n > 0) after.state = 1;
+    }
+  } else if (title == "Sample menu") {
+    if (label == "Player menu") {
+      ExpectPage(e, {"Winamp menu"});
+    } else if (label == "Options") {
+      if (supplierPresent_) {
+        ExpectPage(e, {"Sample options"});
+      } else {
+        ExpectDialog(e, DialogType::Notice, "Missing menu");
+        menuValid_ = false;
+      }
+    } else if (label == "Play") {
+      posted(host::kCommandPlay);
+      if (n > 0) after.state = 1;
+      ExpectPage(e, {title});
+    } else if (StartsWith(label, "Brightness")) {
+      ExpectDialog(e, DialogType::Level, "Brightness");
+    } else if (StartsWith(label, "Colour")) {
+      ExpectDialog(e, DialogType::List, "Colour");
+      e.screen = [](const phone::Screen& s) -> std::string {
+        const std::vector<std::string> want = {"Red", "Green", "Blue"};
+        return s.dialog->labels == want && s.dialog->count == 3 ? "" : "the colour list is off";
+      };
+    } else if (StartsWith(label, "Shuffle")) {
+      ExpectDialog(e, DialogType::OnOff, "Shuffle");
+    } else if (StartsWith(label, "Count")) {
+      ExpectDialog(e, DialogType::Number, "Count");
+      e.screen = [](const phone::Screen& s) -> std::string {
+        const phone::Dialog& d = *s.dialog;
+        return d.prompt == "How many" && d.minimum == 1 && d.maximum == 99
+                   ? ""
+                   : "the count dialog is off";
+      };
+    } else if (StartsWith(label, "Name")) {
+      ExpectDialog(e, DialogType::Text, "Name");
+      const std::string text = sample_.name;
+      e.screen = [text](const phone::Screen& s) -> std::string {
+        const phone::Dialog& d = *s.dialog;
+        return d.prompt == "Your name" && d.maxLength == kNameCapacity && d.text == text
+                   ? ""
+                   : "the name dialog shows \"" + d.text + "\", not \"" + text + "\"";
+      };
+    } else {
+      e.answer = Expect::Answer::kPageOrDialog;
+    }
+  } else if (title == "Sample options") {
+    if (label == "Fullscreen") {
+      posted(host::kCommandFullscreen);
+      ExpectPage(e, {title});
+    } else if (StartsWith(label, "Volume")) {
+      ExpectDialog(e, DialogType::Level, "Volume");
+    } else if (label == "Missing") {
+      ExpectDialog(e, DialogType::Notice, "Missing menu");
+      e.screen = [](const phone::Screen& s) -> std::string {
+        return s.dialog->text == "This menu is not available." ? ""
+                                                               : "the missing menu's notice is off";
+      };
+      menuValid_ = false;
+    } else {
+      e.answer = Expect::Answer::kPageOrDialog;
+    }
+  } else {
+    e.answer = Expect::Answer::kPageOrDialog;
+  }
+}
+
+void Soak::ChooseInvalid(const phone::MenuScreen& page) {
+  const std::int32_t count = static_cast<std::int32_t>(page.entries.size());
+  const std::int32_t k = Pick(
+      std::vector<std::int32_t>{count + 1, count + 2, count + 7, -1, -12, INT32_MAX, INT32_MIN});
+  Note("choose missing entry " + std::to_string(k) + " on \"" + page.title + "\"");
+  ++actions_["choose missing"];
+  phone_.Now();
+  phone_.model().ChooseEntry(k);
+}
+
+void Soak::Back(const phone::MenuScreen& page, Expect& e) {
+  Note("back from \"" + page.title + "\"");
+  ++actions_["back"];
+  phone_.Now();
+  phone_.model().ChooseEntry(0);
+  if (!menuValid_) return;
+  if (page.navigation != '2') {
+    menuValid_ = false;  // left the menu: the plug-in holds none
+    return;
+  }
+  if (page.title == "Video options") {
+    ExpectPage(e, {"Winamp menu"});
+  } else if (page.title == "Sample options") {
+    ExpectPage(e, {supplierPresent_ ? "Sample menu" : "Winamp menu"});
+  } else if (page.title == "Playlist" && !pageStale_) {
+    // Only the pages below the top one have "<<<" and ">>>": back from one
+    // goes up a level, from the top one to the player's menu.
+    const bool below = std::count(page.entries.begin(), page.entries.end(), "<<<") +
+                           std::count(page.entries.begin(), page.entries.end(), ">>>") >
+                       0;
+    ExpectPage(e, {below ? "Playlist" : "Winamp menu"});
+  } else {
+    e.answer = Expect::Answer::kPageOrDialog;
+  }
+}
+
+void Soak::Dismiss() {
+  if (Chance(0.5)) {
+    Note("reject");
+    ++actions_["reject"];
+    phone_.Now();
+    phone_.model().RejectDialog();
+  } else {
+    Note("abort");
+    ++actions_["abort"];
+    phone_.Now();
+    phone_.model().AbortDialog();
+  }
+}
+
+void Soak::AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dialog, Expect& e) {
+  const std::string& under = page.title;
+  const bool answering = menuValid_;
+  const bool dismiss = Chance(0.12);
+  auto same = [&] {
+    if (answering) ExpectPage(e, {under});
+  };
+  switch (dialog.type) {
+    case DialogType::Notice:
+      Dismiss();
+      if (answering && dialog.title != "Missing menu") ExpectPage(e, {"Winamp menu"});
+      if (answering && dialog.title == "Missing menu") menuValid_ = false;
+      return;
+    case DialogType::Level:
+      AnswerLevel(page, dialog, e);
+      return;
+    case DialogType::List: {
+      if (dismiss) {
+        Dismiss();
+        same();
+        return;
+      }
+      const std::int32_t n = Chance(0.8) ? static_cast<std::int32_t>(Uniform(1, 3))
+                                         : Pick(std::vector<std::int32_t>{0, 4, -1, 100});
+      Note("list " + std::to_string(n));
+      ++actions_["list"];
+      phone_.Now();
+      phone_.model().AnswerList(n);
+      same();
+      if (answering) e.changes = {{kColourId, n - 1}};
+      return;
+    }
+    case DialogType::OnOff: {
+      if (dismiss) {
+        Dismiss();
+        same();
+        return;
+      }
+      const bool on = Chance(0.5);
+      Note(std::string("switch ") + (on ? "on" : "off"));
+      ++actions_["switch"];
+      phone_.Now();
+      phone_.model().AnswerOnOff(on);
+      same();
+      if (!answering) return;
+      if (dialog.title == "Shown") {
+        e.player.video = on;
+      } else if (dialog.title == "Shuffle") {
+        e.changes = {{kShuffleId, on ? 1 : 0}};
+      }
+      return;
+    }
+    case DialogType::Number: {
+      if (dismiss) {
+        Dismiss();
+        same();
+        return;
+      }
+      const std::int32_t n = length_;
+      std::int32_t x = 0;
+      if (dialog.title == "Go to track" && n > 0 && Chance(0.75)) {
+        x = static_cast<std::int32_t>(Uniform(1, n));
+      } else if (dialog.title == "Count" && Chance(0.75)) {
+        x = static_cast<std::int32_t>(Uniform(1, 99));
+      } else {
+        x = Pick(std::vector<std::int32_t>{0, -3, n + 1, n + 100, 100, INT32_MAX, INT32_MIN});
+      }
+      Note("number " + std::to_string(x));
+      ++actions_["number"];
+      phone_.Now();
+      phone_.model().AnswerNumber(x);
+      same();
+      if (!answering) return;
+      if (dialog.title == "Go to track") {
+        // The player takes only a position inside its playlist; a playing
+        // player is told to play from there.
+        if (x >= 1 && x <= n) e.player.position = x - 1;
+        if (e.player.state != 0 && n > 0) e.player.state = 1;
+      } else if (dialog.title == "Count") {
+        e.changes = {{kCountId, x}};
+      }
+      return;
+    }
+    case DialogType::Text: {
+      if (dismiss) {
+        Dismiss();
+        same();
+        return;
+      }
+      const std::string text = RandomText(30, true);
+      Note("text \"" + text + "\"");
+      ++actions_["text"];
+      phone_.Now();
+      phone_.model().AnswerText(text);
+      same();
+      if (!answering) return;
+      e.changes = {{kNameId, 0}};
+      e.lastValueAny = true;
+      // Kept up to a quote (which the code cannot carry), within the buffer.
+      std::string kept = text.substr(0, text.find('"'));
+      kept = kept.substr(0, kNameCapacity);
+      e.screen = [this, kept](const phone::Screen&) -> std::string {
+        return std::string(sample_.name) == kept
+                   ? ""
+                   : "the name buffer holds \"" + std::string(sample_.name) + "\", not \"" + kept +
+                         "\"";
+      };
+      return;
+    }
+  }
+}
+
+void Soak::AnswerLevel(const phone::MenuScreen& page, const phone::Dialog& dialog, Expect& e) {
+  const std::string& under = page.title;
+  const bool answering = menuValid_;
+  // Which value the dialog sets: the player's volume (from its own menu or
+  // the other plug-in's), or the other plug-in's brightness.
+  enum class Target {
+    kMainVolume,
+    kOptionsVolume,
+    kBrightness,
+    kUnknown
+  } target = Target::kUnknown;
+  if (under == "Winamp menu" && dialog.title == "Volume") target = Target::kMainVolume;
+  if (under == "Sample options" && dialog.title == "Volume") target = Target::kOptionsVolume;
+  if (under == "Sample menu" && dialog.title == "Brightness") target = Target::kBrightness;
+  const std::int32_t maximum = target == Target::kBrightness ? 10 : 255;
+  auto apply = [&](std::int32_t value) {
+    if (target == Target::kBrightness) {
+      e.changes.push_back({kBrightnessId, value});
+    } else if (target != Target::kUnknown) {
+      e.player.volume = value;
+    }
+  };
+  const double r = std::uniform_real_distribution<double>(0, 1)(rng_);
+  if (r < 0.4) {
+    const std::int32_t percent = RandomPercent();
+    Note("interim " + std::to_string(percent));
+    ++actions_["interim"];
+    phone_.Now();
+    phone_.model().AnswerInterimLevel(percent);
+    if (answering) apply(FromPercentOf(percent, 0, maximum));
+  } else if (r < 0.85) {
+    const std::int32_t percent = RandomPercent();
+    Note("level " + std::to_string(percent));
+    ++actions_["level"];
+    phone_.Now();
+    phone_.model().AnswerLevel(percent);
+    if (!answering) return;
+    ExpectPage(e, {under});
+    const std::int32_t value = FromPercentOf(percent, 0, maximum);
+    apply(value);
+    if (target == Target::kMainVolume) storedVolume_ = value;  // the item keeps a final answer
+  } else {
+    // Dismissed: the value goes back to what the item holds.
+    Dismiss();
+    if (!answering) return;
+    ExpectPage(e, {under});
+    if (target == Target::kMainVolume) apply(storedVolume_);
+    if (target == Target::kOptionsVolume) apply(sample_.optionsVolume().value);
+    if (target == Target::kBrightness) apply(sample_.brightness().value);
+  }
+  if (target == Target::kUnknown) e.playerKnown = false;
+}
+
+void Soak::Think() {
+  const double r = std::uniform_real_distribution<double>(0, 1)(rng_);
+  const std::uint64_t ms = static_cast<std::uint64_t>(r < 0.75   ? Uniform(50, 1500)
+                                                      : r < 0.95 ? Uniform(1500, 10000)
+                                                                 : Uniform(10000, 60000));
+  const std::size_t mark = History().size();
+  Run(ms);
+  const std::vector<std::uintptr_t> posted = ProcessPosted();
+  if (!fault_ && inSync_) {
+    Check(History().size() == mark,
+          "the plug-in sent \"" + (History().size() > mark ? History()[mark] : std::string()) +
+              "\" while the user did nothing");
+    Check(posted.empty(), "a command was posted while the user did nothing");
+  }
+}
+
+void Soak::PlayerChange() {
+  const phone::Screen screen = phone_.model().screen();
+  switch (Uniform(0, 5)) {
+    case 0:
+      player_.volume = static_cast<std::int32_t>(Uniform(0, 255));
+      ++playerChanges_["volume"];
+      Note("player volume " + std::to_string(player_.volume));
+      break;
+    case 1:
+      if (length_ > 0) player_.position = static_cast<std::int32_t>(Uniform(0, length_ - 1));
+      ++playerChanges_["position"];
+      Note("player position " + std::to_string(player_.position));
+      break;
+    case 2:
+      player_.state = Pick(std::vector<std::int32_t>{0, 1, 3});
+      ++playerChanges_["state"];
+      Note("player state " + std::to_string(player_.state));
+      break;
+    case 3: {
+      SetLength(Pick(
+          std::vector<std::int32_t>{0, 1, 2, 3, 9, 10, 11, 57, 100, 101, 1234, 99999, 1000000}));
+      ++playerChanges_["length"];
+      Note("player length " + std::to_string(length_));
+      // A playlist page (or its empty notice) on the screen no longer tells
+      // what its entries mean.
+      if (screen.menu && screen.menu->title == "Playlist") pageStale_ = true;
+      if (screen.dialog && screen.dialog->title == "Playlist") pageStale_ = true;
+      break;
+    }
+    case 4:
+      player_.video = !player_.video;
+      ++playerChanges_["video"];
+      Note(std::string("player video ") + (player_.video ? "on" : "off"));
+      break;
+    default:
+      SetSupplier(!supplierPresent_);
+      ++playerChanges_["other plug-in"];
+      Note(supplierPresent_ ? "other plug-in supplies menus" : "other plug-in stops supplying");
+      break;
+  }
+}
+
+// The dialog opened and closed with the port it already has: nothing moves.
+void Soak::ConfigNoChange() {
+  Note("config: COM1 again");
+  ++actions_["config, same port"];
+  const std::size_t mark = History().size();
+  const std::size_t setUps = SetUps();
+  os_.dialogScript = [&](DialogProcedure& dialog, Handle h) {
+    os_.dialog.texts[kPortComboId] = "COM1";
+    dialog.OnCommand(h, Chance(0.5) ? kApplyButtonId : kOkButtonId);
+    if (!os_.dialog.ended) {
+      Run(Uniform(0, 3000));
+      dialog.OnCommand(h, Chance(0.5) ? kOkButtonId : kCancelButtonId);
+    }
+  };
+  plugin_.Config();
+  os_.dialogScript = nullptr;
+  Check(os_.dialog.ended, "the dialog did not end");
+  Run(kSilenceMs);
+  Check(SetUps() == setUps, "the same port again set the link up again");
+  Check(History().size() == mark, "the same port again sent the phone something");
+  Check(Status() == kConnected, "the same port again changed the status to " + Status());
+  Check(plugin_.PortName() == "COM1", "the port is now " + plugin_.PortName());
+}
+
+void Soak::Observe(const Marks& marks, const Expect& e, bool predicted) {
+  if (!predicted) {
+    // A fault is on, or the screen has not been brought back in line yet:
+    // whatever happens, the user goes on.
+    Run(Uniform(0, 2000));
+    ProcessPosted();
+    return;
+  }
+  if (e.answer == Expect::Answer::kNothing) {
+    Run(kSilenceMs);
+    const std::vector<std::string> sent = CommandsSince(marks.history);
+    Check(sent.empty(), "expected nothing, the plug-in sent \"" +
+                            (sent.empty() ? std::string() : sent[0]) + "\"");
+  } else {
+    const bool answered = RunUntil(
+        [&] {
+          for (std::size_t i = marks.history; i < History().size(); ++i)
+            if (StartsWith(History()[i], "AT*EASM=") || StartsWith(History()[i], "AT*EAID="))
+              return true;
+          return false;
+        },
+        kAnswerBoundMs);
+    Check(answered, "no page or dialog within " + std::to_string(kAnswerBoundMs) + " ms");
+    Run(kSettleMs);
+    const std::vector<std::string> sent = CommandsSince(marks.history);
+    Check(sent.size() == 1, "expected one command, the plug-in sent " + Join(sent));
+    const std::string& command = sent[0];
+    const phone::Screen& screen = phone_.model().screen();
+    std::string title;
+    if (e.answer == Expect::Answer::kPage ||
+        (e.answer == Expect::Answer::kPageOrDialog && StartsWith(command, "AT*EASM="))) {
+      Check(StartsWith(command, "AT*EASM=") && screen.menu && !screen.dialog,
+            "expected a page, got \"" + command + "\"");
+      title = screen.menu->title;
+      const std::string wrong = CheckPage(*screen.menu);
+      Check(wrong.empty(), wrong);
+    } else {
+      Check(StartsWith(command, "AT*EAID=") && screen.dialog,
+            "expected a dialog, got \"" + command + "\"");
+      if (e.answer == Expect::Answer::kDialog)
+        Check(screen.dialog->type == e.dialogType,
+              "the dialog is of another type: \"" + command + "\"");
+      title = screen.dialog->title;
+    }
+    if (!e.titles.empty())
+      Check(std::find(e.titles.begin(), e.titles.end(), title) != e.titles.end(),
+            "expected " + Join(e.titles) + ", got \"" + command + "\"");
+    if (e.screen) {
+      const std::string wrong = e.screen(screen);
+      Check(wrong.empty(), wrong + " (\"" + command + "\")");
+    }
+  }
+  const std::vector<std::uintptr_t> posted = ProcessPosted();
+  std::string postedText;
+  for (std::uintptr_t c : posted) postedText += " " + std::to_string(c);
+  Check(posted == e.posted, "posted commands:" + postedText);
+  if (e.playerKnown)
+    Check(Snapshot() == e.player,
+          "the player is at " + Snapshot().Text() + ", expected " + e.player.Text());
+  const std::size_t told = player_.changes.size() - marks.changes;
+  Check(told == e.changes.size(), "the other plug-in was told " + std::to_string(told) +
+                                      " values, expected " + std::to_string(e.changes.size()));
+  for (std::size_t i = 0; i < told; ++i) {
+    const ValueChange& got = player_.changes[marks.changes + i];
+    const ValueChange& want = e.changes[i];
+    const bool anyValue = e.lastValueAny && i + 1 == told;
+    Check(got.id == want.id && (anyValue || got.value == want.value),
+          "the other plug-in was told " + std::to_string(got.id) + "=" + std::to_string(got.value) +
+              ", expected " + std::to_string(want.id) + "=" + std::to_string(want.value));
+  }
+  QuietChecks();
+  ++checkedSteps_;
+}
+
+// --- Faults ---
+
+void Soak::StartFault() {
+  const std::uint64_t now = os_.VirtualMs();
+  const double r = std::uniform_real_distribution<double>(0, 1)(rng_);
+  inSync_ = false;
+  if (r < 0.28) {
+    fault_ = Fault{FaultKind::kDsrDrop, now + static_cast<std::uint64_t>(Uniform(300, 90000)), now};
+    ++faults_["dsr drop"];
+    Note("fault: DSR drops");
+    phone_.Now();
+    phone_.model().SetDsr(false);
+  } else if (r < 0.5) {
+    fault_ = Fault{FaultKind::kSilent, now + static_cast<std::uint64_t>(Uniform(1000, 60000)), now};
+    ++faults_["silent phone"];
+    Note("fault: the phone falls silent");
+    phone_.model().rules().Edit("").result = phone::ReplyRule::Result::Silent;
+  } else if (r < 0.75) {
+    // Lines the plug-in never asked for, some while it waits for answers.
+    const int lines = static_cast<int>(Uniform(1, 8));
+    std::vector<std::uint64_t> times;
+    for (int i = 0; i < lines; ++i)
+      times.push_back(now + static_cast<std::uint64_t>(Uniform(0, 4000)));
+    std::sort(times.begin(), times.end());
+    // The fault lasts until the last of them is through the wire.
+    std::uint64_t last = now;
+    for (const std::uint64_t at : times) {
+      std::string junk;
+      const double kind = std::uniform_real_distribution<double>(0, 1)(rng_);
+      if (kind < 0.35) {
+        junk = RandomText(60, true) + "\r\n";
+      } else if (kind < 0.6) {
+        junk = Pick(std::vector<std::string>{"OK", "ERROR", "RING", "+CME ERROR: 10", "NO CARRIER",
+                                             "AT+CGMI", "+CMTI: \"SM\",3", ""}) +
+               "\r\n";
+      } else if (kind < 0.85) {
+        junk.assign(static_cast<std::size_t>(Uniform(1, 40)), '\0');
+        for (char& c : junk) {
+          c = static_cast<char>(Uniform(0, 255));
+          if (c == '*') c = '#';  // never the start of a code of the user's
+        }
+        junk += "\r\n";
+      } else {
+        // Longer than the receive buffer now and then.
+        junk.assign(
+            static_cast<std::size_t>(Chance(0.2) ? Uniform(9000, 12000) : Uniform(100, 2000)), 'x');
+        junk += "\r\n";
+      }
+      phone_.At(at);
+      phone_.model().SendRaw(junk);
+      last = std::max(last, at) + testing::WireMs(junk.size());
+      ++junkLines_;
+    }
+    phone_.Now();
+    fault_ = Fault{FaultKind::kJunk, last + 1000, now};
+    ++faults_["junk"];
+    Note("fault: " + std::to_string(lines) + " junk lines");
+  } else {
+    fault_ =
+        Fault{FaultKind::kPortChange, now + static_cast<std::uint64_t>(Uniform(1000, 60000)), now};
+    ++faults_["port change"];
+    const std::string name =
+        Pick(std::vector<std::string>{"Disabled", "Disabled", "COM2", "COM9", "COM12", ""});
+    PortChange(name, Chance(0.3));
+  }
+}
+
+void Soak::PortChange(const std::string& name, bool restoreInDialog) {
+  Note("fault: port changed to \"" + name + "\"" +
+       (restoreInDialog ? ", and back in the same dialog" : ""));
+  const std::string expected = name == "Disabled" ? kStatusDisabled : kStatusPortBusy;
+  bool restored = false;
+  os_.dialogScript = [&](DialogProcedure& dialog, Handle h) {
+    os_.dialog.texts[kPortComboId] = name;
+    const bool apply = restoreInDialog || Chance(0.6);
+    dialog.OnCommand(h, apply ? kApplyButtonId : kOkButtonId);
+    if (!apply) return;
+    Check(RunUntil([&] { return Status() == expected; }, kPortChangeBoundMs),
+          "after Apply of \"" + name + "\" the status is " + Status());
+    // The dialog's own thread shows the updates posted to it.
+    for (; os_.dialog.postedUpdates > 0; --os_.dialog.postedUpdates) dialog.OnStatusUpdate(h);
+    Check(os_.dialog.texts[kStatusControlId] == expected,
+          "the dialog shows \"" + os_.dialog.texts[kStatusControlId] + "\"");
+    if (restoreInDialog) {
+      Run(Uniform(0, 5000));
+      os_.dialog.texts[kPortComboId] = "COM1";
+      dialog.OnCommand(h, kApplyButtonId);
+      restored = true;
+    }
+    dialog.OnCommand(h, Chance(0.5) ? kOkButtonId : kCancelButtonId);
+  };
+  plugin_.Config();
+  os_.dialogScript = nullptr;
+  Check(os_.dialog.ended, "the dialog did not end");
+  if (restored) {
+    fault_->endsAt = os_.VirtualMs();
+    return;
+  }
+  Check(plugin_.PortName() == name,
+        "the port is \"" + plugin_.PortName() + "\", not \"" + name + "\"");
+  Check(RunUntil([&] { return Status() == expected; }, kPortChangeBoundMs),
+        "with port \"" + name + "\" the status is " + Status());
+}
+
+void Soak::RestorePort() {
+  Note("port back to COM1");
+  os_.dialogScript = [&](DialogProcedure& dialog, Handle h) {
+    os_.dialog.texts[kPortComboId] = "COM1";
+    if (Chance(0.5)) {
+      dialog.OnCommand(h, kOkButtonId);
+      return;
+    }
+    dialog.OnCommand(h, kApplyButtonId);
+    Check(RunUntil([&] { return Status() == kConnected; }, kReconnectBoundMs),
+          "after Apply of COM1 the status is " + Status());
+    for (; os_.dialog.postedUpdates > 0; --os_.dialog.postedUpdates) dialog.OnStatusUpdate(h);
+    Check(os_.dialog.texts[kStatusControlId] == kConnected,
+          "the dialog shows \"" + os_.dialog.texts[kStatusControlId] + "\"");
+    dialog.OnCommand(h, Chance(0.5) ? kOkButtonId : kCancelButtonId);
+  };
+  plugin_.Config();
+  os_.dialogScript = nullptr;
+  Check(os_.dialog.ended, "the dialog did not end");
+  Check(plugin_.PortName() == "COM1", "the port is \"" + plugin_.PortName() + "\"");
+}
+
+void Soak::EndFault() {
+  const Fault fault = *fault_;
+  switch (fault.kind) {
+    case FaultKind::kDsrDrop:
+      Note("DSR back");
+      // Long enough for the monitor to have seen it, whatever it was doing.
+      if (os_.VirtualMs() - fault.startedAt >= 30000)
+        Check(fault.sawStandingBy || Status() == kStatusStandingBy,
+              "a long DSR drop never showed as standing by");
+      phone_.Now();
+      phone_.model().SetDsr(true);
+      Recover("DSR drop");
+      break;
+    case FaultKind::kSilent:
+      Note("the phone answers again");
+      phone_.model().rules().Remove("");
+      Recover("silent phone");
+      break;
+    case FaultKind::kJunk:
+      Recover("junk");
+      break;
+    case FaultKind::kPortChange:
+      if (plugin_.PortName() != "COM1") RestorePort();
+      Recover("port change");
+      break;
+  }
+  fault_.reset();
+}
+
+// The link is back: connected, then a menu opening answered, with the
+// handles it had when all was well.
+void Soak::Recover(const char* after) {
+  const std::uint64_t from = os_.VirtualMs();
+  Check(RunUntil([&] { return Status() == kConnected; }, kReconnectBoundMs),
+        std::string("after ") + after + " the status stays " + Status());
+  const std::uint64_t reconnected = os_.VirtualMs() - from;
+  // Whatever the user did meanwhile has been answered.
+  std::size_t seen = History().size();
+  std::uint64_t quietSince = os_.VirtualMs();
+  const bool quiet = RunUntil(
+      [&] {
+        if (History().size() != seen) {
+          seen = History().size();
+          quietSince = os_.VirtualMs();
+        }
+        return os_.VirtualMs() - quietSince >= kQuietMs;
+      },
+      kQuietBoundMs);
+  Check(quiet, std::string("after ") + after + " the plug-in keeps sending");
+  Run(kQuietMs);
+  ProcessPosted();
+  const std::size_t mark = History().size();
+  const std::uint64_t opened = os_.VirtualMs();
+  phone_.Now();
+  phone_.model().OpenAccessoryMenu();
+  const bool answered = RunUntil(
+      [&] {
+        for (std::size_t i = mark; i < History().size(); ++i)
+          if (StartsWith(History()[i], "AT*EASM=")) return true;
+        return false;
+      },
+      kReopenBoundMs);
+  Check(answered, std::string("after ") + after + " a menu opening got no page");
+  const std::uint64_t answeredIn = os_.VirtualMs() - opened;
+  Run(kSettleMs);
+  Check(CommandsSince(mark).size() == 1, "an opening got " + Join(CommandsSince(mark)));
+  Check(Status() == kConnected, "the status is " + Status());
+  const phone::Screen& screen = phone_.model().screen();
+  Check(screen.menu && screen.menu->title == (supplierPresent_ ? "Sample menu" : "Winamp menu"),
+        "an opening showed \"" + CommandsSince(mark)[0] + "\"");
+  ProcessPosted();
+  inSync_ = true;
+  menuValid_ = true;
+  pageStale_ = false;
+  if (steadyHandles_ != 0) {
+    QuietChecks();
+    ++recoveries_;
+    maxReconnectMs_ = std::max(maxReconnectMs_, reconnected);
+    totalReconnectMs_ += reconnected;
+    maxAnswerMs_ = std::max(maxAnswerMs_, answeredIn);
+    Note(std::string("recovered from ") + after + ": connected after " +
+         std::to_string(reconnected) + " ms, menu answered in " + std::to_string(answeredIn) +
+         " ms");
+  }
+}
+
+// --- Checks and reports ---
+
+void Soak::QuietChecks() {
+  const std::size_t handles = os_.OpenHandles().size();
+  maxHandles_ = std::max(maxHandles_, handles);
+  Check(handles == steadyHandles_, std::to_string(handles) + " handles open, " +
+                                       std::to_string(steadyHandles_) + " when all was well");
+  Check(os_.OpenPortCount() == 1, "ports open: " + std::to_string(os_.OpenPortCount()));
+  Check(os_.badCloses == 0, "bad closes: " + std::to_string(os_.badCloses));
+  Check(os_.overlappedMisuse == 0,
+        "overlapped records misused: " + std::to_string(os_.overlappedMisuse));
+}
+
+void Soak::Check(bool ok, const std::string& what) {
+  if (!ok) throw SoakFailure(what);
+}
+
+void Soak::Note(const std::string& what) {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%10.3f s  ", static_cast<double>(os_.VirtualMs()) / 1000);
+  recent_.push_back(stamp + what);
+  if (recent_.size() > 40) recent_.pop_front();
+}
+
+void Soak::Report(const char* verdict, double realSeconds) {
+  const double virtualSeconds = static_cast<double>(os_.VirtualMs() - startMs_) / 1000;
+  auto list = [](const std::map<std::string, int>& counts) {
+    std::string text;
+    int total = 0;
+    for (const auto& [name, n] : counts) {
+      text += (text.empty() ? "" : ", ") + name + " " + std::to_string(n);
+      total += n;
+    }
+    return std::to_string(total) + (text.empty() ? "" : " (" + text + ")");
+  };
+  std::printf("virtual soak %s: seed %" PRIu64 "\n", verdict, options_.seed);
+  std::printf("  virtual time   %.1f s (%.1f min)\n", virtualSeconds, virtualSeconds / 60);
+  std::printf("  real time      %.1f s\n", realSeconds);
+  std::printf("  steps          %d (%d checked against the player)\n", steps_, checkedSteps_);
+  std::printf("  user actions   %s\n", list(actions_).c_str());
+  std::printf("  player changes %s\n", list(playerChanges_).c_str());
+  std::printf("  faults         %s; junk lines %d\n", list(faults_).c_str(), junkLines_);
+  std::printf(
+      "  recoveries     %d: connected again within %.1f s (mean %.2f s) of the fault's end,"
+      " then a menu opening answered within %.2f s\n",
+      recoveries_, static_cast<double>(maxReconnectMs_) / 1000,
+      recoveries_ ? static_cast<double>(totalReconnectMs_) / 1000 / recoveries_ : 0.0,
+      static_cast<double>(maxAnswerMs_) / 1000);
+  std::printf(
+      "  handles        start %zu, end %zu, most %zu, after quit %zu; bad closes %d, "
+      "overlapped misuse %d\n",
+      handlesAtStart_, handlesAtEnd_, maxHandles_, handlesAfterQuit_, os_.badCloses,
+      os_.overlappedMisuse);
+  std::printf("  phone          %zu commands received, %zu bytes sent; fullscreen %d\n",
+              phone_.model().history().size(), phone_.bytesSent(), fullscreens_);
+  std::fflush(stdout);
+}
+
+int Soak::Run() {
+  const auto began = std::chrono::steady_clock::now();
+  auto realSeconds = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  };
+  try {
+    Start();
+    while (os_.VirtualMs() - startMs_ < options_.virtualMs) Step();
+    if (fault_) {
+      fault_->endsAt = os_.VirtualMs();
+      EndFault();
+    }
+    handlesAtEnd_ = os_.OpenHandles().size();
+    plugin_.Quit();
+    handlesAfterQuit_ = os_.OpenHandles().size();
+    Check(handlesAfterQuit_ == 0,
+          "quit left " + std::to_string(handlesAfterQuit_) + " handles open");
+    Check(!plugin_.abandoned(), "quit abandoned the monitor thread");
+    Check(os_.badCloses == 0 && os_.overlappedMisuse == 0,
+          "bad closes or overlapped misuse at quit");
+    Check(os_.profiles[kIniPath]["Quillet"]["Port"] == "COM1", "quit stored another port");
+  } catch (const SoakFailure& failure) {
+    std::printf("FAILED at step %d, %.3f s virtual: %s\n", steps_,
+                static_cast<double>(os_.VirtualMs()) / 1000, failure.what());
+    std::printf("last steps:\n");
+    for (const std::string& line : recent_) std::printf("  %s\n", line.c_str());
+    const std::vector<std::string>& history = phone_.model().history();
+    std::printf("last commands the phone received:\n");
+    for (std::size_t i = history.size() > 8 ? history.size() - 8 : 0; i < history.size(); ++i)
+      std::printf("  %s\n", history[i].c_str());
+    std::printf("status: %s\nplayer: %s\n", Status().c_str(), Snapshot().Text().c_str());
+    const std::string& trace = os_.files[kTraceFile];
+    std::printf("trace tail:\n%s\n",
+                trace.substr(trace.size() > 3000 ? trace.size() - 3000 : 0).c_str());
+    handlesAtEnd_ = os_.OpenHandles().size();
+    plugin_.Quit();
+    handlesAfterQuit_ = os_.OpenHandles().size();
+    Report("FAILED", realSeconds());
+    return 1;
+  }
+  Report("passed", realSeconds());
+  return 0;
+}
+
+bool ParseNumber(const char* text, std::uint64_t* value) {
+  char* end = nullptr;
+  const unsigned long long n = std::strtoull(text, &end, 10);
+  if (end == text || *end != '\0') return false;
+  *value = n;
+  return true;
+}
+
+}  // namespace
+}  // namespace quillet::soak
+
+int main(int argc, char** argv) {
+  quillet::soak::Options options;
+  if (const char* seed = std::getenv("QUILLET_SOAK_SEED"))
+    quillet::soak::ParseNumber(seed, &options.seed);
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    std::uint64_t value = 0;
+    if (arg == "--seed" && i + 1 < argc && quillet::soak::ParseNumber(argv[i + 1], &value)) {
+      options.seed = value;
+      ++i;
+    } else if (arg == "--minutes" && i + 1 < argc &&
+               quillet::soak::ParseNumber(argv[i + 1], &value)) {
+      options.virtualMs = value * 60 * 1000;
+      ++i;
+    } else {
+      std::fprintf(stderr, "usage: %s [--seed N] [--minutes M]\n", argv[0]);
+      return 2;
+    }
+  }
+  quillet::soak::Soak soak(options);
+  return soak.Run();
+}
