@@ -27,6 +27,7 @@
 #include "platform/fake/fake_platform.h"
 #include "platform/host_messages.h"
 #include "player/playlist_pages.h"
+#include "plugin_entries.h"
 #include "shell/menu_bundle.h"
 #include "shell/plugin.h"
 
@@ -170,12 +171,6 @@ void BM_MainMenuOpening(benchmark::State& state) {
 }
 BENCHMARK(BM_MainMenuOpening)->Unit(benchmark::kMicrosecond);
 
-int NoInit() {
-  return 0;
-}
-void NoConfig() {}
-void NoQuit() {}
-
 // How long a code from the phone took to bring the first byte of the page
 // that answers it, in virtual time.
 struct Latency {
@@ -238,7 +233,7 @@ int PrintActivationLatency(bench::Figures& figures) {
   os.moduleFileName = "C:\\P\\gen_quillet.dll";
   testing::FakePortPhone phone(os);
   phone.SetDsr(true);
-  Plugin plugin(os, {NoInit, NoConfig, NoQuit});
+  Plugin plugin(os, testing::kNoEntries);
   PluginRecord* record = plugin.HandOutRecord();
   record->hostWindow = reinterpret_cast<void*>(0x1234);
   plugin.Init();

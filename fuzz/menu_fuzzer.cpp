@@ -13,36 +13,19 @@
 #include "foreign_menu.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
-
-namespace quillet::fuzzing {
-namespace {
-
-class OneMenu : public MenuSource {
- public:
-  Menu* menu = nullptr;
-  Menu* CurrentMenu() override { return menu; }
-  void OpenMenu(std::int32_t) override {}
-  void CloseMenu() override {}
-  void ReopenMenu() override {}
-  std::int32_t GlobalId(std::int32_t id) const override { return id; }
-  void ApplyValue(std::int32_t, std::int32_t) override {}
-  void PostCommand(std::int32_t, std::int32_t) override {}
-};
-
-}  // namespace
-}  // namespace quillet::fuzzing
+#include "stub_menu_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillet;
   using namespace quillet::fuzzing;
   FuzzedDataProvider in(data, size);
-  OneMenu source;
+  testing::StubMenuSource source;
   std::vector<std::string> sent;
   MenuProtocol protocol(source, [&](const std::string& c) { sent.push_back(c); });
   while (in.remaining_bytes() > 0) {
     ForeignMenu record;
     BuildForeignMenu(in, record);
-    source.menu = in.ConsumeIntegralInRange(0, 15) == 0 ? nullptr : &record.menu;
+    source.current = in.ConsumeIntegralInRange(0, 15) == 0 ? nullptr : &record.menu;
     sent.clear();
     protocol.ShowMenu();
     if (sent.size() != 1) Fail("not exactly one command", sent.empty() ? "" : sent[0]);

@@ -25,6 +25,13 @@ WorldHead ReadWorldHead(const std::uint8_t* data, std::size_t size, std::int32_t
   return world;
 }
 
+void SetUpPlayer(testing::FakePlayer& player, const WorldHead& world) {
+  player.Generate(world.playlistLength);
+  player.position = world.position;
+  player.state = world.playState;
+  player.noTitleFrom = world.noTitleFrom;
+}
+
 void DispatchPhoneLines(std::string_view bytes, MenuHandlers& handlers, int most,
                         const LineHooks& hooks) {
   int codes = 0;

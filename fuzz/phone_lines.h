@@ -11,6 +11,7 @@
 #include <functional>
 #include <string_view>
 
+#include "fake_player.h"
 #include "link/menu_handlers.h"
 
 namespace quillet::fuzzing {
@@ -31,6 +32,9 @@ constexpr std::size_t kWorldHeadSize = 12;
 // Reads the head (zeros where the input is shorter); `longest` caps the
 // playlist length.
 WorldHead ReadWorldHead(const std::uint8_t* data, std::size_t size, std::int32_t longest);
+
+// Gives the fake player the head's playlist and state.
+void SetUpPlayer(testing::FakePlayer& player, const WorldHead& world);
 
 // Dispatches each line; `before` runs before every code is handed over and
 // `after` after it, with the line; `after` may stop the run by returning

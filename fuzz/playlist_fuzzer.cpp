@@ -57,10 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   fake::FakePlatform os;
   testing::FakePlayer player(os);
-  player.Generate(world.playlistLength);
-  player.position = world.position;
-  player.state = world.playState;
-  player.noTitleFrom = world.noTitleFrom;
+  SetUpPlayer(player, world);
   Link link(os);
   MenuBundle menus(link, kHostWindow, RegisterMenuMessages(os, kHostWindow), 1);
   std::vector<std::string> sent;

@@ -30,6 +30,7 @@
 #include "link/connection_setup.h"
 #include "link/status_line.h"
 #include "platform/fake/fake_platform.h"
+#include "plugin_entries.h"
 #include "platform/host_messages.h"
 #include "sample_menus.h"
 #include "shell/config_dialog.h"
@@ -53,12 +54,6 @@ constexpr std::uint64_t kQuietBoundMs = 20000;      // ... and the line quiet
 constexpr std::uint64_t kQuietMs = 2000;
 constexpr std::uint64_t kReopenBoundMs = 10000;  // then a menu opening answered
 constexpr std::uint64_t kPortChangeBoundMs = 15000;
-
-int NoInit() {
-  return 0;
-}
-void NoConfig() {}
-void NoQuit() {}
 
 struct SoakFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -159,7 +154,7 @@ class Soak {
         rng_(options.seed),
         player_(playerSide_),
         phone_(os_),
-        plugin_(os_, {NoInit, NoConfig, NoQuit}) {}
+        plugin_(os_, testing::kNoEntries) {}
 
   int Run();
 

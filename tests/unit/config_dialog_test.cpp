@@ -4,20 +4,15 @@
 #include <vector>
 
 #include "platform/fake/fake_platform.h"
+#include "plugin_entries.h"
 #include "shell/plugin.h"
 
 namespace quillet {
 namespace {
 
-int NoInit() {
-  return 0;
-}
-void NoConfig() {}
-void NoQuit() {}
-
 // The plug-in's dialog on the fake platform; the script plays the user.
 struct ConfigDialogFixture : ::testing::Test {
-  ConfigDialogFixture() : plugin(os, {NoInit, NoConfig, NoQuit}) {
+  ConfigDialogFixture() : plugin(os, testing::kNoEntries) {
     os.moduleFileName = "C:\\P\\gen_quillet.dll";
     record = plugin.HandOutRecord();
     record->hostWindow = reinterpret_cast<void*>(0x1234);

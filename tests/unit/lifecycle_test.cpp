@@ -8,19 +8,14 @@
 #include "link/phone_link.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/host_messages.h"
+#include "plugin_entries.h"
 #include "shell/plugin.h"
 
 namespace quillet {
 namespace {
 
-int NoInit() {
-  return 0;
-}
-void NoConfig() {}
-void NoQuit() {}
-
 struct LifecycleFixture : ::testing::Test {
-  LifecycleFixture() : plugin(os, {NoInit, NoConfig, NoQuit}) {
+  LifecycleFixture() : plugin(os, testing::kNoEntries) {
     os.moduleFileName = "C:\\P\\gen_quillet.dll";
   }
   PluginRecord* Start() {
@@ -51,9 +46,9 @@ TEST_F(LifecycleFixture, RecordIsHandedOutOnce) {
   ASSERT_NE(record, nullptr);
   EXPECT_EQ(record->version, 16);
   EXPECT_STREQ(record->description, "Quillet v0.1");
-  EXPECT_EQ(record->init, &NoInit);
-  EXPECT_EQ(record->config, &NoConfig);
-  EXPECT_EQ(record->quit, &NoQuit);
+  EXPECT_EQ(record->init, &testing::NoInit);
+  EXPECT_EQ(record->config, &testing::NoConfig);
+  EXPECT_EQ(record->quit, &testing::NoQuit);
   EXPECT_EQ(record->hostWindow, nullptr);
   EXPECT_EQ(record->moduleInstance, nullptr);
   EXPECT_EQ(plugin.HandOutRecord(), nullptr);

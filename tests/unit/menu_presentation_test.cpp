@@ -7,25 +7,13 @@
 #include "menus/built_in_menus.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
+#include "stub_menu_source.h"
 
 namespace quillet {
 namespace {
 
-// Serves whatever record the test makes current.
-class StubSource : public MenuSource {
- public:
-  Menu* current = nullptr;
-  Menu* CurrentMenu() override { return current; }
-  void OpenMenu(std::int32_t) override {}
-  void CloseMenu() override {}
-  void ReopenMenu() override {}
-  std::int32_t GlobalId(std::int32_t id) const override { return id; }
-  void ApplyValue(std::int32_t, std::int32_t) override {}
-  void PostCommand(std::int32_t, std::int32_t) override {}
-};
-
 struct Shown : ::testing::Test {
-  StubSource source;
+  testing::StubMenuSource source;
   std::vector<std::string> sent;
   MenuProtocol protocol{source, [this](const std::string& c) { sent.push_back(c); }};
 
