@@ -1,9 +1,9 @@
 #include "link/monitor.h"
 
 #include <cctype>
-#include <climits>
 
 #include "link/connection_setup.h"
+#include "link/decimal.h"
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
@@ -159,21 +159,9 @@ int ScanMenuChoice(const std::string& line, int* entry) {
   }
   while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
   if (i >= line.size()) return -1;
-  bool negative = false;
-  if (line[i] == '+' || line[i] == '-') {
-    negative = line[i] == '-';
-    if (++i >= line.size()) return 0;
-  }
-  if (!std::isdigit(static_cast<unsigned char>(line[i]))) return 0;
-  // Clamped rather than left to overflow.
-  constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
-  long long value = 0;
-  for (; i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])); ++i) {
-    value = value * 10 + (line[i] - '0');
-    if (value > kLimit) value = kLimit;
-  }
-  if (negative) value = -value;
-  *entry = value > INT_MAX ? INT_MAX : static_cast<int>(value);
+  std::int32_t value = 0;
+  if (!ReadDecimal(line, &i, &value)) return 0;
+  *entry = value;
   return 1;
 }
 

@@ -1,7 +1,7 @@
 #include <cctype>
-#include <climits>
 #include <cstring>
 
+#include "link/decimal.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
 #include "menus/wrap32.h"
@@ -14,25 +14,6 @@ bool IsDismissal(const std::string& answer) {
   return answer.empty() || answer == ": 0" || answer == ":0";
 }
 
-// A decimal number as "%d" reads it, blanks first; clamped to 32 bits.
-bool ReadNumber(const std::string& text, std::size_t* at, std::int32_t* value) {
-  std::size_t i = *at;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i]))) return false;
-  constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
-  long long number = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    number = number * 10 + (text[i] - '0');
-    if (number > kLimit) number = kLimit;
-  }
-  if (negative) number = -number;
-  *value = number > INT_MAX ? INT_MAX : static_cast<std::int32_t>(number);
-  *at = i;
-  return true;
-}
-
 // The final answer of a level dialog carries this first number.
 constexpr std::int32_t kFinalLevel = 4;
 
@@ -41,10 +22,10 @@ constexpr std::int32_t kFinalLevel = 4;
 bool ReadTwoNumbers(const std::string& answer, std::int32_t* first, std::int32_t* second) {
   if (answer.empty() || answer[0] != ':') return false;
   std::size_t at = 1;
-  if (!ReadNumber(answer, &at, first)) return false;
+  if (!ReadDecimal(answer, &at, first)) return false;
   if (at >= answer.size() || answer[at] != ',') return false;
   ++at;
-  return ReadNumber(answer, &at, second);
+  return ReadDecimal(answer, &at, second);
 }
 
 void MenuProtocol::StoreText(MenuItem& item, const std::string& answer) {
