@@ -78,7 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ScanMenuChoice(std::string(line), &entry) != 1 || entry <= 0)
       return;
     const std::int32_t index = protocol.pageBase() + entry;
-    // "<<" and ">>" name no item of their own.
+    // Numbers beyond the list on the phone choose nothing; "<<" and ">>"
+    // name no item of their own.
+    if (entry > protocol.pageEntries()) return;
     if (entry == 1 && protocol.pageHasPrevious()) return;
     if (index < 0 || index >= menu->count || index == protocol.pageEnd()) return;
     expectedPosition = EntryNumber(menu->items[index].name) - 1;

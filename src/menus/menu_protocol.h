@@ -43,6 +43,9 @@ class MenuProtocol : public MenuHandlers {
   std::int32_t pageBase() const { return pageBase_; }
   std::int32_t pageEnd() const { return pageEnd_; }
   bool pageHasPrevious() const { return pageHasPrevious_; }
+  // Entries of the last list sent, "<<" and ">>" included; 0 once a notice
+  // or nothing has been shown since.
+  std::int32_t pageEntries() const { return listShown_ ? pageEntries_ : 0; }
 
  private:
   // Sends the input dialog that fits the item's kind.
