@@ -30,10 +30,11 @@ Menu MakeMenu(std::int32_t id, std::int32_t parent, const char* title, MenuItem*
 }
 
 // Playlist entries are templates: the page being opened fills them in.
-constexpr std::int32_t kFirstEntryId = 53;
-constexpr std::int32_t kPreviousPageId = 51;
-constexpr std::int32_t kNextPageId = 52;
-constexpr std::int32_t kPlaylistParentId = 50;
+// The level-0 page's ids: up, "<<<", ">>>", then the entries.
+constexpr std::int32_t kPlaylistParentId = kFirstPlaylistPageId;
+constexpr std::int32_t kPreviousPageId = kFirstPlaylistPageId + 1;
+constexpr std::int32_t kNextPageId = kFirstPlaylistPageId + 2;
+constexpr std::int32_t kFirstEntryId = kFirstPlaylistPageId + 3;
 constexpr char kEntryTemplate[] = "xx. item";
 
 }  // namespace

@@ -19,6 +19,12 @@ constexpr std::int32_t kVolumeId = 101;
 constexpr std::int32_t kTrackId = 102;
 constexpr std::int32_t kVideoShownId = 103;
 
+// Playlist pages: 13 ids a level from 50 on ("up", "<<<", ">>>", then the ten
+// groups), the last one a built-in source serves at 128.
+constexpr std::int32_t kFirstPlaylistPageId = 50;
+constexpr std::int32_t kLastPlaylistPageId = 128;
+constexpr std::int32_t kIdsPerLevel = 13;
+
 constexpr std::size_t kNowPlayingCapacity = 200;  // bytes, NUL included
 constexpr std::size_t kMainItemCount = 10;
 constexpr std::size_t kVideoItemCount = 2;

@@ -50,9 +50,10 @@ Menu* PlayerMenus::MainMenu() {
   const std::int32_t position = Int32(host_.Request(0, host::kPlaylistPosition));
   const std::int32_t length = Int32(host_.Request(0, host::kPlaylistLength));
   if (MenuItem* previous = FindItem(menu, host::kCommandPrevious))
-    SetNeighbourLabel(previous, "Prev: %.*s", position <= 0 ? WrapAdd(length, -1) : position - 1);
+    SetNeighbourLabel(previous, "Prev: %.*s", "Previous",
+                      position <= 0 ? WrapAdd(length, -1) : position - 1);
   if (MenuItem* next = FindItem(menu, host::kCommandNext))
-    SetNeighbourLabel(next, "Next: %.*s",
+    SetNeighbourLabel(next, "Next: %.*s", "Next",
                       WrapAdd(position, 1) == length ? 0 : WrapAdd(position, 1));
   if (MenuItem* track = FindItem(menu, kTrackId)) {
     track->value = WrapAdd(position, 1);
@@ -62,13 +63,12 @@ Menu* PlayerMenus::MainMenu() {
   return &menu;
 }
 
-void PlayerMenus::SetNeighbourLabel(MenuItem* item, const char* format, std::int32_t position) {
+void PlayerMenus::SetNeighbourLabel(MenuItem* item, const char* format, const char* plainName,
+                                    std::int32_t position) {
   std::string_view title;
   if (!host_.EntryTitle(position, &title)) {
     // No entry there (an empty playlist): the plain command name.
-    SetFieldText(item->name, item->id == static_cast<std::int32_t>(host::kCommandPrevious)
-                                 ? "Previous"
-                                 : "Next");
+    SetFieldText(item->name, plainName);
     return;
   }
   FormatLabel(item->name, format, static_cast<int>(title.size()), title.data());

@@ -33,8 +33,10 @@ class PlayerMenus {
   Menu* MainMenu();
   Menu* VideoMenu();
   Menu* NowPlayingMenu();
-  // "Prev: <title>" or "Next: <title>" for an entry, cut to fit a name.
-  void SetNeighbourLabel(MenuItem* item, const char* format, std::int32_t position);
+  // "Prev: <title>" or "Next: <title>" for an entry, cut to fit a name;
+  // `plainName` when the player has no title for it.
+  void SetNeighbourLabel(MenuItem* item, const char* format, const char* plainName,
+                         std::int32_t position);
   void GoToTrack(std::int32_t track);
   void ShowVideoWindow(bool wanted);
 

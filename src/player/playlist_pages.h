@@ -12,11 +12,6 @@
 
 namespace quillet {
 
-// Page ids: 13 a level from here on, up to the last built-in one.
-constexpr std::int32_t kFirstPlaylistPageId = 50;
-constexpr std::int32_t kLastPlaylistPageId = 128;
-constexpr std::int32_t kIdsPerLevel = 13;
-
 class PlaylistPages {
  public:
   PlaylistPages(BuiltInMenus& menus, HostWindow& host) : menus_(menus), host_(host) {}
