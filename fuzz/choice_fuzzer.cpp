@@ -36,7 +36,6 @@ namespace quillet::fuzzing {
 namespace {
 
 constexpr int kMaxCodes = 64;
-constexpr Handle kHostWindow = 0x4242;
 
 void CheckSelection(Menu* menu, const char* when) {
   if (!menu) return;
@@ -52,18 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace quillet;
   using namespace quillet::fuzzing;
   const WorldHead world = ReadWorldHead(data, size, 2000000);
-  const std::size_t headEnd = size < kWorldHeadSize ? size : kWorldHeadSize;
+  const std::size_t headEnd = HeadEnd(size);
   const std::size_t foreignEnd =
       headEnd + (world.foreignBytes < size - headEnd ? world.foreignBytes : size - headEnd);
-
-  fake::FakePlatform os;
-  testing::FakePlayer player(os);
-  SetUpPlayer(player, world);
-
-  Link link(os);
-  MenuBundle menus(link, kHostWindow, RegisterMenuMessages(os, kHostWindow), world.pluginMenus);
-  std::vector<std::string> sent;
-  MenuProtocol protocol(menus.sources, [&](const std::string& c) { sent.push_back(c); });
+  MenuWorld w(world, world.pluginMenus);
+  auto& player = w.player;
+  auto& menus = w.menus;
+  auto& sent = w.sent;
 
   // Other plug-ins' menus, under ids the built-in ones lead to and their own.
   FuzzedDataProvider records(data + headEnd, foreignEnd - headEnd);
@@ -107,6 +101,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return true;
   };
   const char* phone = reinterpret_cast<const char*>(data) + foreignEnd;
-  DispatchPhoneLines(std::string_view(phone, size - foreignEnd), protocol, kMaxCodes, hooks);
+  DispatchPhoneLines(std::string_view(phone, size - foreignEnd), w.protocol, kMaxCodes, hooks);
   return 0;
 }

@@ -25,11 +25,21 @@ WorldHead ReadWorldHead(const std::uint8_t* data, std::size_t size, std::int32_t
   return world;
 }
 
-void SetUpPlayer(testing::FakePlayer& player, const WorldHead& world) {
-  player.Generate(world.playlistLength);
-  player.position = world.position;
-  player.state = world.playState;
-  player.noTitleFrom = world.noTitleFrom;
+std::size_t HeadEnd(std::size_t size) {
+  return size < kWorldHeadSize ? size : kWorldHeadSize;
+}
+
+namespace {
+constexpr Handle kHostWindow = 0x4242;
+}  // namespace
+
+MenuWorld::MenuWorld(const WorldHead& head, std::int32_t pluginMenus)
+    : menus(link, kHostWindow, RegisterMenuMessages(os, kHostWindow), pluginMenus),
+      protocol(menus.sources, [this](const std::string& c) { sent.push_back(c); }) {
+  player.Generate(head.playlistLength);
+  player.position = head.position;
+  player.state = head.playState;
+  player.noTitleFrom = head.noTitleFrom;
 }
 
 void DispatchPhoneLines(std::string_view bytes, MenuHandlers& handlers, int most,

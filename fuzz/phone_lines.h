@@ -9,10 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "fake_player.h"
 #include "link/menu_handlers.h"
+#include "shell/menu_bundle.h"
 
 namespace quillet::fuzzing {
 
@@ -33,8 +36,23 @@ constexpr std::size_t kWorldHeadSize = 12;
 // playlist length.
 WorldHead ReadWorldHead(const std::uint8_t* data, std::size_t size, std::int32_t longest);
 
-// Gives the fake player the head's playlist and state.
-void SetUpPlayer(testing::FakePlayer& player, const WorldHead& world);
+// Where the head ends in an input of `size` bytes.
+std::size_t HeadEnd(std::size_t size);
+
+// The plug-in's menus on the fake platform, behind a fake player that has
+// the head's playlist and state, with the commands they send collected.
+struct MenuWorld {
+  MenuWorld(const WorldHead& head, std::int32_t pluginMenus);
+  MenuWorld(const MenuWorld&) = delete;
+  MenuWorld& operator=(const MenuWorld&) = delete;
+
+  fake::FakePlatform os;
+  testing::FakePlayer player{os};
+  Link link{os};
+  MenuBundle menus;
+  std::vector<std::string> sent;
+  MenuProtocol protocol;
+};
 
 // Dispatches each line; `before` runs before every code is handed over and
 // `after` after it, with the line; `after` may stop the run by returning

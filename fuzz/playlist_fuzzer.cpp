@@ -27,7 +27,6 @@ namespace quillet::fuzzing {
 namespace {
 
 constexpr int kMaxCodes = 48;
-constexpr Handle kHostWindow = 0x4242;
 // A playlist page: its length and ten titles; with a jump also the play
 // state, the position, play and, on a one-level playlist, the length again.
 constexpr int kMostRequestsPerPage = 11;
@@ -53,15 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace quillet;
   using namespace quillet::fuzzing;
   const WorldHead world = ReadWorldHead(data, size, 2000000);
-  const std::size_t headEnd = size < kWorldHeadSize ? size : kWorldHeadSize;
-
-  fake::FakePlatform os;
-  testing::FakePlayer player(os);
-  SetUpPlayer(player, world);
-  Link link(os);
-  MenuBundle menus(link, kHostWindow, RegisterMenuMessages(os, kHostWindow), 1);
-  std::vector<std::string> sent;
-  MenuProtocol protocol(menus.sources, [&](const std::string& c) { sent.push_back(c); });
+  const std::size_t headEnd = HeadEnd(size);
+  MenuWorld w(world, 1);  // no plug-in is asked for the main menu
+  auto& player = w.player;
+  auto& menus = w.menus;
+  auto& sent = w.sent;
+  auto& protocol = w.protocol;
   static const std::regex kLabel(R"(^(\d+-\d+|\d+\. .*|<<<|>>>)$)");
 
   int requests = 0;
