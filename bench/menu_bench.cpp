@@ -158,7 +158,7 @@ void BM_MainMenuOpening(benchmark::State& state) {
   Link link(os);
   MenuBundle menus(link, 0x4242, RegisterMenuMessages(os, 0x4242), 0);
   std::string page;
-  MenuProtocol protocol(menus.sources, [&](const std::string& c) { page = c; });
+  MenuProtocol protocol(menus.router, [&](const std::string& c) { page = c; });
   std::int64_t runs = 0;
   const int before = player.requests;
   for (auto _ : state) {

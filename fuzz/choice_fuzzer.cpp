@@ -1,8 +1,8 @@
 // Fuzzes the user's side of the menus: the phone's "*EAAI", "*EAMI: n" and
 // "*EAII..." codes in any order and with any content, against the built-in
 // menus refreshed from a fake player with a playlist of any length, and
-// against menus that other plug-ins supply (see foreign_menu.h) under any
-// id, through the real menu sources, player menus and playlist pages.
+// against menus that other plug-ins supply (see supplied_menu.h) under any
+// id, through the real menu router, player menus and playlist pages.
 //
 // Input: a 12-byte head (the player's state, see phone_lines.h), the bytes
 // from which the supplied menus are built, then what the phone sends, as
@@ -27,7 +27,7 @@
 
 #include "command_checks.h"
 #include "fake_player.h"
-#include "foreign_menu.h"
+#include "supplied_menu.h"
 #include "menus/menu_items.h"
 #include "phone_lines.h"
 #include "shell/menu_bundle.h"
@@ -52,22 +52,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace quillet::fuzzing;
   const WorldHead world = ReadWorldHead(data, size, 2000000);
   const std::size_t headEnd = HeadEnd(size);
-  const std::size_t foreignEnd =
-      headEnd + (world.foreignBytes < size - headEnd ? world.foreignBytes : size - headEnd);
+  const std::size_t suppliedEnd =
+      headEnd + (world.suppliedBytes < size - headEnd ? world.suppliedBytes : size - headEnd);
   MenuWorld w(world, world.pluginMenus);
   auto& player = w.player;
   auto& menus = w.menus;
   auto& sent = w.sent;
 
   // Other plug-ins' menus, under ids the built-in ones lead to and their own.
-  FuzzedDataProvider records(data + headEnd, foreignEnd - headEnd);
-  std::list<ForeignMenu> foreign;
+  FuzzedDataProvider records(data + headEnd, suppliedEnd - headEnd);
+  std::list<SuppliedMenu> supplied;
   for (int n = records.ConsumeIntegralInRange(0, 4); n > 0 && records.remaining_bytes(); --n) {
-    foreign.emplace_back();
-    BuildForeignMenu(records, foreign.back());
+    supplied.emplace_back();
+    BuildSuppliedMenu(records, supplied.back());
     const std::int32_t id = records.ConsumeBool() ? 1000 + records.ConsumeIntegralInRange(0, 3)
                                                   : records.ConsumeIntegralInRange(0, 200);
-    player.supplied[id] = &foreign.back().menu;
+    player.supplied[id] = &supplied.back().menu;
   }
 
   Menu* before = nullptr;
@@ -75,20 +75,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   LineHooks hooks;
   hooks.other = [&](std::string_view line) {
     // The owner of a record changes it while it is shown.
-    if (line == "#" && !foreign.empty()) {
-      auto it = foreign.begin();
-      std::advance(it, records.ConsumeIntegralInRange<std::size_t>(0, foreign.size() - 1));
-      ChangeForeignMenu(records, *it);
+    if (line == "#" && !supplied.empty()) {
+      auto it = supplied.begin();
+      std::advance(it, records.ConsumeIntegralInRange<std::size_t>(0, supplied.size() - 1));
+      ChangeSuppliedMenu(records, *it);
     }
   };
   hooks.before = [&](std::string_view) {
     sent.clear();
-    before = menus.sources.CurrentMenu();
+    before = menus.router.CurrentMenu();
     selection = before ? before->selection : 0;
   };
   hooks.after = [&](std::string_view line) {
     for (const std::string& c : sent) CheckCommand(c);
-    Menu* current = menus.sources.CurrentMenu();
+    Menu* current = menus.router.CurrentMenu();
     if (!sent.empty() && sent.back().rfind("*EASM=", 0) == 0)
       CheckSelection(current, "a page shown with its selection outside");
     // The owner may have moved a selection out; a choice never does.
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Fail("the playlist cursor left the playlist", std::to_string(cursor));
     return true;
   };
-  const char* phone = reinterpret_cast<const char*>(data) + foreignEnd;
-  DispatchPhoneLines(std::string_view(phone, size - foreignEnd), w.protocol, kMaxCodes, hooks);
+  const char* phone = reinterpret_cast<const char*>(data) + suppliedEnd;
+  DispatchPhoneLines(std::string_view(phone, size - suppliedEnd), w.protocol, kMaxCodes, hooks);
   return 0;
 }

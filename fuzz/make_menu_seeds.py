@@ -17,8 +17,8 @@ sys.path.insert(0, str(ROOT / "tools" / "rig"))
 from session import SAMPLE_MENU, SETUP_COMMANDS, Session  # noqa: E402
 
 
-def head(length, position=0, state=0, plugin_menus=0, foreign=0):
-    return struct.pack("<II", length, position) + bytes([state, plugin_menus, 0, foreign])
+def head(length, position=0, state=0, plugin_menus=0, supplied=0):
+    return struct.pack("<II", length, position) + bytes([state, plugin_menus, 0, supplied])
 
 
 def capture(actions, **session):

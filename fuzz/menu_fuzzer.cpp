@@ -1,5 +1,5 @@
 // Fuzzes the showing of menus that other plug-ins supply (see
-// foreign_menu.h). Checked for every record (abort on violation): exactly
+// supplied_menu.h). Checked for every record (abort on violation): exactly
 // one command is sent, and it passes the command checks; a page is sent only
 // for a menu with items, whose selection then lies inside them.
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "command_checks.h"
-#include "foreign_menu.h"
+#include "supplied_menu.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
 #include "stub_menu_source.h"
@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> sent;
   MenuProtocol protocol(source, [&](const std::string& c) { sent.push_back(c); });
   while (in.remaining_bytes() > 0) {
-    ForeignMenu record;
-    BuildForeignMenu(in, record);
+    SuppliedMenu record;
+    BuildSuppliedMenu(in, record);
     source.current = in.ConsumeIntegralInRange(0, 15) == 0 ? nullptr : &record.menu;
     sent.clear();
     protocol.ShowMenu();

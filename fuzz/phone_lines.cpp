@@ -21,7 +21,7 @@ WorldHead ReadWorldHead(const std::uint8_t* data, std::size_t size, std::int32_t
   world.playState = head[8] % 5;  // 0, 1 and 3 are the player's; 2 and 4 are not
   world.pluginMenus = head[9] % 2;
   world.noTitleFrom = head[10] == 0 ? std::size_t(-1) : head[10];
-  world.foreignBytes = std::size_t{head[11]} * 16;
+  world.suppliedBytes = std::size_t{head[11]} * 16;
   return world;
 }
 
@@ -35,7 +35,7 @@ constexpr Handle kHostWindow = 0x4242;
 
 MenuWorld::MenuWorld(const WorldHead& head, std::int32_t pluginMenus)
     : menus(link, kHostWindow, RegisterMenuMessages(os, kHostWindow), pluginMenus),
-      protocol(menus.sources, [this](const std::string& c) { sent.push_back(c); }) {
+      protocol(menus.router, [this](const std::string& c) { sent.push_back(c); }) {
   player.Generate(head.playlistLength);
   player.position = head.position;
   player.state = head.playState;

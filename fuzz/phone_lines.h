@@ -28,7 +28,7 @@ struct WorldHead {
   std::int32_t playState = 0;
   std::int32_t pluginMenus = 0;
   std::size_t noTitleFrom = 0;
-  std::size_t foreignBytes = 0;
+  std::size_t suppliedBytes = 0;
 };
 constexpr std::size_t kWorldHeadSize = 12;
 

@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     requests = player.requests;
     expectedPosition = -1;
     // An entry chosen on a level-0 page: which one, by its label.
-    Menu* menu = menus.sources.CurrentMenu();
+    Menu* menu = menus.router.CurrentMenu();
     int entry = 0;
     if (!IsPlaylistPage(menus.menus, menu) || line.rfind("*EAMI", 0) != 0 ||
         ScanMenuChoice(std::string(line), &entry) != 1 || entry <= 0)
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t cursor = menus.player.playlist().cursor();
     if (cursor < 0 || (world.playlistLength > 0 && cursor >= world.playlistLength))
       Fail("the playlist cursor left the playlist", std::to_string(cursor));
-    Menu* menu = menus.sources.CurrentMenu();
+    Menu* menu = menus.router.CurrentMenu();
     const int cost = player.requests - requests;
     const bool choice = line.rfind("*EAMI", 0) == 0;
     const int limit = !IsPlaylistPage(menus.menus, menu) || !choice ? kMostRequestsPerCode

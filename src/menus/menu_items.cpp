@@ -8,7 +8,7 @@
 namespace quillet {
 namespace {
 
-// Foreign records may hold any values: the arithmetic is done wide and the
+// Supplied records may hold any values: the arithmetic is done wide and the
 // result kept in range, where 32-bit arithmetic would overflow.
 std::int32_t Clamp(std::int64_t value) {
   constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();

@@ -2,6 +2,11 @@
 // The accessory-menu protocol with the phone: showing the current menu a
 // page at a time, and turning the phone's codes into menu actions. Runs on
 // the monitor thread only, so its paging state needs no lock.
+//
+// Implemented in menu_protocol_pages.cpp (showing a menu a page at a time),
+// menu_protocol_choices.cpp (a chosen entry: paging, commands, sub-menus,
+// going back, and the input dialogs they open) and menu_protocol_answers.cpp
+// (the dialogs' answers).
 
 #include <cstdint>
 #include <functional>

@@ -1,5 +1,5 @@
 #pragma once
-// How the menu protocol reaches the menus' sources and the player: which
+// How the menu protocol reaches the menu router and the player: which
 // record is being served, opening and closing menus, and applying values.
 // The player side implements it; the protocol never includes the player.
 
@@ -13,7 +13,7 @@ namespace quillet {
 constexpr std::int32_t kMainMenuRequestId = 1000;
 // Ids from here on inside a supplied record belong to the plug-in that
 // supplied it, and are translated before use.
-constexpr std::int32_t kForeignIdBase = 1000;
+constexpr std::int32_t kFirstSuppliedId = 1000;
 
 class MenuSource {
  public:
@@ -25,7 +25,7 @@ class MenuSource {
   virtual void CloseMenu() = 0;
   // Closes the current menu and opens its own id again, refreshed.
   virtual void ReopenMenu() = 0;
-  // A supplied menu's id as the menu sources know it.
+  // A supplied menu's id as the menu router knows it.
   virtual std::int32_t GlobalId(std::int32_t id) const = 0;
   // The user set a value on the phone: the player acts on it, or the plug-in
   // that owns the id is told.

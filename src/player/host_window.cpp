@@ -19,13 +19,12 @@ void HostWindow::PostCommand(std::uintptr_t target, std::uintptr_t id) {
 }
 
 bool HostWindow::EntryTitle(std::int32_t position, std::string_view* title) {
-  const auto address = static_cast<std::uintptr_t>(
-      Request(static_cast<std::uintptr_t>(position), host::kEntryTitle));
-  if (address < kFirstAddress) {
+  const std::intptr_t result = Request(static_cast<std::uintptr_t>(position), host::kEntryTitle);
+  if (result < kFirstTitleAddress) {
     *title = std::string_view();
     return false;
   }
-  const char* text = reinterpret_cast<const char*>(address);
+  const char* text = reinterpret_cast<const char*>(result);
   *title = std::string_view(text, strnlen(text, kLongestTitle));
   return true;
 }

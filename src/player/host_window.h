@@ -12,8 +12,19 @@
 
 namespace quillet {
 
-// Below this a result is a number, not an address in the player.
-constexpr std::uintptr_t kFirstAddress = 65536;
+// Where a result of the player stops being a number and may be an address.
+// The lowest 64 KiB of a Windows process are never mapped, so anything below
+// is a count, an error or "nobody answered".
+//
+// A title: from here on, taken signed (32 bits in the player's process), so
+// that -1 and the other values from 0x80000000 up are no title either.
+constexpr std::intptr_t kFirstTitleAddress = 65536;
+// A supplied main menu: from here on, taken unsigned.
+constexpr std::uintptr_t kFirstMainMenuAddress = 65536;
+// Any other supplied menu: one higher. The exchange has always accepted 65536
+// itself only for the main menu, and a supplier may answer it for "no menu"
+// elsewhere, so the bound stays where suppliers expect it.
+constexpr std::uintptr_t kFirstMenuAddress = kFirstMainMenuAddress + 1;
 // The most of a title any menu text keeps.
 constexpr std::size_t kLongestTitle = 180;
 

@@ -2,7 +2,7 @@
 // Everything the menus need, built together once the host's window and the
 // menu messages are known: the built-in records (at stable addresses for as
 // long as the bundle lives), the player's window, the player's menus, the
-// menu sources and the protocol the monitor thread calls.
+// menu router and the protocol the monitor thread calls.
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@
 #include "menus/menu_protocol.h"
 #include "player/host_window.h"
 #include "player/menu_messages.h"
-#include "player/menu_sources.h"
+#include "player/menu_router.h"
 #include "player/player_menus.h"
 
 namespace quillet {
@@ -23,15 +23,15 @@ struct MenuBundle {
              std::int32_t pluginMenus)
       : host(link.os, hostWindow),
         player(menus, host),
-        sources(host, player, messages, pluginMenus),
-        protocol(sources, [&link](const std::string& command) { SendCommand(link, command); }) {}
+        router(host, player, messages, pluginMenus),
+        protocol(router, [&link](const std::string& command) { SendCommand(link, command); }) {}
   MenuBundle(const MenuBundle&) = delete;
   MenuBundle& operator=(const MenuBundle&) = delete;
 
   BuiltInMenus menus;
   HostWindow host;
   PlayerMenus player;
-  MenuSources sources;
+  MenuRouter router;
   MenuProtocol protocol;
 };
 

@@ -36,7 +36,7 @@ TEST(MenuItems, ToStepsAndFromPercent) {
       {-50, 50, 0, 5, -50},
       {-50, 50, -50, 0, -100},
       {0, 0, 7, 7, 0},
-      // Foreign records with extreme ranges stay defined and in range.
+      // Supplied records with extreme ranges stay defined and in range.
       {INT_MIN, INT_MAX, INT_MAX, 10, INT_MAX},
       {INT_MIN, INT_MAX, 0, 5, INT_MIN},
       {0, 10, INT_MIN, INT_MIN, -214748364},

@@ -122,7 +122,7 @@ TEST_F(Shown, NoticesForMissingAndEmptyMenus) {
   BuiltInMenus menus;
   std::strcpy(menus.nowPlayingText, "Playing Song");
   EXPECT_EQ(Show(menus.nowPlayingMenu), "*EAID=14,2,\"Now playing\",\"Playing Song\"");
-  // Foreign records without items in any form, and without a text.
+  // Supplied records without items in any form, and without a text.
   std::vector<MenuItem> items = {Named("x")};
   for (const auto& [nullItems, count] : {std::pair{false, 0}, {true, 3}, {false, -2}}) {
     Menu menu = MenuOf(items, "Empty", 0);
@@ -165,7 +165,7 @@ TEST_F(Shown, QuotesAndControlCharactersCannotEndTheCommand) {
   EXPECT_EQ(Show(menu), "*EAID=14,1,\"Ti'tle \",\"say 'hi' \"");
 }
 
-TEST_F(Shown, ForeignRecordsAreReadWithinTheirFields) {
+TEST_F(Shown, SuppliedRecordsAreReadWithinTheirFields) {
   std::vector<MenuItem> items(1);
   std::memset(items[0].name, 'n', sizeof items[0].name);  // no terminator
   Menu menu = MenuOf(items, "", 0);

@@ -15,7 +15,7 @@
 
 namespace quillet::fuzzing {
 
-struct ForeignMenu {
+struct SuppliedMenu {
   Menu menu{};
   std::unique_ptr<MenuItem[]> items;
   std::vector<std::unique_ptr<char[]>> buffers;
@@ -26,10 +26,10 @@ struct ForeignMenu {
 
 // Fills `record` from the input; ids are often those of menus and values
 // that exist.
-void BuildForeignMenu(FuzzedDataProvider& in, ForeignMenu& record);
+void BuildSuppliedMenu(FuzzedDataProvider& in, SuppliedMenu& record);
 // What its owner may do while the record is shown: fewer items, another
 // selection.
-void ChangeForeignMenu(FuzzedDataProvider& in, ForeignMenu& record);
+void ChangeSuppliedMenu(FuzzedDataProvider& in, SuppliedMenu& record);
 
 // Text without NULs, of a random length.
 std::string FuzzText(FuzzedDataProvider& in, std::size_t longest);

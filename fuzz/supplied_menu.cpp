@@ -1,4 +1,4 @@
-#include "foreign_menu.h"
+#include "supplied_menu.h"
 
 namespace quillet::fuzzing {
 namespace {
@@ -13,7 +13,7 @@ void Fill(char (&field)[N], const std::string& text) {
 
 }  // namespace
 
-char* ForeignMenu::Buffer(const std::string& bytes) {
+char* SuppliedMenu::Buffer(const std::string& bytes) {
   buffers.push_back(std::make_unique<char[]>(bytes.size()));
   std::copy(bytes.begin(), bytes.end(), buffers.back().get());
   return buffers.back().get();
@@ -26,7 +26,7 @@ std::string FuzzText(FuzzedDataProvider& in, std::size_t longest) {
   return text;
 }
 
-void BuildForeignMenu(FuzzedDataProvider& in, ForeignMenu& r) {
+void BuildSuppliedMenu(FuzzedDataProvider& in, SuppliedMenu& r) {
   const int real = in.ConsumeIntegralInRange(0, kMaxItems);
   r.menu.count = in.ConsumeBool() ? real : in.ConsumeIntegral<std::int32_t>();
   if (r.menu.count > 0 && r.menu.count != real) r.menu.count = real;  // the owner's promise
@@ -71,7 +71,7 @@ void BuildForeignMenu(FuzzedDataProvider& in, ForeignMenu& r) {
   }
 }
 
-void ChangeForeignMenu(FuzzedDataProvider& in, ForeignMenu& r) {
+void ChangeSuppliedMenu(FuzzedDataProvider& in, SuppliedMenu& r) {
   r.menu.count = in.ConsumeIntegralInRange(0, r.itemsHeld);
   r.menu.selection = in.ConsumeIntegralInRange(-1, r.itemsHeld + 1);
 }

@@ -1,11 +1,11 @@
-#include "player/menu_sources.h"
+#include "player/menu_router.h"
 
 #include "menus/wrap32.h"
 #include "platform/host_messages.h"
 
 namespace quillet {
 
-Menu* MenuSources::LoadMenu(std::int32_t id, std::uintptr_t threshold) {
+Menu* MenuRouter::LoadMenu(std::int32_t id, std::uintptr_t threshold) {
   const auto address = static_cast<std::uintptr_t>(host_.Request(
       static_cast<std::uintptr_t>(static_cast<std::intptr_t>(id)), messages_.loadMenu));
   // The result is pointer-sized; an address is whatever lies at or above the
@@ -13,7 +13,7 @@ Menu* MenuSources::LoadMenu(std::int32_t id, std::uintptr_t threshold) {
   return address >= threshold ? reinterpret_cast<Menu*>(address) : nullptr;
 }
 
-void MenuSources::OpenMenu(std::int32_t id) {
+void MenuRouter::OpenMenu(std::int32_t id) {
   if (current_) CloseMenu();
   if (id == kMainMenuRequestId) {
     if (pluginMenus_ == 0) {
@@ -31,7 +31,7 @@ void MenuSources::OpenMenu(std::int32_t id) {
   idOffset_ = WrapSub(id, current_->id);
 }
 
-std::int32_t MenuSources::TellClosed(Menu* menu) {
+std::int32_t MenuRouter::TellClosed(Menu* menu) {
   const std::int32_t id = WrapAdd(menu->id, idOffset_);
   menu->id = id;
   host_.Request(reinterpret_cast<std::uintptr_t>(menu), messages_.menuClosed);
@@ -39,32 +39,32 @@ std::int32_t MenuSources::TellClosed(Menu* menu) {
   return id;
 }
 
-void MenuSources::CloseMenu() {
+void MenuRouter::CloseMenu() {
   if (!current_) return;
   Menu* menu = current_;
   current_ = nullptr;
-  if (menu->id >= kForeignIdBase) TellClosed(menu);
+  if (menu->id >= kFirstSuppliedId) TellClosed(menu);
 }
 
-void MenuSources::ReopenMenu() {
+void MenuRouter::ReopenMenu() {
   if (!current_) return;
   Menu* menu = current_;
   current_ = nullptr;
   std::int32_t id = menu->id;
-  if (id >= kForeignIdBase) id = TellClosed(menu);
+  if (id >= kFirstSuppliedId) id = TellClosed(menu);
   OpenMenu(id);
 }
 
-std::int32_t MenuSources::GlobalId(std::int32_t id) const {
-  return id < kForeignIdBase ? id : WrapAdd(id, idOffset_);
+std::int32_t MenuRouter::GlobalId(std::int32_t id) const {
+  return id < kFirstSuppliedId ? id : WrapAdd(id, idOffset_);
 }
 
-void MenuSources::NotifyValueChanged(std::int32_t id, std::int32_t value) {
+void MenuRouter::NotifyValueChanged(std::int32_t id, std::int32_t value) {
   ValueChange change{GlobalId(id), value};
   host_.Request(reinterpret_cast<std::uintptr_t>(&change), messages_.valueChanged);
 }
 
-void MenuSources::ApplyValue(std::int32_t id, std::int32_t value) {
+void MenuRouter::ApplyValue(std::int32_t id, std::int32_t value) {
   switch (player_.ApplyValue(id, value)) {
     case ValueOutcome::kAppliedReopen:
       ReopenMenu();
@@ -77,7 +77,7 @@ void MenuSources::ApplyValue(std::int32_t id, std::int32_t value) {
   }
 }
 
-void MenuSources::PostCommand(std::int32_t window, std::int32_t id) {
+void MenuRouter::PostCommand(std::int32_t window, std::int32_t id) {
   host_.PostCommand(static_cast<std::uintptr_t>(static_cast<std::uint32_t>(window)),
                     static_cast<std::uintptr_t>(static_cast<std::uint32_t>(id)));
 }

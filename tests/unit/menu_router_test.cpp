@@ -1,4 +1,4 @@
-#include "player/menu_sources.h"
+#include "player/menu_router.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,11 @@ struct Sources : ::testing::Test {
   HostWindow host{os, 0x4242};
   PlayerMenus playerMenus{menus, host};
   MenuMessageIds ids = RegisterMenuMessages(os, 0x4242);
-  MenuSources sources{host, playerMenus, ids, 0};
+  MenuRouter router{host, playerMenus, ids, 0};
 
   Menu* Open(std::int32_t id) {
-    sources.OpenMenu(id);
-    return sources.CurrentMenu();
+    router.OpenMenu(id);
+    return router.CurrentMenu();
   }
   std::string Name(std::int32_t itemId) {
     return FieldText(FindItem(menus.mainMenu, itemId)->name);
@@ -60,7 +60,7 @@ TEST_F(Sources, MainMenuFollowsThePlayerAtBothEndsOfThePlaylist) {
     EXPECT_EQ(track->maximum, 5);
     EXPECT_EQ(FindItem(menus.mainMenu, kVolumeId)->value, 77);
   }
-  EXPECT_EQ(sources.idOffset(), 0);
+  EXPECT_EQ(router.idOffset(), 0);
 }
 
 TEST_F(Sources, LongTitlesAreCutAndMissingOnesLeaveThePlainName) {
@@ -113,9 +113,9 @@ TEST_F(Sources, SuppliedMainMenusAndTheirIds) {
     player.supplied[1000] = &top;
     player.closed.clear();
     ASSERT_EQ(Open(kMainMenuRequestId), &top);
-    EXPECT_EQ(sources.idOffset(), 1000 - id);
-    EXPECT_EQ(sources.GlobalId(999), 999);
-    EXPECT_EQ(sources.GlobalId(id + 1), id == 500 ? 501 : 1001);
+    EXPECT_EQ(router.idOffset(), 1000 - id);
+    EXPECT_EQ(router.GlobalId(999), 999);
+    EXPECT_EQ(router.GlobalId(id + 1), id == 500 ? 501 : 1001);
     Open(kVideoMenuId);
     if (id == 500) {
       EXPECT_TRUE(player.closed.empty()) << "a record under 1000 is never told";
@@ -131,7 +131,7 @@ TEST_F(Sources, PluginMenusSettingAndUnansweredIds) {
   Menu top{};
   top.id = 1000;
   player.supplied[1000] = &top;
-  MenuSources builtInOnly{host, playerMenus, ids, 1};
+  MenuRouter builtInOnly{host, playerMenus, ids, 1};
   builtInOnly.OpenMenu(kMainMenuRequestId);
   EXPECT_EQ(builtInOnly.CurrentMenu(), &menus.mainMenu);
   EXPECT_EQ(LoadMenuRequests(), 0);
@@ -141,7 +141,7 @@ TEST_F(Sources, PluginMenusSettingAndUnansweredIds) {
   Open(1000);
   player.rawAnswers[12] = 0;
   EXPECT_EQ(Open(12), nullptr);
-  EXPECT_EQ(sources.idOffset(), -1000) << "kept when nothing opens";
+  EXPECT_EQ(router.idOffset(), -1000) << "kept when nothing opens";
   player.rawAnswers[12] = 65536;  // an address only for the main menu
   EXPECT_EQ(Open(12), nullptr);
   player.rawAnswers[1000] = 65535;
@@ -153,24 +153,24 @@ TEST_F(Sources, ReopenAsksTheOwnerAgainUnderTheRestoredId) {
   sub.id = 2001;
   player.supplied[1001] = &sub;
   ASSERT_EQ(Open(1001), &sub);
-  EXPECT_EQ(sources.idOffset(), -1000);
-  sources.ReopenMenu();
+  EXPECT_EQ(router.idOffset(), -1000);
+  router.ReopenMenu();
   EXPECT_EQ(sub.id, 1001);
   ASSERT_EQ(player.closed.size(), 1u);
-  EXPECT_EQ(sources.CurrentMenu(), &sub);
+  EXPECT_EQ(router.CurrentMenu(), &sub);
   EXPECT_EQ(LoadMenuRequests(), 2);
 }
 
 TEST_F(Sources, ValuesActOnThePlayerOrReachTheirOwner) {
   player.Entries(9);
-  sources.ApplyValue(kVolumeId, 128);
+  router.ApplyValue(kVolumeId, 128);
   EXPECT_EQ(player.volume, 128);
 
   for (const std::int32_t state : {1, 3, 0}) {
     player.state = state;
     player.commands.clear();
     Open(kMainMenuId);
-    sources.ApplyValue(kTrackId, 7);
+    router.ApplyValue(kTrackId, 7);
     EXPECT_EQ(player.position, 6);
     EXPECT_EQ(player.commands, state ? std::vector<std::uintptr_t>{host::kCommandPlay}
                                      : std::vector<std::uintptr_t>{});
@@ -180,17 +180,17 @@ TEST_F(Sources, ValuesActOnThePlayerOrReachTheirOwner) {
 
   player.commands.clear();
   player.video = true;
-  sources.ApplyValue(kVideoShownId, 1);
+  router.ApplyValue(kVideoShownId, 1);
   EXPECT_TRUE(player.commands.empty()) << "already shown";
-  sources.ApplyValue(kVideoShownId, 0);
+  router.ApplyValue(kVideoShownId, 0);
   EXPECT_EQ(player.commands, std::vector<std::uintptr_t>{host::kCommandVideoToggle});
 
   Menu top{};
   top.id = 2000;
   player.supplied[1000] = &top;
   Open(1000);
-  sources.ApplyValue(500, 3);
-  sources.ApplyValue(2010, -4);
+  router.ApplyValue(500, 3);
+  router.ApplyValue(2010, -4);
   ASSERT_EQ(player.changes.size(), 2u);
   EXPECT_EQ(player.changes[0].id, 500);
   EXPECT_EQ(player.changes[0].value, 3);

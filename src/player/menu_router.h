@@ -13,15 +13,10 @@
 
 namespace quillet {
 
-// The main menu is taken from a supplier from this address on; any other
-// menu from the next one.
-constexpr std::uintptr_t kFirstMainMenuAddress = 65536;
-constexpr std::uintptr_t kFirstMenuAddress = 65537;
-
-class MenuSources : public MenuSource {
+class MenuRouter : public MenuSource {
  public:
   // `pluginMenus` 0: other plug-ins are asked for the main menu first.
-  MenuSources(HostWindow& host, PlayerMenus& player, const MenuMessageIds& messages,
+  MenuRouter(HostWindow& host, PlayerMenus& player, const MenuMessageIds& messages,
               std::int32_t pluginMenus)
       : host_(host), player_(player), messages_(messages), pluginMenus_(pluginMenus) {}
 
