@@ -27,10 +27,10 @@
 
 #include "command_checks.h"
 #include "fake_player.h"
-#include "supplied_menu.h"
 #include "menus/menu_items.h"
 #include "phone_lines.h"
 #include "shell/menu_bundle.h"
+#include "supplied_menu.h"
 
 namespace quillet::fuzzing {
 namespace {

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "command_checks.h"
-#include "supplied_menu.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
 #include "stub_menu_source.h"
+#include "supplied_menu.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillet;

@@ -17,7 +17,7 @@ class MenuRouter : public MenuSource {
  public:
   // `pluginMenus` 0: other plug-ins are asked for the main menu first.
   MenuRouter(HostWindow& host, PlayerMenus& player, const MenuMessageIds& messages,
-              std::int32_t pluginMenus)
+             std::int32_t pluginMenus)
       : host_(host), player_(player), messages_(messages), pluginMenus_(pluginMenus) {}
 
   Menu* CurrentMenu() override { return current_; }
