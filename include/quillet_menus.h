@@ -28,12 +28,20 @@
  * the record's own id before it uses them, so a menu answered for id 1000 may
  * carry id 2000, and its sub-menu item 2001 is then asked for as 1001.
  *
- * Ownership: a supplied record, its item array and every buffer its items
- * point to stay the supplier's, and must stay valid and unchanged in layout
- * from the LoadMenu answer until QUILLET_MENU_CLOSED arrives for it. Quillet
- * writes into it meanwhile: the menu's `selection`, items' `value`, the text
- * buffer of QUILLET_TEXT items (at most `maximum` characters and a NUL), and,
- * when closing, the menu's `id` (back to the id it was asked for).
+ * Lifetime: a supplied record, its item array and every buffer its items
+ * point to stay the supplier's. The supplier keeps all of them valid and
+ * unchanged in layout from its LoadMenu answer until it has been told that
+ * the record is closed (QUILLET_MENU_CLOSED with the record's address), or
+ * until Quillet's quit has returned, whichever comes first. Some records are
+ * never told: those whose own id is below 1000, and the one on the phone when
+ * Quillet quits. So keep records in static storage, never free them in your
+ * own quit, and if your quit may come before Quillet's while a record is
+ * still out, keep your module loaded (tools/sample_menu pins it).
+ *
+ * Quillet writes into a record it holds: the menu's `selection`, items'
+ * `value`, the text buffer of QUILLET_TEXT items (at most `maximum`
+ * characters and a NUL), and, when closing, the menu's `id` (back to the id
+ * it was asked for).
  *
  * Texts are NUL-terminated ANSI. Quillet shows a double quote as an
  * apostrophe and a control character as a blank.

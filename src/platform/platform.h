@@ -88,6 +88,9 @@ class DialogProcedure {
   virtual void OnCommand(Handle dialog, int controlId) = 0;
   // A status update posted with PostStatusUpdate has arrived.
   virtual void OnStatusUpdate(Handle dialog) = 0;
+  // The window is being destroyed, however the dialog ended: its own buttons,
+  // EndDialog, or its owner destroyed under it. Its handle dies with it.
+  virtual void OnDestroy(Handle dialog) = 0;
 };
 
 class Platform {

@@ -63,6 +63,14 @@ void ConfigDialog::OnCommand(Handle dialog, int controlId) {
   }
 }
 
+void ConfigDialog::OnDestroy(Handle) {
+  // The one place every ending passes, the owner destroyed under the dialog
+  // included: once the handle is gone it may name another window, which must
+  // never receive our updates.
+  link_.status.DetachDialog();
+  dialog_ = kNoHandle;
+}
+
 void ConfigDialog::OnStatusUpdate(Handle dialog) {
   std::string text;
   if (link_.status.TextForDialog(dialog, &text)) os_.SetControlText(dialog, kStatusControlId, text);

@@ -32,6 +32,7 @@ class ConfigDialog : public DialogProcedure {
   void OnInitDialog(Handle dialog) override;
   void OnCommand(Handle dialog, int controlId) override;
   void OnStatusUpdate(Handle dialog) override;
+  void OnDestroy(Handle dialog) override;
 
  private:
   void Apply(Handle dialog);

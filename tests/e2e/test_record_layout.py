@@ -5,7 +5,7 @@ import re
 import unittest
 
 from rig import Session
-from session import SAMPLE_MENU
+from session import SAMPLE_MENU, win_path
 
 # The binding 32-bit layout: sizes, and each field's offset in bytes.
 BINDING = {
@@ -68,6 +68,28 @@ class RecordLayout(unittest.TestCase):
         self.assertIsNotNone(sample_quit, self.log)
         self.assertLess(main_unloaded.start(), sample_quit.start())
         self.assertNotRegex(self.log, r"(?m)^crash ")
+
+
+class SupplierQuitsFirst(unittest.TestCase):
+    def test_a_record_quillet_still_holds_outlives_its_suppliers_unload(self):
+        # Loaded after gen_quillet.dll, the sample quits before it, while the
+        # menu it supplied is still on the phone.
+        with Session() as s:
+            self.assertTrue(s.wait_connected(30), s.trace())
+            mark = len(s.host_lines.snapshot())
+            s.host_cmd("companion " + win_path(SAMPLE_MENU))
+            self.assertIsNotNone(s.wait_host(r"^init companion returned=0 ", 15, mark), s.host_log())
+            opened = len(s.phone_events.snapshot())
+            s.phone_cmd("open")
+            page = s.phone_events.wait(lambda e: e.get("ev") == "menu", 15, opened)
+            self.assertEqual(page["menu"]["title"], "Sample menu", page)
+            s.host_cmd("exit")
+            self.assertIsNotNone(s.wait_host(r"^host exit code=0 ", 30), s.host_log())
+            log = s.host_log()
+            kept = log.find("plugin sample kept_loaded lent=1")
+            self.assertNotEqual(kept, -1, log)
+            self.assertLess(kept, log.find("unloaded companion"))
+            self.assertNotRegex(log, r"(?m)^crash ")
 
 
 if __name__ == "__main__":

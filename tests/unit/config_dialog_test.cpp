@@ -141,6 +141,23 @@ TEST_F(ConfigDialogFixture, QuitWhileTheDialogIsOpenEndsItCleanly) {
   EXPECT_EQ(os.badCloses, 0);
 }
 
+TEST_F(ConfigDialogFixture, HoweverTheDialogEndsNoUpdateFollowsItsHandle) {
+  const std::vector<std::pair<const char*, std::function<void(DialogProcedure&, Handle)>>> endings =
+      {{"OK", [](DialogProcedure& d, Handle h) { d.OnCommand(h, kOkButtonId); }},
+       {"Cancel or the close box",
+        [](DialogProcedure& d, Handle h) { d.OnCommand(h, kCancelButtonId); }},
+       {"quit", [this](DialogProcedure&, Handle) { plugin.Quit(); }},
+       {"the owner destroyed under it", [](DialogProcedure&, Handle) {}}};
+  for (const auto& [how, script] : endings) {
+    Start("COM3");
+    Open(script);
+    plugin.link().status.SetStatus("Comport busy.");
+    EXPECT_EQ(os.dialog.postsAfterDestroy, 0) << how;
+    EXPECT_FALSE(plugin.configDialog().open()) << how;
+    plugin.Quit();
+  }
+}
+
 TEST_F(ConfigDialogFixture, ConfigBeforeInitOnlyStoresTheName) {
   Open([&](DialogProcedure& dialog, Handle h) {
     os.dialog.texts[kPortComboId] = "COM2";

@@ -17,6 +17,7 @@
  *   plugin sample menu_closed menu=unknown record=null
  *   plugin sample value_changed id=N value=V   (or record=null)
  *   plugin sample config
+ *   plugin sample kept_loaded lent=N   (quit while Quillet holds N records)
  *   plugin sample quit on_top=yes|no
  *
  * menu_closed shows the record's id as Quillet left it. Texts are quoted as
@@ -89,6 +90,9 @@ static LRESULT g_load_menu_id = 0;
 static LRESULT g_value_changed_id = 0;
 static LRESULT g_menu_closed_id = 0;
 static int g_no_main = 0;
+/* Records answered to Quillet and not yet told closed. */
+static int g_main_lent = 0;
+static int g_options_lent = 0;
 
 /* One "plugin sample ..." line, written at once so it never interleaves with
  * the host's own lines. */
@@ -148,16 +152,20 @@ static QuilletMenu* Supply(WPARAM wanted) {
    * translates the items' ids by the difference. */
   if (wanted == QUILLET_MAIN_MENU_ID && !g_no_main) {
     g_main.id = SAMPLE_MAIN_ID;
+    g_main_lent = 1;
     return &g_main;
   }
   if (wanted == QUILLET_MAIN_MENU_ID + (SAMPLE_OPTIONS_ID - SAMPLE_MAIN_ID)) {
     g_options.id = SAMPLE_OPTIONS_ID;
+    g_options_lent = 1;
     return &g_options;
   }
   return NULL;
 }
 
 static void NoteMenuClosed(const QuilletMenu* menu) {
+  if (menu == &g_main) g_main_lent = 0;
+  if (menu == &g_options) g_options_lent = 0;
   if (menu == &g_main) {
     char text[sizeof g_name * 4 + 3];
     QuoteName(text);
@@ -230,8 +238,17 @@ static void Quit(void) {
    * ours (on_top=no; that one is cut off): a chain still leading into this
    * module would call into it once it is unloaded. */
   const int on_top = GetWindowLongPtrA(g_record.hwndParent, GWLP_WNDPROC) == (LONG_PTR)Subclass;
+  const int lent = g_main_lent + g_options_lent;
   if (g_host_proc != NULL) {
     SetWindowLongPtrA(g_record.hwndParent, GWLP_WNDPROC, (LONG_PTR)g_host_proc);
+  }
+  if (lent > 0) {
+    /* Quillet may still read a record it holds until its own quit returns:
+     * the records (static data of this module) must outlive the unload. */
+    HMODULE self = NULL;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       (LPCSTR)&g_main, &self);
+    Say("kept_loaded lent=%d", lent);
   }
   Say("quit on_top=%s", on_top ? "yes" : "no");
 }

@@ -439,6 +439,11 @@ void FakePlatform::RunDialog(Handle, int templateId, Handle owner, DialogProcedu
   }
   procedure.OnInitDialog(dialog.handle);
   if (dialogScript) dialogScript(procedure, dialog.handle);
+  // However the script left it, the window goes now, as the OS's does
+  // before its dialog call returns.
+  procedure.OnDestroy(dialog.handle);
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  dialog.destroyed = true;
 }
 
 void FakePlatform::EndDialog(Handle) {
@@ -470,6 +475,10 @@ std::string FakePlatform::GetControlText(Handle, int controlId, std::size_t capa
 
 void FakePlatform::PostStatusUpdate(Handle) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (dialog.destroyed) {
+    ++dialog.postsAfterDestroy;
+    return;
+  }
   ++dialog.postedUpdates;
 }
 

@@ -84,7 +84,9 @@ class FakePlatform : public Platform {
     std::map<int, int> comboSelection;
     std::map<int, std::string> texts;  // edit fields and static texts
     bool ended = false;
-    int postedUpdates = 0;  // not yet delivered
+    bool destroyed = false;
+    int postedUpdates = 0;      // not yet delivered
+    int postsAfterDestroy = 0;  // to a handle that may be another window's by now
   };
   FakeDialog dialog;
   // Runs while RunDialog's dialog is open, on the calling thread, as the

@@ -234,6 +234,8 @@ INT_PTR CALLBACK DialogEntry(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam
       procedure->OnCommand(reinterpret_cast<Handle>(dialog), LOWORD(wParam));
     } else if (msg == kStatusUpdateMessage) {
       procedure->OnStatusUpdate(reinterpret_cast<Handle>(dialog));
+    } else if (msg == WM_DESTROY) {
+      procedure->OnDestroy(reinterpret_cast<Handle>(dialog));
     }
   } catch (...) {
   }
