@@ -28,9 +28,9 @@ struct Link {
   TraceLog trace;
   StatusLine status;
 
-  // A consistent copy of PortName (see ReadPortName).
+  // A consistent copy of the settings' portName (see ReadPortName).
   std::function<std::string()> portName = [] { return std::string(kPortDisabled); };
-  // DialogLock: guards PortName and the status line's dialog.
+  // Guards the settings' portName and the status line's dialog.
   Lock* dialogLock = nullptr;
   void SetDialogLock(Lock* lock) {
     dialogLock = lock;

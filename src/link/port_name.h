@@ -1,7 +1,7 @@
 #pragma once
-// PortName: the port the link is set up on, "Disabled" or a name such as
-// "COM3". The dialog replaces it on the host's thread while the monitor thread
-// reads it; both go through DialogLock.
+// The port name the link is set up on (the settings' portName), "Disabled"
+// or a name such as "COM3". The dialog replaces it on the host's thread while
+// the monitor thread reads it; both go through the link's dialogLock.
 
 #include <string>
 

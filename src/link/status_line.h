@@ -5,7 +5,7 @@
 // The monitor thread sets it; the dialog's control is written only by the
 // dialog's own thread. Setting the control from the monitor thread would
 // send a message to the host's thread and wait for it, and a host thread
-// waiting for DialogLock at that moment would never answer. So SetStatus
+// waiting for the dialog lock at that moment would never answer. So SetStatus
 // stores the text and posts an update, and the dialog fetches the text when
 // the update arrives.
 
@@ -24,13 +24,16 @@ class StatusLine {
 
   explicit StatusLine(Platform& os) : os_(os) {}
 
-  // DialogLock: guards the dialog handle and the stored text.
+  // The link's dialogLock: guards the dialog handle and the stored text.
   void SetLock(Lock* dialogLock) { lock_ = dialogLock; }
   Lock* lock() const { return lock_; }
 
   // Stores at most 151 bytes (an open dialog still gets the whole text) and
   // asks an open dialog to show it.
   void SetStatus(std::string_view text);
+  // The stored copy, cut to 151 bytes. The plug-in never reads it back (a
+  // dialog takes the whole text when it attaches); it is public because it
+  // is the status line's own state, which the tests and the soak check.
   std::string Text() const;
 
   // The dialog's side, on its own thread. Attaching stores the handle and

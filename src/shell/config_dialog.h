@@ -18,7 +18,7 @@ constexpr int kApplyButtonId = 3;
 
 class ConfigDialog : public DialogProcedure {
  public:
-  // `portName` is PortName, which the dialog replaces through the link's
+  // `portName` is the settings' portName, which the dialog replaces through the link's
   // locked hand-over.
   ConfigDialog(Platform& os, Link& link, std::string& portName)
       : os_(os), link_(link), portName_(portName) {}

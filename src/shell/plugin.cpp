@@ -95,8 +95,4 @@ std::string Plugin::PortName() const {
   return ReadPortName(link_, settings_.portName);
 }
 
-void Plugin::ApplyPortName(const std::string& name) {
-  ChangePortName(link_, settings_.portName, name.substr(0, kPathCapacity - 1));
-}
-
 }  // namespace quillet

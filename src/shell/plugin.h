@@ -41,11 +41,9 @@ class Plugin {
   void Config();
   void Quit();
 
-  // PortName as the dialog may be replacing it: a consistent copy.
+  // The settings' portName as the dialog may be replacing it: a consistent copy. Public
+  // for the tests and the soak, which follow the hand-over by it.
   std::string PortName() const;
-  // Applies a port name chosen in the dialog; a changed name makes the
-  // monitor thread set the link up again on it.
-  void ApplyPortName(const std::string& name);
 
   const PluginRecord& record() const { return record_; }
   const Settings& settings() const { return settings_; }
@@ -71,7 +69,7 @@ class Plugin {
   bool abandoned_ = false;
   Settings settings_;
   MenuMessageIds menuMessages_;
-  // DialogLock lives as long as the plug-in: a dialog left open across quit,
+  // dialogLock_ lives as long as the plug-in: a dialog left open across quit,
   // or a thread quit could not stop, may still take it.
   std::unique_ptr<Lock> dialogLock_;
   NoMenuHandlers noMenus_;

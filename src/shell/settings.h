@@ -13,7 +13,7 @@ namespace quillet {
 constexpr std::size_t kPathCapacity = 260;  // bytes, terminator included
 
 struct Settings {
-  std::string portName = kPortDisabled;  // PortName: at most kPathCapacity - 1 bytes
+  std::string portName = kPortDisabled;  // at most kPathCapacity - 1 bytes
   std::int32_t pluginMenus = 0;          // 0 lets other plug-ins supply the main menu
 };
 
