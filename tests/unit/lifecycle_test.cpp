@@ -148,21 +148,30 @@ TEST_F(LifecycleFixture, OnlyAChangedPortNameWakesTheMonitor) {
   os.AddDevice("COM1");                                          // DSR off
   Start();
   auto status = [&] { return plugin.link().status.Text(); };
+  // As the user applies a name: typed into the dialog, then Apply.
+  auto apply = [&](const std::string& name) {
+    os.dialogScript = [&](DialogProcedure& dialog, Handle h) {
+      os.dialog.texts[kPortComboId] = name;
+      dialog.OnCommand(h, kApplyButtonId);
+      dialog.OnCommand(h, kCancelButtonId);
+    };
+    plugin.Config();
+  };
   ASSERT_TRUE(os.RunUntil([&] { return status() == "Comport busy."; }, 1000));
   const std::string traceBefore = os.files["t.log"];
   // The same name again: the monitor sleeps on (its next retry is 10 s off).
-  plugin.ApplyPortName("COM3");
+  apply("COM3");
   ASSERT_TRUE(os.RunFor(5000));
   EXPECT_EQ(os.files["t.log"], traceBefore);
   // Another name: woken at once, it sets the link up there.
-  plugin.ApplyPortName("COM1");
+  apply("COM1");
   ASSERT_TRUE(os.RunUntil([&] { return status() == "Standing by for connection."; }, 1000));
   EXPECT_EQ(os.OpenPortCount(), 1);
   EXPECT_NE(
       os.files["t.log"].find("info: OnInit called by MonitorDevice\r\ninfo: comport open.\r\n",
                              traceBefore.size()),
       std::string::npos);
-  plugin.ApplyPortName(std::string(300, 'C'));
+  apply(std::string(300, 'C'));
   EXPECT_EQ(plugin.PortName(), std::string(259, 'C'));
   plugin.Quit();
   EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"], std::string(259, 'C'));
