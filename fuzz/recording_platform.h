@@ -92,6 +92,9 @@ class RecordingPlatform : public Platform {
   void SetControlText(Handle dialog, int controlId, const std::string& text) override {
     inner_.SetControlText(dialog, controlId, text);
   }
+  std::size_t ReadableBytes(std::uintptr_t address, std::size_t most) override {
+    return inner_.ReadableBytes(address, most);
+  }
   void RunDialog(Handle module, int templateId, Handle owner, DialogProcedure& procedure) override {
     inner_.RunDialog(module, templateId, owner, procedure);
   }

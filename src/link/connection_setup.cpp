@@ -54,7 +54,7 @@ void OnInit(Link& link, bool calledByMonitor) {
 
   link.state.overlapped = Overlapped{};
   link.state.overlapped.event = link.os.CreateEvent(kLinkEventName);
-  Handle port = link.os.OpenPort(portName);
+  Handle port = link.os.OpenPort(DevicePath(portName));
   if (port == kNoHandle) {
     CloseEvent(link.os, link.state.overlapped);
     link.status.SetStatus(kStatusPortBusy);

@@ -5,6 +5,11 @@
 
 namespace quillet {
 
+std::string DevicePath(const std::string& name) {
+  if (name.find('\\') != std::string::npos) return name;
+  return "\\\\.\\" + name;
+}
+
 std::string ReadPortName(const Link& link, const std::string& stored) {
   LockGuard guard(link.dialogLock);
   return stored;

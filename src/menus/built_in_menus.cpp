@@ -31,10 +31,10 @@ Menu MakeMenu(std::int32_t id, std::int32_t parent, const char* title, MenuItem*
 
 // Playlist entries are templates: the page being opened fills them in.
 // The level-0 page's ids: up, "<<<", ">>>", then the entries.
-constexpr std::int32_t kPlaylistParentId = kFirstPlaylistPageId;
-constexpr std::int32_t kPreviousPageId = kFirstPlaylistPageId + 1;
-constexpr std::int32_t kNextPageId = kFirstPlaylistPageId + 2;
-constexpr std::int32_t kFirstEntryId = kFirstPlaylistPageId + 3;
+constexpr std::int32_t kPlaylistParentId = kFirstPlaylistPageId + kUpOffset;
+constexpr std::int32_t kPreviousPageId = kFirstPlaylistPageId + kPreviousBlockOffset;
+constexpr std::int32_t kNextPageId = kFirstPlaylistPageId + kNextBlockOffset;
+constexpr std::int32_t kFirstEntryId = kFirstPlaylistPageId + kFirstGroupOffset;
 constexpr char kEntryTemplate[] = "xx. item";
 
 }  // namespace

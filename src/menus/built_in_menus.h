@@ -5,6 +5,8 @@
 // opening.
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 
 #include "menus/menu_record.h"
 
@@ -19,11 +21,25 @@ constexpr std::int32_t kVolumeId = 101;
 constexpr std::int32_t kTrackId = 102;
 constexpr std::int32_t kVideoShownId = 103;
 
-// Playlist pages: 13 ids a level from 50 on ("up", "<<<", ">>>", then the ten
-// groups), the last one a built-in source serves at 128.
+// The decimal digits of n, 0 counting as one.
+constexpr int DecimalDigits(std::int64_t n) {
+  int digits = 1;
+  for (; n >= 10; n /= 10) ++digits;
+  return digits;
+}
+
+// Playlist pages: 13 ids a level from 50 on, each level's in this order.
 constexpr std::int32_t kFirstPlaylistPageId = 50;
-constexpr std::int32_t kLastPlaylistPageId = 128;
 constexpr std::int32_t kIdsPerLevel = 13;
+constexpr std::int32_t kUpOffset = 0;             // the page one level up
+constexpr std::int32_t kPreviousBlockOffset = 1;  // "<<<"
+constexpr std::int32_t kNextBlockOffset = 2;      // ">>>"
+constexpr std::int32_t kFirstGroupOffset = 3;     // then the ten groups
+// The deepest playlist a 32-bit length can count, whose last index is
+// 2^31 - 2, and the last id its pages use.
+constexpr int kMostPlaylistLevels = DecimalDigits(std::numeric_limits<std::int32_t>::max() - 1);
+constexpr std::int32_t kLastPlaylistPageId =
+    kFirstPlaylistPageId + kIdsPerLevel * kMostPlaylistLevels - 1;
 
 constexpr std::size_t kNowPlayingCapacity = 200;  // bytes, NUL included
 constexpr std::size_t kMainItemCount = 10;

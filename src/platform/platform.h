@@ -150,6 +150,12 @@ class Platform {
                                std::intptr_t lParam) = 0;
   virtual void SetControlText(Handle dialog, int controlId, const std::string& text) = 0;
 
+  // --- Memory ---
+  // How many bytes from `address` on, at most `most`, are committed and
+  // readable in this process without a fault, across neighbouring regions:
+  // for text whose address another module handed over.
+  virtual std::size_t ReadableBytes(std::uintptr_t address, std::size_t most) = 0;
+
   // --- Dialogs (all on the thread that runs the dialog, but PostStatusUpdate) ---
   // Runs the module's dialog template modally, owned by `owner`, until
   // EndDialog.

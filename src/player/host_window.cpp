@@ -20,12 +20,18 @@ void HostWindow::PostCommand(std::uintptr_t target, std::uintptr_t id) {
 
 bool HostWindow::EntryTitle(std::int32_t position, std::string_view* title) {
   const std::intptr_t result = Request(static_cast<std::uintptr_t>(position), host::kEntryTitle);
-  if (result < kFirstTitleAddress) {
+  // The answer is another module's word: read only what the OS says can be
+  // read, so a stale or made-up address yields no title instead of a fault.
+  const std::size_t readable =
+      result < kFirstTitleAddress
+          ? 0
+          : os_.ReadableBytes(static_cast<std::uintptr_t>(result), kLongestTitle);
+  if (readable == 0) {
     *title = std::string_view();
     return false;
   }
   const char* text = reinterpret_cast<const char*>(result);
-  *title = std::string_view(text, strnlen(text, kLongestTitle));
+  *title = std::string_view(text, strnlen(text, readable));
   return true;
 }
 

@@ -44,7 +44,8 @@ class HostWindow {
   // WM_COMMAND posted to `target`, or to the player's window when 0.
   void PostCommand(std::uintptr_t target, std::uintptr_t id);
   // The title of a playlist entry, at most kLongestTitle characters, read
-  // in place; false when the player has none for it (no address came back).
+  // in place and never past readable memory; false when the player has none
+  // for it (no address came back, or one where nothing can be read).
   bool EntryTitle(std::int32_t position, std::string_view* title);
 
   Handle window() const { return window_; }

@@ -8,10 +8,18 @@
 namespace quillet {
 namespace {
 
-// The top page's id for a playlist of `levels` digits: "up" from the level
-// below the top.
+// The first id of a level's pages: its "up".
+std::int64_t LevelId(int level) {
+  return kFirstPlaylistPageId + std::int64_t{kIdsPerLevel} * level;
+}
+
+// The top page is the one level `levels - 1` shows; its id is "up" from the
+// level below, which for a one-level playlist is the level below 0.
+int TopLevel(int levels) {
+  return levels - 1;
+}
 std::int64_t TopId(int levels) {
-  return std::int64_t{kIdsPerLevel} * levels + 24;
+  return LevelId(TopLevel(levels) - 1) + kUpOffset;
 }
 
 std::int64_t PowerOfTen(int exponent) {
@@ -21,12 +29,6 @@ std::int64_t PowerOfTen(int exponent) {
 }
 
 }  // namespace
-
-int DecimalDigits(std::int64_t n) {
-  int digits = 1;
-  for (; n >= 10; n /= 10) ++digits;
-  return digits;
-}
 
 Menu* PlaylistPages::Page(std::int32_t requested) {
   std::int64_t id = requested;
@@ -38,36 +40,44 @@ Menu* PlaylistPages::Page(std::int32_t requested) {
     if (length <= 0) return &menus_.emptyPlaylistMenu;
     const int levels = DecimalDigits(length - 1);
     int level = 0;
-    std::int64_t step = 0;
+    std::int64_t step = kUpOffset;
     if (id == kPlaylistMenuId || id == TopId(levels)) {
       if (id == kPlaylistMenuId) cursor_ = 0;
-      level = levels - 2;  // the top page is "up" from the level below it
+      level = TopLevel(levels) - 1;
     } else if (id >= kFirstPlaylistPageId) {
       level = static_cast<int>((id - kFirstPlaylistPageId) / kIdsPerLevel);
-      step = id - kFirstPlaylistPageId - std::int64_t{kIdsPerLevel} * level;
+      step = id - LevelId(level);
     } else {
       level = levels;  // no page of this playlist
     }
-    if (level >= levels || cursor_ >= length || cursor_ < 0) {
-      // A page of a longer playlist, or a cursor beyond a shorter one.
+    // A page of a longer playlist (its own level, or the one it goes up to,
+    // is beyond this one's top), or a cursor beyond a shorter one.
+    const int target = step == kUpOffset ? level + 1 : level;
+    if (target > TopLevel(levels) || cursor_ >= length || cursor_ < 0) {
       id = kPlaylistMenuId;
       continue;
     }
     std::int64_t groupSize = level <= 0 ? 1 : PowerOfTen(level);
     const std::int64_t base = cursor_ / (10 * groupSize) * (10 * groupSize);
-    if (step == 0) {
-      // Up one level; from the top of a one-level playlist there is none.
+    if (step == kUpOffset) {
+      // From the top of a one-level playlist there is no level to leave.
       if (level >= 0) groupSize *= 10;
       ++level;
-    } else if (step == 1) {
+    } else if (step == kPreviousBlockOffset) {
       cursor_ = base - groupSize;
       if (cursor_ < 0) cursor_ = length - 1;
-    } else if (step == 2) {
+    } else if (step == kNextBlockOffset) {
       cursor_ = base + 10 * groupSize;
       if (cursor_ >= length) cursor_ = 0;
     } else {
-      const std::int64_t group = step - 3;
-      cursor_ = base + group * groupSize + cursor_ % groupSize;
+      const std::int64_t groupStart = base + (step - kFirstGroupOffset) * groupSize;
+      if (groupStart >= length) {
+        // The group the user chose has gone with the playlist's end: never
+        // show or play another one in its place.
+        id = kPlaylistMenuId;
+        continue;
+      }
+      cursor_ = groupStart + cursor_ % groupSize;
       // The last group may be shorter than the others: its last entry is
       // the end of the playlist.
       if (cursor_ >= length) cursor_ = length - 1;
@@ -94,14 +104,14 @@ void PlaylistPages::Jump(std::int64_t index) {
 }
 
 Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64_t groupSize) {
-  const bool top = level == levels - 1;
+  const bool top = level == TopLevel(levels);
   Menu& menu = top ? menus_.playlistTopMenu : menus_.playlistLevelMenu;
   MenuItem* slots = top ? menu.items : menu.items + 1;
   const std::int64_t block = 10 * groupSize;
   const std::int64_t first = cursor_ / block * block;
   const int entries =
       length - first > block ? 10 : static_cast<int>((length - 1) / groupSize % 10 + 1);
-  const std::int32_t firstEntryId = kFirstPlaylistPageId + kIdsPerLevel * level + 3;
+  const auto firstEntryId = static_cast<std::int32_t>(LevelId(level) + kFirstGroupOffset);
   for (int k = 0; k < entries; ++k) {
     MenuItem& item = slots[k];
     item = slots[0];
@@ -127,13 +137,13 @@ Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64
     menu.count = entries;
     return &menu;
   }
-  const std::int32_t levelBase = kFirstPlaylistPageId + kIdsPerLevel * level;
-  menu.items[0].id = levelBase + 1;
+  const auto levelId = static_cast<std::int32_t>(LevelId(level));
+  menu.items[0].id = levelId + kPreviousBlockOffset;
   MenuItem& next = menu.items[kPlaylistLevelItemCount - 1];
-  next.id = levelBase + 2;
+  next.id = levelId + kNextBlockOffset;
   slots[entries] = next;
   menu.count = entries + 2;
-  menu.parent = levelBase;
+  menu.parent = levelId + kUpOffset;
   ++menu.selection;
   return &menu;
 }

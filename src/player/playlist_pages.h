@@ -16,7 +16,7 @@ class PlaylistPages {
  public:
   PlaylistPages(BuiltInMenus& menus, HostWindow& host) : menus_(menus), host_(host) {}
 
-  // The page for id 11 (the playlist from its top) or 50..128: a step from
+  // The page for id 11 (the playlist from its top) or a page id: a step from
   // the page shown, or the empty-playlist notice.
   Menu* Page(std::int32_t id);
 
@@ -33,8 +33,5 @@ class PlaylistPages {
   HostWindow& host_;
   std::int64_t cursor_ = 0;
 };
-
-// The decimal digits of n, 0 counting as one.
-int DecimalDigits(std::int64_t n);
 
 }  // namespace quillet

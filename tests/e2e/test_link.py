@@ -59,6 +59,17 @@ class Link(unittest.TestCase):
                     self.assertNotIn("comport open.", s.trace())
                     self.assertTrue(s.quit_plugin(10), s.host_log())
 
+    def test_a_port_above_com9_connects_and_keeps_its_name(self):
+        # Windows finds COM12 only as \\.\COM12; the user's name stays as typed.
+        with Session(port="COM12", phone_port="COM12") as s:
+            self.connected(s)
+            self.assertEqual(s.wait_received(5), SETUP_COMMANDS)
+            self.assertTrue(s.trace().startswith("info: OnInit started\r\ninfo: comport open.\r\n"))
+            s.phone_cmd("open")
+            self.assertTrue(s.wait_received(6)[5].startswith('AT*EASM="Winamp menu",'))
+            self.assertTrue(s.quit_plugin(20), s.host_log())
+            self.assertRegex(s.settings(), r"(?m)^Port=COM12\r?$")
+
     def test_idle_link_stays_connected_across_wait_timeouts(self):
         # The 10 s comm-event wait runs out while idle; it must not look like
         # a lost phone, and nothing is sent.

@@ -12,10 +12,11 @@ def ready(test, s):
     test.assertEqual(s.wait_received(len(SETUP_COMMANDS)), SETUP_COMMANDS)
 
 
-def open_menu(s, commands=1):
-    """Opens the accessory menu; the commands the phone received for it."""
+def open_menu(s, commands=1, action="open"):
+    """Opens the accessory menu (or does another action on the phone); the
+    commands the phone received for it."""
     before = len(s.received())
-    s.phone_cmd("open")
+    s.phone_cmd(action)
     return s.wait_received(before + commands)[before:]
 
 
@@ -27,6 +28,10 @@ class MainMenu(unittest.TestCase):
             self.assertEqual(open_menu(s), [
                 'AT*EASM="Winamp menu", 1, 1, 10,"Prev: Track 3","Next: Track 5","Play","Pause",'
                 '"Stop","Track info","Go to track: 4","Playlist","Volume: 8","Video window"'])
+            # The host logs a request after answering it: a command it runs
+            # next comes after every one of them.
+            s.host_cmd("echo requests")
+            self.assertTrue(s.wait_host(r'^echo text="requests"', 10, mark))
             requests = [line for line in s.host_lines.snapshot()[mark:]
                         if line.startswith("msg kind=sent thread=monitor")]
             self.assertEqual([re.search(r"name=(\w+)", r).group(1) for r in requests], [
@@ -57,6 +62,36 @@ class MainMenu(unittest.TestCase):
             refused = [e for e in s.phone_events.snapshot() if e.get("ev") == "refused"]
             self.assertEqual(refused, [])
             self.assertNotIn("AT+CFUN=0", s.received())
+
+    def test_answers_that_hold_no_title_show_none(self):
+        # A player may answer the title request with -1, a pointer into memory
+        # that is gone, or a title with no end before unreadable memory.
+        main = ('"%s","%s","Play","Pause","Stop","Track info","Go to track: 2","Playlist",'
+                '"Volume: 8","Video window"')
+        with Session(entries=3, host_args=["--position", "1"]) as s:
+            ready(self, s)
+            for answer in ("-1", "2147483648", "65535", "uncommitted", "guard", "page-end", "off"):
+                with self.subTest(answer=answer):
+                    mark = len(s.host_lines.snapshot())
+                    s.host_cmd("title-result " + answer)
+                    self.assertTrue(s.wait_host(r"^title answer=", 10, mark), s.host_log()[-2000:])
+                    # The title of entry n (1-based), or None.
+                    title = {"page-end": lambda n: "Edge of the page",
+                             "off": lambda n: "Track %d" % n}.get(answer, lambda n: None)
+                    (page,) = open_menu(s)
+                    header, entries = page.split(" 10,", 1)
+                    self.assertRegex(header, r'^AT\*EASM="Winamp menu", 1, \d+,$')
+                    self.assertEqual(entries, main % (
+                        ("Prev: %s" % title(1), "Next: %s" % title(3)) if title(1)
+                        else ("Previous", "Next")))
+                    self.assertEqual(open_menu(s, action="choose 6"), [
+                        'AT*EAID=14,2,"Now playing","Stopped, %s"' % (title(2) or "")])
+                    open_menu(s, action="reject")
+                    (page,) = open_menu(s, action="choose 8")
+                    self.assertTrue(page.endswith(",".join(
+                        '"%d. %s"' % (n, title(n) or "Unknown") for n in (1, 2, 3))), page)
+                    open_menu(s, action="back")
+            self.assertNotRegex(s.host_log(), r"(?m)^crash")
 
     def test_built_in_menu_when_plugin_menus_is_set(self):
         with Session(pluginmenus="1") as s:

@@ -51,6 +51,7 @@ std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
     case host::kPlaylistPosition:
       return position;
     case host::kEntryTitle:
+      if (titleAnswer) return *titleAnswer;
       if (generated_ >= 0) {
         if (entry < 0 || entry >= generated_ || static_cast<std::size_t>(entry) >= noTitleFrom)
           return 0;

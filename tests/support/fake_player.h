@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,8 @@ class FakePlayer {
   // A playlist of n entries whose titles are made as they are asked for, for
   // lengths that would be costly to hold; replaced by Entries.
   void Generate(int n);
-  std::size_t noTitleFrom = SIZE_MAX;  // entries from here on have no title
+  std::size_t noTitleFrom = SIZE_MAX;        // entries from here on have no title
+  std::optional<std::intptr_t> titleAnswer;  // answered to every title request instead
 
   // Other plug-ins: the record answered for a menu id, or a raw result.
   std::map<std::int32_t, Menu*> supplied;

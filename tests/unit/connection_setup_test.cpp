@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "link_fixture.h"
 
 namespace quillet {
@@ -42,6 +45,34 @@ TEST_P(SetupFixture, PortThatCannotBeOpenedIsBusy) {
   phone.device().refuseOpen = true;
   OnInit(link, false);
   EXPECT_EQ(link.status.Text(), "Comport busy.");
+}
+
+// Windows finds only COM1 to COM9 by their plain names: every plain name is
+// opened through the device namespace, and the stored name stays as typed.
+TEST_P(SetupFixture, PortsAreOpenedThroughTheDeviceNamespace) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> opened;
+    const char* device;  // the one reached, if any
+  };
+  const Case cases[] = {
+      {"COM3", {"\\\\.\\COM3"}, "COM3"},        {"COM12", {"\\\\.\\COM12"}, "COM12"},
+      {"\\\\.\\COM7", {"\\\\.\\COM7"}, "COM7"}, {"Disabled", {}, nullptr},
+      {"com3", {"\\\\.\\com3"}, "COM3"},
+  };
+  for (const Case& c : cases) {
+    LinkFixture f(GetParam());
+    for (const char* device : {"COM3", "COM7", "COM12"}) f.os.AddDevice(device);
+    f.portName = c.name;
+    OnInit(f.link, false);
+    EXPECT_EQ(f.os.portOpens, c.opened) << c.name;
+    for (const char* device : {"COM3", "COM7", "COM12"})
+      EXPECT_EQ(f.os.FindDevice(device)->isOpen(), c.device && device == std::string(c.device))
+          << c.name << " " << device;
+    EXPECT_EQ(f.link.status.Text(), c.device ? "Standing by for connection." : "Disabled.")
+        << c.name;
+    EXPECT_EQ(f.portName, c.name);
+  }
 }
 
 TEST_P(SetupFixture, NoDsrStandsByWithoutSendingAnything) {

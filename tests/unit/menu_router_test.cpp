@@ -96,6 +96,38 @@ TEST_F(Sources, NowPlayingTextByState) {
   }
 }
 
+TEST_F(Sources, TitlesAreReadOnlyWhereTheyCanBe) {
+  // "Edge" runs to the last byte of a readable range; "Whole" ends in a NUL
+  // inside one; "Hidden" is memory the OS would not let us read.
+  const char edge[] = "EdgeBEYOND";
+  const char whole[] = "Whole";
+  const char hidden[] = "Hidden";
+  const auto at = [](const char* text) { return reinterpret_cast<std::intptr_t>(text); };
+  os.DeclareReadable(static_cast<std::uintptr_t>(at(edge)), 4);
+  os.DeclareReadable(static_cast<std::uintptr_t>(at(whole)), sizeof whole);
+  struct Case {
+    std::intptr_t answer;
+    const char* title;  // null: no title
+  };
+  const Case cases[] = {{-1, nullptr},      {std::intptr_t{0x80000000}, nullptr},
+                        {65535, nullptr},   {at(hidden), nullptr},
+                        {at(edge), "Edge"}, {at(whole), "Whole"}};
+  player.Entries(3);
+  player.position = 1;
+  for (const Case& c : cases) {
+    player.titleAnswer = c.answer;
+    const std::string title = c.title ? c.title : "";
+    Open(kMainMenuId);
+    EXPECT_EQ(Name(host::kCommandPrevious), c.title ? "Prev: " + title : "Previous") << c.answer;
+    EXPECT_EQ(Name(host::kCommandNext), c.title ? "Next: " + title : "Next") << c.answer;
+    Open(kNowPlayingMenuId);
+    EXPECT_EQ(std::string(menus.nowPlayingText), "Stopped, " + title) << c.answer;
+    EXPECT_EQ(FieldText(Open(kPlaylistMenuId)->items[0].name),
+              "1. " + (c.title ? title : "Unknown"))
+        << c.answer;
+  }
+}
+
 TEST_F(Sources, VideoMenuShowsTheWindowState) {
   player.video = true;
   EXPECT_EQ(Open(kVideoMenuId)->items[0].value, 1);

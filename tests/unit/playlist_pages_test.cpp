@@ -8,6 +8,7 @@
 #include "fake_player.h"
 #include "menus/menu_items.h"
 #include "platform/host_messages.h"
+#include "player/player_menus.h"
 
 namespace quillet {
 namespace {
@@ -121,14 +122,35 @@ TEST_F(Playlist, SingleLevelJumpsShowTheTopAgain) {
 }
 
 TEST_F(Playlist, StalePagesRestartAtTheTopAndMissingTitlesShowUnknown) {
-  player.Entries(1234);
-  pages.Page(11);
-  pages.Page(93);
-  player.Entries(50);
-  Menu* page = pages.Page(92);
-  EXPECT_EQ(pages.cursor(), 0);
-  EXPECT_EQ(page, &menus.playlistTopMenu);
-  EXPECT_EQ(page->count, 5);
+  // A page built before the playlist shrank: what it leads to now lies
+  // beyond the end, so the walk starts again at the top and plays nothing.
+  struct Case {
+    std::vector<std::int32_t> walk;  // on 1234 entries
+    int shrunkTo;
+    std::int32_t id;
+    int topCount;
+  };
+  const Case cases[] = {
+      {{11, 93}, 50, 92, 5},            // a page of a level the playlist no longer has
+      {{11, 93, 81, 69}, 1232, 56, 2},  // entry 1234 on the page of 1231-1234
+      {{11, 93, 81}, 1215, 68, 2},      // the group 1221-1230
+      {{11, 92, 79}, 50, 63, 5},        // up from level 1, now the top level
+      {{11, 92, 79, 66}, 7, 50, 7},     // up from level 0, now the top level
+  };
+  player.state = 1;
+  for (const Case& c : cases) {
+    player.Entries(1234);
+    for (const std::int32_t id : c.walk) pages.Page(id);
+    player.Entries(c.shrunkTo);
+    player.position = 2;
+    player.commands.clear();
+    Menu* page = pages.Page(c.id);
+    EXPECT_EQ(page, &menus.playlistTopMenu) << c.id;
+    EXPECT_EQ(page->count, c.topCount) << c.id;
+    EXPECT_EQ(pages.cursor(), 0) << c.id;
+    EXPECT_EQ(player.position, 2) << c.id;
+    EXPECT_TRUE(player.commands.empty()) << c.id;
+  }
   player.Entries(3);
   player.noTitleFrom = 1;  // entries the player has no title for are still listed
   EXPECT_EQ(Entries(*pages.Page(11)),
@@ -150,24 +172,38 @@ TEST_F(Playlist, TheLastShortGroupKeepsTheCursorInside) {
   EXPECT_EQ(FieldText(page->items[page->selection].name), "1231-1234");
 }
 
-TEST_F(Playlist, AMillionEntriesAreEachReachedInSixChoices) {
-  player.Generate(1000000);
-  for (const std::int32_t target : {0, 1, 9, 10, 123456, 999999, 500000, 99999}) {
-    Menu* page = pages.Page(11);
-    int choices = 0;
-    std::int32_t id = 0;
-    for (int level = 5; level >= 0; --level) {
-      int digit = target;
-      for (int i = 0; i < level; ++i) digit /= 10;
-      digit %= 10;
-      const int slot = digit + (page == &menus.playlistTopMenu ? 0 : 1);
-      id = page->items[slot].id;
-      page = pages.Page(id);
-      ++choices;
+TEST_F(Playlist, EveryEntryOfLongPlaylistsIsReachedInOneChoiceADigit) {
+  // Through the built-in menus, which must serve every page id on the way.
+  PlayerMenus playerMenus{menus, host};
+  struct Case {
+    int n, digits;
+    std::vector<std::int32_t> targets;
+  };
+  const Case cases[] = {
+      {1000000, 6, {0, 1, 9, 10, 123456, 999999, 500000, 99999}},
+      {1000001, 7, {0, 999999, 1000000}},
+      {2000000000, 10, {0, 1234567890, 1999999999}},
+  };
+  for (const Case& c : cases) {
+    player.Generate(c.n);
+    for (const std::int32_t target : c.targets) {
+      Menu* page = playerMenus.BuiltInMenu(kPlaylistMenuId);
+      int choices = 0;
+      for (int level = c.digits - 1; level >= 0; --level) {
+        int digit = target;
+        for (int i = 0; i < level; ++i) digit /= 10;
+        digit %= 10;
+        const int slot = digit + (page == &menus.playlistTopMenu ? 0 : 1);
+        ASSERT_LT(slot, page->count) << c.n << " " << target;
+        const std::int32_t id = page->items[slot].id;
+        EXPECT_LE(id, kLastPlaylistPageId);
+        page = playerMenus.BuiltInMenu(id);
+        ASSERT_NE(page, nullptr) << id;
+        ++choices;
+      }
+      EXPECT_EQ(player.position, target) << c.n;
+      EXPECT_EQ(choices, c.digits);
     }
-    EXPECT_EQ(player.position, target);
-    EXPECT_EQ(choices, 6);
-    EXPECT_LE(id, kLastPlaylistPageId);
   }
 }
 

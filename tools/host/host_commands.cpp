@@ -113,6 +113,17 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
     const unsigned long start = LogClockMs();
     Sleep(static_cast<DWORD>(n));
     Emit(LogLine("sleep").Word("done").Num("ms", LogClockMs() - start));
+  } else if (verb == "title-result") {
+    std::string error;
+    if (!requests_.title_answers().Choose(arg, &error)) return Fail(verb, error.c_str());
+    LogLine done("title");
+    intptr_t result = 0;
+    if (requests_.title_answers().Replacement(&result)) {
+      done.Token("answer", arg.c_str()).Num("result", static_cast<long long>(result));
+    } else {
+      done.Token("answer", "off");
+    }
+    Emit(done);
   } else if (verb == "send") {
     SendToPlayer(arg);
   } else if (verb == "status") {

@@ -8,6 +8,7 @@
 
 #include "message_registry.h"
 #include "player_model.h"
+#include "title_answers.h"
 
 namespace host {
 
@@ -24,10 +25,14 @@ class PlayerRequests {
   // registered names nobody else answered, yield 0.
   intptr_t Answer(intptr_t wparam, intptr_t lparam);
 
+  // What the title request answers instead of titles, when chosen.
+  TitleAnswers& title_answers() { return title_answers_; }
+
  private:
   PlayerModel& model_;
   MessageRegistry& registry_;
   TextReader read_text_;
+  TitleAnswers title_answers_;
 };
 
 }  // namespace host

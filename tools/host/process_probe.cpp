@@ -36,10 +36,29 @@ std::string ErrorText(DWORD code) {
   return text;
 }
 
+size_t ReadableBytes(intptr_t address, size_t limit) {
+  const auto start = static_cast<uintptr_t>(address);
+  uintptr_t end = start;
+  MEMORY_BASIC_INFORMATION region;
+  while (end - start < limit &&
+         VirtualQuery(reinterpret_cast<const void*>(end), &region, sizeof region) != 0) {
+    const DWORD access = region.Protect & 0xFF;
+    const bool readable = region.State == MEM_COMMIT && !(region.Protect & PAGE_GUARD) &&
+                          access != PAGE_NOACCESS && access != PAGE_EXECUTE;
+    const uintptr_t regionEnd = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+    if (!readable || regionEnd <= end) break;
+    end = regionEnd;
+  }
+  return end - start < limit ? end - start : limit;
+}
+
 bool ReadText(intptr_t address, std::string* text, size_t limit) {
+  // Asks the system rather than touching the memory (as IsBadStringPtr
+  // would), so a guard page stays armed for whoever was meant to meet it.
+  const size_t readable = address == 0 ? 0 : ReadableBytes(address, limit);
+  if (readable == 0) return false;
   const char* p = reinterpret_cast<const char*>(address);
-  if (p == nullptr || IsBadStringPtrA(p, limit)) return false;
-  text->assign(p, strnlen(p, limit));
+  text->assign(p, strnlen(p, readable));
   return true;
 }
 

@@ -12,8 +12,10 @@ namespace host {
 int CountThreads();
 // The system's text for an error code, on one line.
 std::string ErrorText(DWORD code);
-// Copies the NUL-terminated text at `address` (at most `limit` bytes);
-// false when the memory cannot be read.
+// Bytes from `address` on (at most `limit`) that can be read without a fault.
+size_t ReadableBytes(intptr_t address, size_t limit);
+// Copies the NUL-terminated text at `address` (at most `limit` bytes, and
+// never past readable memory); false when none of it can be read.
 bool ReadText(intptr_t address, std::string* text, size_t limit = 4096);
 // File name of the module that contains `address`, or empty.
 std::string ModuleNameAt(const void* address);

@@ -371,6 +371,27 @@ class PlayerModelTest(HostTestCase):
         self.assertEqual(status["title"], "Track 1000000")
         self.finish(host)
 
+    def test_title_answers_that_are_no_title(self):
+        host = self.start("--entries", "3")
+        cases = [("-1", "-1", None), ("guard", None, None),
+                 ("page-end", None, "Edge of the page"), ("off", None, "Track 1")]
+        for answer, result, text in cases:
+            start = len(host.lines)
+            host.send("title-result " + answer, "send 0 212")
+            _, chosen = host.expect("title", answer=answer, start=start)
+            _, msg = host.expect("msg", name="entry_title", start=start)
+            _, sent = host.expect("send", start=start)
+            self.assertEqual(sent["result"], result or msg["result"], answer)
+            if answer != "off":
+                self.assertEqual(chosen["result"], msg["result"], answer)
+            # What the log could read of it: up to the unreadable page, and
+            # nothing of a guard page, which stays armed.
+            self.assertEqual(msg.fields.get("text"), text, answer)
+        host.send("title-result bogus")
+        host.expect("error", op="title-result")
+        self.assertEqual(host.all("crash"), [])
+        self.finish(host)
+
     def test_m3u_playlist_titles(self):
         with tempfile.NamedTemporaryFile("wb", suffix=".m3u", delete=False) as f:
             f.write(b"#EXTM3U\r\n#EXTINF:123,Artist - First\r\nC:\\music\\one.mp3\r\n"

@@ -1,13 +1,13 @@
 """End-to-end sessions: the real gen_quillet.dll in the stand-in player under
-Wine, with the simulated phone on a pseudo-terminal as COM1.
+Wine, with the simulated phone on a pseudo-terminal as COM1 (or COM12).
 
 A Session copies the DLL into a folder of its own (so its plugin.ini is its
 own), or uses one where it lies (dll=..., e.g. where an installer put it),
 starts the phone program, starts the host under the Wine rig with the
-phone's pty as COM1, and collects both programs' output for the test to wait
-on. Other plug-ins can be loaded beside it (companions=[...], e.g. the sample
-menu plug-in SAMPLE_MENU); they start before it and stop after it. Every wait
-is bounded."""
+phone's pty as COM1 (phone_port="COM12": as COM12 instead), and collects
+both programs' output for the test to wait on. Other plug-ins can be loaded
+beside it (companions=[...], e.g. the sample menu plug-in SAMPLE_MENU); they
+start before it and stop after it. Every wait is bounded."""
 
 from __future__ import annotations
 
@@ -156,6 +156,7 @@ class Lines:
 class Session:
     def __init__(self, port: Optional[str] = "COM1", pluginmenus: Optional[str] = None,
                  dsr: bool = True, com1: bool = True, entries: int = 10,
+                 phone_port: str = "COM1",
                  host_args: Optional[List[str]] = None, trace: bool = True,
                  companions: Sequence[Path] = (), host_env: Optional[Dict[str, str]] = None,
                  dll: Optional[Path] = None):
@@ -163,7 +164,11 @@ class Session:
         gen_quillet.dll (and quits after it); host_env: extra environment of
         the host process (and so of every plug-in in it); dll: load this DLL
         where it lies instead of a copy of DLL, so plugin.ini is the one
-        beside it (written there as below, and left there at the end)."""
+        beside it (written there as below, and left there at the end);
+        com1: whether the phone's pty is a port at all; phone_port: the port
+        it is, "COM1" or "COM12"."""
+        if phone_port not in ("COM1", "COM12"):
+            raise ValueError("the rig maps a phone as COM1 or COM12, not %r" % phone_port)
         self.dir = Path(tempfile.mkdtemp(prefix="quillet-e2e-"))
         if dll is None:
             self.dll = self.dir / "gen_quillet.dll"
@@ -199,7 +204,10 @@ class Session:
         for companion in self.companions:
             args += ["--companion", win_path(companion)]
         args += [win_path(self.dll), "--entries", str(entries)] + (host_args or [])
-        self.host = winerun.start(str(HOST), args, com1=self.pty if com1 else None,
+        pty = self.pty if com1 else None
+        self.host = winerun.start(str(HOST), args,
+                                  com1=pty if phone_port == "COM1" else None,
+                                  com12=pty if phone_port == "COM12" else None,
                                   modem_dir=str(self.modem_dir), env=env, timeout=120)
         self.host_lines = Lines(self.host.stdout, lambda s: s)
         if not self._wait_started(30):

@@ -389,6 +389,18 @@ class SerialTest(RigCase):
         for name in ("COM2", "COM9"):
             self.assertEqual(probe.cmd("open " + name), "open fail err=%d" % ERROR_NO_SUCH_DEVICE)
         self.assertEqual(probe.cmd("open COM12"), "open fail err=%d" % ERROR_FILE_NOT_FOUND)
+        self.assertEqual(probe.cmd("open \\\\.\\COM12"), "open fail err=%d" % ERROR_NO_SUCH_DEVICE)
+
+    def test_com12_is_found_through_the_device_namespace_only(self) -> None:
+        phone = self.phone()
+        probe = self.probe(None, com12=phone.slave_path, modem_dir=phone.modem_dir)
+        # Windows knows only COM1 to COM9 by their plain names.
+        self.assertEqual(probe.cmd("open COM12"), "open fail err=%d" % ERROR_FILE_NOT_FOUND)
+        probe.ok("open \\\\.\\COM12")
+        self.assertEqual(fields(probe.cmd("write AT\\r"))["n"], "3")
+        self.assertEqual(phone.receive(3), b"AT\r")
+        probe.ok("close")
+        self.assertEqual(probe.cmd("open"), "open fail err=%d" % ERROR_NO_SUCH_DEVICE)
 
     def test_port_gone_after_the_phone_closes_the_pty(self) -> None:
         phone = self.phone()

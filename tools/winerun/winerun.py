@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Runs 32-bit Windows programs under Wine with a Linux pty as their COM1.
+"""Runs 32-bit Windows programs under Wine with a Linux pty as their COM1
+(and, if wanted, as COM12: a port that Windows finds only as \\.\COM12).
 
 The rig keeps a small pool of ready Wine prefixes ("slots") under one root
 directory, so that end-to-end tests can run side by side. A run locks one
-slot for its whole life; inside it the slot's COM1 is a symlink that the run
-points at its own pty slave. Each slot keeps a persistent wineserver with
+slot for its whole life; inside it the slot's COM1 (and COM12) is a symlink
+that the run points at its own pty slave. Each slot keeps a persistent wineserver with
 Wine's services already started (so they never inherit a run's pipes) and,
 on demand, its own Xvfb display. Runs get the modem-line shim preloaded.
 
@@ -17,7 +18,7 @@ Library use (see README.md for the details):
 
 Command line:
     winerun.py setup [--slots N]
-    winerun.py run [--com1 PATH] [--modem-dir DIR] [--timeout S] [--desktop WxH]
+    winerun.py run [--com1 PATH] [--com12 PATH] [--modem-dir DIR] [--timeout S] [--desktop WxH]
                    [--no-display] [--no-shim] [--env NAME=VALUE]... -- EXE [ARGS...]
     winerun.py shutdown
 """
@@ -46,7 +47,7 @@ from typing import IO, Dict, Iterator, List, Mapping, Optional, Sequence
 REPO = Path(__file__).resolve().parents[2]
 
 # Bump when the prefix layout below changes, so old prefixes are rebuilt.
-LAYOUT_VERSION = 3
+LAYOUT_VERSION = 4
 DEFAULT_SLOTS = 2
 LOCK_WAIT_S = 600.0
 SERVICE_NAMES = ("services.exe",)
@@ -55,11 +56,11 @@ SERVICE_NAMES = ("services.exe",)
 SYSTEM_PROCESSES = ("services.exe", "winedevice.exe", "plugplay.exe", "svchost.exe",
                     "rpcss.exe", "explorer.exe")
 
-# COM1 goes through a symlink inside the prefix that each run re-points.
-# COM2..COM9 are pinned to NO_PORT, so that the ports Wine finds on the
-# machine (/dev/ttyS0, the console) are numbered from COM10 on. Relative
-# values resolve from the prefix's dosdevices directory, so one template
-# serves every slot.
+# COM1 and COM12 go through symlinks inside the prefix that each run
+# re-points. COM2..COM9 are pinned to NO_PORT, so that the ports Wine finds on
+# the machine (/dev/ttyS0, the console) are numbered from COM10 on, around
+# COM12. Relative values resolve from the prefix's dosdevices directory, so
+# one template serves every slot.
 #
 # Wine opens /dev/ttyS<N-1> for COM<N> (N <= 9) whenever the COM<N> link
 # does not resolve, so no link may ever dangle: an unused port points at
@@ -67,9 +68,10 @@ SYSTEM_PROCESSES = ("services.exe", "winedevice.exe", "plugplay.exe", "svchost.e
 # (CreateFile fails with ERROR_NO_SUCH_DEVICE), and a run's COM1 points at
 # the pty through /proc/<rig pid>/fd/<O_PATH fd>, which keeps resolving after
 # the pty is gone (CreateFile then fails instead of finding the console).
-COM1_LINK = "com1"
+# COM12 is the same, for programs that must open a port above COM9.
+PORT_LINKS = {"COM1": "com1", "COM12": "com12"}  # port -> link in the prefix
 NO_PORT = "no-port"
-PORTS = {"COM1": "../" + COM1_LINK}
+PORTS = {port: "../" + link for port, link in PORT_LINKS.items()}
 PORTS.update({"COM%d" % n: "../" + NO_PORT for n in range(2, 10)})
 
 BASE_ENV = {
@@ -343,7 +345,7 @@ class _Slot:
     root: Path
     index: int
     lock_fd: int
-    com1_fd: int = -1
+    port_fds: Dict[str, int] = dataclasses.field(default_factory=dict)
 
     @property
     def prefix(self) -> Path:
@@ -357,29 +359,33 @@ class _Slot:
     def desktops_state(self) -> Path:
         return self.prefix / ".quillet-desktops.json"
 
-    def point_com1(self, pty: Optional[str]) -> None:
-        """Makes COM1 the pty at path pty, or no port at all for None."""
-        self.unpoint_com1()
-        if pty is None:
-            return
-        try:
-            self.com1_fd = os.open(pty, os.O_PATH | os.O_CLOEXEC)
-        except OSError as e:
-            raise RigError("cannot use %s as COM1: %s" % (pty, e.strerror)) from None
-        if not stat.S_ISCHR(os.fstat(self.com1_fd).st_mode):
-            self.unpoint_com1()
-            raise RigError("%s is not a character device" % pty)
-        _repoint(self.prefix / COM1_LINK, "/proc/%d/fd/%d" % (os.getpid(), self.com1_fd))
+    def point_ports(self, ptys: Mapping[str, Optional[str]]) -> None:
+        """Makes each port of PORT_LINKS the pty at the path given for it, or
+        no port at all for None or when it is not given."""
+        self.unpoint_ports()
+        for port, pty in ptys.items():
+            if pty is None:
+                continue
+            try:
+                fd = os.open(pty, os.O_PATH | os.O_CLOEXEC)
+            except OSError as e:
+                raise RigError("cannot use %s as %s: %s" % (pty, port, e.strerror)) from None
+            self.port_fds[port] = fd
+            if not stat.S_ISCHR(os.fstat(fd).st_mode):
+                self.unpoint_ports()
+                raise RigError("%s is not a character device" % pty)
+            _repoint(self.prefix / PORT_LINKS[port], "/proc/%d/fd/%d" % (os.getpid(), fd))
 
-    def unpoint_com1(self) -> None:
-        _repoint(self.prefix / COM1_LINK, NO_PORT)
-        if self.com1_fd >= 0:
-            os.close(self.com1_fd)
-            self.com1_fd = -1
+    def unpoint_ports(self) -> None:
+        for port, link in PORT_LINKS.items():
+            _repoint(self.prefix / link, NO_PORT)
+            fd = self.port_fds.pop(port, -1)
+            if fd >= 0:
+                os.close(fd)
 
     def release(self) -> None:
         if self.lock_fd >= 0:
-            self.unpoint_com1()
+            self.unpoint_ports()
             os.close(self.lock_fd)
             self.lock_fd = -1
 
@@ -614,7 +620,7 @@ def setup(slots: Optional[int] = None, display: bool = False) -> SetupReport:
             if _ensure_slot_prefix(slot):
                 built.append(index)
             _ensure_no_port(slot.prefix)
-            slot.unpoint_com1()
+            slot.unpoint_ports()
             shown = ":%d" % _ensure_xvfb(slot) if display else None
             what = _ensure_services(slot, shown)
             if what:
@@ -719,7 +725,8 @@ class WineProcess:
 
 
 def start(exe: str, args: Sequence[str] = (), *, com1: Optional[str] = None,
-          modem_dir: Optional[str] = None, env: Optional[Mapping[str, str]] = None,
+          com12: Optional[str] = None, modem_dir: Optional[str] = None,
+          env: Optional[Mapping[str, str]] = None,
           timeout: Optional[float] = 60.0, display: bool = True, desktop: Optional[str] = None,
           cwd: Optional[str] = None, shim: bool = True, text: bool = False,
           stderr: Optional[int] = None, lock_wait: float = LOCK_WAIT_S) -> WineProcess:
@@ -728,6 +735,8 @@ def start(exe: str, args: Sequence[str] = (), *, com1: Optional[str] = None,
     com1: path of the pty slave (e.g. /dev/pts/4) the program sees as COM1;
         None leaves COM1 without a device (CreateFile fails with
         ERROR_NO_SUCH_DEVICE), as does the pty once its master is closed.
+    com12: the same for COM12, which a program opens only as \\.\COM12
+        (the plain name "COM12" is a file name to Windows).
     modem_dir: QUILLET_MODEM_DIR for the shim (the phone's modem-line files);
         None leaves the shim passive, so modem-status calls fail as on a bare pty.
     env: extra environment, applied last (e.g. WINEDEBUG=+comm).
@@ -761,7 +770,7 @@ def start(exe: str, args: Sequence[str] = (), *, com1: Optional[str] = None,
             run_env["DISPLAY"] = ":%d" % _ensure_xvfb(slot)
         _ensure_services(slot, run_env.get("DISPLAY"))
         _sync_desktop(slot, exe_path.name, desktop)
-        slot.point_com1(com1)
+        slot.point_ports({"COM1": com1, "COM12": com12})
         if preload:
             run_env["LD_PRELOAD"] = preload
         if modem_dir is not None:
@@ -860,6 +869,7 @@ def _main(argv: Sequence[str]) -> int:
     sub.add_parser("shutdown", help="stop the rig's wineservers and displays")
     p_run = sub.add_parser("run", help="run a program; stdio is passed through")
     p_run.add_argument("--com1", help="pty slave to present as COM1")
+    p_run.add_argument("--com12", help="pty slave to present as COM12")
     p_run.add_argument("--modem-dir", help="QUILLET_MODEM_DIR for the modem-line shim")
     p_run.add_argument("--timeout", type=float, default=60.0)
     p_run.add_argument("--desktop", help="virtual desktop size, e.g. 800x600")
@@ -879,7 +889,8 @@ def _main(argv: Sequence[str]) -> int:
             return 0
         extra = dict(item.split("=", 1) for item in opts.env)
         args = opts.args[1:] if opts.args[:1] == ["--"] else opts.args
-        proc = start(opts.exe, args, com1=opts.com1, modem_dir=opts.modem_dir, env=extra,
+        proc = start(opts.exe, args, com1=opts.com1, com12=opts.com12,
+                     modem_dir=opts.modem_dir, env=extra,
                      timeout=opts.timeout, display=not opts.no_display, desktop=opts.desktop,
                      shim=not opts.no_shim, stderr=subprocess.STDOUT)
     except (RigError, ValueError) as e:

@@ -427,6 +427,27 @@ void FakePlatform::SetControlText(Handle, int controlId, const std::string& text
   dialog.texts[controlId] = text;
 }
 
+// --- Memory ---
+
+void FakePlatform::DeclareReadable(std::uintptr_t address, std::size_t size) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  readable_[address] = address + size;
+}
+
+std::size_t FakePlatform::ReadableBytes(std::uintptr_t address, std::size_t most) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (readable_.empty()) return most;
+  std::uintptr_t end = address;
+  while (end - address < most) {
+    auto range = readable_.upper_bound(end);  // the first one starting past `end`
+    if (range == readable_.begin()) break;
+    --range;
+    if (range->second <= end) break;
+    end = range->second;
+  }
+  return end - address < most ? end - address : most;
+}
+
 // --- Dialogs ---
 
 void FakePlatform::RunDialog(Handle, int templateId, Handle owner, DialogProcedure& procedure) {

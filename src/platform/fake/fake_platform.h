@@ -50,6 +50,11 @@ class FakePlatform : public Platform {
   void AdvanceMs(std::uint64_t ms);
   // The virtual time that schedules arrivals and DSR changes; it never wraps.
   std::uint64_t VirtualMs() const { return now_; }
+  // Memory the logic may read where another module points it. Until a test
+  // declares a range, all of it counts as readable (the tests' players hand
+  // over real pointers); from the first declaration on only declared ranges
+  // do, neighbouring ones joining up as the OS's regions do.
+  void DeclareReadable(std::uintptr_t address, std::size_t size);
   // Emulate Wine's serial quirks instead of Windows' (see fake_serial.cpp).
   bool wineQuirks = false;
   std::string moduleFileName = "C:\\Program Files\\Winamp\\Plugins\\gen_quillet.dll";
@@ -66,6 +71,7 @@ class FakePlatform : public Platform {
   bool RunUntilThreadsEnd(std::uint64_t forMs);
 
   // --- What the logic did ---
+  std::vector<std::string> portOpens;  // the names OpenPort was given, in order
   std::vector<HostCall> HostCalls() const;
   std::vector<Handle> closedHandles;
   int badCloses = 0;         // closes of unknown or already-closed handles
@@ -136,6 +142,8 @@ class FakePlatform : public Platform {
   bool PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                        std::intptr_t lParam) override;
   void SetControlText(Handle dialog, int controlId, const std::string& text) override;
+
+  std::size_t ReadableBytes(std::uintptr_t address, std::size_t most) override;
 
   void RunDialog(Handle module, int templateId, Handle owner, DialogProcedure& procedure) override;
   void EndDialog(Handle dialog) override;
@@ -241,6 +249,7 @@ class FakePlatform : public Platform {
   std::vector<HostCall> hostCalls_;
   HostHandler hostHandler_;
   std::map<std::string, std::intptr_t> registered_;
+  std::map<std::uintptr_t, std::uintptr_t> readable_;  // first byte -> one past the last
   std::vector<Waiter*> parked_;
   std::size_t liveThreads_ = 0;
 };

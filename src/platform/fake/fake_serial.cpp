@@ -53,6 +53,25 @@ IoResult Completed(std::uint32_t bytes) {
   return r;
 }
 
+std::string Upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+// The device a name reaches, as Windows resolves it (case ignored): "\\.\X"
+// the device X; a plain name only COM1 to COM9, which are DOS device names;
+// anything else is a file path, and no file stands in for a port here.
+std::string DeviceNamed(const std::string& name) {
+  constexpr char kDeviceNamespace[] = "\\\\.\\";
+  constexpr std::size_t kPrefix = sizeof kDeviceNamespace - 1;
+  if (name.compare(0, kPrefix, kDeviceNamespace) == 0) return Upper(name.substr(kPrefix));
+  const std::string upper = Upper(name);
+  const bool dosDevice =
+      upper.size() == 4 && upper.compare(0, 3, "COM") == 0 && upper[3] >= '1' && upper[3] <= '9';
+  return dosDevice ? upper : std::string();
+}
+
 }  // namespace
 
 FakePlatform::PortState* FakePlatform::LivePort(Handle port) {
@@ -62,7 +81,11 @@ FakePlatform::PortState* FakePlatform::LivePort(Handle port) {
 
 Handle FakePlatform::OpenPort(const std::string& name) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  FakeSerialDevice* device = FindDevice(name);
+  portOpens.push_back(name);
+  const std::string wanted = DeviceNamed(name);
+  FakeSerialDevice* device = nullptr;
+  for (const auto& [deviceName, candidate] : devices_)
+    if (!wanted.empty() && Upper(deviceName) == wanted) device = candidate.get();
   if (!device || device->refuseOpen || device->vanished) return kNoHandle;
   if (device->open_ && !wineQuirks) return kNoHandle;
   device->open_ = true;

@@ -36,6 +36,11 @@ std::string FakeSerialDevice::written() const {
   return written_;
 }
 
+bool FakeSerialDevice::isOpen() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return open_;
+}
+
 void FakeSerialDevice::ClearWritten() {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   written_.clear();

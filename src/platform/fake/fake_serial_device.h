@@ -46,6 +46,8 @@ class FakeSerialDevice {
   // Everything the plug-in has written, in order.
   std::string written() const;
   void ClearWritten();
+  // A port on the device is open.
+  bool isOpen() const;
   std::size_t pendingBytes() const;
   // Unplugged: every operation fails, and bytes on their way are lost.
   void Unplug();

@@ -212,6 +212,45 @@ void Win32Platform::SetControlText(Handle dialog, int controlId, const std::stri
 
 namespace {
 
+// Pages whose reading can never fault: committed, with a readable protection
+// and no guard (whose first touch raises an exception).
+bool ReadableRegion(const MEMORY_BASIC_INFORMATION& region) {
+  if (region.State != MEM_COMMIT) return false;
+  if (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) return false;
+  switch (region.Protect & 0xFF) {
+    case PAGE_READONLY:
+    case PAGE_READWRITE:
+    case PAGE_WRITECOPY:
+    case PAGE_EXECUTE_READ:
+    case PAGE_EXECUTE_READWRITE:
+    case PAGE_EXECUTE_WRITECOPY:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::size_t Win32Platform::ReadableBytes(std::uintptr_t address, std::size_t most) {
+  std::size_t readable = 0;
+  while (readable < most) {
+    const std::uintptr_t at = address + readable;
+    MEMORY_BASIC_INFORMATION region;
+    if (at < address ||
+        VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) == 0 ||
+        !ReadableRegion(region))
+      break;
+    const std::uintptr_t end =
+        reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+    if (end <= at) break;  // the top of the address space
+    readable = end - address;
+  }
+  return readable < most ? readable : most;
+}
+
+namespace {
+
 // The private message by which another thread asks a dialog to show the
 // latest status; a dialog of ours is the only receiver.
 constexpr UINT kStatusUpdateMessage = WM_APP + 0x51;

@@ -40,6 +40,8 @@ class Win32Platform : public Platform {
                        std::intptr_t lParam) override;
   void SetControlText(Handle dialog, int controlId, const std::string& text) override;
 
+  std::size_t ReadableBytes(std::uintptr_t address, std::size_t most) override;
+
   void RunDialog(Handle module, int templateId, Handle owner, DialogProcedure& procedure) override;
   void EndDialog(Handle dialog) override;
   int AddComboString(Handle dialog, int controlId, const std::string& text) override;
