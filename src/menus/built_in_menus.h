@@ -40,6 +40,11 @@ constexpr std::int32_t kFirstGroupOffset = 3;     // then the ten groups
 constexpr int kMostPlaylistLevels = DecimalDigits(std::numeric_limits<std::int32_t>::max() - 1);
 constexpr std::int32_t kLastPlaylistPageId =
     kFirstPlaylistPageId + kIdsPerLevel * kMostPlaylistLevels - 1;
+// Ids up to here are always the playlist's pages. Those above, up to
+// kLastPlaylistPageId, are served only while the pages shown belong to a
+// playlist deep enough to use them (more than 1,000,000 entries); otherwise
+// they are asked of the other plug-ins, as they always were.
+constexpr std::int32_t kLastAlwaysPlaylistPageId = 128;
 
 constexpr std::size_t kNowPlayingCapacity = 200;  // bytes, NUL included
 constexpr std::size_t kMainItemCount = 10;

@@ -38,7 +38,7 @@ Menu* PlayerMenus::BuiltInMenu(std::int32_t id) {
     case kPlaylistMenuId:
       return playlist_.Page(id);
     default:
-      if (id >= kFirstPlaylistPageId && id <= kLastPlaylistPageId) return playlist_.Page(id);
+      if (playlist_.Serves(id)) return playlist_.Page(id);
       return nullptr;
   }
 }

@@ -30,6 +30,11 @@ std::int64_t PowerOfTen(int exponent) {
 
 }  // namespace
 
+bool PlaylistPages::Serves(std::int32_t id) const {
+  if (id < kFirstPlaylistPageId || id > kLastPlaylistPageId) return false;
+  return id <= kLastAlwaysPlaylistPageId || (id - kFirstPlaylistPageId) / kIdsPerLevel < levels_;
+}
+
 Menu* PlaylistPages::Page(std::int32_t requested) {
   std::int64_t id = requested;
   // A restart asks for the length again; two are the most any request needs
@@ -104,6 +109,7 @@ void PlaylistPages::Jump(std::int64_t index) {
 }
 
 Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64_t groupSize) {
+  levels_ = levels;
   const bool top = level == TopLevel(levels);
   Menu& menu = top ? menus_.playlistTopMenu : menus_.playlistLevelMenu;
   MenuItem* slots = top ? menu.items : menu.items + 1;

@@ -20,6 +20,10 @@ class PlaylistPages {
   // the page shown, or the empty-playlist notice.
   Menu* Page(std::int32_t id);
 
+  // Whether `id` is a page id here: one up to kLastAlwaysPlaylistPageId, or
+  // a deeper level's while the last page built was of a playlist that deep.
+  bool Serves(std::int32_t id) const;
+
   // The playlist index the pages are built around.
   std::int32_t cursor() const { return static_cast<std::int32_t>(cursor_); }
 
@@ -32,6 +36,7 @@ class PlaylistPages {
   BuiltInMenus& menus_;
   HostWindow& host_;
   std::int64_t cursor_ = 0;
+  int levels_ = 0;  // of the playlist the last page was built for
 };
 
 }  // namespace quillet

@@ -205,6 +205,12 @@ TEST_F(Playlist, EveryEntryOfLongPlaylistsIsReachedInOneChoiceADigit) {
       EXPECT_EQ(choices, c.digits);
     }
   }
+  // Back to a short playlist: ids past the first six levels belong to the
+  // other plug-ins again once its pages are shown.
+  player.Generate(10);
+  playerMenus.BuiltInMenu(kPlaylistMenuId);
+  EXPECT_NE(playerMenus.BuiltInMenu(kLastAlwaysPlaylistPageId), nullptr);
+  EXPECT_EQ(playerMenus.BuiltInMenu(kLastAlwaysPlaylistPageId + 1), nullptr);
 }
 
 }  // namespace
