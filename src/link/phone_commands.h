@@ -21,7 +21,7 @@ constexpr char kMenuActivated[] = "*EAAI";
 constexpr char kMenuChoice[] = "*EAMI";
 constexpr char kDialogAnswer[] = "*EAII";
 constexpr char kCallStatus[] = "*ECAV";  // only once "*ECAM=1" was accepted
-constexpr int kCodeLength = 5;  // the length of each code's name
+constexpr int kCodeLength = 5;           // the length of each code's name
 
 // The final result that says a command succeeded.
 constexpr char kOk[] = "OK";

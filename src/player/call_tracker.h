@@ -24,9 +24,9 @@ class CallTracker : public PhoneEventHandlers {
   void AllCallsEnded();
 
   HostWindow& host_;
-  std::uint32_t calls_ = 0;    // one bit per ccid with a voice call not idle
-  bool looked_ = false;        // the player was looked at for these calls
-  bool pausedByUs_ = false;    // ... and Quillet paused it
+  std::uint32_t calls_ = 0;     // one bit per ccid with a voice call not idle
+  bool looked_ = false;         // the player was looked at for these calls
+  bool pausedByUs_ = false;     // ... and Quillet paused it
   std::intptr_t pausedAt_ = 0;  // the playlist position it was paused at
 };
 

@@ -24,7 +24,8 @@ TEST(Json, ObjectsAndArrays) {
 
 TEST(Json, Screen) {
   Screen screen;
-  EXPECT_EQ(json::ScreenObject(screen), R"({"accessory":null,"menu":null,"dialog":null,"calls":[]})");
+  EXPECT_EQ(json::ScreenObject(screen),
+            R"({"accessory":null,"menu":null,"dialog":null,"calls":[]})");
   screen.accessory = "Winamp";
   MenuScreen menu;
   menu.title = "Video options";

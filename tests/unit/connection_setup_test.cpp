@@ -136,7 +136,8 @@ struct RecordedCalls : PhoneEventHandlers {
 };
 
 TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
-  const std::string setUp = "\rAT*EAM=\"Winamp\"\r\rAT+CNMI=3,1\r\rAT+CMEE=1\r\rAT+CGMI\r\rAT+CGMM\r";
+  const std::string setUp =
+      "\rAT*EAM=\"Winamp\"\r\rAT+CNMI=3,1\r\rAT+CMEE=1\r\rAT+CGMI\r\rAT+CGMM\r";
   struct Case {
     const char* what;
     bool wanted;
@@ -186,8 +187,8 @@ TEST_P(SetupFixture, CallReportsReadDuringTheSetupAreKept) {
     f.link.phoneEvents = &recorded;
     OnInit(f.link, false);
     EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
-    EXPECT_EQ(recorded.calls, accepted ? (std::vector<std::string>{"1,3", "2,5"})
-                                       : std::vector<std::string>{});
+    EXPECT_EQ(recorded.calls,
+              accepted ? (std::vector<std::string>{"1,3", "2,5"}) : std::vector<std::string>{});
     DispatchLines(f.link, false);
     EXPECT_EQ(recorded.calls, accepted ? (std::vector<std::string>{"1,3", "2,5", "2,0"})
                                        : std::vector<std::string>{});

@@ -44,9 +44,9 @@ CallChanges Refused(std::string why) {
 }
 
 void Drop(std::vector<PhoneCall>& calls, std::int32_t id) {
-  calls.erase(std::remove_if(calls.begin(), calls.end(),
-                             [&](const PhoneCall& c) { return c.id == id; }),
-              calls.end());
+  calls.erase(
+      std::remove_if(calls.begin(), calls.end(), [&](const PhoneCall& c) { return c.id == id; }),
+      calls.end());
 }
 
 std::string NumberOr(std::string_view number) {

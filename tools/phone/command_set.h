@@ -20,8 +20,8 @@ ValueTable DefaultValues();
 
 // The settings that the phone's own commands change.
 struct Settings {
-  bool echo = true;   // ATE
-  int errorMode = 0;  // +CMEE: 0 plain "ERROR", 1 and 2 "+CME ERROR: n"
+  bool echo = true;          // ATE
+  int errorMode = 0;         // +CMEE: 0 plain "ERROR", 1 and 2 "+CME ERROR: n"
   bool callReports = false;  // *ECAM: report each change of a call with *ECAV
 };
 
