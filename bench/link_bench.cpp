@@ -98,7 +98,14 @@ Cost OneSendCommand(Rig& rig, bool* ok) {
   return Measure(rig, [&] { *ok = SendCommand(rig.link, kCommand); });
 }
 
-Cost OneSetUp(Rig& rig) {
+// Calls reported to nobody: the set-up's cost with PauseOnCall=1.
+struct IgnoredCalls : PhoneEventHandlers {
+  void CallChanged(const CallStatus&) override {}
+  void CallsForgotten() override {}
+};
+
+Cost OneSetUp(Rig& rig, PhoneEventHandlers* calls = nullptr) {
+  rig.link.phoneEvents = calls;
   rig.phone.device().SetDsr(true, rig.os.VirtualMs());
   return Measure(rig, [&] { OnInit(rig.link, false); });
 }
@@ -209,13 +216,23 @@ int PrintVirtualFigures(const std::string& figuresPath) {
     std::printf("OnInit ended with status \"%s\"\n", setUp.link.status.Text().c_str());
     return 1;
   }
+  IgnoredCalls ignored;
+  Rig withCalls;
+  Cost initWithCalls = OneSetUp(withCalls, &ignored);
+  if (withCalls.link.status.Text() != kExpectedStatus || !withCalls.link.callsReported) {
+    std::printf("OnInit with call reports ended with status \"%s\"\n",
+                withCalls.link.status.Text().c_str());
+    return 1;
+  }
   PrintLine("SendCommand(\"+CMEE=1\")", send);
   PrintLine("OnInit with DSR on", init);
+  PrintLine("OnInit with DSR on and PauseOnCall=1", initWithCalls);
   std::fflush(stdout);
   if (figuresPath.empty()) return 0;
   bench::Figures figures;
   AddFigures(figures, "send_command", send);
   AddFigures(figures, "set_up", init);
+  AddFigures(figures, "set_up_calls", initWithCalls);
   if (figures.Write(figuresPath)) return 0;
   std::fprintf(stderr, "cannot write %s\n", figuresPath.c_str());
   return 1;

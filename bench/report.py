@@ -110,6 +110,15 @@ def link_rows(t: Table, folder: Path) -> None:
               ratio(s["virtual_ms"], s["floor_ms"]),
               "answers arrive during pauses, so < 1 is possible; pauses + bytes sent: %s "
               "(ratio %s)" % (ms(s["hard_floor_ms"]), ratio(s["virtual_ms"], s["hard_floor_ms"])))
+        c = native.get("set_up_calls")
+        if c:
+            t.add("1. Set-up with PauseOnCall=1, virtual", ms(c["virtual_ms"]),
+                  "%s (%d × %.0f ms pauses + %s wire)"
+                  % (ms(c["floor_ms"]), c["transactions"], c["pause_ms"] / c["transactions"],
+                     ms(c["wire_ms"])),
+                  ratio(c["virtual_ms"], c["floor_ms"]),
+                  "the same set-up and *ECAM=1: %s more than without"
+                  % ms(c["virtual_ms"] - s["virtual_ms"]))
     else:
         t.skip("1. Set-up (OnInit, DSR on), virtual", "link_bench failed")
     if wine:

@@ -1,6 +1,9 @@
 #include "link/connection_setup.h"
 
+#include <algorithm>
+
 #include "link/at_transaction.h"
+#include "link/call_status.h"
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
@@ -8,14 +11,39 @@
 namespace quillet {
 namespace {
 
+// With calls wanted, a call report that the set-up reads is kept rather than
+// lost with the leftovers: a phone still reporting from an earlier connection
+// sends them at any time, and the latest state of each call is what counts.
+bool HoldCallReport(Link& link, const std::string& line) {
+  if (link.phoneEvents == nullptr || !IsCallReport(line)) return false;
+  CallStatus call;
+  if (!ParseCallStatus(line, &call)) return true;
+  auto& held = link.heldCalls;
+  held.erase(std::remove_if(held.begin(), held.end(),
+                            [&](const CallStatus& c) { return c.id == call.id; }),
+             held.end());
+  held.push_back(call);
+  return true;
+}
+
 // Sends the commands that prepare the phone; true when the menu was registered.
 bool PreparePhone(Link& link) {
   bool menusAvailable = SendCommand(link, phone::kRegisterMenu);
   link.trace.WriteTrace(menusAvailable ? "menus available" : "menus not available", kTraceInfo);
   if (!SendCommand(link, phone::kIndications)) SendCommand(link, phone::kIndicationsFallback);
   SendCommand(link, phone::kErrorReporting);
-  while (!link.rx.drained && !link.stopping()) ReadLine(link, false);
+  while (!link.rx.drained && !link.stopping()) HoldCallReport(link, ReadLine(link, false));
   return menusAvailable;
+}
+
+// One more transaction after the set-up; a phone without call monitoring
+// refuses it, and the link goes on without calls.
+void AskForCallReports(Link& link) {
+  link.callsReported = SendCommand(link, phone::kCallMonitoringOn);
+  link.trace.WriteTrace(link.callsReported ? "calls reported" : "calls not reported", kTraceInfo);
+  if (link.callsReported)
+    for (const CallStatus& call : link.heldCalls) link.phoneEvents->CallChanged(call);
+  link.heldCalls.clear();
 }
 
 std::string ConnectedStatus(Link& link, bool menusAvailable) {
@@ -35,12 +63,16 @@ std::string ReadValueLine(Link& link) {
   const std::uint32_t startedAt = link.os.NowMs();
   std::string value;
   while (value.empty() && !link.rx.drained && !link.stopping() &&
-         ElapsedMs(startedAt, link.os.NowMs()) < kLongestReplyWaitMs)
+         ElapsedMs(startedAt, link.os.NowMs()) < kLongestReplyWaitMs) {
     value = ReadLine(link, false);
+    if (HoldCallReport(link, value)) value.clear();
+  }
   return value;
 }
 
 void OnInit(Link& link, bool calledByMonitor) {
+  link.callsReported = false;
+  link.heldCalls.clear();
   const std::string portName = link.portName();
   if (portName == kPortDisabled) {
     link.status.SetStatus(kStatusDisabled);
@@ -73,6 +105,8 @@ void OnInit(Link& link, bool calledByMonitor) {
     status = ConnectedStatus(link, menusAvailable);
   }
   link.status.SetStatus(status);
+  if (link.state.connected && link.phoneEvents != nullptr && !link.stopping())
+    AskForCallReports(link);
   CloseEvent(link.os, link.state.overlapped);
 }
 

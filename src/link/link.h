@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/menu_handlers.h"
 #include "link/phone_link.h"
@@ -37,6 +38,15 @@ struct Link {
     status.SetLock(lock);
   }
   MenuHandlers* handlers = nullptr;
+  // The phone's calls. Set only when the user wants them: each set-up then
+  // asks the phone to report them ("*ECAM=1"); null leaves the link as it
+  // always was.
+  PhoneEventHandlers* phoneEvents = nullptr;
+  // The phone accepted to report calls on this connection. Monitor thread only.
+  bool callsReported = false;
+  // Call reports read by the set-up before the phone accepted: the latest of
+  // each call, oldest first. Monitor thread only.
+  std::vector<CallStatus> heldCalls;
 
   // Set by quit and by a port change to wake the monitor thread at once.
   Handle wakeEvent = kNoHandle;

@@ -1,7 +1,10 @@
 #pragma once
-// What the monitor thread calls when the phone's unsolicited codes arrive.
+// What the monitor thread calls when the phone's unsolicited codes arrive:
+// the accessory menu's codes, and the phone's other events.
 
 #include <string>
+
+#include "link/call_status.h"
 
 namespace quillet {
 
@@ -22,6 +25,17 @@ class NoMenuHandlers : public MenuHandlers {
   void MenuActivated() override {}
   void ChooseEntry(int) override {}
   void HandleAnswer(const std::string&) override {}
+};
+
+// The phone's events that are not menus. Called on the monitor thread only.
+class PhoneEventHandlers {
+ public:
+  virtual ~PhoneEventHandlers() = default;
+  // "*ECAV": a call changed its state.
+  virtual void CallChanged(const CallStatus& call) = 0;
+  // The phone went away, the port changed or the link stops: what was known
+  // about calls no longer holds, and no report will end them.
+  virtual void CallsForgotten() = 0;
 };
 
 }  // namespace quillet

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "link/call_status.h"
 #include "link/connection_setup.h"
 #include "link/decimal.h"
 #include "link/line_reader.h"
@@ -28,7 +29,15 @@ void WatchPort(Link& link) {
   if (link.state.port != kNoHandle) link.os.SetCommMask(link.state.port, kWatchedEvents);
 }
 
+// Calls known on a link that is gone end unseen: nothing may act on them.
+void ForgetCalls(Link& link) {
+  link.callsReported = false;
+  link.heldCalls.clear();
+  if (link.phoneEvents != nullptr) link.phoneEvents->CallsForgotten();
+}
+
 void Reconnect(Link& link) {
+  ForgetCalls(link);
   link.trace.WriteTrace("not having connection...", kTraceInfo);
   CloseLinkEvents(link);
   ClosePort(link.os, link.state);
@@ -135,6 +144,7 @@ Wakeup WaitForPortEvents(Link& link) {
 }
 
 void Stop(Link& link) {
+  ForgetCalls(link);
   Handle port = link.state.port;
   if (port != kNoHandle) {
     link.os.SetCommMask(port, 0);
@@ -142,6 +152,14 @@ void Stop(Link& link) {
     link.os.PurgePort(port, kPurgeAll);
   }
   CloseLinkEvents(link);
+}
+
+// Acted on only while the phone reports calls because this link asked it to;
+// a report that does not read right is dropped alone.
+void DispatchCallReport(Link& link, const std::string& line) {
+  CallStatus call;
+  if (link.callsReported && link.phoneEvents != nullptr && ParseCallStatus(line, &call))
+    link.phoneEvents->CallChanged(call);
 }
 
 bool StartsWith(const std::string& line, const char* code) {
@@ -171,7 +189,9 @@ void DispatchLines(Link& link, bool waitForFirst) {
   while (!link.stopping()) {
     std::string line = ReadLine(link, wait);
     wait = true;
-    if (line.size() > 1 && handlers) {
+    if (IsCallReport(line)) {
+      DispatchCallReport(link, line);
+    } else if (line.size() > 1 && handlers) {
       if (line == phone::kMenuActivated) {
         handlers->MenuActivated();
       } else if (StartsWith(line, phone::kMenuChoice)) {

@@ -13,12 +13,15 @@ constexpr char kIndicationsFallback[] = "+CNMI=1,1";
 constexpr char kErrorReporting[] = "+CMEE=1";
 constexpr char kManufacturer[] = "+CGMI";
 constexpr char kModel[] = "+CGMM";
+// Sent after the set-up only when the user wants calls to pause the player.
+constexpr char kCallMonitoringOn[] = "*ECAM=1";
 
 // Unsolicited codes from the phone.
 constexpr char kMenuActivated[] = "*EAAI";
 constexpr char kMenuChoice[] = "*EAMI";
 constexpr char kDialogAnswer[] = "*EAII";
-constexpr int kCodeLength = 5;  // the length of each code's name
+constexpr char kCallStatus[] = "*ECAV";  // only once "*ECAM=1" was accepted
+constexpr int kCodeLength = 5;           // the length of each code's name
 
 // The final result that says a command succeeded.
 constexpr char kOk[] = "OK";

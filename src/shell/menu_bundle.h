@@ -2,7 +2,8 @@
 // Everything the menus need, built together once the host's window and the
 // menu messages are known: the built-in records (at stable addresses for as
 // long as the bundle lives), the player's window, the player's menus, the
-// menu router and the protocol the monitor thread calls.
+// menu router and the protocol the monitor thread calls; beside them, the
+// call tracker that the phone's call reports reach.
 
 #include <cstdint>
 #include <string>
@@ -11,6 +12,7 @@
 #include "link/link.h"
 #include "menus/built_in_menus.h"
 #include "menus/menu_protocol.h"
+#include "player/call_tracker.h"
 #include "player/host_window.h"
 #include "player/menu_messages.h"
 #include "player/menu_router.h"
@@ -24,7 +26,8 @@ struct MenuBundle {
       : host(link.os, hostWindow),
         player(menus, host),
         router(host, player, messages, pluginMenus),
-        protocol(router, [&link](const std::string& command) { SendCommand(link, command); }) {}
+        protocol(router, [&link](const std::string& command) { SendCommand(link, command); }),
+        calls(host) {}
   MenuBundle(const MenuBundle&) = delete;
   MenuBundle& operator=(const MenuBundle&) = delete;
 
@@ -33,6 +36,7 @@ struct MenuBundle {
   PlayerMenus player;
   MenuRouter router;
   MenuProtocol protocol;
+  CallTracker calls;
 };
 
 }  // namespace quillet

@@ -37,6 +37,7 @@ int Plugin::Init() {
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus);
   link_.handlers = &menus_->protocol;
+  link_.phoneEvents = settings_.pauseOnCall != 0 ? &menus_->calls : nullptr;
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
   link_.state.stopRequested = false;
   link_.wakeEvent = os_.CreateEvent(nullptr);

@@ -10,6 +10,7 @@ namespace {
 constexpr char kSection[] = "Quillet";
 constexpr char kPortKey[] = "Port";
 constexpr char kPluginMenusKey[] = "PluginMenus";
+constexpr char kPauseOnCallKey[] = "PauseOnCall";
 constexpr char kFileName[] = "plugin.ini";
 
 }  // namespace
@@ -46,6 +47,12 @@ void LoadSettings(Platform& os, Handle moduleInstance, Settings& settings) {
   settings.portName = os.GetProfileString(kSection, kPortKey, kPortDisabled, path, kPathCapacity);
   std::string mode = os.GetProfileString(kSection, kPluginMenusKey, "0", path, kPathCapacity);
   settings.pluginMenus = ParseLeadingInt(mode, settings.pluginMenus);
+  // The profile functions tell a missing key only by the default they give
+  // back: a key that is there reads the same under two different defaults.
+  std::string pause = os.GetProfileString(kSection, kPauseOnCallKey, "0", path, kPathCapacity);
+  settings.pauseOnCallStored =
+      pause == os.GetProfileString(kSection, kPauseOnCallKey, "1", path, kPathCapacity);
+  settings.pauseOnCall = ParseLeadingInt(pause, 0);
 }
 
 void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings) {
@@ -54,6 +61,10 @@ void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings)
   char mode[16];
   std::snprintf(mode, sizeof mode, "%d", static_cast<int>(settings.pluginMenus));
   os.WriteProfileString(kSection, kPluginMenusKey, mode, path);
+  if (settings.pauseOnCallStored) {
+    std::snprintf(mode, sizeof mode, "%d", static_cast<int>(settings.pauseOnCall));
+    os.WriteProfileString(kSection, kPauseOnCallKey, mode, path);
+  }
 }
 
 }  // namespace quillet

@@ -1,5 +1,5 @@
 #pragma once
-// The two settings kept between runs, in "plugin.ini" beside the module.
+// The settings kept between runs, in "plugin.ini" beside the module.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +15,10 @@ constexpr std::size_t kPathCapacity = 260;  // bytes, terminator included
 struct Settings {
   std::string portName = kPortDisabled;  // at most kPathCapacity - 1 bytes
   std::int32_t pluginMenus = 0;          // 0 lets other plug-ins supply the main menu
+  std::int32_t pauseOnCall = 0;          // not 0: the phone's calls pause the player
+  // The file has a PauseOnCall line: only then is it written back, so a file
+  // without one stays without one.
+  bool pauseOnCallStored = false;
 };
 
 // The module's directory followed by "plugin.ini".

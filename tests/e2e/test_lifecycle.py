@@ -26,6 +26,7 @@ class Lifecycle(unittest.TestCase):
             self.assertIn("[Quillet]", ini)
             self.assertRegex(ini, r"(?m)^Port=Disabled\r?$")
             self.assertRegex(ini, r"(?m)^PluginMenus=0\r?$")
+            self.assertNotIn("PauseOnCall", ini)  # written back only when the file had it
             # The host keeps running after the unload, with no crash and no thread left.
             s.host_cmd("echo after-unload")
             self.assertTrue(s.wait_host(r"after-unload"))

@@ -73,6 +73,14 @@ const char* const kBad[] = {
     "reply +CGMI times 0",
     "value",
     "pace x",
+    "call",
+    "call frob",
+    "call answer",
+    "call missed",
+    "call waiting",
+    "call hangup",
+    "call hangup 8",
+    "call missed now",
 };
 
 TEST(Control, RefusesWhatItDoesNotUnderstand) {
@@ -182,6 +190,64 @@ TEST(Control, ValuesAndPace) {
   line.Clear();
   phone.OpenAccessoryMenu();
   EXPECT_EQ(line.emissions().size(), 1u);
+}
+
+// Calls happen whether or not the phone reports them; it reports them only
+// after "*ECAM=1" was accepted, each change as one "*ECAV" line.
+TEST(Control, CallsAreReportedOnceAsked) {
+  const std::string idle = ",0,1,8,16\r\n";
+  struct Script {
+    const char* what;
+    std::vector<const char*> controls;
+    std::string reports;
+    std::size_t callsLeft;
+  } scripts[] = {
+      {"answered",
+       {"call ring +1555", "call answer", "call hangup"},
+       "\r\n*ECAV: 1,6,1,,,\"+1555\",145\r\n\r\n*ECAV: 1,3,1\r\n\r\n*ECAV: 1" + idle,
+       0},
+      {"missed",
+       {"call ring 0123", "call missed"},
+       "\r\n*ECAV: 1,6,1,,,\"0123\",129\r\n\r\n*ECAV: 1" + idle,
+       0},
+      {"outgoing",
+       {"call dial 555", "call answer", "call hangup 1"},
+       "\r\n*ECAV: 1,1,1,,,\"555\",129\r\n\r\n*ECAV: 1,2,1\r\n\r\n*ECAV: 1,3,1\r\n"
+       "\r\n*ECAV: 1" +
+           idle,
+       0},
+      {"waiting",
+       {"call ring", "call answer", "call waiting +2", "call answer", "call hangup 2"},
+       "\r\n*ECAV: 1,6,1,,,\"+15555550123\",145\r\n\r\n*ECAV: 1,3,1\r\n"
+       "\r\n*ECAV: 2,5,1,,,\"+2\",145\r\n\r\n*ECAV: 1,4,1\r\n\r\n*ECAV: 2,3,1\r\n"
+       "\r\n*ECAV: 2" +
+           idle,
+       1},
+  };
+  for (bool asked : {true, false}) {
+    for (const Script& script : scripts) {
+      SCOPED_TRACE(std::string(script.what) + (asked ? " asked" : " not asked"));
+      RecordingTransport line;
+      PhoneModel phone(line);
+      if (asked) {
+        EXPECT_EQ(Answer(phone, line, "\rAT*ECAM=1\r"), Visible("AT*ECAM=1\r\r\nOK\r\n"));
+      }
+      line.Clear();
+      for (const char* control : script.controls)
+        EXPECT_EQ(RunControl(phone, control).kind, Kind::Done) << control;
+      EXPECT_EQ(Visible(line.Bytes()), asked ? Visible(script.reports) : "");
+      EXPECT_EQ(phone.screen().calls.size(), script.callsLeft);
+    }
+  }
+  RecordingTransport line;
+  PhoneModel phone(line);
+  EXPECT_EQ(Answer(phone, line, "\rAT*ECAM?\r"), Visible("AT*ECAM?\r\r\n*ECAM: 0\r\n\r\nOK\r\n"));
+  EXPECT_EQ(Answer(phone, line, "\rAT*ECAM=2\r"), Visible("AT*ECAM=2\r\r\nERROR\r\n"));
+  ASSERT_EQ(RunControl(phone, "reply *ECAM error").kind, Kind::Done);
+  EXPECT_EQ(Answer(phone, line, "\rAT*ECAM=1\r"), Visible("AT*ECAM=1\r\r\nERROR\r\n"));
+  EXPECT_FALSE(phone.settings().callReports);
+  ASSERT_EQ(RunControl(phone, "call ring").kind, Kind::Done);
+  EXPECT_EQ(RunControl(phone, "call ring").kind, Kind::Error);  // one rings already
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ TEST(Json, ObjectsAndArrays) {
 
 TEST(Json, Screen) {
   Screen screen;
-  EXPECT_EQ(json::ScreenObject(screen), R"({"accessory":null,"menu":null,"dialog":null})");
+  EXPECT_EQ(json::ScreenObject(screen),
+            R"({"accessory":null,"menu":null,"dialog":null,"calls":[]})");
   screen.accessory = "Winamp";
   MenuScreen menu;
   menu.title = "Video options";
@@ -39,10 +40,13 @@ TEST(Json, Screen) {
   dialog.title = "Shown";
   dialog.value = 0;
   screen.dialog = dialog;
+  screen.calls = {{1, CallState::Active, kVoice, "+1555"}, {2, CallState::Waiting, kVoice, "0"}};
   EXPECT_EQ(json::ScreenObject(screen),
             R"({"accessory":"Winamp","menu":{"title":"Video options","nav":"2","selected":1,)"
             R"("count":2,"entries":["Shown: Off","Fullscreen"],"countMatches":true},)"
-            R"("dialog":{"type":3,"kind":"onoff","mode":2,"title":"Shown","value":0}})");
+            R"("dialog":{"type":3,"kind":"onoff","mode":2,"title":"Shown","value":0},)"
+            R"("calls":[{"id":1,"state":"active","type":1,"number":"+1555"},)"
+            R"({"id":2,"state":"waiting","type":1,"number":"0"}]})");
 }
 
 TEST(Json, EveryDialogKind) {

@@ -26,6 +26,7 @@ std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
     commands.push_back(wParam);
     if (wParam == host::kCommandPlay && (!titles.empty() || generated_ > 0)) state = 1;
     if (wParam == host::kCommandVideoToggle) video = !video;
+    if (wParam == host::kCommandPause && (state == 1 || state == 3)) state = state == 1 ? 3 : 1;
     return 0;
   }
   if (msg != host::kWmUser) return 0;

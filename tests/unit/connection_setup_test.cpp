@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "link/monitor.h"
 #include "link_fixture.h"
 
 namespace quillet {
@@ -153,6 +154,76 @@ TEST_P(SetupFixture, UnsolicitedLinesDuringPreparationAreDiscarded) {
   EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1.");
   EXPECT_TRUE(link.rx.drained || link.rx.bytes[link.rx.cursor] == '\r');
   EXPECT_NE(Trace().find("got:  *EAAI\r\n"), std::string::npos);
+}
+
+// What the link hands on about calls, as "id,state".
+struct RecordedCalls : PhoneEventHandlers {
+  void CallChanged(const CallStatus& call) override {
+    calls.push_back(std::to_string(call.id) + "," + std::to_string(static_cast<int>(call.state)));
+  }
+  void CallsForgotten() override { ++forgotten; }
+  std::vector<std::string> calls;
+  int forgotten = 0;
+};
+
+TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
+  const std::string setUp =
+      "\rAT*EAM=\"Winamp\"\r\rAT+CNMI=3,1\r\rAT+CMEE=1\r\rAT+CGMI\r\rAT+CGMM\r";
+  struct Case {
+    const char* what;
+    bool wanted;
+    ReplyRule::Result answer;
+    bool reported;
+  } cases[] = {
+      {"not wanted", false, ReplyRule::Result::Natural, false},
+      {"accepted", true, ReplyRule::Result::Natural, true},
+      {"refused", true, ReplyRule::Result::Error, false},
+      {"refused with a code", true, ReplyRule::Result::CmeError, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LinkFixture f(GetParam());
+    f.phone.device().SetDsr(true, 0);
+    f.phone.model().rules().Edit("*ECAM").result = c.answer;
+    RecordedCalls recorded;
+    if (c.wanted) f.link.phoneEvents = &recorded;
+    OnInit(f.link, false);
+    EXPECT_EQ(f.phone.device().written(), setUp + (c.wanted ? "\rAT*ECAM=1\r" : ""));
+    EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
+    EXPECT_EQ(f.link.callsReported, c.reported);
+    EXPECT_EQ(f.phone.model().settings().callReports, c.reported);
+    const bool traced = f.Trace().find("info: calls reported\r\n") != std::string::npos;
+    EXPECT_EQ(traced, c.reported);
+    EXPECT_EQ(f.Trace().find("info: calls not reported\r\n") != std::string::npos,
+              c.wanted && !c.reported);
+  }
+}
+
+// A phone still reporting from an earlier connection: what the set-up reads
+// of it is kept, the latest of each call, and handed on once the phone has
+// agreed; a report inside the last answer waits in the buffer for dispatch.
+TEST_P(SetupFixture, CallReportsReadDuringTheSetupAreKept) {
+  for (bool accepted : {true, false}) {
+    SCOPED_TRACE(accepted);
+    LinkFixture f(GetParam());
+    f.phone.device().SetDsr(true, 0);
+    auto& rules = f.phone.model().rules();
+    rules.Edit("+CNMI").interject = "*ECAV: 1,6,1,,,\"+1555\",145";
+    rules.Edit("+CMEE").interject = "*ECAV: 1,3,1";
+    rules.Edit("+CGMI").interject = "*ECAV: 2,5,1";
+    rules.Edit("+CGMM").interject = "*ECAV: 9,9,9";
+    rules.Edit("*ECAM").interject = "*ECAV: 2,0,1,8,16";
+    if (!accepted) rules.Edit("*ECAM").result = ReplyRule::Result::Error;
+    RecordedCalls recorded;
+    f.link.phoneEvents = &recorded;
+    OnInit(f.link, false);
+    EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
+    EXPECT_EQ(recorded.calls,
+              accepted ? (std::vector<std::string>{"1,3", "2,5"}) : std::vector<std::string>{});
+    DispatchLines(f.link, false);
+    EXPECT_EQ(recorded.calls, accepted ? (std::vector<std::string>{"1,3", "2,5", "2,0"})
+                                       : std::vector<std::string>{});
+  }
 }
 
 TEST_P(SetupFixture, LongIdentityIsCutInTheStoredStatus) {

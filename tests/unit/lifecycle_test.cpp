@@ -84,7 +84,9 @@ TEST_F(LifecycleFixture, SettingsAreReadBeforeRegistration) {
   Start();
   EXPECT_EQ(plugin.PortName(), "COM7");
   EXPECT_EQ(plugin.settings().pluginMenus, 3);
+  EXPECT_EQ(plugin.link().phoneEvents, nullptr);  // no PauseOnCall line: calls stay the phone's
   plugin.Quit();
+  EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"].count("PauseOnCall"), 0u);
 }
 
 TEST_F(LifecycleFixture, QuitWithoutPortEndsTheThreadAndWritesSettings) {
@@ -122,6 +124,52 @@ TEST_F(LifecycleFixture, OpeningTheAccessoryMenuShowsTheMainMenuFromThePlayer) {
             "\"Play\",\"Pause\",\"Stop\",\"Track info\",\"Go to track: 3\",\"Playlist\","
             "\"Volume: 5\",\"Video window\"");
   plugin.Quit();
+}
+
+// With PauseOnCall=1 the set-up asks for calls, a call pauses the player and
+// its end resumes it; a call that outlives the phone's connection is
+// forgotten and never resumes the player.
+TEST_F(LifecycleFixture, CallsPauseThePlayerWhenTheUserAsks) {
+  testing::FakePlayer player(os);
+  player.Entries(3);
+  player.state = 1;
+  auto& ini = os.profiles["C:\\P\\plugin.ini"]["Quillet"];
+  ini["Port"] = "COM1";
+  ini["PauseOnCall"] = "1";
+  testing::FakePortPhone phone(os);
+  phone.SetDsr(true);
+  Start();
+  auto& history = phone.model().history();
+  ASSERT_TRUE(os.RunUntil([&] { return history.size() == 6; }, 20000));
+  EXPECT_EQ(history.back(), "AT*ECAM=1");
+  phone.Now();
+  EXPECT_EQ(phone.model().RingCall(""), "");
+  ASSERT_TRUE(os.RunUntil([&] { return player.state == 3; }, 5000));
+  phone.Now();
+  EXPECT_EQ(phone.model().AnswerCall(0), "");
+  EXPECT_EQ(phone.model().HangUpCall(0), "");
+  ASSERT_TRUE(os.RunUntil([&] { return player.state == 1; }, 5000));
+
+  phone.Now();
+  EXPECT_EQ(phone.model().RingCall(""), "");
+  ASSERT_TRUE(os.RunUntil([&] { return player.state == 3; }, 5000));
+  phone.Now();
+  phone.SetDsr(false);
+  ASSERT_TRUE(os.RunUntil(
+      [&] { return plugin.link().status.Text() == "Standing by for connection."; }, 5000));
+  phone.Now();
+  phone.SetDsr(true);
+  ASSERT_TRUE(os.RunUntil([&] { return history.size() == 12; }, 20000));
+  phone.Now();
+  EXPECT_EQ(phone.model().MissCall(), "");
+  // The menu's answer comes after the report is dispatched.
+  phone.Now();
+  phone.model().OpenAccessoryMenu();
+  ASSERT_TRUE(os.RunUntil([&] { return history.size() == 13; }, 5000));
+  EXPECT_EQ(player.state, 3);
+  EXPECT_EQ(std::count(player.commands.begin(), player.commands.end(), host::kCommandPause), 3);
+  plugin.Quit();
+  EXPECT_EQ(ini["PauseOnCall"], "1");
 }
 
 TEST_F(LifecycleFixture, QuitClosesAnOpenPortAndTheTraceOnce) {

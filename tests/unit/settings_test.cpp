@@ -35,6 +35,10 @@ struct RoundTrip {
   const char* port;
   int mode;
   const char* writtenMode;
+  // PauseOnCall as stored and written back; null: no such line.
+  const char* storedPause = nullptr;
+  int pause = 0;
+  const char* writtenPause = nullptr;
 };
 
 TEST_F(SettingsFixture, ValuesRoundTripAsReadByPercentD) {
@@ -49,6 +53,12 @@ TEST_F(SettingsFixture, ValuesRoundTripAsReadByPercentD) {
       {"COM2", "-", "COM2", 0, "0"},
       {"COM2", "99999999999", "COM2", 2147483647, "2147483647"},
       {"COM2", "-99999999999", "COM2", -2147483647 - 1, "-2147483648"},
+      {"COM1", "0", "COM1", 0, "0", "1", 1, "1"},
+      {"COM1", "0", "COM1", 0, "0", "0", 0, "0"},
+      {"COM1", "0", "COM1", 0, "0", "", 0, "0"},
+      {"COM1", "0", "COM1", 0, "0", "yes", 0, "0"},
+      {"COM1", "0", "COM1", 0, "0", " 1 ", 1, "1"},
+      {"COM1", "0", "COM1", 0, "0", "2x", 2, "2"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.storedPort) + " / " + c.storedMode);
@@ -56,13 +66,21 @@ TEST_F(SettingsFixture, ValuesRoundTripAsReadByPercentD) {
     fresh.moduleFileName = kModule;
     fresh.profiles[kIni]["Quillet"]["Port"] = c.storedPort;
     fresh.profiles[kIni]["Quillet"]["PluginMenus"] = c.storedMode;
+    if (c.storedPause) fresh.profiles[kIni]["Quillet"]["PauseOnCall"] = c.storedPause;
     Settings settings;
     LoadSettings(fresh, 1, settings);
     EXPECT_EQ(settings.portName, c.port);
     EXPECT_EQ(settings.pluginMenus, c.mode);
+    EXPECT_EQ(settings.pauseOnCall, c.pause);
     SaveSettings(fresh, 1, settings);
-    EXPECT_EQ(fresh.profiles[kIni]["Quillet"]["Port"], c.port);
-    EXPECT_EQ(fresh.profiles[kIni]["Quillet"]["PluginMenus"], c.writtenMode);
+    auto& section = fresh.profiles[kIni]["Quillet"];
+    EXPECT_EQ(section["Port"], c.port);
+    EXPECT_EQ(section["PluginMenus"], c.writtenMode);
+    // A file without the line keeps without it.
+    EXPECT_EQ(section.count("PauseOnCall"), c.writtenPause ? 1u : 0u);
+    if (c.writtenPause) {
+      EXPECT_EQ(section["PauseOnCall"], c.writtenPause);
+    }
   }
 }
 

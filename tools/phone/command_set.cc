@@ -51,6 +51,20 @@ Interpretation ErrorReporting(std::string_view rest, int current) {
   return Refuse("error reporting " + std::string(rest));
 }
 
+Interpretation CallMonitoring(std::string_view rest, bool current) {
+  Interpretation result = Accept();
+  if (rest == "?") {
+    result.values.push_back(std::string("*ECAM: ") + (current ? "1" : "0"));
+  } else if (rest == "=?") {
+    result.values.push_back("*ECAM: (0-1)");
+  } else if (rest == "=0" || rest == "=1") {
+    result.callReports = rest == "=1";
+  } else {
+    return Refuse("call monitoring " + std::string(rest));
+  }
+  return result;
+}
+
 }  // namespace
 
 std::string UpperCase(std::string_view text) {
@@ -82,6 +96,7 @@ Interpretation Interpret(std::string_view command, const ValueTable& values,
   if (name[0] == 'E' && rest.empty()) return EchoSetting(std::string_view(name).substr(1));
   if (name == "+CMEE") return ErrorReporting(rest, settings.errorMode);
   if (name == "+CNMI") return Accept();
+  if (name == "*ECAM") return CallMonitoring(rest, settings.callReports);
   if (rest.empty() || rest[0] != '=') return Refuse("unknown command " + name);
   if (name == "*EAM") return FromParsed(ParseAccessoryMenu(args), &Interpretation::accessory);
   if (name == "*EASM") return FromParsed(ParseMenu(args), &Interpretation::menu);

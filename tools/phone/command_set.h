@@ -20,8 +20,9 @@ ValueTable DefaultValues();
 
 // The settings that the phone's own commands change.
 struct Settings {
-  bool echo = true;   // ATE
-  int errorMode = 0;  // +CMEE: 0 plain "ERROR", 1 and 2 "+CME ERROR: n"
+  bool echo = true;          // ATE
+  int errorMode = 0;         // +CMEE: 0 plain "ERROR", 1 and 2 "+CME ERROR: n"
+  bool callReports = false;  // *ECAM: report each change of a call with *ECAV
 };
 
 struct Interpretation {
@@ -31,6 +32,7 @@ struct Interpretation {
 
   std::optional<bool> echo;              // ATE0 / ATE1
   std::optional<int> errorMode;          // +CMEE=n
+  std::optional<bool> callReports;       // *ECAM=0|1
   std::optional<std::string> accessory;  // *EAM
   std::optional<MenuScreen> menu;        // *EASM
   std::optional<Dialog> dialog;          // *EAID

@@ -151,6 +151,33 @@ ControlOutcome Reply(PhoneModel& model, std::string_view args) {
   return Done();
 }
 
+// The user's and the far ends' calls: ring, waiting, dial and missed, answer
+// and hangup with an optional call id.
+ControlOutcome Call(PhoneModel& model, std::string_view args) {
+  std::string_view what = NextWord(&args);
+  std::string_view rest = Trim(args);
+  std::string error;
+  if (what == "ring" || what == "waiting") {
+    error = model.RingCall(rest, what == "waiting");
+  } else if (what == "dial") {
+    error = model.DialCall(rest);
+  } else if (what == "missed" && rest.empty()) {
+    error = model.MissCall();
+  } else if (what == "answer" || what == "hangup") {
+    std::int32_t id = 0;
+    if (!rest.empty()) {
+      auto given = ToInt(rest, 1, kMostCalls);
+      if (!given) return Fail("call " + std::string(what) + ": a call id from 1 to 7");
+      id = static_cast<std::int32_t>(*given);
+    }
+    error = what == "answer" ? model.AnswerCall(id) : model.HangUpCall(id);
+  } else {
+    return Fail("call: ring, waiting, dial, answer, hangup or missed");
+  }
+  if (!error.empty()) return Fail("call " + std::string(what) + ": " + error);
+  return Done();
+}
+
 }  // namespace
 
 ControlOutcome RunControl(PhoneModel& model, std::string_view line) {
@@ -225,6 +252,7 @@ ControlOutcome RunControl(PhoneModel& model, std::string_view line) {
     return Done();
   }
   if (verb == "reply") return Reply(model, args);
+  if (verb == "call") return Call(model, args);
   if (verb == "value") {
     std::string_view command = NextWord(&args);
     if (command.empty()) return Fail("value: missing command");

@@ -110,11 +110,26 @@ std::string DialogObject(const Dialog& d) {
   return o.str();
 }
 
+std::string Calls(const std::vector<PhoneCall>& calls) {
+  std::string out = "[";
+  for (const PhoneCall& call : calls) {
+    if (out.size() > 1) out += ",";
+    out += Object()
+               .Number("id", call.id)
+               .Text("state", CallStateName(call.state))
+               .Number("type", call.type)
+               .Text("number", call.number)
+               .str();
+  }
+  return out + "]";
+}
+
 std::string ScreenObject(const Screen& screen) {
   return Object()
       .Raw("accessory", screen.accessory ? Quote(*screen.accessory) : "null")
       .Raw("menu", screen.menu ? Menu(*screen.menu) : "null")
       .Raw("dialog", screen.dialog ? DialogObject(*screen.dialog) : "null")
+      .Raw("calls", Calls(screen.calls))
       .str();
 }
 

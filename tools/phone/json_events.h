@@ -19,6 +19,7 @@ std::string Quote(std::string_view bytes);
 std::string Array(const std::vector<std::string>& texts);
 std::string Menu(const MenuScreen& menu);
 std::string DialogObject(const Dialog& dialog);
+std::string Calls(const std::vector<PhoneCall>& calls);
 std::string ScreenObject(const Screen& screen);
 
 // Builds one flat JSON object; values are already JSON.

@@ -88,6 +88,9 @@ class EventObserver : public PhoneObserver {
       case ScreenChange::MenuLeft:
         event.Raw("screen", json::ScreenObject(screen));
         break;
+      case ScreenChange::Calls:
+        event.Raw("calls", json::Calls(screen.calls));
+        break;
     }
     events_.Print(event);
   }

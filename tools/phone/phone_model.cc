@@ -43,6 +43,8 @@ const char* ScreenChangeName(ScreenChange change) {
       return "dialog-closed";
     case ScreenChange::MenuLeft:
       return "menu-left";
+    case ScreenChange::Calls:
+      return "calls";
   }
   return "?";
 }
@@ -99,6 +101,7 @@ void PhoneModel::HandleLine(const std::string& line) {
 void PhoneModel::Apply(const Interpretation& meaning) {
   if (meaning.echo) settings_.echo = *meaning.echo;
   if (meaning.errorMode) settings_.errorMode = *meaning.errorMode;
+  if (meaning.callReports) settings_.callReports = *meaning.callReports;
   if (meaning.accessory) {
     screen_.accessory = meaning.accessory;
     Notify(ScreenChange::Accessory);
@@ -133,6 +136,31 @@ void PhoneModel::SendLine(std::string_view text) {
 
 void PhoneModel::SendRaw(std::string_view bytes, std::uint32_t delayMs) {
   Send(Cut({{std::string(bytes), delayMs}}, pace_));
+}
+
+std::string PhoneModel::Happen(const CallChanges& changes) {
+  if (!changes.error.empty()) return changes.error;
+  // A phone reports calls only when asked to; the calls happen anyway.
+  if (settings_.callReports)
+    for (const std::string& report : changes.reports) SendUnsolicited(report);
+  Notify(ScreenChange::Calls);
+  return "";
+}
+
+std::string PhoneModel::RingCall(std::string_view number, bool waiting) {
+  return Happen(Ring(screen_.calls, number, waiting));
+}
+std::string PhoneModel::DialCall(std::string_view number) {
+  return Happen(Dial(screen_.calls, number));
+}
+std::string PhoneModel::AnswerCall(std::int32_t id) {
+  return Happen(Answer(screen_.calls, id));
+}
+std::string PhoneModel::HangUpCall(std::int32_t id) {
+  return Happen(HangUp(screen_.calls, id));
+}
+std::string PhoneModel::MissCall() {
+  return Happen(Miss(screen_.calls));
 }
 
 void PhoneModel::OpenAccessoryMenu() {

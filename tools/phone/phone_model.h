@@ -24,6 +24,7 @@ enum class ScreenChange {
   Dialog,        // *EAID opened a dialog
   DialogClosed,  // the user answered or left the dialog
   MenuLeft,      // the user went back out of the menu
+  Calls,         // a call began, changed or ended
 };
 
 const char* ScreenChangeName(ScreenChange change);
@@ -74,6 +75,14 @@ class PhoneModel {
   void RejectDialog();
   void AbortDialog();
 
+  // --- Calls (see calls.h); each reported with "*ECAV" while "*ECAM=1" is
+  // in force. Empty when done, else why nothing happened. ---
+  std::string RingCall(std::string_view number, bool waiting = false);
+  std::string DialCall(std::string_view number);
+  std::string AnswerCall(std::int32_t id);  // 0: the ringing or dialled call
+  std::string HangUpCall(std::int32_t id);  // 0: every call
+  std::string MissCall();
+
   // --- Injection ---
   void SendUnsolicited(std::string_view code);  // "\r\n" code "\r\n"
   void SendLine(std::string_view text);         // text "\r\n"
@@ -90,6 +99,7 @@ class PhoneModel {
   void CloseDialog(const std::string& code);
   void Send(const std::vector<Emission>& emissions);
   void Notify(ScreenChange change);
+  std::string Happen(const CallChanges& changes);
 
   PhoneTransport& transport_;
   PhoneObserver* observer_ = nullptr;

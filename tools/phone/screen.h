@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "calls.h"
+
 namespace quillet::phone {
 
 // *EASM="title", nav, selected, count,"entry",...
@@ -58,6 +60,7 @@ struct Screen {
   std::optional<std::string> accessory;  // title registered with *EAM
   std::optional<MenuScreen> menu;
   std::optional<Dialog> dialog;
+  std::vector<PhoneCall> calls;  // the calls going on, in the order they began
 };
 
 template <typename T>

@@ -159,14 +159,15 @@ class Session:
                  phone_port: str = "COM1",
                  host_args: Optional[List[str]] = None, trace: bool = True,
                  companions: Sequence[Path] = (), host_env: Optional[Dict[str, str]] = None,
-                 dll: Optional[Path] = None):
+                 dll: Optional[Path] = None, ini_lines: Sequence[str] = ()):
         """companions: plug-ins the host loads and starts, in this order, before
         gen_quillet.dll (and quits after it); host_env: extra environment of
         the host process (and so of every plug-in in it); dll: load this DLL
         where it lies instead of a copy of DLL, so plugin.ini is the one
         beside it (written there as below, and left there at the end);
         com1: whether the phone's pty is a port at all; phone_port: the port
-        it is, "COM1" or "COM12"."""
+        it is, "COM1" or "COM12"; ini_lines: more KEY=VALUE lines for the
+        [Quillet] section."""
         if phone_port not in ("COM1", "COM12"):
             raise ValueError("the rig maps a phone as COM1 or COM12, not %r" % phone_port)
         self.dir = Path(tempfile.mkdtemp(prefix="quillet-e2e-"))
@@ -176,12 +177,13 @@ class Session:
         else:
             self.dll = Path(dll).resolve()
         self.ini = self.dll.parent / "plugin.ini"
-        if port is not None or pluginmenus is not None:
+        if port is not None or pluginmenus is not None or ini_lines:
             lines = ["[Quillet]"]
             if port is not None:
                 lines.append("Port=" + port)
             if pluginmenus is not None:
                 lines.append("PluginMenus=" + pluginmenus)
+            lines += ini_lines
             self.ini.write_text("\r\n".join(lines) + "\r\n")
         self.trace_file = self.dir / "trace.log"
         self.modem_dir = self.dir / "modem"

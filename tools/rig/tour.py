@@ -8,6 +8,10 @@ the phone's screen and the player's state beside it.
     tour.py --interactive  drive the phone yourself, one command per line
     tour.py --interactive --sample
                            ... with the sample menu plug-in loaded beside it
+    tour.py --pause-on-call
+                           ... with PauseOnCall=1: the scripted tour ends with a
+                           call that pauses the music (interactive: calls
+                           pause it as they ring)
 
 Interactive commands (type one, then Enter; works from a pipe as well):
 
@@ -18,6 +22,8 @@ Interactive commands (type one, then Enter; works from a pipe as well):
     s on|off   on/off answer (or 1|0)        t TEXT     text answer
     r          reject (close the dialog)     a          abort the dialog
     d          phone away / back (DSR)       ! LINE     any phone control command
+    ring       a call rings                  answer     the call is answered
+    hangup     the calls end
     (empty)    show the screen again         h          this help
     q          quit (end of input quits too)
 
@@ -28,6 +34,7 @@ After every command the phone's screen is shown with the player's state
 from __future__ import annotations
 
 import argparse
+import json
 import re
 import sys
 import textwrap
@@ -130,7 +137,7 @@ class Tour:
         lines = []
         events = self.s.phone_events.snapshot()
         for e in events[self.shown_events:]:
-            if e.get("ev") == "tx" and e["bytes"].strip().startswith("*EA"):
+            if e.get("ev") == "tx" and e["bytes"].strip().startswith(("*EA", "*ECAV")):
                 lines.append("phone sends     " + visible(e["bytes"].strip()))
         self.shown_events = len(events)
         host = self.s.host_lines.snapshot()
@@ -179,6 +186,9 @@ class Tour:
             for text in self.dialog_rows(dialog, inner - 2):
                 row("| " + text.ljust(inner - 2)[:inner - 2] + " |", 1)
             lines.append("|  +" + "-" * inner + "+  |")
+        for call in screen.get("calls") or []:
+            row("")
+            row("call %d: %s %s" % (call["id"], call["state"], call["number"]))
         lines.append("+" + "-" * (WIDTH + 2) + "+")
         return lines
 
@@ -445,7 +455,38 @@ def supplied_menu(s: Session) -> None:
             say("  " + visible(line))
 
 
-def scripted(entries: int) -> int:
+PAUSE_ON_CALL = ["PauseOnCall=1"]
+
+
+def calls_pause_the_music(s: Session, screen_json: Optional[str]) -> None:
+    """With PauseOnCall=1 in plugin.ini: a ringing call pauses the player, and
+    hanging up resumes it."""
+    tour = Tour(s)
+    heading("11. Calls pause the music: PauseOnCall=1 in plugin.ini")
+    say("  * The phone is attached; after the set-up the plug-in asks it to report calls:")
+    tour.attach()
+    tour.expect(s.wait_received(len(SETUP_COMMANDS) + 1, STEP_TIMEOUT)[-1] == "AT*ECAM=1",
+                "the plug-in did not ask for call reports")
+    tour.show_news()
+    tour.act("open", "opens the accessory menu")
+    tour.choose("Play", host=[r"^player state=playing"])
+    tour.act("call ring", "gets a call: the phone rings", expect_rx=0,
+             host=[r"^player state=paused"])
+    tour.expect(tour.status["state"] == "paused", "the ringing call did not pause the player")
+    if screen_json:
+        with open(screen_json, "w") as f:
+            json.dump(tour.screen(), f, indent=1)
+    tour.act("call answer", "answers it", expect_rx=0, show=False)
+    tour.act("call hangup", "hangs up", expect_rx=0, host=[r"^player state=playing"])
+    tour.expect(tour.status["state"] == "playing", "the end of the call did not resume")
+
+    heading("The player quits")
+    tour.quit_player()
+    say("  plugin.ini      %s" % " | ".join(s.settings().split()))
+
+
+def scripted(entries: int, pause_on_call: bool = False,
+             screen_json: Optional[str] = None) -> int:
     target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
     track = min(42, entries)
     began = time.monotonic()
@@ -460,6 +501,12 @@ def scripted(entries: int) -> int:
                 supplied_menu(s)
             except (TourFailed, RuntimeError) as e:
                 return failed(s, e)
+        if pause_on_call:
+            with Session(dsr=False, ini_lines=PAUSE_ON_CALL) as s:
+                try:
+                    calls_pause_the_music(s, screen_json)
+                except (TourFailed, RuntimeError) as e:
+                    return failed(s, e)
     except RuntimeError as e:  # a session that did not start
         say("!! %s" % e)
         return 1
@@ -527,6 +574,8 @@ def interactive(s: Session) -> int:
         elif word == "d":
             dsr = not dsr
             command = "dsr on" if dsr else "dsr off"
+        elif word in ("ring", "answer", "hangup") and not rest:
+            command = "call " + word
         else:
             say("?? %r: type h for the commands" % line)
             continue
@@ -576,13 +625,19 @@ def main() -> int:
                         help="entries in the player's playlist (default 4321)")
     parser.add_argument("--sample", action="store_true",
                         help="interactive: load the sample menu plug-in beside it")
+    parser.add_argument("--pause-on-call", action="store_true",
+                        help="PauseOnCall=1: calls pause the music (scripted: a call scene)")
+    parser.add_argument("--screen-json", metavar="PATH",
+                        help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
     if options.entries < 1:
         parser.error("--entries must be at least 1")
     if not options.interactive:
-        return scripted(options.entries)
+        return scripted(options.entries, options.pause_on_call, options.screen_json)
     companions = [SAMPLE_MENU] if options.sample else []
-    with Session(dsr=False, entries=options.entries, companions=companions) as s:
+    ini_lines = PAUSE_ON_CALL if options.pause_on_call else []
+    with Session(dsr=False, entries=options.entries, companions=companions,
+                 ini_lines=ini_lines) as s:
         return interactive(s)
 
 

@@ -1,0 +1,92 @@
+"""Calls pause the music, with PauseOnCall=1 in plugin.ini: the set-up asks
+the phone for call reports, a ringing call pauses the playing player and its
+end resumes it, unless the user changed the player meanwhile; a phone that
+refuses keeps everything else working."""
+
+import re
+import unittest
+
+from rig import SETUP_COMMANDS, Session
+
+PAUSE_ON_CALL = ["PauseOnCall=1"]
+PAUSE = r"^msg kind=sent .*msg=WM_COMMAND wparam=40046\b"
+
+
+class Calls(unittest.TestCase):
+    def connect(self, s, expected):
+        self.assertTrue(s.wait_connected(30), s.trace())
+        self.assertEqual(s.wait_received(len(expected)), expected)
+
+    def state(self, s):
+        mark = len(s.host_lines.snapshot())
+        s.host_cmd("status")
+        line = s.wait_host(r"^status ", 10, mark)
+        self.assertTrue(line, s.host_log()[-2000:])
+        return re.search(r" state=(\w+)", line).group(1)
+
+    def settled(self, s):
+        """Waits until the plug-in has dealt with everything the phone sent so
+        far: the phone's lines are read in order, so once the menu it asks for
+        arrives, the reports before it have been acted on."""
+        count = len(s.received())
+        s.phone_cmd("open")
+        got = s.wait_received(count + 1, 10)
+        self.assertTrue(len(got) > count and got[-1].startswith("AT*EASM="), got)
+
+    def test_a_call_pauses_the_player_and_its_end_resumes_it(self):
+        with Session(ini_lines=PAUSE_ON_CALL, host_args=["--state", "playing"]) as s:
+            self.connect(s, SETUP_COMMANDS + ["AT*ECAM=1"])
+            self.assertIn("info: calls reported\r\n", s.trace())
+
+            # Ringing, answered, hung up: paused, then playing again.
+            mark = len(s.host_lines.snapshot())
+            s.phone_cmd("call ring")
+            self.assertTrue(s.wait_host(r"^player state=paused", 10, mark), s.host_log()[-2000:])
+            self.assertTrue(s.wait_host(PAUSE, 1, mark), s.host_log()[-2000:])
+            s.phone_cmd("call answer")
+            mark = len(s.host_lines.snapshot())
+            s.phone_cmd("call hangup")
+            self.assertTrue(s.wait_host(r"^player state=playing", 10, mark), s.trace()[-2000:])
+
+            # A call waiting behind an active one: nothing until both have ended.
+            mark = len(s.host_lines.snapshot())
+            s.phone_cmd("call dial")
+            self.assertTrue(s.wait_host(r"^player state=paused", 10, mark))
+            for control in ("call answer", "call waiting", "call answer", "call hangup 2"):
+                s.phone_cmd(control)
+            self.settled(s)
+            self.assertEqual(self.state(s), "paused")
+            s.phone_cmd("call hangup")
+            self.assertTrue(s.wait_host(r"^player state=playing", 10, mark))
+
+            # The user picks another track during the call: it stays theirs.
+            mark = len(s.host_lines.snapshot())
+            s.phone_cmd("call ring")
+            self.assertTrue(s.wait_host(r"^player state=paused", 10, mark))
+            s.host_cmd("position 5")
+            self.assertTrue(s.wait_host(r"^player position=5", 10, mark))
+            s.phone_cmd("call missed")
+            self.settled(s)
+            self.assertEqual(self.state(s), "paused")
+            pauses = [l for l in s.host_lines.snapshot()[mark:] if re.search(PAUSE, l)]
+            self.assertEqual(len(pauses), 1, pauses)
+
+            self.assertTrue(s.quit_plugin(), s.host_log())
+            self.assertRegex(s.settings(), r"(?m)^PauseOnCall=1\r?$")
+
+    def test_a_phone_without_call_reports_works_as_ever(self):
+        with Session(dsr=False, ini_lines=PAUSE_ON_CALL, host_args=["--state", "playing"]) as s:
+            s.phone_cmd("reply *ECAM cme 4")
+            s.phone_cmd("dsr on")
+            self.connect(s, SETUP_COMMANDS + ["AT*ECAM=1"])
+            self.assertTrue(s.wait_trace("info: calls not reported\r\n", 10), s.trace())
+            # A report all the same is not acted on; the menus work.
+            s.phone_cmd("urc *ECAV: 1,6,1")
+            self.settled(s)
+            self.assertIn("got:  *ECAV: 1,6,1\r\n", s.trace())
+            self.assertEqual(self.state(s), "playing")
+            self.assertNotRegex(s.host_log(), r"(?m)^msg .*wparam=40046\b")
+
+
+if __name__ == "__main__":
+    unittest.main()

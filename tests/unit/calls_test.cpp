@@ -1,0 +1,192 @@
+// Calls pause the music: the phone's "*ECAV" reports read by the link and
+// acted on by the call tracker against the fake player.
+
+#include <gtest/gtest.h>
+
+#include "chunkings.h"
+#include "fake_player.h"
+#include "link/call_status.h"
+#include "link/monitor.h"
+#include "link_fixture.h"
+#include "platform/host_messages.h"
+#include "player/call_tracker.h"
+
+namespace quillet {
+namespace {
+
+using phone::testing::Chunkings;
+using phone::testing::Visible;
+
+TEST(CallStatus, ReadsTheFirstThreeFieldsOrNothing) {
+  struct Case {
+    const char* line;
+    bool read;
+    int id = 9, state = 7, type = 9;  // untouched unless read
+  } cases[] = {
+      {"*ECAV: 1,6,1", true, 1, 6, 1},
+      {"*ECAV: 7,0,128,8,16", true, 7, 0, 128},
+      {"*ECAV: 2,5,1,,,\"+15555550123\",145", true, 2, 5, 1},
+      {"*ECAV:3,3,2", true, 3, 3, 2},
+      {"*ECAV:  4 , 7 ,4 ,x", true, 4, 7, 4},
+      {"*ECAV: 1,6,1 ", true, 1, 6, 1},
+      {"*ECAV: 1,6", false},
+      {"*ECAV: 1,6,", false},
+      {"*ECAV: 1,,1", false},
+      {"*ECAV: x,6,1", false},
+      {"*ECAV: 1,6,1x", false},
+      {"*ECAV: 0,6,1", false},
+      {"*ECAV: 8,6,1", false},
+      {"*ECAV: 1,8,1", false},
+      {"*ECAV: 1,-1,1", false},
+      {"*ECAV: 1,6,3", false},
+      {"*ECAV: 99999999999,6,1", false},
+      {"*ECAV 1,6,1", false},
+      {"*ECAVS: 1,6,1", false},
+      {"*ECAV", false},
+      {"*ecav: 1,6,1", false},
+  };
+  for (const Case& c : cases) {
+    CallStatus call{9, CallState::Busy, 9};
+    EXPECT_EQ(ParseCallStatus(c.line, &call), c.read) << c.line;
+    EXPECT_EQ(call.id, c.id) << c.line;
+    EXPECT_EQ(static_cast<int>(call.state), c.state) << c.line;
+    EXPECT_EQ(call.type, c.type) << c.line;
+  }
+}
+
+// A link whose phone reports calls, with the tracker on the fake player.
+struct CallRig : testing::LinkFixture {
+  CallRig() : player(os), host(os, 0x1234), tracker(host) {
+    OpenPort();
+    link.phoneEvents = &tracker;
+    link.callsReported = true;
+    player.Entries(5);
+    player.state = kPlaying;
+  }
+  void Dispatch() {
+    while (!link.rx.drained || phone.device().pendingBytes() > 0) DispatchLines(link);
+  }
+  // A step: "N,S,T..." is a report from the phone, "*..." a raw line, "=S"
+  // checks the play state, and the rest is what the user does meanwhile.
+  void Step(const std::string& step) {
+    if (step[0] == '=') {
+      EXPECT_EQ(player.state, std::stoi(step.substr(1))) << "at " << step;
+    } else if (step == "stop") {
+      player.state = kStopped;
+    } else if (step == "toggle") {
+      player.state = player.state == kPlaying ? kPaused : kPlaying;
+    } else if (step == "next") {
+      player.position = (player.position + 1) % 5;
+    } else if (step == "forget") {
+      tracker.CallsForgotten();
+    } else {
+      const std::string line = step[0] == '*' ? step : "*ECAV: " + step;
+      Arrive({"\r\n" + line + "\r\n"}, 0, os.VirtualMs());
+      Dispatch();
+    }
+  }
+  int Pauses() {
+    int pauses = 0;
+    for (auto id : player.commands) pauses += id == host::kCommandPause;
+    return pauses;
+  }
+  testing::FakePlayer player;
+  HostWindow host;
+  CallTracker tracker;
+};
+
+struct TrackerCase {
+  const char* what;
+  std::int32_t playing;  // the play state when the calls begin
+  std::vector<std::string> steps;
+  int pauses;        // pause commands Quillet sends
+  int requests;      // player requests it makes
+  std::int32_t end;  // the play state at the end
+};
+
+TEST(CallTracker, PausesForVoiceCallsAndResumesWhatItPaused) {
+  const TrackerCase cases[] = {
+      {"answered", kPlaying, {"1,6,1,,,\"+1555\",145", "=3", "1,3,1", "1,0,1,8,16"}, 2, 4, 1},
+      {"missed", kPlaying, {"1,6,1", "=3", "1,0,1"}, 2, 4, 1},
+      {"outgoing", kPlaying, {"1,1,1", "1,2,1", "1,3,1", "=3", "1,7,1", "1,0,1"}, 2, 4, 1},
+      {"second line", kPlaying, {"2,6,128", "=3", "2,0,128"}, 2, 4, 1},
+      {"waiting call, first ends last",
+       kPlaying,
+       {"1,6,1", "1,3,1", "2,5,1", "1,4,1", "2,3,1", "2,0,1", "=3", "1,0,1"},
+       2,
+       4,
+       1},
+      {"stopped stays stopped", kStopped, {"1,6,1", "1,0,1"}, 0, 1, 0},
+      {"paused by the user stays paused", kPaused, {"1,6,1", "1,3,1", "1,0,1"}, 0, 1, 3},
+      {"stopped by the user", kPlaying, {"1,6,1", "stop", "1,0,1"}, 1, 3, 0},
+      {"resumed by the user", kPlaying, {"1,6,1", "toggle", "2,5,1", "2,0,1", "1,0,1"}, 1, 3, 1},
+      {"another track", kPlaying, {"1,6,1", "next", "1,0,1"}, 1, 4, 3},
+      {"data and fax", kPlaying, {"1,6,2", "1,3,2", "2,6,4", "2,0,4", "1,0,2"}, 0, 0, 1},
+      {"data call outlasts the voice call",
+       kPlaying,
+       {"1,3,2", "2,6,1", "=3", "2,0,1", "=1", "1,0,2"},
+       2,
+       4,
+       1},
+      {"hold alone asks nothing", kPlaying, {"1,4,1", "1,0,1"}, 0, 0, 1},
+      {"idle of an unknown call", kPlaying, {"3,0,1"}, 0, 0, 1},
+      {"malformed lines lose nothing",
+       kPlaying,
+       {"1,6", "x,6,1", "8,6,1", "1,6,3", "*ECAV", "1,6,1", "=3", "1,0", "1,0,1x", "=3", "1,0,1"},
+       2,
+       4,
+       1},
+      {"blanks and extra fields",
+       kPlaying,
+       {"*ECAV:1 , 6 ,1", "*ECAV:  1,0,1,8,16,\"x\",129"},
+       2,
+       4,
+       1},
+      {"forgotten calls never resume", kPlaying, {"1,6,1", "forget", "1,0,1"}, 1, 2, 3},
+      {"again after the calls ended",
+       kPlaying,
+       {"1,6,1", "1,0,1", "1,6,1", "=3", "1,0,1"},
+       4,
+       8,
+       1},
+  };
+  for (const TrackerCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    CallRig rig;
+    rig.player.state = c.playing;
+    for (const std::string& step : c.steps) rig.Step(step);
+    EXPECT_EQ(rig.Pauses(), c.pauses);
+    EXPECT_EQ(rig.player.requests, c.requests);
+    EXPECT_EQ(rig.player.state, c.end);
+    EXPECT_EQ(rig.player.commands.size(), static_cast<std::size_t>(c.pauses));
+  }
+}
+
+TEST(CallTracker, ReportsInAnyChunkingAmongOtherLines) {
+  const std::string bytes =
+      "\r\n*ECAV: 1,6,1,,,\"+1555\",145\r\nRING\r\n*ECAV: 1,3,1\r\n\r\n*ECAV: 2,5,1\r\n"
+      "*ECAV: 2,0,1,8,16\r\nOK\r\n*ECAV: 1,0,1,8,16\r\n";
+  for (std::uint32_t gapMs : {1u, 60u}) {
+    for (const auto& chunked : Chunkings(bytes)) {
+      SCOPED_TRACE(chunked.name + " gap " + std::to_string(gapMs));
+      CallRig rig;
+      rig.Arrive(chunked.pieces, gapMs);
+      rig.Dispatch();
+      EXPECT_EQ(rig.Pauses(), 2);
+      EXPECT_EQ(rig.player.state, kPlaying);
+      EXPECT_FALSE(rig.tracker.InCall());
+    }
+  }
+}
+
+TEST(CallTracker, ReportsAreIgnoredUnlessThePhoneAgreedToSendThem) {
+  CallRig rig;
+  rig.link.callsReported = false;
+  rig.Step("1,6,1");
+  EXPECT_EQ(rig.player.state, kPlaying);
+  EXPECT_EQ(rig.player.requests, 0);
+  EXPECT_FALSE(rig.tracker.InCall());
+}
+
+}  // namespace
+}  // namespace quillet
