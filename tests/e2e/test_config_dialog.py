@@ -51,7 +51,10 @@ class Dialog:
         s.host_cmd("config")
         deadline = time.monotonic() + 15
         while time.monotonic() < deadline:
-            if self.show(quiet=True):
+            # A modal dialog exists before it is shown: it shows itself once
+            # its loop first finds the queue empty.
+            shown = self.show(quiet=True)
+            if shown and shown[0]["visible"] == "yes":
                 return
             time.sleep(0.1)
         test.fail("the dialog did not open:\n" + s.host_log()[-3000:])
