@@ -38,7 +38,7 @@ class Lifecycle(unittest.TestCase):
     def test_quit_while_the_monitor_waits_on_the_busy_host(self):
         # The host's thread sleeps as the phone opens the menu, so the monitor
         # thread sits in its first request to the host window when quit comes.
-        with Session(host_args=["--stall-ms", "3000"]) as s:
+        with Session() as s:
             self.assertTrue(s.wait_connected(30), s.trace())
             self.assertEqual(s.wait_received(len(SETUP_COMMANDS)), SETUP_COMMANDS)
             mark = len(s.host_lines.snapshot())
