@@ -4,7 +4,8 @@ the stand-in host under Wine plus its wineserver (which carries the serial
 waits), with the port disabled, standing by for the phone on a quiet line,
 standing by with unread junk queued on the line, and connected but idle.
 With the port disabled the plug-in opens no port, so that figure is the
-host's own baseline with the plug-in loaded. Prints; asserts nothing.
+host's own baseline with the plug-in loaded. Prints; asserts nothing, but
+fails when a measured process ends before its window does.
 
 Usage: wine_standby_bench.py [SECONDS] [--json PATH]   (SECONDS per measurement: 60)"""
 
@@ -20,10 +21,23 @@ from session import CLK_TCK, Session, cpu_rates  # noqa: E402
 STANDBY = "MonitorDevice started without connection."
 JUNK = "raw 4a 55 4e 4b 0d 0a"
 SETTLE_S = 1.0
+# What a session spends besides its windows and their settling: the host's
+# start, the wait for the link's state, the phone's commands, and a margin.
+OVERHEAD_S = 90.0
 
 
-def measure(s: Session, seconds: float):
-    rates = cpu_rates(s.wine_pids(), seconds)
+def host_limit(windows: int, seconds: float) -> float:
+    """The host's time limit for a session measuring `windows` windows, so
+    that it outlives the last of them."""
+    return OVERHEAD_S + windows * (SETTLE_S + seconds)
+
+
+def measure(s: Session, seconds: float, label: str):
+    try:
+        rates = cpu_rates(s.wine_pids(), seconds)
+    except RuntimeError as e:
+        killed = " (the host was killed at its time limit)" if s.host.timed_out else ""
+        raise RuntimeError("%s: %s%s" % (label, e, killed)) from None
     return sum(rates.values()), rates
 
 
@@ -33,6 +47,14 @@ def report(label: str, total: float, rates: dict) -> None:
 
 
 def main() -> int:
+    try:
+        return measure_all()
+    except RuntimeError as e:
+        print("wine_standby_bench: FAILED: %s" % e, file=sys.stderr)
+        return 1
+
+
+def measure_all() -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("seconds", nargs="?", type=float, default=60.0)
     parser.add_argument("--json", metavar="PATH", help="also write the figures to PATH")
@@ -44,34 +66,34 @@ def main() -> int:
     def keep(key: str, total: float, rates: dict) -> None:
         figures["states"][key] = {"cpu_s_per_s": total, "processes": rates}
 
-    with Session(port="Disabled") as s:
+    with Session(port="Disabled", host_timeout=host_limit(1, seconds)) as s:
         time.sleep(SETTLE_S)
-        total, rates = measure(s, seconds)
+        total, rates = measure(s, seconds, "Port=Disabled")
         report("Port=Disabled", total, rates)
         keep("disabled", total, rates)
 
-    with Session(dsr=False) as s:
+    with Session(dsr=False, host_timeout=host_limit(2, seconds)) as s:
         if not s.wait_trace(STANDBY, 30):
             print("the plug-in did not stand by", file=sys.stderr)
             return 1
         time.sleep(SETTLE_S)
-        quiet, rates = measure(s, seconds)
+        quiet, rates = measure(s, seconds, "Standby, quiet line")
         report("Standby, quiet line", quiet, rates)
         keep("standby_quiet", quiet, rates)
         for _ in range(5):
             s.phone_cmd(JUNK)
         time.sleep(SETTLE_S)
-        junk, rates = measure(s, seconds)
+        junk, rates = measure(s, seconds, "Standby, junk queued")
         report("Standby, junk queued", junk, rates)
         keep("standby_junk", junk, rates)
 
-    with Session() as s:
+    with Session(host_timeout=host_limit(1, seconds)) as s:
         if not s.wait_connected(30):
             print("the plug-in did not connect", file=sys.stderr)
             return 1
         s.wait_received(5)
         time.sleep(SETTLE_S)
-        total, rates = measure(s, seconds)
+        total, rates = measure(s, seconds, "Connected, idle")
         report("Connected, idle", total, rates)
         keep("connected_idle", total, rates)
 

@@ -12,10 +12,10 @@
 //
 // Checked after every code (abort on violation): every command sent passes
 // the command checks; after a page is sent, the menu it shows has its
-// selection inside its items; a choice never moves a selection out of its
-// menu's items; the playlist cursor stays inside the playlist. The
-// sanitizers check that no record, label list or text buffer is read or
-// written beyond what its owner promised.
+// selection inside its items and the page keeps the page rules; a choice
+// never moves a selection out of its menu's items; the playlist cursor stays
+// inside the playlist. The sanitizers check that no record, label list or
+// text buffer is read or written beyond what its owner promised.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -89,8 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   hooks.after = [&](std::string_view line) {
     for (const std::string& c : sent) CheckCommand(c);
     Menu* current = menus.router.CurrentMenu();
-    if (!sent.empty() && sent.back().rfind("*EASM=", 0) == 0)
+    if (!sent.empty() && sent.back().rfind("*EASM=", 0) == 0) {
       CheckSelection(current, "a page shown with its selection outside");
+      if (current) CheckPageRules(sent.back(), *current, w.protocol);
+    }
     // The owner may have moved a selection out; a choice never does.
     if (line.rfind("*EAMI", 0) == 0 && before && before == current &&
         before->selection != selection)

@@ -1,7 +1,8 @@
 // Fuzzes the showing of menus that other plug-ins supply (see
 // supplied_menu.h). Checked for every record (abort on violation): exactly
 // one command is sent, and it passes the command checks; a page is sent only
-// for a menu with items, whose selection then lies inside them.
+// for a menu with items, whose selection then lies inside them, and it keeps
+// the page rules (command_checks.h).
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -36,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (ItemCount(record.menu) == 0) Fail("a page for a menu without items", c);
       if (record.menu.selection < 0 || record.menu.selection >= record.menu.count)
         Fail("a selection outside the items", c);
+      CheckPageRules(c, record.menu, protocol);
     }
   }
   return 0;

@@ -4,11 +4,11 @@
 // supplied menus; the seeds are captured walks).
 //
 // Checked after every code (abort on violation): every command sent passes
-// the command checks; the cursor stays inside the playlist; a playlist page
-// holds at most 12 items with its selection among them and its entries
-// labelled as groups ("a-b") or entries ("n. title"); a page costs at most
-// 11 host requests, and 15 with a jump; choosing an entry "n. ..." makes
-// entry n - 1 the player's current one.
+// the command checks, and the last page the page rules; the cursor stays
+// inside the playlist; a playlist page holds at most 12 items with its
+// selection among them and its entries labelled as groups ("a-b") or entries
+// ("n. title"); a page costs at most 11 host requests, and 15 with a jump;
+// choosing an entry "n. ..." makes entry n - 1 the player's current one.
 
 #include <cstdint>
 #include <cstdlib>
@@ -83,10 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   hooks.after = [&](std::string_view line) {
     for (const std::string& c : sent) CheckCommand(c);
+    Menu* menu = menus.router.CurrentMenu();
+    if (menu && !sent.empty() && sent.back().rfind("*EASM=", 0) == 0)
+      CheckPageRules(sent.back(), *menu, protocol);
     const std::int32_t cursor = menus.player.playlist().cursor();
     if (cursor < 0 || (world.playlistLength > 0 && cursor >= world.playlistLength))
       Fail("the playlist cursor left the playlist", std::to_string(cursor));
-    Menu* menu = menus.router.CurrentMenu();
     const int cost = player.requests - requests;
     const bool choice = line.rfind("*EAMI", 0) == 0;
     const int limit = !IsPlaylistPage(menus.menus, menu) || !choice ? kMostRequestsPerCode

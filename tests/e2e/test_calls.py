@@ -36,7 +36,8 @@ class Calls(unittest.TestCase):
     def test_a_call_pauses_the_player_and_its_end_resumes_it(self):
         with Session(ini_lines=PAUSE_ON_CALL, host_args=["--state", "playing"]) as s:
             self.connect(s, SETUP_COMMANDS + ["AT*ECAM=1"])
-            self.assertIn("info: calls reported\r\n", s.trace())
+            # Traced once the phone's OK is read, after the phone saw the command.
+            self.assertTrue(s.wait_trace("info: calls reported\r\n", 10), s.trace())
 
             # Ringing, answered, hung up: paused, then playing again.
             mark = len(s.host_lines.snapshot())

@@ -3,7 +3,9 @@
 import re
 import unittest
 
-from rig import Session
+from rig import SETUP_COMMANDS, Session
+
+STOP_TIMEOUT_MS = 15000  # how long quit waits for the monitor thread
 
 
 class Lifecycle(unittest.TestCase):
@@ -33,6 +35,25 @@ class Lifecycle(unittest.TestCase):
             self.assertNotRegex(s.host_log(), r"(?m)^crash")
             quit_line = s.wait_host(r"^quit done")
             self.assertTrue(quit_line)
+
+    def test_quit_while_the_monitor_waits_on_the_busy_host(self):
+        # The host's thread sleeps as the phone opens the menu, so the monitor
+        # thread sits in its first request to the host window when quit comes.
+        with Session() as s:
+            self.assertTrue(s.wait_connected(30), s.trace())
+            self.assertEqual(s.wait_received(len(SETUP_COMMANDS)), SETUP_COMMANDS)
+            mark = len(s.host_lines.snapshot())
+            s.host_cmd("sleep 2000")
+            s.phone_cmd("open")
+            self.assertTrue(s.wait_trace("got:  *EAAI\r\n", 10), s.trace())
+            s.host_cmd("quit")
+            done = s.wait_host(r"^quit done ", 2 * STOP_TIMEOUT_MS / 1000 + 10, mark)
+            self.assertTrue(done, s.host_log()[-3000:])
+            self.assertLess(int(re.search(r" ms=(\d+)", done).group(1)), STOP_TIMEOUT_MS)
+            self.assertTrue(s.wait_host(r"^unloaded ", 10, mark))
+            log = "\n".join(s.settle_host()[mark:])
+            self.assertRegex(log, r"(?m)^msg kind=sent thread=monitor .*name=registered")
+            self.assertNotRegex(log, r"(?m)^(crash|stall) ")
 
     def test_settings_round_trip(self):
         with Session(port="COM12", pluginmenus="2x", com1=False) as s:

@@ -8,6 +8,14 @@ import unittest
 
 from rig import SAMPLE_MENU, SETUP_COMMANDS, Session
 
+# The phone's own codes, which may come at any time.
+UNSOLICITED = ["RING", "+CRING: VOICE", '+CLIP: "+4930123",145', '+CMTI: "SM",3', "+CDS: 6,9",
+               "+CIEV: 2,1", "NO CARRIER"]
+
+
+def raw(text):
+    return "raw " + text.encode("latin-1").hex()
+
 
 class Phone:
     """Drives the phone of a session and reads back what it received."""
@@ -26,10 +34,9 @@ class Phone:
         return got
 
     def page(self):
-        """The entries of the last menu page on the phone's screen."""
-        menu = self.s.phone_events.wait(lambda e: False, 0)  # nothing to wait for
-        pages = [e["menu"] for e in self.s.phone_events.snapshot() if e.get("ev") == "menu"]
-        return pages[-1] if pages else menu
+        """The menu page on the phone's screen, once it has taken in every
+        command received so far."""
+        return self.s.screen()["menu"]
 
     def choose(self, label, expect=1):
         """Chooses the entry with this label on the page shown."""
@@ -79,9 +86,7 @@ class Loop(unittest.TestCase):
             (page,) = p.act("number 2")
             self.assertIn('"Go to track: 2"', page)
             self.assertTrue(p.host_after(mark, r"^player position=1"))
-            s.host_cmd("echo done")
-            self.assertTrue(p.host_after(mark, r"^echo"))
-            self.assertNotRegex("\n".join(s.host_lines.snapshot()[mark:]), r"name=play\b")
+            self.assertNotRegex("\n".join(s.settle_host()[mark:]), r"name=play\b")
 
     def test_playlist_walk_to_one_of_five_thousand(self):
         with Session(entries=5000) as s:
@@ -99,7 +104,7 @@ class Loop(unittest.TestCase):
             mark = len(s.host_lines.snapshot())
             p.choose("4327. Track 4327")
             self.assertTrue(p.host_after(mark, r"^player position=4326"), s.host_log()[-2000:])
-            self.assertNotRegex("\n".join(s.host_lines.snapshot()[mark:]), r"name=play\b")
+            self.assertNotRegex("\n".join(s.settle_host()[mark:]), r"name=play\b")
             # Back climbs the levels to the top page, which keeps the place.
             for _ in range(3):
                 p.act("back")
@@ -120,6 +125,28 @@ class Loop(unittest.TestCase):
             (page,) = p.act("switch on")
             self.assertEqual(page, 'AT*EASM="Video options", 2, 1, 2,"Shown: On","Fullscreen"')
             self.assertTrue(p.host_after(mark, r"^player video=on"))
+
+            # The phone's own codes inside a page's transaction: it still ends
+            # on its OK, and the code is read after it.
+            for code in UNSOLICITED:
+                s.phone_cmd("reply *EASM times 1 interject " + code)
+                p.choose("Fullscreen")
+                self.assertTrue(s.wait_trace("rply: OK\r\ngot:  %s\r\n" % code, 5),
+                                s.trace()[-1500:])
+            # A user's code beside one of them, or inside a transaction, is acted on.
+            p.act(raw("\r\nNO CARRIER\r\n*EAMI: 2\r\n"))
+            s.phone_cmd("reply *EASM times 1 interject *EAMI: 2")
+            p.choose("Fullscreen", expect=2)
+            self.assertTrue(p.host_after(mark, r"^player fullscreen=%d" % (len(UNSOLICITED) + 3)))
+            # A refused page or dialog leaves the link serving the next request.
+            s.phone_cmd("reply *EASM error times 1")
+            p.choose("Fullscreen")
+            s.phone_cmd("reply *EAID cme 3 times 1")
+            p.choose("Shown: On")
+            self.assertIsNone(s.screen()["dialog"])
+            p.choose("Shown: On")
+            (page,) = p.act("switch off")
+            self.assertEqual(page, 'AT*EASM="Video options", 2, 1, 2,"Shown: Off","Fullscreen"')
 
     def test_sample_plugin_menu_values_reach_it_with_translated_ids(self):
         with Session(companions=[SAMPLE_MENU]) as s:

@@ -28,11 +28,7 @@ class MainMenu(unittest.TestCase):
             self.assertEqual(open_menu(s), [
                 'AT*EASM="Winamp menu", 1, 1, 10,"Prev: Track 3","Next: Track 5","Play","Pause",'
                 '"Stop","Track info","Go to track: 4","Playlist","Volume: 8","Video window"'])
-            # The host logs a request after answering it: a command it runs
-            # next comes after every one of them.
-            s.host_cmd("echo requests")
-            self.assertTrue(s.wait_host(r'^echo text="requests"', 10, mark))
-            requests = [line for line in s.host_lines.snapshot()[mark:]
+            requests = [line for line in s.settle_host()[mark:]
                         if line.startswith("msg kind=sent thread=monitor")]
             self.assertEqual([re.search(r"name=(\w+)", r).group(1) for r in requests], [
                 "registered", "get_volume", "playlist_position", "playlist_length",
@@ -98,7 +94,7 @@ class MainMenu(unittest.TestCase):
             ready(self, s)
             self.assertTrue(open_menu(s)[0].startswith('AT*EASM="Winamp menu", 1, 1, 10,'))
             self.assertNotIn("name=registered", "\n".join(
-                l for l in s.host_lines.snapshot() if "thread=monitor" in l))
+                l for l in s.settle_host() if "thread=monitor" in l))
 
 
 if __name__ == "__main__":

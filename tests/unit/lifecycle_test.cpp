@@ -6,6 +6,7 @@
 #include "fake_player.h"
 #include "fake_port_phone.h"
 #include "link/phone_link.h"
+#include "menus/menu_items.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/host_messages.h"
 #include "plugin_entries.h"
@@ -170,6 +171,31 @@ TEST_F(LifecycleFixture, CallsPauseThePlayerWhenTheUserAsks) {
   EXPECT_EQ(std::count(player.commands.begin(), player.commands.end(), host::kCommandPause), 3);
   plugin.Quit();
   EXPECT_EQ(ini["PauseOnCall"], "1");
+}
+
+TEST_F(LifecycleFixture, PluginMenusSetKeepsTheBuiltInMainMenu) {
+  testing::FakePlayer player(os);
+  Menu supplied{};
+  MenuItem item{};
+  SetFieldText(item.name, "Theirs");
+  supplied.items = &item;
+  supplied.count = 1;
+  supplied.id = 1000;
+  player.supplied[1000] = &supplied;
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["PluginMenus"] = "1";
+  testing::FakePortPhone phone(os);
+  phone.SetDsr(true);
+  Start();
+  ASSERT_TRUE(os.RunUntil([&] { return phone.model().history().size() == 5; }, 20000));
+  phone.Now();
+  phone.model().OpenAccessoryMenu();
+  ASSERT_TRUE(os.RunUntil([&] { return phone.model().history().size() == 6; }, 20000));
+  const std::string head = "AT*EASM=\"Winamp menu\", 1, 1, 10,";
+  EXPECT_EQ(phone.model().history().back().substr(0, head.size()), head);
+  for (const fake::HostCall& call : os.HostCalls())
+    EXPECT_FALSE(call.lParam == plugin.menuMessages().loadMenu && call.wParam == 1000);
+  plugin.Quit();
 }
 
 TEST_F(LifecycleFixture, QuitClosesAnOpenPortAndTheTraceOnce) {

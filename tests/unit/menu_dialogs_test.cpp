@@ -150,6 +150,10 @@ TEST_F(Dialogs, SubmenusAndGoingBack) {
 TEST_F(Dialogs, DialogFormats) {
   char labels[] = "Low\0Mid\0H\"i\0";
   char text[] = "abc";
+  char hostile[] = "a\"b\rc";
+  std::string many, offered = "*EAID=5,2,\"Many\",1,100";
+  for (int i = 0; i < 150; ++i) many += std::string(i < 100 ? "L" : "X") + '\0';
+  for (int i = 0; i < 100; ++i) offered += ",\"L\"";
   struct Case {
     MenuItem item;
     std::string dialog;
@@ -162,6 +166,8 @@ TEST_F(Dialogs, DialogFormats) {
       {Item("On", kSwitch, 9, 1), "*EAID=3,2,\"On\",1"},
       {Item("Go to track", kNumber, 102, 4), "*EAID=7,2,\"Go to track\",\"Track number\",1,9,4"},
       {Item("T", kText, 9), "*EAID=11,2,\"T\",\"Name?\",8,\"abc\""},
+      {Item("Many", kChoice, 9, 0), offered},
+      {Item("T", kText, 9), "*EAID=11,2,\"T\",\"\",5,\"a'b c\""},
   };
   cases[0].item.maximum = 255;
   cases[1].item.maximum = 5;
@@ -173,6 +179,10 @@ TEST_F(Dialogs, DialogFormats) {
   SetFieldText(cases[6].item.prompt, "Name?");
   cases[6].item.labels = text;
   cases[6].item.maximum = 8;
+  cases[7].item.labels = many.data();
+  cases[7].item.maximum = 150;
+  cases[8].item.labels = hostile;
+  cases[8].item.maximum = 5;
   for (const Case& c : cases) {
     Serve({c.item});
     protocol.ChooseEntry(1);
@@ -249,19 +259,24 @@ TEST_F(Dialogs, Answers) {
   protocol.HandleAnswer(": 5,2");
   EXPECT_EQ(Last(), "*EASM=\"M\", 2, 1, 1,\"C: Mid\"");
 
-  for (const auto& [answer, stored] :
-       std::vector<std::pair<std::string, std::string>>{{": 11,\"abcdefg\"", "abcde"},
-                                                        {": 11,\"\"", ""},
-                                                        {": 11,\"ab\"cd\"", "ab"},
-                                                        {": 11,\"xy", "xy"},
-                                                        {": 11,", ""}}) {
+  struct TextCase {
+    std::string answer, stored;
+    std::size_t applied;
+  };
+  for (const TextCase& c : std::vector<TextCase>{{": 11,\"abcdefg\"", "abcde", 1},
+                                                 {": 11,\"\"", "", 1},
+                                                 {": 11,\"ab\"cd\"", "ab", 1},
+                                                 {": 11,\"xy", "xy", 1},
+                                                 {": 11,", "", 1},
+                                                 {": 0", "old", 0}}) {
     std::memcpy(buffer, "old\0\0", 6);
     Serve({Item("T", kText, 600)});
     items[0].labels = buffer;
     items[0].maximum = 5;
-    protocol.HandleAnswer(answer);
-    EXPECT_EQ(std::string(buffer), stored) << answer;
-    EXPECT_EQ(source.log.size(), 1u);
+    protocol.HandleAnswer(c.answer);
+    EXPECT_EQ(std::string(buffer), c.stored) << c.answer;
+    EXPECT_EQ(source.log.size(), c.applied) << c.answer;
+    EXPECT_EQ(sent.size(), 1u) << c.answer;
   }
 }
 

@@ -80,6 +80,34 @@ TEST_F(Playlist, WorkedWalkThroughTwelveHundredEntries) {
   }
 }
 
+// Twenty entries: the top page holds 1-10 (id 66) and 11-20 (id 67); on an
+// entry page ">>>" is id 52 and entry k is id 52 + k.
+TEST_F(Playlist, StepsFromTheSecondBlockOfTwenty) {
+  struct Case {
+    std::int32_t state, id, cursor, position;
+    std::vector<std::uintptr_t> commands;
+  };
+  const Case cases[] = {
+      {0, 52, 0, 5, {}},                      // the next block would start at the end
+      {3, 55, 12, 12, {host::kCommandPlay}},  // an entry chosen while paused plays
+  };
+  for (const Case& c : cases) {
+    player.Entries(20);
+    player.position = 5;
+    player.state = c.state;
+    pages.Page(11);
+    pages.Page(67);
+    player.commands.clear();
+    Menu* page = pages.Page(c.id);
+    EXPECT_EQ(pages.cursor(), c.cursor) << c.id;
+    EXPECT_EQ(FieldText(page->items[page->selection].name),
+              std::to_string(c.cursor + 1) + ". Track " + std::to_string(c.cursor + 1))
+        << c.id;
+    EXPECT_EQ(player.position, c.position) << c.id;
+    EXPECT_EQ(player.commands, c.commands) << c.id;
+  }
+}
+
 TEST_F(Playlist, TopPagesBySize) {
   struct Case {
     int n;

@@ -101,12 +101,26 @@ def start_ticks(pid: int) -> int:
         return int(f.read().rsplit(b")", 1)[1].split()[19])
 
 
+def running(pid: int) -> bool:
+    """Process pid exists and has not ended (a killed process that is not
+    reaped yet keeps its /proc entry, with its CPU time frozen)."""
+    try:
+        with open("/proc/%d/stat" % pid, "rb") as f:
+            return f.read().rsplit(b")", 1)[1].split()[0] not in (b"Z", b"X")
+    except OSError:
+        return False
+
+
 def cpu_rates(pids: Dict[str, int], seconds: float) -> Dict[str, float]:
-    """CPU seconds per second each process used over the next `seconds`."""
+    """CPU seconds per second each process used over the next `seconds`.
+    Raises if one of them ends meanwhile: its figure would read low."""
     began = time.monotonic()
     before = {name: cpu_seconds(pid) for name, pid in pids.items()}
     time.sleep(seconds)
     after = {name: cpu_seconds(pid) for name, pid in pids.items()}
+    ended = [name for name, pid in pids.items() if not running(pid)]
+    if ended:
+        raise RuntimeError("%s ended during the measurement" % ", ".join(ended))
     elapsed = time.monotonic() - began
     return {name: (after[name] - before[name]) / elapsed for name in pids}
 
@@ -159,7 +173,8 @@ class Session:
                  phone_port: str = "COM1",
                  host_args: Optional[List[str]] = None, trace: bool = True,
                  companions: Sequence[Path] = (), host_env: Optional[Dict[str, str]] = None,
-                 dll: Optional[Path] = None, ini_lines: Sequence[str] = ()):
+                 dll: Optional[Path] = None, ini_lines: Sequence[str] = (),
+                 host_timeout: float = 120):
         """companions: plug-ins the host loads and starts, in this order, before
         gen_quillet.dll (and quits after it); host_env: extra environment of
         the host process (and so of every plug-in in it); dll: load this DLL
@@ -167,10 +182,12 @@ class Session:
         beside it (written there as below, and left there at the end);
         com1: whether the phone's pty is a port at all; phone_port: the port
         it is, "COM1" or "COM12"; ini_lines: more KEY=VALUE lines for the
-        [Quillet] section."""
+        [Quillet] section; host_timeout: seconds after which the host is
+        killed."""
         if phone_port not in ("COM1", "COM12"):
             raise ValueError("the rig maps a phone as COM1 or COM12, not %r" % phone_port)
         self.dir = Path(tempfile.mkdtemp(prefix="quillet-e2e-"))
+        self._markers = 0
         if dll is None:
             self.dll = self.dir / "gen_quillet.dll"
             shutil.copy(DLL, self.dll)
@@ -210,7 +227,7 @@ class Session:
         self.host = winerun.start(str(HOST), args,
                                   com1=pty if phone_port == "COM1" else None,
                                   com12=pty if phone_port == "COM12" else None,
-                                  modem_dir=str(self.modem_dir), env=env, timeout=120)
+                                  modem_dir=str(self.modem_dir), env=env, timeout=host_timeout)
         self.host_lines = Lines(self.host.stdout, lambda s: s)
         if not self._wait_started(30):
             log = self.host_log()
@@ -257,6 +274,18 @@ class Session:
     def host_log(self) -> str:
         return "\n".join(self.host_lines.snapshot())
 
+    def settle_host(self, timeout: float = 15) -> List[str]:
+        """The host's lines, including every one of what it handled before
+        this call: its log is written in order on its window thread, where a
+        marker command queues behind messages already sent or posted to it."""
+        self._markers += 1
+        marker = "settled %d" % self._markers
+        mark = len(self.host_lines.snapshot())
+        self.host_cmd("echo " + marker)
+        if self.wait_host('^echo text="%s"' % marker, timeout, mark) is None:
+            raise RuntimeError("the host did not answer:\n" + self.host_log()[-2000:])
+        return self.host_lines.snapshot()
+
     # --- phone ---
     def phone_cmd(self, line: str, timeout: float = 10) -> dict:
         start = len(self.phone_events.snapshot())
@@ -271,13 +300,31 @@ class Session:
         """Every command line the phone received, in order."""
         return [e["cmd"] for e in self.phone_events.snapshot() if e.get("ev") == "rx"]
 
+    def screen(self) -> dict:
+        """The phone's screen now. The phone handles its control input
+        between received lines, so the answer also marks that every event of
+        the lines received so far (a command's `rx`, then its screen event or
+        `refused`) is in phone_events."""
+        start = len(self.phone_events.snapshot())
+        self.phone_cmd("screen")
+        shown = self.phone_events.wait(lambda e: e.get("ev") == "screen", 0, start)
+        if shown is None:
+            raise RuntimeError("the phone did not report its screen")
+        return shown["screen"]
+
     def wait_received(self, count: int, timeout: float = 20) -> List[str]:
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            got = self.received()
-            if len(got) >= count:
-                return got
-            time.sleep(0.05)
+        """Every command line the phone received, once there are `count` (or
+        at the time-out), with all of their events in."""
+        seen = [0]
+
+        def enough(event) -> bool:
+            seen[0] += event.get("ev") == "rx"
+            return seen[0] >= count
+
+        if count > 0:
+            self.phone_events.wait(enough, timeout)
+        if self.phone.poll() is None:
+            self.screen()
         return self.received()
 
     # --- plug-in outputs ---
