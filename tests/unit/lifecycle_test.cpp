@@ -38,6 +38,19 @@ struct LifecycleFixture : ::testing::Test {
     EXPECT_TRUE(os.RunUntil([&] { return !device.written().empty(); }, 1000));
     return device;
   }
+  // Starts with `phone` on COM1, lets the set-up finish and opens the
+  // accessory menu: the command the plug-in answered with.
+  std::string StartAndOpenTheMenu(testing::FakePortPhone& phone) {
+    os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
+    phone.SetDsr(true);
+    Start();
+    const auto& history = phone.model().history();
+    EXPECT_TRUE(os.RunUntil([&] { return history.size() == 5; }, 20000));
+    phone.Now();
+    phone.model().OpenAccessoryMenu();
+    EXPECT_TRUE(os.RunUntil([&] { return history.size() == 6; }, 20000));
+    return history.empty() ? std::string() : history.back();
+  }
   fake::FakePlatform os;
   Plugin plugin;
 };
@@ -112,15 +125,8 @@ TEST_F(LifecycleFixture, OpeningTheAccessoryMenuShowsTheMainMenuFromThePlayer) {
   player.titles = {"Intro", "12\" Mix\rAT+CFUN=0", "Outro"};
   player.position = 2;
   player.volume = 128;
-  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
   testing::FakePortPhone phone(os);
-  phone.SetDsr(true);
-  Start();
-  ASSERT_TRUE(os.RunUntil([&] { return phone.model().history().size() == 5; }, 20000));
-  phone.Now();
-  phone.model().OpenAccessoryMenu();
-  ASSERT_TRUE(os.RunUntil([&] { return phone.model().history().size() == 6; }, 20000));
-  EXPECT_EQ(phone.model().history().back(),
+  EXPECT_EQ(StartAndOpenTheMenu(phone),
             "AT*EASM=\"Winamp menu\", 1, 1, 10,\"Prev: 12' Mix AT+CFUN=0\",\"Next: Intro\","
             "\"Play\",\"Pause\",\"Stop\",\"Track info\",\"Go to track: 3\",\"Playlist\","
             "\"Volume: 5\",\"Video window\"");
@@ -182,17 +188,10 @@ TEST_F(LifecycleFixture, PluginMenusSetKeepsTheBuiltInMainMenu) {
   supplied.count = 1;
   supplied.id = 1000;
   player.supplied[1000] = &supplied;
-  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
   os.profiles["C:\\P\\plugin.ini"]["Quillet"]["PluginMenus"] = "1";
   testing::FakePortPhone phone(os);
-  phone.SetDsr(true);
-  Start();
-  ASSERT_TRUE(os.RunUntil([&] { return phone.model().history().size() == 5; }, 20000));
-  phone.Now();
-  phone.model().OpenAccessoryMenu();
-  ASSERT_TRUE(os.RunUntil([&] { return phone.model().history().size() == 6; }, 20000));
   const std::string head = "AT*EASM=\"Winamp menu\", 1, 1, 10,";
-  EXPECT_EQ(phone.model().history().back().substr(0, head.size()), head);
+  EXPECT_EQ(StartAndOpenTheMenu(phone).substr(0, head.size()), head);
   for (const fake::HostCall& call : os.HostCalls())
     EXPECT_FALSE(call.lParam == plugin.menuMessages().loadMenu && call.wParam == 1000);
   plugin.Quit();
