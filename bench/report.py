@@ -99,23 +99,23 @@ def thousands(n: int) -> str:
     return "{:,}".format(n)
 
 
+def set_up_floor(s: dict) -> str:
+    return ("%s (%d × %.0f ms pauses + %s wire)"
+            % (ms(s["floor_ms"]), s["transactions"], s["pause_ms"] / s["transactions"],
+               ms(s["wire_ms"])))
+
+
 def link_rows(t: Table, folder: Path) -> None:
     native, wine = load(folder, "link_bench.json"), load(folder, "wine_link.json")
     if native:
         s = native["set_up"]
-        t.add("1. Set-up (OnInit, DSR on), virtual", ms(s["virtual_ms"]),
-              "%s (%d × %.0f ms pauses + %s wire)"
-              % (ms(s["floor_ms"]), s["transactions"], s["pause_ms"] / s["transactions"],
-                 ms(s["wire_ms"])),
+        t.add("1. Set-up (OnInit, DSR on), virtual", ms(s["virtual_ms"]), set_up_floor(s),
               ratio(s["virtual_ms"], s["floor_ms"]),
               "answers arrive during pauses, so < 1 is possible; pauses + bytes sent: %s "
               "(ratio %s)" % (ms(s["hard_floor_ms"]), ratio(s["virtual_ms"], s["hard_floor_ms"])))
         c = native.get("set_up_calls")
         if c:
-            t.add("1. Set-up with PauseOnCall=1, virtual", ms(c["virtual_ms"]),
-                  "%s (%d × %.0f ms pauses + %s wire)"
-                  % (ms(c["floor_ms"]), c["transactions"], c["pause_ms"] / c["transactions"],
-                     ms(c["wire_ms"])),
+            t.add("1. Set-up with PauseOnCall=1, virtual", ms(c["virtual_ms"]), set_up_floor(c),
                   ratio(c["virtual_ms"], c["floor_ms"]),
                   "the same set-up and *ECAM=1: %s more than without"
                   % ms(c["virtual_ms"] - s["virtual_ms"]))
