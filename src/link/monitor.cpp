@@ -30,9 +30,8 @@ void WatchPort(Link& link) {
 }
 
 // Calls known on a link that is gone end unseen: nothing may act on them.
+// The link's own call state starts afresh with the next set-up.
 void ForgetCalls(Link& link) {
-  link.callsReported = false;
-  link.heldCalls.clear();
   if (link.phoneEvents != nullptr) link.phoneEvents->CallsForgotten();
 }
 

@@ -1,7 +1,6 @@
 #include "shell/settings.h"
 
 #include <cctype>
-#include <cstdio>
 #include <limits>
 
 namespace quillet {
@@ -58,13 +57,10 @@ void LoadSettings(Platform& os, Handle moduleInstance, Settings& settings) {
 void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings) {
   const std::string path = BuildSettingsPath(os, moduleInstance);
   os.WriteProfileString(kSection, kPortKey, settings.portName, path);
-  char mode[16];
-  std::snprintf(mode, sizeof mode, "%d", static_cast<int>(settings.pluginMenus));
-  os.WriteProfileString(kSection, kPluginMenusKey, mode, path);
-  if (settings.pauseOnCallStored) {
-    std::snprintf(mode, sizeof mode, "%d", static_cast<int>(settings.pauseOnCall));
-    os.WriteProfileString(kSection, kPauseOnCallKey, mode, path);
-  }
+  // std::to_string of an int is exactly "%d".
+  os.WriteProfileString(kSection, kPluginMenusKey, std::to_string(settings.pluginMenus), path);
+  if (settings.pauseOnCallStored)
+    os.WriteProfileString(kSection, kPauseOnCallKey, std::to_string(settings.pauseOnCall), path);
 }
 
 }  // namespace quillet
