@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fake_player.h"
-#include "link/menu_handlers.h"
+#include "link/phone_handlers.h"
 #include "shell/menu_bundle.h"
 
 namespace quillet::fuzzing {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "link/menu_handlers.h"
+#include "link/phone_handlers.h"
 #include "link/phone_link.h"
 #include "link/port_name.h"
 #include "link/receive_buffer.h"

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "link/menu_handlers.h"
+#include "link/phone_handlers.h"
 #include "menus/menu_record.h"
 #include "menus/menu_source.h"
 

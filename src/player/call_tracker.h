@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "link/menu_handlers.h"
+#include "link/phone_handlers.h"
 #include "player/host_window.h"
 
 namespace quillet {
