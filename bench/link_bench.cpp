@@ -100,7 +100,9 @@ Cost OneSendCommand(Rig& rig, bool* ok) {
 
 // Calls reported to nobody: the set-up's cost with PauseOnCall=1.
 struct IgnoredCalls : PhoneEventHandlers {
-  void CallChanged(const CallStatus&) override {}
+  bool CallChanged(const CallStatus&) override { return false; }
+  void CallsListed(const std::vector<CallStatus>*) override {}
+  void LinkInterrupted() override {}
   void CallsForgotten() override {}
 };
 

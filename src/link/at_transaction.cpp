@@ -90,6 +90,10 @@ Reply WaitReply(Link& link, std::string_view prefix, bool wait, int tries, long 
 }
 
 bool SendCommand(Link& link, std::string_view command) {
+  return SendCommand(link, command, nullptr);
+}
+
+bool SendCommand(Link& link, std::string_view command, std::size_t* answerEnd) {
   const std::string full = std::string(phone::kCommandPrefix) + std::string(command);
   const std::string wire = "\r" + full + "\r";
   for (int send = 0; send < kMaxSends && !link.stopping(); ++send) {
@@ -99,6 +103,7 @@ bool SendCommand(Link& link, std::string_view command) {
     if (!echo.found || echo.line != full) continue;
     // Only what follows the echo answers this command.
     Reply result = WaitReply(link, "", true, 1, static_cast<long>(echo.at));
+    if (answerEnd != nullptr) *answerEnd = result.found ? result.at : link.rx.End();
     return result.found && result.line == phone::kOk;
   }
   return false;

@@ -34,5 +34,8 @@ Reply WaitReply(Link& link, std::string_view prefix, bool wait, int tries, long 
 
 // Sends "\r" "AT" + command "\r"; true when the phone's final result is "OK".
 bool SendCommand(Link& link, std::string_view command);
+// The same; `answerEnd` gets where the final result stood in the receive
+// buffer: unconsumed lines before it came with the answer, the rest after.
+bool SendCommand(Link& link, std::string_view command, std::size_t* answerEnd);
 
 }  // namespace quillet

@@ -40,8 +40,14 @@ bool ParseCallStatus(const std::string& line, CallStatus* call) {
   std::int32_t fields[3] = {};
   for (int i = 0; i < 3; ++i) {
     if (i > 0) {
+      // An idle report ends its call by id alone: a lost type must not
+      // leave the call counted for ever.
+      const bool idle = i == 2 && fields[1] == static_cast<int>(CallState::Idle);
+      if (at >= line.size() && idle) break;
       if (at >= line.size() || line[at] != ',') return false;
       ++at;
+      SkipBlanks(line, &at);
+      if (idle && (at >= line.size() || line[at] == ',')) break;
     }
     if (!ReadField(line, &at, &fields[i])) return false;
   }
@@ -50,8 +56,40 @@ bool ParseCallStatus(const std::string& line, CallStatus* call) {
   if (id < kFirstCallId || id > kLastCallId) return false;
   if (state < static_cast<int>(CallState::Idle) || state > static_cast<int>(CallState::Busy))
     return false;
-  if (!IsCallType(type)) return false;
+  if (state != static_cast<int>(CallState::Idle) && !IsCallType(type)) return false;
   *call = CallStatus{id, static_cast<CallState>(state), type};
+  return true;
+}
+
+bool IsCallListLine(const std::string& line) {
+  return line.compare(0, std::string(phone::kCallListReply).size(), phone::kCallListReply) == 0;
+}
+
+bool ParseCallListLine(const std::string& line, CallStatus* call) {
+  if (!IsCallListLine(line)) return false;
+  std::size_t at = std::string(phone::kCallListReply).size();
+  // <id>,<dir>,<stat>,<mode>,<mpty>, then the number and more, not looked at.
+  std::int32_t fields[5] = {};
+  for (int i = 0; i < 5; ++i) {
+    if (i > 0) {
+      if (at >= line.size() || line[at] != ',') return false;
+      ++at;
+    }
+    SkipBlanks(line, &at);
+    if (!ReadField(line, &at, &fields[i])) return false;
+  }
+  if (at < line.size() && line[at] != ',') return false;
+  const std::int32_t id = fields[0], direction = fields[1], stat = fields[2], mode = fields[3];
+  if (id < kFirstCallId || id > kLastCallId || direction < 0 || direction > 1) return false;
+  // <stat> 0 active, 1 held, 2 dialling, 3 alerting the far end, 4 incoming,
+  // 5 waiting: as "*ECAV" names the same stages.
+  static constexpr CallState kStages[] = {CallState::Active,   CallState::Hold,
+                                          CallState::Calling,  CallState::Connecting,
+                                          CallState::Alerting, CallState::Waiting};
+  if (stat < 0 || stat > 5 || mode < 0 || mode > 9) return false;
+  // <mode> 0 is voice; the others are data, fax and their mixes.
+  const int type = mode == 0 ? kVoiceCall : mode == 2 ? kFaxCall : kDataCall;
+  *call = CallStatus{id, kStages[stat], type};
   return true;
 }
 

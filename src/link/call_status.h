@@ -38,7 +38,14 @@ bool IsCallReport(const std::string& line);
 
 // Reads a "*ECAV" line. False, with `call` untouched, when a field is missing
 // or not a number, or a number lies outside its range; fields after the
-// third are not looked at.
+// third are not looked at. An idle report may lack its type (0 then).
 bool ParseCallStatus(const std::string& line, CallStatus* call);
+
+// A line of the answer to "+CLCC": "+CLCC: <id>,<dir>,<stat>,<mode>,<mpty>
+// [,<number>,<type>...]", one a call going on.
+bool IsCallListLine(const std::string& line);
+// Reads one, with its stage as "*ECAV" names it and `type` kVoiceCall for
+// voice (<mode> 0). False, with `call` untouched, as ParseCallStatus.
+bool ParseCallListLine(const std::string& line, CallStatus* call);
 
 }  // namespace quillet

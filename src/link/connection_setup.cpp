@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/at_transaction.h"
+#include "link/call_list.h"
 #include "link/call_status.h"
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
@@ -37,13 +38,16 @@ bool PreparePhone(Link& link) {
 }
 
 // One more transaction after the set-up; a phone without call monitoring
-// refuses it, and the link goes on without calls.
+// refuses it, and the link goes on without calls. One that accepts is asked
+// which calls are going on: a call may have begun or ended while no link was
+// there to hear it.
 void AskForCallReports(Link& link) {
   link.callsReported = SendCommand(link, phone::kCallMonitoringOn);
   link.trace.WriteTrace(link.callsReported ? "calls reported" : "calls not reported", kTraceInfo);
   if (link.callsReported)
     for (const CallStatus& call : link.heldCalls) link.phoneEvents->CallChanged(call);
   link.heldCalls.clear();
+  if (link.callsReported && !link.stopping()) ListCalls(link);
 }
 
 std::string ConnectedStatus(Link& link, bool menusAvailable) {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "link/call_list.h"
 #include "link/call_status.h"
 #include "link/connection_setup.h"
 #include "link/decimal.h"
@@ -29,14 +30,19 @@ void WatchPort(Link& link) {
   if (link.state.port != kNoHandle) link.os.SetCommMask(link.state.port, kWatchedEvents);
 }
 
-// Calls known on a link that is gone end unseen: nothing may act on them.
-// The link's own call state starts afresh with the next set-up.
+// A phone that blinks away is often in a call: what the calls paused stays
+// until the phone, set up again, says which calls are going on.
+void InterruptCalls(Link& link) {
+  if (link.phoneEvents != nullptr) link.phoneEvents->LinkInterrupted();
+}
+
+// Another port, or the end: no phone will ever end the calls known.
 void ForgetCalls(Link& link) {
   if (link.phoneEvents != nullptr) link.phoneEvents->CallsForgotten();
 }
 
 void Reconnect(Link& link) {
-  ForgetCalls(link);
+  InterruptCalls(link);
   link.trace.WriteTrace("not having connection...", kTraceInfo);
   CloseLinkEvents(link);
   ClosePort(link.os, link.state);
@@ -157,8 +163,9 @@ void Stop(Link& link) {
 // a report that does not read right is dropped alone.
 void DispatchCallReport(Link& link, const std::string& line) {
   CallStatus call;
-  if (link.callsReported && link.phoneEvents != nullptr && ParseCallStatus(line, &call))
-    link.phoneEvents->CallChanged(call);
+  if (link.callsReported && link.phoneEvents != nullptr && ParseCallStatus(line, &call) &&
+      link.phoneEvents->CallChanged(call))
+    ListCalls(link);
 }
 
 bool StartsWith(const std::string& line, const char* code) {
@@ -229,6 +236,7 @@ void MonitorDevice(Link& link) {
     }
     if (link.wakeEvent != kNoHandle) link.os.ResetEvent(link.wakeEvent);
     if (link.portChangePending.exchange(false)) {
+      ForgetCalls(link);
       CloseLinkEvents(link);
       ClosePort(link.os, link.state);
     }

@@ -15,6 +15,9 @@ constexpr char kManufacturer[] = "+CGMI";
 constexpr char kModel[] = "+CGMM";
 // Sent after the set-up only when the user wants calls to pause the player.
 constexpr char kCallMonitoringOn[] = "*ECAM=1";
+// The calls going on, asked only of a phone that accepted "*ECAM=1".
+constexpr char kListCalls[] = "+CLCC";
+constexpr char kCallListReply[] = "+CLCC:";
 
 // Unsolicited codes from the phone.
 constexpr char kMenuActivated[] = "*EAAI";

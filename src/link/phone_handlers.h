@@ -3,6 +3,7 @@
 // the accessory menu's codes, and the phone's other events.
 
 #include <string>
+#include <vector>
 
 #include "link/call_status.h"
 
@@ -31,10 +32,16 @@ class NoMenuHandlers : public MenuHandlers {
 class PhoneEventHandlers {
  public:
   virtual ~PhoneEventHandlers() = default;
-  // "*ECAV": a call changed its state.
-  virtual void CallChanged(const CallStatus& call) = 0;
-  // The phone went away, the port changed or the link stops: what was known
-  // about calls no longer holds, and no report will end them.
+  // "*ECAV": a call changed its state. True asks the link to list the calls
+  // going on ("+CLCC"); CallsListed follows.
+  virtual bool CallChanged(const CallStatus& call) = 0;
+  // The phone's answer to "+CLCC": every call it lists; null when it gave
+  // none (refused, or no answer).
+  virtual void CallsListed(const std::vector<CallStatus>* calls) = 0;
+  // The phone went away, or the link is set up again: calls may change
+  // unseen until the phone lists them.
+  virtual void LinkInterrupted() = 0;
+  // Quit or another port: nothing known about calls holds any more.
   virtual void CallsForgotten() = 0;
 };
 

@@ -24,27 +24,113 @@ bool WantsSilence(CallState state) {
   }
 }
 
+bool Starts(CallState state) {
+  return state == CallState::Calling || state == CallState::Alerting;
+}
+
+// A call that got this far cannot start again: a start on its id is a new
+// call, and the end of this one went unseen.
+bool PastTheStart(CallState state) {
+  return state == CallState::Connecting || state == CallState::Active || state == CallState::Hold ||
+         state == CallState::Busy;
+}
+
 }  // namespace
 
-void CallTracker::CallChanged(const CallStatus& call) {
-  const std::uint32_t bit = 1u << call.id;
+int CallTracker::Counted(int except) const {
+  int count = 0;
+  for (int id = kFirstCallId; id <= kLastCallId; ++id)
+    count += id != except && calls_[id] != CallState::Idle;
+  return count;
+}
+
+bool CallTracker::CallChanged(const CallStatus& call) {
+  CallState& known = calls_[call.id];
   if (call.state == CallState::Idle) {
-    const bool wasGoing = calls_ != 0;
-    calls_ &= ~bit;
-    if (wasGoing && calls_ == 0) AllCallsEnded();
-    return;
+    const bool wasGoing = Counted() != 0;
+    known = CallState::Idle;
+    // Calls unknown since the link came back (the phone would not list
+    // them): the next end of any call ends what Quillet paused for.
+    if (Counted() == 0 && (wasGoing || pausedByUs_)) AllCallsEnded();
+    return false;
   }
   // Data and fax calls leave the music alone.
-  if (!IsVoice(call.type)) return;
-  calls_ |= bit;
+  if (!IsVoice(call.type)) return false;
+  bool newRun = false;
+  if (Starts(call.state) && PastTheStart(known)) {
+    // Dropped without resuming: the new call wants the music off anyway.
+    known = CallState::Idle;
+    newRun = Counted() == 0;
+  }
+  const bool started = known == CallState::Idle;
+  known = call.state;
   // The player is looked at once for a run of calls: a second call, or the
   // next state of the same one, must not undo what the user did meanwhile.
-  if (looked_ || !WantsSilence(call.state)) return;
+  if ((newRun || !looked_) && WantsSilence(call.state)) StartRun();
+  // Other calls counted may have ended unseen: the phone says which are left.
+  if (started && Counted(call.id) != 0) {
+    starting_ = call.id;
+    return true;
+  }
+  return false;
+}
+
+void CallTracker::CallsListed(const std::vector<CallStatus>* calls) {
+  const bool unsure = unsure_;
+  const int starting = starting_;
+  unsure_ = false;
+  starting_ = 0;
+  if (calls == nullptr) {
+    // Without a list, calls from before the link went away can never be
+    // seen to end; a pause of Quillet's waits for the next end of any call,
+    // and the next call to start begins a run.
+    if (unsure) {
+      calls_.fill(CallState::Idle);
+      looked_ = false;
+    }
+    return;
+  }
+  std::array<CallState, kLastCallId + 1> listed{};
+  for (const CallStatus& call : *calls)
+    if (IsVoice(call.type)) listed[call.id] = call.state;
+  bool dropped = false;
+  for (int id = kFirstCallId; id <= kLastCallId; ++id) {
+    // Counted calls it does not list ended unseen.
+    if (calls_[id] != CallState::Idle && listed[id] == CallState::Idle) dropped = true;
+    // After the link came back, the list is what is going on.
+    if (unsure || listed[id] == CallState::Idle) calls_[id] = listed[id];
+  }
+  if (unsure) {
+    if (Counted() == 0) {
+      AllCallsEnded();
+    } else if (!looked_) {
+      for (int id = kFirstCallId; id <= kLastCallId; ++id)
+        if (WantsSilence(calls_[id])) {
+          StartRun();
+          break;
+        }
+    }
+    return;
+  }
+  // The call that started is then the first of a run.
+  if (dropped && starting != 0 && calls_[starting] != CallState::Idle && Counted(starting) == 0 &&
+      WantsSilence(calls_[starting]))
+    StartRun();
+}
+
+void CallTracker::StartRun() {
   looked_ = true;
-  if (host_.Request(0, host::kPlayState) != kPlaying) return;
-  pausedAt_ = host_.Request(0, host::kPlaylistPosition);
-  host_.Command(host::kCommandPause);
-  pausedByUs_ = true;
+  const std::intptr_t state = host_.Request(0, host::kPlayState);
+  if (state == kPlaying) {
+    pausedAt_ = host_.Request(0, host::kPlaylistPosition);
+    host_.Command(host::kCommandPause);
+    pausedByUs_ = true;
+    return;
+  }
+  // A pause of Quillet's still in place stays Quillet's, so the end of the
+  // new run resumes it once.
+  pausedByUs_ =
+      pausedByUs_ && state == kPaused && host_.Request(0, host::kPlaylistPosition) == pausedAt_;
 }
 
 void CallTracker::AllCallsEnded() {
@@ -56,11 +142,18 @@ void CallTracker::AllCallsEnded() {
   CallsForgotten();
 }
 
+void CallTracker::LinkInterrupted() {
+  unsure_ = true;
+  starting_ = 0;
+}
+
 void CallTracker::CallsForgotten() {
-  calls_ = 0;
+  calls_.fill(CallState::Idle);
   looked_ = false;
   pausedByUs_ = false;
   pausedAt_ = 0;
+  unsure_ = false;
+  starting_ = 0;
 }
 
 }  // namespace quillet

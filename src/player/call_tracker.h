@@ -2,8 +2,12 @@
 // Calls pause the music: while a voice call rings, is dialled or is talked
 // on, a playing player is paused, and once every call has ended the player
 // is resumed if Quillet paused it and the user has not touched it since.
+// What Quillet paused outlives a blink of the link: the phone, set up again,
+// lists the calls going on, and their end resumes the music.
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "link/phone_handlers.h"
 #include "player/host_window.h"
@@ -14,20 +18,28 @@ class CallTracker : public PhoneEventHandlers {
  public:
   explicit CallTracker(HostWindow& host) : host_(host) {}
 
-  void CallChanged(const CallStatus& call) override;
+  bool CallChanged(const CallStatus& call) override;
+  void CallsListed(const std::vector<CallStatus>* calls) override;
+  void LinkInterrupted() override;
   void CallsForgotten() override;
 
   // For tests: a voice call is going on.
-  bool InCall() const { return calls_ != 0; }
+  bool InCall() const { return Counted() != 0; }
 
  private:
+  int Counted(int except = 0) const;
+  // The first call of a run: the player is looked at.
+  void StartRun();
   void AllCallsEnded();
 
   HostWindow& host_;
-  std::uint32_t calls_ = 0;     // one bit per ccid with a voice call not idle
+  // The stage of each ccid's voice call; Idle where none is counted.
+  std::array<CallState, kLastCallId + 1> calls_{};
   bool looked_ = false;         // the player was looked at for these calls
   bool pausedByUs_ = false;     // ... and Quillet paused it
   std::intptr_t pausedAt_ = 0;  // the playlist position it was paused at
+  bool unsure_ = false;         // calls may have changed while the link was away
+  int starting_ = 0;            // the call that started when the list was asked for
 };
 
 }  // namespace quillet

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "chunkings.h"
 #include "fake_player.h"
+#include "link/call_list.h"
 #include "link/call_status.h"
 #include "link/monitor.h"
 #include "link_fixture.h"
@@ -14,6 +17,7 @@
 namespace quillet {
 namespace {
 
+using phone::ReplyRule;
 using phone::testing::Chunkings;
 using phone::testing::Visible;
 
@@ -29,6 +33,11 @@ TEST(CallStatus, ReadsTheFirstThreeFieldsOrNothing) {
       {"*ECAV:3,3,2", true, 3, 3, 2},
       {"*ECAV:  4 , 7 ,4 ,x", true, 4, 7, 4},
       {"*ECAV: 1,6,1 ", true, 1, 6, 1},
+      {"*ECAV: 1,0", true, 1, 0, 0},
+      {"*ECAV: 1,0,0", true, 1, 0, 0},
+      {"*ECAV: 3,0,,8,16", true, 3, 0, 0},
+      {"*ECAV: 2,0,3", true, 2, 0, 3},
+      {"*ECAV: 1,0,x", false},
       {"*ECAV: 1,6", false},
       {"*ECAV: 1,6,", false},
       {"*ECAV: 1,,1", false},
@@ -54,6 +63,38 @@ TEST(CallStatus, ReadsTheFirstThreeFieldsOrNothing) {
   }
 }
 
+TEST(CallStatus, ReadsCallListLines) {
+  struct Case {
+    const char* line;
+    bool read;
+    int id = 9, state = 7, type = 9;  // untouched unless read
+  } cases[] = {
+      {"+CLCC: 1,1,4,0,0,\"+1555\",145", true, 1, 6, kVoiceCall},
+      {"+CLCC: 2,0,0,0,0", true, 2, 3, kVoiceCall},
+      {"+CLCC:3,0,1,0,1,\"x\",129,\"\",0", true, 3, 4, kVoiceCall},
+      {"+CLCC: 4,0,2,0,0", true, 4, 1, kVoiceCall},
+      {"+CLCC: 5,0,3,0,0", true, 5, 2, kVoiceCall},
+      {"+CLCC: 6,1,5,0,0", true, 6, 5, kVoiceCall},
+      {"+CLCC: 7,1,4,1,0", true, 7, 6, kDataCall},
+      {"+CLCC: 1,1,4,2,0", true, 1, 6, kFaxCall},
+      {"+CLCC: 1,1,4,0", false},
+      {"+CLCC: 1,1,6,0,0", false},
+      {"+CLCC: 1,2,4,0,0", false},
+      {"+CLCC: 8,1,4,0,0", false},
+      {"+CLCC: 1,1,4,10,0", false},
+      {"+CLCC: 1,1,4,0,0x", false},
+      {"+CLCC 1,1,4,0,0", false},
+      {"*ECAV: 1,6,1", false},
+  };
+  for (const Case& c : cases) {
+    CallStatus call{9, CallState::Busy, 9};
+    EXPECT_EQ(ParseCallListLine(c.line, &call), c.read) << c.line;
+    EXPECT_EQ(call.id, c.id) << c.line;
+    EXPECT_EQ(static_cast<int>(call.state), c.state) << c.line;
+    EXPECT_EQ(call.type, c.type) << c.line;
+  }
+}
+
 // A link whose phone reports calls, with the tracker on the fake player.
 struct CallRig : testing::LinkFixture {
   CallRig() : player(os), host(os, 0x1234), tracker(host) {
@@ -67,9 +108,20 @@ struct CallRig : testing::LinkFixture {
     while (!link.rx.drained || phone.device().pendingBytes() > 0) DispatchLines(link);
   }
   // A step: "N,S,T..." is a report from the phone, "*..." a raw line, "=S"
-  // checks the play state, and the rest is what the user does meanwhile.
+  // checks the play state; "~N,S,T" changes a call unreported; "away" and
+  // "back" are the link dropping and set up again, "refuse" makes the phone
+  // refuse "+CLCC"; the rest is what the user does meanwhile. The phone
+  // lists the calls as it last reported or changed them.
   void Step(const std::string& step) {
-    if (step[0] == '=') {
+    if (step[0] == '~') {
+      Change(step.substr(1));
+    } else if (step == "away") {
+      tracker.LinkInterrupted();
+    } else if (step == "back") {
+      ListCalls(link);
+    } else if (step == "refuse") {
+      phone.model().rules().Edit("+CLCC").result = ReplyRule::Result::Error;
+    } else if (step[0] == '=') {
       EXPECT_EQ(player.state, std::stoi(step.substr(1))) << "at " << step;
     } else if (step == "stop") {
       player.state = kStopped;
@@ -80,10 +132,27 @@ struct CallRig : testing::LinkFixture {
     } else if (step == "forget") {
       tracker.CallsForgotten();
     } else {
+      if (step[0] != '*') Change(step);
       const std::string line = step[0] == '*' ? step : "*ECAV: " + step;
       Arrive({"\r\n" + line + "\r\n"}, 0, os.VirtualMs());
       Dispatch();
     }
+  }
+  // The phone's own record of its calls, "N,S,T".
+  void Change(const std::string& report) {
+    CallStatus call;
+    if (!ParseCallStatus("*ECAV: " + report, &call)) return;
+    phoneCalls[call.id] = call;
+    if (call.state == CallState::Idle) phoneCalls.erase(call.id);
+    std::vector<std::string> lines;
+    for (const auto& [id, c] : phoneCalls) {
+      static const int kStat[] = {0, 2, 3, 0, 1, 5, 4, 0};  // by ccstatus
+      const int mode = c.type == kDataCall ? 1 : c.type == kFaxCall ? 2 : 0;
+      lines.push_back("+CLCC: " + std::to_string(id) + ",1," +
+                      std::to_string(kStat[static_cast<int>(c.state)]) + "," +
+                      std::to_string(mode) + ",0");
+    }
+    phone.model().SetValue("+CLCC", lines);
   }
   int Pauses() {
     int pauses = 0;
@@ -93,6 +162,7 @@ struct CallRig : testing::LinkFixture {
   testing::FakePlayer player;
   HostWindow host;
   CallTracker tracker;
+  std::map<int, CallStatus> phoneCalls;
 };
 
 struct TrackerCase {
@@ -132,10 +202,55 @@ TEST(CallTracker, PausesForVoiceCallsAndResumesWhatItPaused) {
       {"idle of an unknown call", kPlaying, {"3,0,1"}, 0, 0, 1},
       {"malformed lines lose nothing",
        kPlaying,
-       {"1,6", "x,6,1", "8,6,1", "1,6,3", "*ECAV", "1,6,1", "=3", "1,0", "1,0,1x", "=3", "1,0,1"},
+       {"1,6", "x,6,1", "8,6,1", "1,6,3", "*ECAV", "1,6,1", "=3", "1,0,1x", "1,0,x", "=3", "1,0,1"},
        2,
        4,
        1},
+      {"an idle report without type", kPlaying, {"1,6,1", "1,3,1", "=3", "1,0"}, 2, 4, 1},
+      {"an idle report of type 0", kPlaying, {"2,1,1", "=3", "2,0,0"}, 2, 4, 1},
+      {"link blip then hang-up",
+       kPlaying,
+       {"1,6,1", "=3", "away", "~1,3,1", "back", "=3", "1,0,1"},
+       2,
+       4,
+       1},
+      {"call ended during the blip", kPlaying, {"1,6,1", "away", "~1,0", "back"}, 2, 4, 1},
+      {"the user's change during the blip",
+       kPlaying,
+       {"1,6,1", "away", "next", "~1,0", "back"},
+       1,
+       4,
+       3},
+      {"+CLCC refused: the next end of any call resumes",
+       kPlaying,
+       {"1,6,1", "away", "~1,0", "refuse", "back", "=3", "3,0,1"},
+       2,
+       4,
+       1},
+      {"a call starting on an id still counted",
+       kPlaying,
+       {"1,6,1", "1,3,1", "~1,0", "1,6,1", "=3", "1,0,1"},
+       2,
+       6,
+       1},
+      {"... after the user played again",
+       kPlaying,
+       {"1,6,1", "1,3,1", "~1,0", "toggle", "1,6,1", "=3", "1,0,1"},
+       3,
+       6,
+       1},
+      {"a call starting while others are counted: the phone lists them",
+       kPlaying,
+       {"1,6,1", "1,3,1", "~1,0", "toggle", "2,6,1", "=3", "2,0,1"},
+       3,
+       6,
+       1},
+      {"... and refuses the list",
+       kPlaying,
+       {"1,6,1", "1,3,1", "~1,0", "refuse", "2,6,1", "2,0,1", "=3"},
+       1,
+       2,
+       3},
       {"blanks and extra fields",
        kPlaying,
        {"*ECAV:1 , 6 ,1", "*ECAV:  1,0,1,8,16,\"x\",129"},

@@ -156,11 +156,21 @@ TEST_P(SetupFixture, UnsolicitedLinesDuringPreparationAreDiscarded) {
   EXPECT_NE(Trace().find("got:  *EAAI\r\n"), std::string::npos);
 }
 
-// What the link hands on about calls, as "id,state".
+// What the link hands on about calls, as "id,state", a list as "list" and
+// its calls, or "no list".
 struct RecordedCalls : PhoneEventHandlers {
-  void CallChanged(const CallStatus& call) override {
+  bool CallChanged(const CallStatus& call) override {
     calls.push_back(std::to_string(call.id) + "," + std::to_string(static_cast<int>(call.state)));
+    return false;
   }
+  void CallsListed(const std::vector<CallStatus>* listed) override {
+    std::string line = listed ? "list" : "no list";
+    if (listed)
+      for (const CallStatus& call : *listed)
+        line += " " + std::to_string(call.id) + "," + std::to_string(static_cast<int>(call.state));
+    calls.push_back(line);
+  }
+  void LinkInterrupted() override {}
   void CallsForgotten() override { ++forgotten; }
   std::vector<std::string> calls;
   int forgotten = 0;
@@ -174,24 +184,43 @@ TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
     bool wanted;
     ReplyRule::Result answer;
     bool reported;
+    ReplyRule::Result listAnswer = ReplyRule::Result::Natural;
+    std::vector<std::string> calls = {};
   } cases[] = {
       {"not wanted", false, ReplyRule::Result::Natural, false},
-      {"accepted", true, ReplyRule::Result::Natural, true},
+      {"accepted", true, ReplyRule::Result::Natural, true, ReplyRule::Result::Natural, {"list"}},
       {"refused", true, ReplyRule::Result::Error, false},
       {"refused with a code", true, ReplyRule::Result::CmeError, false},
+      {"list refused",
+       true,
+       ReplyRule::Result::Natural,
+       true,
+       ReplyRule::Result::Error,
+       {"no list"}},
+      {"list unanswered",
+       true,
+       ReplyRule::Result::Natural,
+       true,
+       ReplyRule::Result::Silent,
+       {"no list"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     LinkFixture f(GetParam());
     f.phone.device().SetDsr(true, 0);
     f.phone.model().rules().Edit("*ECAM").result = c.answer;
+    f.phone.model().rules().Edit("+CLCC").result = c.listAnswer;
     RecordedCalls recorded;
     if (c.wanted) f.link.phoneEvents = &recorded;
     OnInit(f.link, false);
-    EXPECT_EQ(f.phone.device().written(), setUp + (c.wanted ? "\rAT*ECAM=1\r" : ""));
+    std::string expected = setUp + (c.wanted ? "\rAT*ECAM=1\r" : "");
+    for (int i = c.listAnswer == ReplyRule::Result::Silent ? 3 : 1; c.reported && i > 0; --i)
+      expected += "\rAT+CLCC\r";
+    EXPECT_EQ(f.phone.device().written(), expected);
     EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
     EXPECT_EQ(f.link.callsReported, c.reported);
     EXPECT_EQ(f.phone.model().settings().callReports, c.reported);
+    EXPECT_EQ(recorded.calls, c.calls);
     const bool traced = f.Trace().find("info: calls reported\r\n") != std::string::npos;
     EXPECT_EQ(traced, c.reported);
     EXPECT_EQ(f.Trace().find("info: calls not reported\r\n") != std::string::npos,
@@ -201,7 +230,8 @@ TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
 
 // A phone still reporting from an earlier connection: what the set-up reads
 // of it is kept, the latest of each call, and handed on once the phone has
-// agreed; a report inside the last answer waits in the buffer for dispatch.
+// agreed; reports that came with the later answers are handed on in order
+// before the list of calls, and the list is read among them.
 TEST_P(SetupFixture, CallReportsReadDuringTheSetupAreKept) {
   for (bool accepted : {true, false}) {
     SCOPED_TRACE(accepted);
@@ -213,16 +243,19 @@ TEST_P(SetupFixture, CallReportsReadDuringTheSetupAreKept) {
     rules.Edit("+CGMI").interject = "*ECAV: 2,5,1";
     rules.Edit("+CGMM").interject = "*ECAV: 9,9,9";
     rules.Edit("*ECAM").interject = "*ECAV: 2,0,1,8,16";
+    rules.Edit("+CLCC").interject = "*ECAV: 3,6,1";
+    f.phone.model().SetValue("+CLCC", {"+CLCC: 1,1,0,0,0,\"+1555\",145", "+CLCC: 3,1,4,0,0"});
     if (!accepted) rules.Edit("*ECAM").result = ReplyRule::Result::Error;
     RecordedCalls recorded;
     f.link.phoneEvents = &recorded;
     OnInit(f.link, false);
     EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
-    EXPECT_EQ(recorded.calls,
-              accepted ? (std::vector<std::string>{"1,3", "2,5"}) : std::vector<std::string>{});
+    const std::vector<std::string> handed =
+        accepted ? std::vector<std::string>{"1,3", "2,5", "2,0", "3,6", "list 1,3 3,6"}
+                 : std::vector<std::string>{};
+    EXPECT_EQ(recorded.calls, handed);
     DispatchLines(f.link, false);
-    EXPECT_EQ(recorded.calls, accepted ? (std::vector<std::string>{"1,3", "2,5", "2,0"})
-                                       : std::vector<std::string>{});
+    EXPECT_EQ(recorded.calls, handed);
   }
 }
 

@@ -53,6 +53,11 @@ std::string NumberOr(std::string_view number) {
   return number.empty() ? std::string(kDefaultNumber) : std::string(number);
 }
 
+// International (145) when it starts with '+', else 129.
+std::string NumberType(const std::string& number) {
+  return number.rfind('+', 0) == 0 ? "145" : "129";
+}
+
 }  // namespace
 
 const char* CallStateName(CallState state) {
@@ -77,6 +82,38 @@ const char* CallStateName(CallState state) {
   return "?";
 }
 
+std::vector<std::string> ListLines(const std::vector<PhoneCall>& calls) {
+  std::vector<std::string> lines;
+  for (const PhoneCall& call : calls) {
+    // <stat>: 0 active, 1 held, 2 dialling, 3 alerting the far end, 4 incoming, 5 waiting.
+    int stat = 0;
+    switch (call.state) {
+      case CallState::Hold:
+        stat = 1;
+        break;
+      case CallState::Calling:
+        stat = 2;
+        break;
+      case CallState::Connecting:
+        stat = 3;
+        break;
+      case CallState::Alerting:
+        stat = 4;
+        break;
+      case CallState::Waiting:
+        stat = 5;
+        break;
+      default:
+        stat = 0;
+        break;
+    }
+    lines.push_back("+CLCC: " + std::to_string(call.id) + "," + (call.incoming ? "1" : "0") + "," +
+                    std::to_string(stat) + ",0,0,\"" + call.number + "\"," +
+                    NumberType(call.number));
+  }
+  return lines;
+}
+
 std::string ReportLine(const PhoneCall& call) {
   std::string line = "*ECAV: " + std::to_string(call.id) + "," +
                      std::to_string(static_cast<std::int32_t>(call.state)) + "," +
@@ -88,8 +125,8 @@ std::string ReportLine(const PhoneCall& call) {
     case CallState::Calling:
     case CallState::Waiting:
     case CallState::Alerting:
-      // The number, international (145) when it starts with '+', else 129.
-      line += ",,,\"" + call.number + "\"," + (call.number.rfind('+', 0) == 0 ? "145" : "129");
+      // The number and its type.
+      line += ",,,\"" + call.number + "\"," + NumberType(call.number);
       break;
     default:
       break;
@@ -116,7 +153,7 @@ CallChanges Dial(std::vector<PhoneCall>& calls, std::string_view number) {
   if (id == 0) return Refused("no free call id");
   CallChanges changes;
   HoldActive(calls, changes);
-  calls.push_back({id, CallState::Idle, kVoice, NumberOr(number)});
+  calls.push_back({id, CallState::Idle, kVoice, NumberOr(number), false});
   Change(calls.back(), CallState::Calling, changes);
   Change(calls.back(), CallState::Connecting, changes);
   return changes;

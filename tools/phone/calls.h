@@ -32,6 +32,7 @@ struct PhoneCall {
   CallState state = CallState::Idle;
   std::int32_t type = kVoice;
   std::string number;
+  bool incoming = true;
 };
 
 const char* CallStateName(CallState state);
@@ -57,5 +58,9 @@ CallChanges HangUp(std::vector<PhoneCall>& calls, std::int32_t id);
 CallChanges Miss(std::vector<PhoneCall>& calls);
 
 std::string ReportLine(const PhoneCall& call);
+
+// The answer to "+CLCC": one line a call, "+CLCC: <id>,<dir>,<stat>,<mode>,
+// <mpty>,<number>,<type>", all voice (mode 0), none in a conference.
+std::vector<std::string> ListLines(const std::vector<PhoneCall>& calls);
 
 }  // namespace quillet::phone
