@@ -90,7 +90,8 @@ void OnInit(Link& link, bool calledByMonitor) {
 
   link.state.overlapped = Overlapped{};
   link.state.overlapped.event = link.os.CreateEvent(kLinkEventName);
-  Handle port = link.os.OpenPort(DevicePath(portName));
+  const std::string path = DevicePath(portName);
+  Handle port = path.empty() ? kNoHandle : link.os.OpenPort(path);
   if (port == kNoHandle) {
     CloseEvent(link.os, link.state.overlapped);
     link.status.SetStatus(kStatusPortBusy);

@@ -5,9 +5,28 @@
 
 namespace quillet {
 
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string TrimBlanks(const std::string& text) {
+  std::size_t first = 0, end = text.size();
+  while (first < end && IsBlank(text[first])) ++first;
+  while (end > first && IsBlank(text[end - 1])) --end;
+  return text.substr(first, end - first);
+}
+
+}  // namespace
+
 std::string DevicePath(const std::string& name) {
   if (name.find('\\') != std::string::npos) return name;
-  return "\\\\.\\" + name;
+  // People write "COM3:" as DOS taught them, or leave a blank about it.
+  std::string plain = TrimBlanks(name);
+  if (!plain.empty() && plain.back() == ':') plain = TrimBlanks(plain.substr(0, plain.size() - 1));
+  if (plain.empty()) return "";
+  return "\\\\.\\" + plain;
 }
 
 std::string ReadPortName(const Link& link, const std::string& stored) {

@@ -13,8 +13,10 @@ struct Link;
 
 // What the port named `name` is opened by: a plain name through the device
 // namespace ("\\.\" + name), because Windows finds only COM1 to COM9 by
-// their plain names and every port by that form; a name that already holds a
-// backslash is a path the user chose, taken as it is.
+// their plain names and every port by that form; blanks around it and one
+// trailing colon are dropped first, and a name left empty gives "" (no
+// port). A name that already holds a backslash is a path the user chose,
+// taken as it is.
 std::string DevicePath(const std::string& name);
 
 // A consistent copy of `stored`.

@@ -23,9 +23,8 @@ bool HostWindow::EntryTitle(std::int32_t position, std::string_view* title) {
   // The answer is another module's word: read only what the OS says can be
   // read, so a stale or made-up address yields no title instead of a fault.
   const std::size_t readable =
-      result < kFirstTitleAddress
-          ? 0
-          : os_.ReadableBytes(static_cast<std::uintptr_t>(result), kLongestTitle);
+      MayBeTitle(result) ? os_.ReadableBytes(static_cast<std::uintptr_t>(result), kLongestTitle)
+                         : 0;
   if (readable == 0) {
     *title = std::string_view();
     return false;

@@ -16,9 +16,10 @@ namespace quillet {
 // The lowest 64 KiB of a Windows process are never mapped, so anything below
 // is a count, an error or "nobody answered".
 //
-// A title: from here on, taken signed (32 bits in the player's process), so
-// that -1 and the other values from 0x80000000 up are no title either.
-constexpr std::intptr_t kFirstTitleAddress = 65536;
+// A title: from here on, taken unsigned, as a player with more than 2 GB of
+// address space hands out titles from 0x80000000 up; -1 and the like are
+// never readable memory, which the readable-memory check finds.
+constexpr std::uintptr_t kFirstTitleAddress = 65536;
 // A supplied main menu: from here on, taken unsigned.
 constexpr std::uintptr_t kFirstMainMenuAddress = 65536;
 // Any other supplied menu: one higher. The exchange has always accepted 65536
@@ -32,6 +33,12 @@ constexpr std::size_t kLongestTitle = 180;
 constexpr std::int32_t kStopped = 0;
 constexpr std::int32_t kPlaying = 1;
 constexpr std::int32_t kPaused = 3;
+
+// A title request's result that may be a title's address, for the
+// readable-memory check to decide.
+constexpr bool MayBeTitle(std::intptr_t result) {
+  return static_cast<std::uintptr_t>(result) >= kFirstTitleAddress;
+}
 
 class HostWindow {
  public:

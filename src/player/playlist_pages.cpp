@@ -42,7 +42,7 @@ Menu* PlaylistPages::Page(std::int32_t requested) {
   // a player whose length changes under us from holding the thread.
   for (int round = 0; round < 4; ++round) {
     const std::int64_t length = static_cast<std::int32_t>(host_.Request(0, host::kPlaylistLength));
-    if (length <= 0) return &menus_.emptyPlaylistMenu;
+    if (length <= 0) return Empty();
     const int levels = DecimalDigits(length - 1);
     int level = 0;
     std::int64_t step = kUpOffset;
@@ -99,6 +99,13 @@ Menu* PlaylistPages::Page(std::int32_t requested) {
     }
     return Fill(length, levels, level, groupSize);
   }
+  return Empty();
+}
+
+Menu* PlaylistPages::Empty() {
+  // No page shown is deep any more: ids past the always-served ones belong
+  // to the other plug-ins again.
+  levels_ = 0;
   return &menus_.emptyPlaylistMenu;
 }
 

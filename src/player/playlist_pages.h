@@ -30,6 +30,8 @@ class PlaylistPages {
  private:
   // Makes entry `index` the player's current one; plays it unless stopped.
   void Jump(std::int64_t index);
+  // The empty-playlist notice.
+  Menu* Empty();
   // Fills the page of the level-`level` block holding the cursor.
   Menu* Fill(std::int64_t length, int levels, int level, std::int64_t groupSize);
 

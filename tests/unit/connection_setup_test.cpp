@@ -49,17 +49,28 @@ TEST_P(SetupFixture, PortThatCannotBeOpenedIsBusy) {
 }
 
 // Windows finds only COM1 to COM9 by their plain names: every plain name is
-// opened through the device namespace, and the stored name stays as typed.
+// opened through the device namespace, as people type it (blanks about it,
+// a trailing colon), and the stored name stays as typed.
 TEST_P(SetupFixture, PortsAreOpenedThroughTheDeviceNamespace) {
   struct Case {
     const char* name;
     std::vector<std::string> opened;
-    const char* device;  // the one reached, if any
+    const char* device;            // the one reached, if any
+    const char* status = nullptr;  // "Standing by..." with a device, else "Disabled."
   };
   const Case cases[] = {
-      {"COM3", {"\\\\.\\COM3"}, "COM3"},        {"COM12", {"\\\\.\\COM12"}, "COM12"},
-      {"\\\\.\\COM7", {"\\\\.\\COM7"}, "COM7"}, {"Disabled", {}, nullptr},
+      {"COM3", {"\\\\.\\COM3"}, "COM3"},
+      {"COM12", {"\\\\.\\COM12"}, "COM12"},
+      {"\\\\.\\COM7", {"\\\\.\\COM7"}, "COM7"},
+      {"Disabled", {}, nullptr},
       {"com3", {"\\\\.\\com3"}, "COM3"},
+      {"COM3:", {"\\\\.\\COM3"}, "COM3"},
+      {"com3 ", {"\\\\.\\com3"}, "COM3"},
+      {" COM12 : ", {"\\\\.\\COM12"}, "COM12"},
+      {"\tCOM7\t", {"\\\\.\\COM7"}, "COM7"},
+      {"COM3::", {"\\\\.\\COM3:"}, nullptr, "Comport busy."},
+      {" : ", {}, nullptr, "Comport busy."},
+      {"", {}, nullptr, "Comport busy."},
   };
   for (const Case& c : cases) {
     LinkFixture f(GetParam());
@@ -70,8 +81,10 @@ TEST_P(SetupFixture, PortsAreOpenedThroughTheDeviceNamespace) {
     for (const char* device : {"COM3", "COM7", "COM12"})
       EXPECT_EQ(f.os.FindDevice(device)->isOpen(), c.device && device == std::string(c.device))
           << c.name << " " << device;
-    EXPECT_EQ(f.link.status.Text(), c.device ? "Standing by for connection." : "Disabled.")
-        << c.name;
+    const char* status = c.status   ? c.status
+                         : c.device ? "Standing by for connection."
+                                    : "Disabled.";
+    EXPECT_EQ(f.link.status.Text(), status) << c.name;
     EXPECT_EQ(f.portName, c.name);
   }
 }

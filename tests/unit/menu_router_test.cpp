@@ -128,6 +128,27 @@ TEST_F(Sources, TitlesAreReadOnlyWhereTheyCanBe) {
   }
 }
 
+// A 32-bit player's answer as it arrives: its LRESULT, sign and all.
+constexpr std::intptr_t Answer32(std::uint32_t bits) {
+  return static_cast<std::int32_t>(bits);
+}
+
+TEST(TitleAddress, EveryAnswerFrom65536UpIsLeftToTheReadableMemoryCheck) {
+  const struct {
+    std::intptr_t answer;
+    bool mayBeTitle;
+  } cases[] = {
+      {0, false},
+      {65535, false},
+      {65536, true},
+      {Answer32(0x7FFFFFFF), true},
+      {Answer32(0x80000000), true},
+      {Answer32(0x80001000), true},  // a large-address-aware player's title
+      {-1, true},                    // never readable: the check turns it down
+  };
+  for (const auto& c : cases) EXPECT_EQ(MayBeTitle(c.answer), c.mayBeTitle) << c.answer;
+}
+
 TEST_F(Sources, VideoMenuShowsTheWindowState) {
   player.video = true;
   EXPECT_EQ(Open(kVideoMenuId)->items[0].value, 1);

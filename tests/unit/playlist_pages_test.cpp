@@ -239,6 +239,13 @@ TEST_F(Playlist, EveryEntryOfLongPlaylistsIsReachedInOneChoiceADigit) {
   playerMenus.BuiltInMenu(kPlaylistMenuId);
   EXPECT_NE(playerMenus.BuiltInMenu(kLastAlwaysPlaylistPageId), nullptr);
   EXPECT_EQ(playerMenus.BuiltInMenu(kLastAlwaysPlaylistPageId + 1), nullptr);
+  // ... and once the empty-playlist notice is shown.
+  player.Generate(2000000000);
+  playerMenus.BuiltInMenu(kPlaylistMenuId);
+  EXPECT_NE(playerMenus.BuiltInMenu(kLastAlwaysPlaylistPageId + 1), nullptr);
+  player.Generate(0);
+  EXPECT_EQ(playerMenus.BuiltInMenu(kPlaylistMenuId), &menus.emptyPlaylistMenu);
+  EXPECT_EQ(playerMenus.BuiltInMenu(kLastAlwaysPlaylistPageId + 1), nullptr);
 }
 
 }  // namespace
