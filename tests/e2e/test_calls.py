@@ -28,16 +28,46 @@ class Calls(unittest.TestCase):
         """Waits until the plug-in has dealt with everything the phone sent so
         far: the phone's lines are read in order, so once the menu it asks for
         arrives, the reports before it have been acted on."""
-        count = len(s.received())
+        start = len(s.phone_events.snapshot())
         s.phone_cmd("open")
-        got = s.wait_received(count + 1, 10)
-        self.assertTrue(len(got) > count and got[-1].startswith("AT*EASM="), got)
+        page = s.phone_events.wait(
+            lambda e: e.get("ev") == "rx" and e["cmd"].startswith("AT*EASM="), 10, start)
+        self.assertTrue(page, s.received()[-5:])
 
     def test_a_call_pauses_the_player_and_its_end_resumes_it(self):
         with Session(ini_lines=PAUSE_ON_CALL, host_args=["--state", "playing"]) as s:
-            self.connect(s, SETUP_COMMANDS + ["AT*ECAM=1"])
+            self.connect(s, SETUP_COMMANDS + ["AT*ECAM=1", "AT+CLCC"])
             # Traced once the phone's OK is read, after the phone saw the command.
             self.assertTrue(s.wait_trace("info: calls reported\r\n", 10), s.trace())
+            self.assertTrue(s.wait_trace("info: calls listed\r\n", 10), s.trace())
+
+            # The phone blinks away during a call and comes back: set up
+            # again, it lists the call, whose end plays the music again.
+            # Refusing the list, the next end of a call does it.
+            for listed in (True, False):
+                mark = len(s.host_lines.snapshot())
+                s.phone_cmd("call ring")
+                self.assertTrue(s.wait_host(r"^player state=paused", 10, mark),
+                                s.host_log()[-2000:])
+                if not listed:
+                    s.phone_cmd("reply +CLCC error")
+                count = len(s.received())
+                lost = s.trace().count("info: lost connection\r\n")
+                s.phone_cmd("dsr off")
+                self.assertTrue(s.wait_trace("info: lost connection\r\n", 10, lost + 1))
+                s.phone_cmd("call answer")
+                s.phone_cmd("dsr on")
+                again = SETUP_COMMANDS + ["AT*ECAM=1", "AT+CLCC"]
+                self.assertEqual(s.wait_received(count + len(again))[count:], again)
+                outcome = "info: calls listed\r\n" if listed else "info: calls not listed\r\n"
+                self.assertTrue(s.wait_trace(outcome, 10, 2 if listed else 1), s.trace()[-2000:])
+                self.settled(s)
+                self.assertEqual(self.state(s), "paused")
+                mark = len(s.host_lines.snapshot())
+                s.phone_cmd("call hangup")
+                self.assertTrue(s.wait_host(r"^player state=playing", 10, mark),
+                                s.trace()[-2000:])
+            s.phone_cmd("reply +CLCC clear")
 
             # Ringing, answered, hung up: paused, then playing again.
             mark = len(s.host_lines.snapshot())

@@ -151,7 +151,8 @@ class ConfigDialog(unittest.TestCase):
             self.assertTrue(s.wait_trace("info: OnInit started", 20), s.trace())
             d = Dialog(self, s)
             self.assertTrue(d.wait_status("Comport busy."), d.control(1004))
-            s.host_cmd("dialog type 1001 COM1")
+            # Typed as DOS taught people to: the same port.
+            s.host_cmd("dialog type 1001 COM1:")
             d.press(3)
             self.assertTrue(s.wait_connected(30), s.trace())
             self.assertEqual(s.wait_received(len(SETUP_COMMANDS)), SETUP_COMMANDS)
@@ -167,10 +168,10 @@ class ConfigDialog(unittest.TestCase):
             self.assertRegex(received[-1], r"^AT\*EASM=")
             self.assertEqual(s.trace().count("comport open."), setups)
 
-            # Cancel keeps what Apply did; quit writes it.
+            # Cancel keeps what Apply did, as typed; quit writes it.
             d.close_with(2)
             self.assertTrue(s.quit_plugin(), s.host_log())
-            self.assertIn("Port=COM1", s.settings())
+            self.assertRegex(s.settings(), r"(?m)^Port=COM1:\r?$")
 
     def test_status_changes_racing_with_apply_never_hang_the_host(self):
         with Session(port="COM1") as s:

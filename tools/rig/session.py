@@ -15,6 +15,7 @@ import json
 import os
 import queue
 import re
+import select
 import shutil
 import struct
 import subprocess
@@ -22,6 +23,7 @@ import sys
 import tempfile
 import threading
 import time
+import traceback
 import zlib
 from pathlib import Path
 from typing import Callable, Dict, List, Optional, Sequence
@@ -125,26 +127,60 @@ def cpu_rates(pids: Dict[str, int], seconds: float) -> Dict[str, float]:
     return {name: (after[name] - before[name]) / elapsed for name in pids}
 
 
+# Exceptions that ended a thread of the rig, as their tracebacks: a session
+# that saw one fails when it closes, so no traceback goes unnoticed.
+THREAD_FAILURES: List[str] = []
+_default_excepthook = threading.excepthook
+
+
+def _record_thread_failure(args) -> None:
+    THREAD_FAILURES.append("".join(traceback.format_exception(
+        args.exc_type, args.exc_value, args.exc_traceback)))
+    _default_excepthook(args)
+
+
+threading.excepthook = _record_thread_failure
+
+
 class Lines:
-    """Lines from a stream, kept in order; waiters are woken on each."""
+    """Lines from a stream, kept in order; waiters are woken on each. The
+    reader never blocks in a read: stop() ends it before the stream is
+    closed (a program's helpers may hold the pipe open past its end, so the
+    end of the stream cannot be waited for)."""
 
     def __init__(self, stream, parse: Callable[[str], object]):
         self.items: List[object] = []
         self._cond = threading.Condition()
         self._parse = parse
-        self._thread = threading.Thread(target=self._pump, args=(stream,), daemon=True)
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._pump, args=(stream.fileno(),), daemon=True)
         self._thread.start()
 
-    def _pump(self, stream) -> None:
-        for raw in iter(stream.readline, b""):
-            text = raw.decode("latin-1").rstrip("\r\n")
-            item = self._parse(text)
-            with self._cond:
-                self.items.append(item)
-                self._cond.notify_all()
+    def _add(self, item) -> None:
         with self._cond:
-            self.items.append(None)  # end of stream
+            self.items.append(item)
             self._cond.notify_all()
+
+    def _pump(self, fd: int) -> None:
+        pending = b""
+        while not self._stop.is_set():
+            if not select.select([fd], [], [], 0.1)[0]:
+                continue
+            chunk = os.read(fd, 65536)
+            if not chunk:
+                break
+            *lines, pending = (pending + chunk).split(b"\n")
+            for raw in lines:
+                self._add(self._parse(raw.decode("latin-1").rstrip("\r")))
+        if pending and not self._stop.is_set():
+            self._add(self._parse(pending.decode("latin-1").rstrip("\r")))
+        self._add(None)  # end of stream
+
+    def stop(self, timeout: float = 5) -> bool:
+        """Ends the reader; true once it no longer touches the stream."""
+        self._stop.set()
+        self._thread.join(timeout)
+        return not self._thread.is_alive()
 
     def wait(self, match: Callable[[object], bool], timeout: float, start: int = 0):
         """The first item from `start` on that matches, or None at the time-out."""
@@ -186,6 +222,7 @@ class Session:
         killed."""
         if phone_port not in ("COM1", "COM12"):
             raise ValueError("the rig maps a phone as COM1 or COM12, not %r" % phone_port)
+        self._failures_before = len(THREAD_FAILURES)
         self.dir = Path(tempfile.mkdtemp(prefix="quillet-e2e-"))
         self._markers = 0
         if dll is None:
@@ -394,7 +431,11 @@ class Session:
                 host.wait(15)
             except Exception:
                 pass
-            host.close()
+            host.kill()
+            host_lines = getattr(self, "host_lines", None)
+            # Its stdout is closed by host.close(): never under a read.
+            if host_lines is None or host_lines.stop():
+                host.close()
         if self.phone.poll() is None:
             try:
                 self.phone.stdin.write(b"quit\n")
@@ -403,12 +444,18 @@ class Session:
             except Exception:
                 self.phone.kill()
                 self.phone.wait()
-        for stream in (self.phone.stdin, self.phone.stdout):
+        streams = [self.phone.stdin]
+        if self.phone_events.stop():
+            streams.append(self.phone.stdout)
+        for stream in streams:
             try:
                 stream.close()
             except Exception:
                 pass
         shutil.rmtree(self.dir, ignore_errors=True)
+        if len(THREAD_FAILURES) > self._failures_before:
+            raise RuntimeError("a thread of the rig failed:\n" +
+                               "\n".join(THREAD_FAILURES[self._failures_before:]))
 
     def __enter__(self) -> "Session":
         return self

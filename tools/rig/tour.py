@@ -540,7 +540,7 @@ def interactive(s: Session) -> int:
     while True:
         try:
             line = input("> ")
-        except EOFError:
+        except (EOFError, KeyboardInterrupt):
             say()
             break
         if not sys.stdin.isatty():
@@ -642,4 +642,9 @@ def main() -> int:
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    try:
+        sys.exit(main())
+    except KeyboardInterrupt:
+        # Ctrl-C ends the tour as "q" does; the session has closed by now.
+        print()
+        sys.exit(130)
