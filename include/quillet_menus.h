@@ -118,12 +118,20 @@ typedef struct QuilletValueChange {
 QUILLET_LAYOUT_CHECK(int32, sizeof(quillet_int32) == 4);
 QUILLET_LAYOUT_CHECK(item_size, sizeof(QuilletMenuItem) == 104);
 QUILLET_LAYOUT_CHECK(item_kind, offsetof(QuilletMenuItem, kind) == 40);
+QUILLET_LAYOUT_CHECK(item_id, offsetof(QuilletMenuItem, id) == 44);
+QUILLET_LAYOUT_CHECK(item_value, offsetof(QuilletMenuItem, value) == 48);
 QUILLET_LAYOUT_CHECK(item_labels, offsetof(QuilletMenuItem, labels) == 52);
 QUILLET_LAYOUT_CHECK(item_prompt, offsetof(QuilletMenuItem, prompt) == 56);
+QUILLET_LAYOUT_CHECK(item_minimum, offsetof(QuilletMenuItem, minimum) == 96);
 QUILLET_LAYOUT_CHECK(item_maximum, offsetof(QuilletMenuItem, maximum) == 100);
 QUILLET_LAYOUT_CHECK(menu_size, sizeof(QuilletMenu) == 64);
+QUILLET_LAYOUT_CHECK(menu_count, offsetof(QuilletMenu, count) == 4);
+QUILLET_LAYOUT_CHECK(menu_selection, offsetof(QuilletMenu, selection) == 8);
+QUILLET_LAYOUT_CHECK(menu_id, offsetof(QuilletMenu, id) == 12);
+QUILLET_LAYOUT_CHECK(menu_parent, offsetof(QuilletMenu, parent) == 16);
 QUILLET_LAYOUT_CHECK(menu_title, offsetof(QuilletMenu, title) == 20);
 QUILLET_LAYOUT_CHECK(menu_text, offsetof(QuilletMenu, text) == 60);
 QUILLET_LAYOUT_CHECK(value_change_size, sizeof(QuilletValueChange) == 8);
+QUILLET_LAYOUT_CHECK(value_change_value, offsetof(QuilletValueChange, value) == 4);
 
 #endif /* QUILLET_MENUS_H */

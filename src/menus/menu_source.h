@@ -10,7 +10,7 @@
 namespace quillet {
 
 // The menu id the phone's accessory menu asks for.
-constexpr std::int32_t kMainMenuRequestId = 1000;
+constexpr std::int32_t kMainMenuRequestId = QUILLET_MAIN_MENU_ID;
 // Ids from here on inside a supplied record belong to the plug-in that
 // supplied it, and are translated before use.
 constexpr std::int32_t kFirstSuppliedId = 1000;

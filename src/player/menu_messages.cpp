@@ -1,14 +1,17 @@
 #include "player/menu_messages.h"
 
 #include "platform/host_messages.h"
+#include "quillet_menus.h"
 
 namespace quillet {
 
 // Static storage: the host may keep the address it was handed.
-const char kQueryMenuName[] = "Quillet_QueryMenu";
-const char kLoadMenuName[] = "Quillet_LoadMenu";
-const char kValueChangedName[] = "Quillet_ValueChanged";
-const char kMenuClosedName[] = "Quillet_MenuClosed";
+const char kQueryMenuName[] = QUILLET_QUERY_MENU;
+const char kLoadMenuName[] = QUILLET_LOAD_MENU;
+const char kValueChangedName[] = QUILLET_VALUE_CHANGED;
+const char kMenuClosedName[] = QUILLET_MENU_CLOSED;
+
+static_assert(host::kRegisterName == QUILLET_REGISTER_NAME, "the registration request");
 
 namespace {
 

@@ -463,10 +463,11 @@ def calls_pause_the_music(s: Session, screen_json: Optional[str]) -> None:
     hanging up resumes it."""
     tour = Tour(s)
     heading("11. Calls pause the music: PauseOnCall=1 in plugin.ini")
-    say("  * The phone is attached; after the set-up the plug-in asks it to report calls:")
+    say("  * The phone is attached; after the set-up the plug-in asks it to report calls,")
+    say("    and which calls are going on:")
     tour.attach()
-    tour.expect(s.wait_received(len(SETUP_COMMANDS) + 1, STEP_TIMEOUT)[-1] == "AT*ECAM=1",
-                "the plug-in did not ask for call reports")
+    tour.expect(s.wait_received(len(SETUP_COMMANDS) + 2, STEP_TIMEOUT)[-2:] ==
+                ["AT*ECAM=1", "AT+CLCC"], "the plug-in did not ask for call reports")
     tour.show_news()
     tour.act("open", "opens the accessory menu")
     tour.choose("Play", host=[r"^player state=playing"])
