@@ -258,7 +258,18 @@ def idle_rows(t: Table, folder: Path) -> None:
         note = "over %.0f s, host + wineserver (%s)" % (wine["seconds"], parts)
         if key != "disabled" and baseline is not None:
             note += "; %+.2f points over the baseline" % (100 * (total - baseline))
-        t.add(label, percent(total), "0 %", "—", note)
+        # The same Wine holding the same pty with one pending comm-event
+        # wait: what no program watching the port can go below here.
+        dsr = "dsr_on" if key == "connected_idle" else "dsr_off"
+        floor = wine.get("floors", {}).get(dsr, {}).get("cpu_s_per_s")
+        if key == "disabled" or floor is None:
+            t.add(label, percent(total), "0 %", "—", note)
+        else:
+            t.add(label, percent(total),
+                  "%s (a port waited on, DSR %s)" % (percent(floor), dsr[4:]),
+                  ratio(total, floor),
+                  note + "; floor: serialprobe.exe + wineserver holding the same pty, set "
+                  "up alike, with one WaitCommEvent pending")
 
 
 def caption(folder: Path) -> str:

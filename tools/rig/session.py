@@ -127,6 +127,25 @@ def cpu_rates(pids: Dict[str, int], seconds: float) -> Dict[str, float]:
     return {name: (after[name] - before[name]) / elapsed for name in pids}
 
 
+def program_pids(run, exe_name: str) -> Dict[str, int]:
+    """A program started with winerun (`run`) and its slot's wineserver, as
+    {"host": pid, "wineserver": pid}."""
+    running = winerun._prefix_processes(run.prefix)
+    hosts = [pid for pid in running.get(exe_name.lower(), [])
+             if os.getpgid(pid) == run.pgid]
+    servers = [pid for name, pids in running.items() if name.startswith("wineserver")
+               for pid in pids]
+    # A server from an earlier run of the slot may still be winding
+    # down; the program's is the newest one that started before it.
+    if len(hosts) == 1:
+        servers = [pid for pid in servers if start_ticks(pid) <= start_ticks(hosts[0])]
+        servers = sorted(servers, key=start_ticks)[-1:]
+    if len(hosts) != 1 or len(servers) != 1:
+        raise RuntimeError("expected one %s and its wineserver in %s, found %r"
+                           % (exe_name, run.prefix, running))
+    return {"host": hosts[0], "wineserver": servers[0]}
+
+
 # Exceptions that ended a thread of the rig, as their tracebacks: a session
 # that saw one fails when it closes, so no traceback goes unnoticed.
 THREAD_FAILURES: List[str] = []
@@ -397,20 +416,7 @@ class Session:
     def wine_pids(self) -> Dict[str, int]:
         """The host program's process and its slot's wineserver (which does
         the serial waits for it), by name."""
-        running = winerun._prefix_processes(self.host.prefix)
-        hosts = [pid for pid in running.get(HOST.name.lower(), [])
-                 if os.getpgid(pid) == self.host.pgid]
-        servers = [pid for name, pids in running.items() if name.startswith("wineserver")
-                   for pid in pids]
-        # A server from an earlier run of the slot may still be winding
-        # down; the host's is the newest one that started before it.
-        if len(hosts) == 1:
-            servers = [pid for pid in servers if start_ticks(pid) <= start_ticks(hosts[0])]
-            servers = sorted(servers, key=start_ticks)[-1:]
-        if len(hosts) != 1 or len(servers) != 1:
-            raise RuntimeError("expected one host and its wineserver in %s, found %r"
-                               % (self.host.prefix, running))
-        return {"host": hosts[0], "wineserver": servers[0]}
+        return program_pids(self.host, HOST.name)
 
     def cpu_rate(self, seconds: float) -> float:
         """CPU seconds per second the host and its wineserver use together
