@@ -19,7 +19,8 @@ WorldHead ReadWorldHead(const std::uint8_t* data, std::size_t size, std::int32_t
   const std::uint32_t span = std::uint32_t(world.playlistLength) + 1;
   world.position = static_cast<std::int32_t>(u32(4) % span);
   world.playState = head[8] % 5;  // 0, 1 and 3 are the player's; 2 and 4 are not
-  world.pluginMenus = head[9] % 2;
+  // 2 opens on the "Menus" page when a plug-in supplies a main menu.
+  world.pluginMenus = head[9] % 3;
   world.noTitleFrom = head[10] == 0 ? std::size_t(-1) : head[10];
   world.suppliedBytes = std::size_t{head[11]} * 16;
   return world;

@@ -109,6 +109,13 @@ class RecordingPlatform : public Platform {
     return inner_.GetControlText(dialog, controlId, capacity);
   }
   void PostStatusUpdate(Handle dialog) override { inner_.PostStatusUpdate(dialog); }
+  bool IsChecked(Handle dialog, int controlId) override {
+    return inner_.IsChecked(dialog, controlId);
+  }
+  void SetChecked(Handle dialog, int controlId, bool checked) override {
+    inner_.SetChecked(dialog, controlId, checked);
+  }
+  std::vector<std::string> SerialPortNames() override { return inner_.SerialPortNames(); }
 
   std::string GetProfileString(const std::string& section, const std::string& key,
                                const std::string& fallback, const std::string& path,

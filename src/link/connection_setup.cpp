@@ -75,6 +75,7 @@ std::string ReadValueLine(Link& link) {
 }
 
 void OnInit(Link& link, bool calledByMonitor) {
+  if (link.beforeSetUp) link.beforeSetUp();
   link.callsReported = false;
   link.heldCalls.clear();
   const std::string portName = link.portName();

@@ -37,6 +37,9 @@ struct Link {
     dialogLock = lock;
     status.SetLock(lock);
   }
+  // Runs on the monitor thread at the start of every set-up, so settings
+  // applied meanwhile reach what the link asks of the phone.
+  std::function<void()> beforeSetUp;
   MenuHandlers* handlers = nullptr;
   // The phone's calls. Set only when the user wants them: each set-up then
   // asks the phone to report them ("*ECAM=1"); null leaves the link as it

@@ -71,7 +71,7 @@ BuiltInMenus::BuiltInMenus() : nowPlayingText{}, emptyPlaylistText{} {
 
   std::strcpy(emptyPlaylistText, "No item to display.");
 
-  mainMenu = MakeMenu(kMainMenuId, 0, "Winamp menu", mainItems, kMainItemCount);
+  mainMenu = MakeMenu(kMainMenuId, 0, kMainMenuTitle, mainItems, kMainItemCount);
   nowPlayingMenu =
       MakeMenu(kNowPlayingMenuId, kMainMenuId, "Now playing", nullptr, 0, nowPlayingText);
   videoMenu = MakeMenu(kVideoMenuId, kMainMenuId, "Video options", videoItems, kVideoItemCount);

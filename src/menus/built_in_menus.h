@@ -14,6 +14,7 @@ namespace quillet {
 
 // Menu ids of the built-in records and the settings their items change.
 constexpr std::int32_t kMainMenuId = 10;
+constexpr char kMainMenuTitle[] = "Winamp menu";
 constexpr std::int32_t kPlaylistMenuId = 11;
 constexpr std::int32_t kVideoMenuId = 14;
 constexpr std::int32_t kNowPlayingMenuId = 15;

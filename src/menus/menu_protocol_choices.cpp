@@ -22,7 +22,7 @@ std::string Quoted(const char (&field)[kFieldSize]) {
 void MenuProtocol::GoBack() {
   Menu* menu = source_.CurrentMenu();
   if (!menu) return;
-  const std::int32_t parent = source_.GlobalId(menu->parent);
+  const std::int32_t parent = source_.BackId(*menu);
   source_.CloseMenu();
   if (parent == 0) {
     listShown_ = false;

@@ -13,9 +13,9 @@ constexpr char kMissingText[] = "This menu is not available.";
 constexpr char kPreviousPage[] = ",\"<<\"";
 constexpr char kNextPage[] = ",\">>\"";
 
-// '1' for a top-level menu, '2' for one with a parent to go back to.
-char Navigation(const Menu& menu) {
-  return menu.parent != 0 ? '2' : '1';
+// '1' for a top-level menu, '2' for one with a menu to go back to.
+char Navigation(const Menu& menu, const MenuSource& source) {
+  return menu.parent != 0 || source.BackId(menu) != 0 ? '2' : '1';
 }
 
 // What the list shows for an item: its name and, by kind, its value.
@@ -80,7 +80,7 @@ void MenuProtocol::ShowMenu() {
   if (count == 0) {
     listShown_ = false;
     const std::string text = menu->text ? QuotedText(menu->text) : std::string();
-    send_(Format(phone::kNoticeFormat, Navigation(*menu),
+    send_(Format(phone::kNoticeFormat, Navigation(*menu, source_),
                  QuotedText(FieldText(menu->title)).c_str(), text.c_str()));
     return;
   }
@@ -110,13 +110,13 @@ void MenuProtocol::ShowMenu() {
   listShown_ = true;
   pageEntries_ = entries;
   pageHasPrevious_ = start > 0;
-  send_(Format(phone::kShowMenuFormat, PageTitle(*menu).c_str(), Navigation(*menu),
+  send_(Format(phone::kShowMenuFormat, PageTitle(*menu).c_str(), Navigation(*menu, source_),
                static_cast<int>(menu->selection - pageBase_), static_cast<int>(entries),
                list.c_str()));
 }
 
 void MenuProtocol::MenuActivated() {
-  source_.OpenMenu(kMainMenuRequestId);
+  source_.OpenAccessoryMenu();
   ShowMenu();
 }
 

@@ -22,11 +22,15 @@ class MenuSource {
   virtual Menu* CurrentMenu() = 0;
   // Closes the current menu and makes the menu for `id` current (or none).
   virtual void OpenMenu(std::int32_t id) = 0;
+  // The user opened the accessory menu on the phone: its main menu.
+  virtual void OpenAccessoryMenu() { OpenMenu(kMainMenuRequestId); }
   virtual void CloseMenu() = 0;
   // Closes the current menu and opens its own id again, refreshed.
   virtual void ReopenMenu() = 0;
   // A supplied menu's id as the menu router knows it.
   virtual std::int32_t GlobalId(std::int32_t id) const = 0;
+  // The menu that going back from `menu` opens; 0 leaves the menus.
+  virtual std::int32_t BackId(const Menu& menu) const { return GlobalId(menu.parent); }
   // The user set a value on the phone: the player acts on it, or the plug-in
   // that owns the id is told.
   virtual void ApplyValue(std::int32_t id, std::int32_t value) = 0;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quillet {
 
@@ -168,9 +169,18 @@ class Platform {
   // A control's text (a drop-down combo box's edit field), at most
   // capacity - 1 bytes.
   virtual std::string GetControlText(Handle dialog, int controlId, std::size_t capacity) = 0;
+  // A check box's tick.
+  virtual bool IsChecked(Handle dialog, int controlId) = 0;
+  virtual void SetChecked(Handle dialog, int controlId, bool checked) = 0;
   // Asks the dialog's own thread to call OnStatusUpdate. Posted, never
   // waited for, so any thread may call it under any lock.
   virtual void PostStatusUpdate(Handle dialog) = 0;
+
+  // --- System ---
+  // The names of the serial ports the system lists (on Windows the values
+  // under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM), as it gives them; none when
+  // it lists none or cannot be asked.
+  virtual std::vector<std::string> SerialPortNames() = 0;
 
   // --- Files, profile and environment ---
   // At most capacity - 1 bytes are returned, as the OS's fixed buffer would.

@@ -1,5 +1,6 @@
 #include "player/menu_router.h"
 
+#include "menus/menu_items.h"
 #include "menus/wrap32.h"
 #include "platform/host_messages.h"
 
@@ -13,17 +14,76 @@ Menu* MenuRouter::LoadMenu(std::int32_t id, std::uintptr_t threshold) {
   return address >= threshold ? reinterpret_cast<Menu*>(address) : nullptr;
 }
 
+void MenuRouter::OfferMainMenus(Menu* supplied) {
+  chooser_ = Menu{};
+  chooser_.id = kMenuChooserId;
+  chooser_.count = 2;
+  chooser_.items = chooserItems_;
+  SetFieldText(chooser_.title, kMenuChooserTitle);
+  chooserItems_[0] = MenuItem{};
+  SetFieldText(chooserItems_[0].name, kMainMenuTitle);
+  chooserItems_[0].kind = kSubmenu;
+  chooserItems_[0].id = kMainMenuId;
+  chooserItems_[1] = MenuItem{};
+  SetFieldText(chooserItems_[1].name, FieldText(supplied->title));
+  chooserItems_[1].kind = kSubmenu;
+  chooserItems_[1].id = kChosenMainMenuId;
+  // Asked for again when chosen: until then the owner keeps it, as after
+  // any menu of its own that is left.
+  if (supplied->id >= kFirstSuppliedId) {
+    idOffset_ = WrapSub(kMainMenuRequestId, supplied->id);
+    TellClosed(supplied);
+  }
+  choosing_ = true;
+  current_ = &chooser_;
+  idOffset_ = 0;
+}
+
+Menu* MenuRouter::ChooserMenu(std::int32_t id) {
+  if (!choosing_) return nullptr;
+  if (id == kMenuChooserId) {
+    idOffset_ = 0;
+    return &chooser_;
+  }
+  if (id != kChosenMainMenuId) return nullptr;
+  if (Menu* supplied = LoadMenu(kMainMenuRequestId, kFirstMainMenuAddress)) {
+    idOffset_ = WrapSub(kMainMenuRequestId, supplied->id);
+    return supplied;
+  }
+  // Its plug-in no longer answers: the built-in main menu stands in.
+  Menu* builtIn = player_.BuiltInMenu(kMainMenuId);
+  if (builtIn) idOffset_ = WrapSub(kMainMenuId, builtIn->id);
+  return builtIn;
+}
+
+void MenuRouter::OpenAccessoryMenu() {
+  choosing_ = false;
+  OpenMenu(kMainMenuRequestId);
+}
+
 void MenuRouter::OpenMenu(std::int32_t id) {
   if (current_) CloseMenu();
+  // Inside the menus chosen on the "Menus" page, the main menu's id (a
+  // supplied sub-menu's parent, a reopening) is the supplied main menu.
+  if (id == kMainMenuRequestId && choosing_) id = kChosenMainMenuId;
   if (id == kMainMenuRequestId) {
-    if (pluginMenus_ == 0) {
+    const std::int32_t mode = pluginMenus_;
+    if (mode == kPluginMenusSupplied || mode == kPluginMenusChoose) {
       if (Menu* supplied = LoadMenu(id, kFirstMainMenuAddress)) {
+        if (mode == kPluginMenusChoose) {
+          OfferMainMenus(supplied);
+          return;
+        }
         current_ = supplied;
         idOffset_ = WrapSub(id, supplied->id);
         return;
       }
     }
     id = kMainMenuId;
+  }
+  if (Menu* chosen = ChooserMenu(id)) {
+    current_ = chosen;
+    return;
   }
   current_ = player_.BuiltInMenu(id);
   if (!current_) current_ = LoadMenu(id, kFirstMenuAddress);
@@ -57,6 +117,12 @@ void MenuRouter::ReopenMenu() {
 
 std::int32_t MenuRouter::GlobalId(std::int32_t id) const {
   return id < kFirstSuppliedId ? id : WrapAdd(id, idOffset_);
+}
+
+std::int32_t MenuRouter::BackId(const Menu& menu) const {
+  const std::int32_t parent = GlobalId(menu.parent);
+  if (parent == 0 && choosing_ && &menu != &chooser_) return kMenuChooserId;
+  return parent;
 }
 
 void MenuRouter::NotifyValueChanged(std::int32_t id, std::int32_t value) {

@@ -4,6 +4,7 @@
 // messages. Keeps the menu being served and the translation of the supplier's
 // ids. Runs on the monitor thread only.
 
+#include <atomic>
 #include <cstdint>
 
 #include "menus/menu_source.h"
@@ -13,6 +14,18 @@
 
 namespace quillet {
 
+// PluginMenus: which main menu the accessory menu opens.
+constexpr std::int32_t kPluginMenusSupplied = 0;  // another plug-in's, when one supplies it
+constexpr std::int32_t kPluginMenusChoose = 2;    // the user picks it on the "Menus" page
+// Any other value: always the built-in one.
+
+// The "Menus" page, and the supplied main menu as its entry opens it. Both
+// mean that only while the page is in use; otherwise they are ids like any
+// other unused one.
+constexpr std::int32_t kMenuChooserId = 16;
+constexpr std::int32_t kChosenMainMenuId = 17;
+constexpr char kMenuChooserTitle[] = "Menus";
+
 class MenuRouter : public MenuSource {
  public:
   // `pluginMenus` 0: other plug-ins are asked for the main menu first.
@@ -21,15 +34,20 @@ class MenuRouter : public MenuSource {
       : host_(host), player_(player), messages_(messages), pluginMenus_(pluginMenus) {}
 
   Menu* CurrentMenu() override { return current_; }
+  void OpenAccessoryMenu() override;
   void OpenMenu(std::int32_t id) override;
   void CloseMenu() override;
   void ReopenMenu() override;
   std::int32_t GlobalId(std::int32_t id) const override;
+  // Back from a main menu chosen on the "Menus" page returns to the page.
+  std::int32_t BackId(const Menu& menu) const override;
   void ApplyValue(std::int32_t id, std::int32_t value) override;
   void PostCommand(std::int32_t window, std::int32_t id) override;
 
   void NotifyValueChanged(std::int32_t id, std::int32_t value);
   std::int32_t idOffset() const { return idOffset_; }
+  // Any thread: the next opening of the main menu follows it.
+  void SetPluginMenus(std::int32_t mode) { pluginMenus_ = mode; }
 
  private:
   // The record another plug-in supplies for `id`, or null below `threshold`.
@@ -37,13 +55,23 @@ class MenuRouter : public MenuSource {
   // Gives a supplied record its id back and tells its owner it is closed;
   // returns that id.
   std::int32_t TellClosed(Menu* menu);
+  // With another plug-in's main menu `supplied` on offer, the "Menus" page
+  // becomes current; its owner has the record back at once.
+  void OfferMainMenus(Menu* supplied);
+  // The record for `id` while the "Menus" page is in use, or null.
+  Menu* ChooserMenu(std::int32_t id);
 
   HostWindow& host_;
   PlayerMenus& player_;
   MenuMessageIds messages_;
-  std::int32_t pluginMenus_;
+  // Set on the host's thread by the dialog; read at each opening.
+  std::atomic<std::int32_t> pluginMenus_;
   Menu* current_ = nullptr;
   std::int32_t idOffset_ = 0;
+  // The accessory menu was opened on the "Menus" page.
+  bool choosing_ = false;
+  Menu chooser_{};
+  MenuItem chooserItems_[2]{};
 };
 
 }  // namespace quillet

@@ -1,16 +1,28 @@
 #include "shell/config_dialog.h"
 
-#include "link/port_name.h"
+#include <iterator>
+
 #include "link/status_line.h"
-#include "shell/settings.h"
+#include "shell/port_list.h"
 
 namespace quillet {
 namespace {
 
-constexpr int kFirstListedPort = 1;
-constexpr int kLastListedPort = 8;
+// A check box read over an on/off value: an unchanged tick keeps the value
+// as it is (a 2 stays 2); a changed one is stored from now on.
+void ReadSwitch(bool ticked, std::int32_t& value, bool& stored) {
+  if (ticked == (value != 0)) return;
+  value = ticked ? 1 : 0;
+  stored = true;
+}
 
 }  // namespace
+
+int PluginMenusEntryIndex(std::int32_t value) {
+  for (int i = 0; i < static_cast<int>(std::size(kPluginMenusEntries)); ++i)
+    if (kPluginMenusEntries[i].value == value) return i;
+  return kPluginMenusOtherEntry;
+}
 
 void ConfigDialog::Show(Handle module, Handle owner) {
   if (open()) return;  // modal: one at a time
@@ -25,33 +37,67 @@ void ConfigDialog::Close() {
   dialog_ = kNoHandle;
 }
 
-void ConfigDialog::OnInitDialog(Handle dialog) {
-  const std::string current = ReadPortName(link_, portName_);
+void ConfigDialog::ShowSettings(Handle dialog, const Settings& settings) {
   bool listed = false;
-  const auto add = [&](const std::string& name) {
+  for (const std::string& name : ListedPorts(os_.SerialPortNames())) {
     const int index = os_.AddComboString(dialog, kPortComboId, name);
-    if (name == current) {
+    if (name == settings.portName) {
       os_.SetComboSelection(dialog, kPortComboId, index);
       listed = true;
     }
-  };
-  add(kPortDisabled);
-  for (int n = kFirstListedPort; n <= kLastListedPort; ++n) add("COM" + std::to_string(n));
+  }
   // A name typed earlier (COM12, say) stays in the edit field, so OK without
   // edits keeps it rather than storing an empty name.
-  if (!listed) os_.SetControlText(dialog, kPortComboId, current);
+  if (!listed) os_.SetControlText(dialog, kPortComboId, settings.portName);
+
+  for (const PluginMenusEntry& entry : kPluginMenusEntries)
+    os_.AddComboString(dialog, kPluginMenusComboId, entry.text);
+  os_.SetComboSelection(dialog, kPluginMenusComboId, PluginMenusEntryIndex(settings.pluginMenus));
+
+  os_.SetChecked(dialog, kPauseOnCallCheckId, settings.pauseOnCall != 0);
+  os_.SetChecked(dialog, kRemoteKeysCheckId, settings.remoteKeys != 0);
+  os_.SetChecked(dialog, kCharsetCheckId, !settings.charset.empty());
+}
+
+Settings ConfigDialog::ReadControls(Handle dialog, const Settings& shown) {
+  Settings next = shown;
+  next.portName = os_.GetControlText(dialog, kPortComboId, kPathCapacity);
+
+  // An entry the user picked replaces the value; the entry the value was
+  // shown as keeps it, whatever number it is.
+  const std::string menus = os_.GetControlText(dialog, kPluginMenusComboId, kPathCapacity);
+  for (int i = 0; i < static_cast<int>(std::size(kPluginMenusEntries)); ++i) {
+    if (menus == kPluginMenusEntries[i].text && i != PluginMenusEntryIndex(shown.pluginMenus))
+      next.pluginMenus = kPluginMenusEntries[i].value;
+  }
+
+  ReadSwitch(os_.IsChecked(dialog, kPauseOnCallCheckId), next.pauseOnCall, next.pauseOnCallStored);
+  ReadSwitch(os_.IsChecked(dialog, kRemoteKeysCheckId), next.remoteKeys, next.remoteKeysStored);
+  // Ticked means "auto"; a set named by hand stays until the box is cleared.
+  const bool charsetTicked = os_.IsChecked(dialog, kCharsetCheckId);
+  if (charsetTicked != !shown.charset.empty()) {
+    next.charset = charsetTicked ? kCharsetAuto : "";
+    next.charsetStored = true;
+  }
+  return next;
+}
+
+void ConfigDialog::OnInitDialog(Handle dialog) {
+  ShowSettings(dialog, current_());
   dialog_ = dialog;
   // Shown outside the lock; a change after the attach arrives as an update.
   os_.SetControlText(dialog, kStatusControlId, link_.status.AttachDialog(dialog));
 }
 
 void ConfigDialog::OnCommand(Handle dialog, int controlId) {
+  // A click queued for a dialog that has already ended changes nothing.
+  if (dialog != dialog_) return;
   switch (controlId) {
     case kApplyButtonId:
-      Apply(dialog);
+      apply_(ReadControls(dialog, current_()));
       return;
     case kOkButtonId:
-      Apply(dialog);
+      apply_(ReadControls(dialog, current_()));
       [[fallthrough]];
     case kCancelButtonId:
       link_.status.DetachDialog();
@@ -74,12 +120,6 @@ void ConfigDialog::OnDestroy(Handle) {
 void ConfigDialog::OnStatusUpdate(Handle dialog) {
   std::string text;
   if (link_.status.TextForDialog(dialog, &text)) os_.SetControlText(dialog, kStatusControlId, text);
-}
-
-void ConfigDialog::Apply(Handle dialog) {
-  // An unchanged name leaves the link alone; a new one is handed to the
-  // monitor thread, which drops its port and sets the link up again.
-  ChangePortName(link_, portName_, os_.GetControlText(dialog, kPortComboId, kPathCapacity));
 }
 
 }  // namespace quillet

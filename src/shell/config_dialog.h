@@ -1,27 +1,51 @@
 #pragma once
-// The configuration dialog: the user picks the port and watches the link's
-// status live. Runs on the host's thread, modal over the host's window; the
-// platform runs the window and calls the procedure below.
+// The configuration dialog: the user picks the port, the plug-in menus and
+// the on/off settings, and watches the link's status live. Runs on the
+// host's thread, modal over the host's window; the platform runs the window
+// and calls the procedure below.
 
+#include <functional>
 #include <string>
 
 #include "link/link.h"
 #include "platform/platform.h"
+#include "shell/settings.h"
 
 namespace quillet {
 
 constexpr int kConfigDialogId = 102;
 constexpr int kPortComboId = 1001;
+constexpr int kPluginMenusComboId = 1003;
+constexpr int kPauseOnCallCheckId = 1005;
+constexpr int kRemoteKeysCheckId = 1006;
+constexpr int kCharsetCheckId = 1007;
 constexpr int kOkButtonId = 1;
 constexpr int kCancelButtonId = 2;  // also the close box and Escape
 constexpr int kApplyButtonId = 3;
 
+// The entries of the plug-in menus list, in order, and the PluginMenus
+// value each stands for.
+struct PluginMenusEntry {
+  const char* text;
+  std::int32_t value;
+};
+constexpr PluginMenusEntry kPluginMenusEntries[] = {
+    {"Show custom menus directly", 0},
+    {"Select which menu to use", 2},
+    {"Ignore custom menus", 1},
+};
+// A value without an entry of its own is shown as this one.
+constexpr int kPluginMenusOtherEntry = 2;
+
 class ConfigDialog : public DialogProcedure {
  public:
-  // `portName` is the settings' portName, which the dialog replaces through the link's
-  // locked hand-over.
-  ConfigDialog(Platform& os, Link& link, std::string& portName)
-      : os_(os), link_(link), portName_(portName) {}
+  // A consistent copy of the settings in effect.
+  using Current = std::function<Settings()>;
+  // Puts the settings the dialog has into effect (and into the file).
+  using Apply = std::function<void(const Settings&)>;
+
+  ConfigDialog(Platform& os, Link& link, Current current, Apply apply)
+      : os_(os), link_(link), current_(std::move(current)), apply_(std::move(apply)) {}
 
   // Runs the dialog until the user closes it (or Close does).
   void Show(Handle module, Handle owner);
@@ -34,13 +58,21 @@ class ConfigDialog : public DialogProcedure {
   void OnStatusUpdate(Handle dialog) override;
   void OnDestroy(Handle dialog) override;
 
+  // The settings `shown` with the dialog's controls read over them: a
+  // value the user left as it was shown keeps its stored form.
+  Settings ReadControls(Handle dialog, const Settings& shown);
+
  private:
-  void Apply(Handle dialog);
+  void ShowSettings(Handle dialog, const Settings& settings);
 
   Platform& os_;
   Link& link_;
-  std::string& portName_;
+  Current current_;
+  Apply apply_;
   Handle dialog_ = kNoHandle;  // the host's thread only
 };
+
+// The list entry that shows `value`.
+int PluginMenusEntryIndex(std::int32_t value);
 
 }  // namespace quillet

@@ -15,9 +15,12 @@ Plugin::Plugin(Platform& os, EntryPoints entries)
               nullptr},
       dialogLock_(os.CreateLock()),
       link_(os),
-      configDialog_(os, link_, settings_.portName) {
+      configDialog_(
+          os, link_, [this] { return CurrentSettings(); },
+          [this](const Settings& next) { ApplySettings(next); }) {
   link_.SetDialogLock(dialogLock_.get());
   link_.portName = [this] { return ReadPortName(link_, settings_.portName); };
+  link_.beforeSetUp = [this] { TakeSetUpSettings(); };
   link_.handlers = &noMenus_;
 }
 
@@ -33,7 +36,11 @@ PluginRecord* Plugin::HandOutRecord() {
 
 int Plugin::Init() {
   if (running_ || abandoned_) return 0;
-  LoadSettings(os_, ModuleInstance(), settings_);
+  {
+    LockGuard guard(link_.dialogLock);
+    LoadSettings(os_, ModuleInstance(), settings_);
+  }
+  settingsLoaded_ = true;
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus);
   link_.handlers = &menus_->protocol;
@@ -94,6 +101,46 @@ void Plugin::Abandon() {
 
 std::string Plugin::PortName() const {
   return ReadPortName(link_, settings_.portName);
+}
+
+Settings Plugin::CurrentSettings() const {
+  LockGuard guard(link_.dialogLock);
+  return settings_;
+}
+
+namespace {
+
+// The settings that the set-up sends to the phone, or that decide which of
+// its reports the link acts on.
+bool SetUpDiffers(const Settings& a, const Settings& b) {
+  return a.portName != b.portName || (a.pauseOnCall != 0) != (b.pauseOnCall != 0) ||
+         a.charset != b.charset;
+}
+
+}  // namespace
+
+void Plugin::ApplySettings(const Settings& next) {
+  bool setUpChanged = false;
+  {
+    LockGuard guard(link_.dialogLock);
+    setUpChanged = SetUpDiffers(settings_, next);
+    settings_ = next;
+  }
+  if (menus_) menus_->router.SetPluginMenus(next.pluginMenus);
+  // Outside the lock: waking the thread must never wait on anything it holds.
+  if (setUpChanged) RequestReconnect(link_);
+  // A crash or a kill later loses nothing; before init the file's own
+  // values are not known yet, and would be overwritten.
+  if (settingsLoaded_) SaveSettings(os_, ModuleInstance(), next);
+}
+
+void Plugin::TakeSetUpSettings() {
+  bool calls = false;
+  {
+    LockGuard guard(link_.dialogLock);
+    calls = settings_.pauseOnCall != 0;
+  }
+  link_.phoneEvents = calls && menus_ ? &menus_->calls : nullptr;
 }
 
 }  // namespace quillet

@@ -44,8 +44,15 @@ class Plugin {
   // The settings' portName as the dialog may be replacing it: a consistent copy. Public
   // for the tests and the soak, which follow the hand-over by it.
   std::string PortName() const;
+  // A consistent copy of the settings in effect.
+  Settings CurrentSettings() const;
+  // Puts `next` into effect at once: a change the set-up uses sets the link
+  // up again, the menus take the mode at their next opening; once the file
+  // has been read, every setting is written to it.
+  void ApplySettings(const Settings& next);
 
   const PluginRecord& record() const { return record_; }
+  // The host's thread only; the monitor thread reads them under the lock.
   const Settings& settings() const { return settings_; }
   const MenuMessageIds& menuMessages() const { return menuMessages_; }
   Link& link() { return link_; }
@@ -61,12 +68,18 @@ class Plugin {
   Handle HostWindow() const { return reinterpret_cast<Handle>(record_.hostWindow); }
   Handle ModuleInstance() const { return reinterpret_cast<Handle>(record_.moduleInstance); }
   void Abandon();
+  // On the monitor thread before each set-up: what the link asks the phone
+  // for follows the settings in effect.
+  void TakeSetUpSettings();
 
   Platform& os_;
   PluginRecord record_;
   bool handedOut_ = false;
   bool running_ = false;
   bool abandoned_ = false;
+  // The file has been read: from then on Apply writes it.
+  bool settingsLoaded_ = false;
+  // Changed on the host's thread under the dialog lock.
   Settings settings_;
   MenuMessageIds menuMessages_;
   // dialogLock_ lives as long as the plug-in: a dialog left open across quit,

@@ -7,12 +7,33 @@ namespace quillet {
 namespace {
 
 constexpr char kSection[] = "Quillet";
-constexpr char kPortKey[] = "Port";
-constexpr char kPluginMenusKey[] = "PluginMenus";
-constexpr char kPauseOnCallKey[] = "PauseOnCall";
 constexpr char kFileName[] = "plugin.ini";
 
+// std::to_string of an int is exactly "%d".
+const SettingRow kRows[] = {
+    {"Port", kPortDisabled, [](Settings& s, const std::string& text) { s.portName = text; },
+     [](const Settings& s) { return s.portName; }, nullptr},
+    // A text without a leading number leaves the default.
+    {"PluginMenus", "0",
+     [](Settings& s, const std::string& text) { s.pluginMenus = ParseLeadingInt(text, 0); },
+     [](const Settings& s) { return std::to_string(s.pluginMenus); }, nullptr},
+    {"PauseOnCall", "0",
+     [](Settings& s, const std::string& text) { s.pauseOnCall = ParseLeadingInt(text, 0); },
+     [](const Settings& s) { return std::to_string(s.pauseOnCall); }, &Settings::pauseOnCallStored},
+    {"RemoteKeys", "0",
+     [](Settings& s, const std::string& text) { s.remoteKeys = ParseLeadingInt(text, 0); },
+     [](const Settings& s) { return std::to_string(s.remoteKeys); }, &Settings::remoteKeysStored},
+    // Any name is kept as it stands: the set-up decides what it can use.
+    {"Charset", "", [](Settings& s, const std::string& text) { s.charset = text; },
+     [](const Settings& s) { return s.charset; }, &Settings::charsetStored},
+};
+
 }  // namespace
+
+const SettingRow* SettingsTable(std::size_t* count) {
+  *count = sizeof kRows / sizeof kRows[0];
+  return kRows;
+}
 
 std::string BuildSettingsPath(Platform& os, Handle moduleInstance) {
   std::string module = os.GetModuleFileName(moduleInstance, kPathCapacity);
@@ -43,24 +64,26 @@ std::int32_t ParseLeadingInt(const std::string& text, std::int32_t fallback) {
 
 void LoadSettings(Platform& os, Handle moduleInstance, Settings& settings) {
   const std::string path = BuildSettingsPath(os, moduleInstance);
-  settings.portName = os.GetProfileString(kSection, kPortKey, kPortDisabled, path, kPathCapacity);
-  std::string mode = os.GetProfileString(kSection, kPluginMenusKey, "0", path, kPathCapacity);
-  settings.pluginMenus = ParseLeadingInt(mode, settings.pluginMenus);
-  // The profile functions tell a missing key only by the default they give
-  // back: a key that is there reads the same under two different defaults.
-  std::string pause = os.GetProfileString(kSection, kPauseOnCallKey, "0", path, kPathCapacity);
-  settings.pauseOnCallStored =
-      pause == os.GetProfileString(kSection, kPauseOnCallKey, "1", path, kPathCapacity);
-  settings.pauseOnCall = ParseLeadingInt(pause, 0);
+  for (const SettingRow& row : kRows) {
+    const std::string text =
+        os.GetProfileString(kSection, row.key, row.fallback, path, kPathCapacity);
+    if (row.stored) {
+      // The profile functions tell a missing key only by the default they
+      // give back: a key that is there reads the same under two defaults.
+      const std::string other = std::string(row.fallback) + "?";
+      settings.*row.stored =
+          text == os.GetProfileString(kSection, row.key, other, path, kPathCapacity);
+    }
+    row.read(settings, text);
+  }
 }
 
 void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings) {
   const std::string path = BuildSettingsPath(os, moduleInstance);
-  os.WriteProfileString(kSection, kPortKey, settings.portName, path);
-  // std::to_string of an int is exactly "%d".
-  os.WriteProfileString(kSection, kPluginMenusKey, std::to_string(settings.pluginMenus), path);
-  if (settings.pauseOnCallStored)
-    os.WriteProfileString(kSection, kPauseOnCallKey, std::to_string(settings.pauseOnCall), path);
+  for (const SettingRow& row : kRows) {
+    if (row.stored && !(settings.*row.stored)) continue;
+    os.WriteProfileString(kSection, row.key, row.write(settings), path);
+  }
 }
 
 }  // namespace quillet

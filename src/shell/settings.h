@@ -1,5 +1,7 @@
 #pragma once
-// The settings kept between runs, in "plugin.ini" beside the module.
+// The settings kept between runs, in "plugin.ini" beside the module. Every
+// key is one row of the table in settings.cpp: its default, how its text is
+// read and written, and whether a file without it stays without it.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,18 +14,38 @@ namespace quillet {
 
 constexpr std::size_t kPathCapacity = 260;  // bytes, terminator included
 
+// The Charset value that lets Quillet pick the phone's character set.
+constexpr char kCharsetAuto[] = "auto";
+
 struct Settings {
   std::string portName = kPortDisabled;  // at most kPathCapacity - 1 bytes
   std::int32_t pluginMenus = 0;          // 0 lets other plug-ins supply the main menu
   std::int32_t pauseOnCall = 0;          // not 0: the phone's calls pause the player
-  // The file has a PauseOnCall line: only then is it written back, so a file
-  // without one stays without one.
+  std::int32_t remoteKeys = 0;           // not 0: the phone's keys drive the player
+  std::string charset;                   // empty: texts go out as they always did
+  // The file has the line (or the user set the value in the dialog): only
+  // then is it written back, so a file without one stays without one.
   bool pauseOnCallStored = false;
+  bool remoteKeysStored = false;
+  bool charsetStored = false;
 };
+
+// One key of the section. `stored` is null for a key that is always written.
+struct SettingRow {
+  const char* key;
+  const char* fallback;  // the text a missing key reads as
+  void (*read)(Settings& settings, const std::string& text);
+  std::string (*write)(const Settings& settings);
+  bool Settings::*stored;
+};
+
+// The rows, in the order they are read and written.
+const SettingRow* SettingsTable(std::size_t* count);
 
 // The module's directory followed by "plugin.ini".
 std::string BuildSettingsPath(Platform& os, Handle moduleInstance);
 void LoadSettings(Platform& os, Handle moduleInstance, Settings& settings);
+// Writes every key that is always written or stored.
 void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings);
 
 // The leading decimal number of `text` as "%d" reads it; `fallback` when there

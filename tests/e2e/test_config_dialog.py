@@ -1,7 +1,11 @@
 """The configuration dialog of the real DLL, driven through the stand-in
 host while it is open on the host's thread: its layout as the resource gives
-it, the port list, the status line updated live, Apply, OK, Cancel, and quit
-while it is open. A screenshot is kept in build/e2e/config_dialog.png."""
+it at 96 and 120 DPI (no control overlaps another, every text fits), the
+port list with the ports the system lists, every setting shown and applied
+(the calls box turns call pauses on without any edit of plugin.ini, which
+Apply writes at once), the status line updated live, Apply, OK, Cancel,
+and quit while it is open. A screenshot is kept in
+build/e2e/config_dialog.png."""
 
 import re
 import time
@@ -22,13 +26,30 @@ LAYOUT = [
     (1001, "ComboBox", None, 31, 7, 48, 77, True),
     (-1, "Static", "Mode", 95, 9, 18, 8, False),
     (1002, "ComboBox", "", 121, 7, 58, 30, False),
-    (-1, "Static", "Plug-in menus", 7, 29, 45, 8, False),
-    (1003, "ComboBox", "", 60, 27, 119, 43, False),
-    (1004, "Static", None, 7, 33, 172, 19, True),
-    (1, "Button", "OK", 69, 62, 50, 14, True),
-    (2, "Button", "Cancel", 129, 62, 50, 14, True),
-    (3, "Button", "Apply", 7, 62, 50, 14, True),
+    (-1, "Static", "Plug-in menus", 7, 29, 50, 8, True),
+    (1003, "ComboBox", None, 60, 27, 119, 60, True),
+    (1005, "Button", "Pause the music during calls", 7, 45, 172, 10, True),
+    (1006, "Button", "Phone keys as a remote", 7, 58, 172, 10, True),
+    (1007, "Button", "Titles in the phone's character set", 7, 71, 172, 10, True),
+    (1004, "Static", None, 7, 86, 172, 19, True),
+    (1, "Button", "OK", 69, 110, 50, 14, True),
+    (2, "Button", "Cancel", 129, 110, 50, 14, True),
+    (3, "Button", "Apply", 7, 110, 50, 14, True),
 ]
+MENUS = ["Show custom menus directly", "Select which menu to use", "Ignore custom menus"]
+# What a drop-down combo box's edit field shares its width with: the arrow
+# button and the borders, at most this many pixels at 96 DPI.
+COMBO_FRAME_96 = 24
+
+
+def numbers(text):
+    return [int(v) for v in text.split(",")]
+
+
+def overlaps(a, b):
+    ax, ay, aw, ah = a
+    bx, by, bw, bh = b
+    return ax < bx + bw and bx < ax + aw and ay < by + bh and by < ay + ah
 
 
 def unquote(value):
@@ -101,50 +122,143 @@ class Dialog:
 
 
 class ConfigDialog(unittest.TestCase):
-    def test_layout_list_and_screenshot(self):
-        with Session(port="COM3") as s:
-            self.assertTrue(s.wait_trace("info: OnInit started", 20), s.trace())
-            d = Dialog(self, s)
-            window, controls = d.show()
-            self.assertEqual(window["title"], "")
-            self.assertEqual((window["font"], window["size"]), ("MS Shell Dlg", "8"))
-            self.assertEqual(window["client_du"], "186,83")
-            self.assertEqual(len(controls), len(LAYOUT))
-            for control, (ident, cls, text, x, y, w, h, shown) in zip(controls, LAYOUT):
-                with self.subTest(id=ident, text=text):
-                    self.assertEqual(control["id"], str(ident))
-                    self.assertEqual(control["class"], cls)
-                    du = [int(v) for v in control["du"].split(",")]
-                    self.assertEqual(du[:3], [x, y, w])
-                    if cls != "ComboBox":
-                        self.assertEqual(du[3], h)
-                    self.assertEqual(control["visible"], "yes" if shown else "no")
-                    if text is not None:
-                        self.assertEqual(control["text"], text)
-            ports = controls[1]
-            self.assertEqual(ports["items"].split("|"), PORTS)
-            self.assertEqual(ports["selected"], "3")
-            self.assertEqual(ports["text"], "COM3")
-            self.assertEqual(controls[6]["text"], "Comport busy.")
+    def check_layout(self, d, window, controls):
+        """The template's controls in tab order, none over another, inside the
+        window, every text fitting its control at this DPI."""
+        self.assertEqual(window["title"], "")
+        self.assertEqual((window["font"], window["size"]), ("MS Shell Dlg", "8"))
+        self.assertEqual(window["client_du"], "186,131")
+        self.assertEqual(len(controls), len(LAYOUT))
+        client = numbers(window["client"])
+        dpi = int(window["dpi"])
+        shown = []
+        for control, (ident, cls, text, x, y, w, h, visible) in zip(controls, LAYOUT):
+            with self.subTest(id=ident, text=text, dpi=dpi):
+                self.assertEqual(control["id"], str(ident))
+                self.assertEqual(control["class"], cls)
+                du = numbers(control["du"])
+                self.assertEqual(du[:3], [x, y, w])
+                if cls != "ComboBox":
+                    self.assertEqual(du[3], h)
+                self.assertEqual(control["visible"], "yes" if visible else "no")
+                if text is not None:
+                    self.assertEqual(control["text"], text)
+                if not visible:
+                    continue
+                rect = numbers(control["rect"])
+                self.assertTrue(rect[0] >= 0 and rect[1] >= 0 and rect[0] + rect[2] <= client[0]
+                                and rect[1] + rect[3] <= client[1], (rect, client))
+                for other_ident, other in shown:
+                    self.assertFalse(overlaps(rect, other), (ident, other_ident))
+                shown.append((ident, rect))
+                width, height = numbers(control["textsize"])
+                room = rect[2]
+                if "checked" in control:
+                    room -= int(window["checkw"]) + 4  # the box and its gap
+                elif cls == "Button":
+                    room -= 8  # the push button's edges
+                if ident != 1004:  # the status text wraps over its two lines
+                    self.assertLessEqual(width, room, control)
+                    self.assertLessEqual(height, rect[3],
+                                         control)
+        # Each entry of the plug-in menus list fits its edit field.
+        menus = next(c for c in controls if c["id"] == "1003")
+        self.assertEqual(menus["items"].split("|"), MENUS)
+        for index, entry in enumerate(MENUS):
+            self.s_cmd(d, "dialog select 1003 %d" % index)
+            shown_entry = d.control(1003)
+            self.assertEqual(shown_entry["text"], entry)
+            width = numbers(shown_entry["textsize"])[0]
+            self.assertLessEqual(width + COMBO_FRAME_96 * dpi // 96,
+                                 numbers(shown_entry["rect"])[2], shown_entry)
 
-            shot = s.dir / "dialog.bmp"
+    def s_cmd(self, d, line):
+        mark = len(d.s.host_lines.snapshot())
+        d.s.host_cmd(line)
+        self.assertTrue(d.s.wait_host(r"^dialog (?!control|window)", 15, mark),
+                        d.s.host_log()[-2000:])
+
+    def test_layout_at_96_and_120_dpi_lists_and_screenshot(self):
+        for dpi in (96, 120):
+            with self.subTest(dpi=dpi), Session(port="COM3", dpi=dpi if dpi != 96 else None) as s:
+                self.assertTrue(s.wait_trace("info: OnInit started", 20), s.trace())
+                d = Dialog(self, s)
+                window, controls = d.show()
+                self.assertEqual(window["dpi"], str(dpi))
+                # The fixed ports, then the ones the system lists, in number
+                # order, once each (Wine's mount manager lists the rig's).
+                ports = controls[1]
+                items = ports["items"].split("|")
+                self.assertEqual(items[:len(PORTS)], PORTS)
+                extra = [int(p[3:]) for p in items[len(PORTS):]]
+                self.assertEqual(extra, sorted(set(extra)))
+                self.assertTrue(all(n > 8 for n in extra), items)
+                self.assertIn("COM12", items)
+                self.assertEqual(ports["selected"], "3")
+                self.assertEqual(ports["text"], "COM3")
+                self.assertEqual(controls[9]["text"], "Comport busy.")
+                self.assertEqual(controls[5]["selected"], "0")
+                self.assertEqual([c["checked"] for c in controls[6:9]], ["no"] * 3)
+                if dpi == 96:
+                    shot = s.dir / "dialog.bmp"
+                    mark = len(s.host_lines.snapshot())
+                    s.host_cmd("dialog shot " + win_path(shot))
+                    self.assertTrue(s.wait_host(r"^dialog shot ", 15, mark),
+                                    s.host_log()[-2000:])
+                    out = ROOT / "build" / "e2e"
+                    out.mkdir(parents=True, exist_ok=True)
+                    png_from_bmp(shot, out / "config_dialog.png")
+                    self.assertGreater((out / "config_dialog.png").stat().st_size, 1000)
+                self.check_layout(d, window, controls)
+                d.close_with(2)
+
+    def test_the_calls_box_applied_pauses_a_ringing_call(self):
+        with Session(port="COM1", host_args=["--state", "playing"]) as s:
+            self.assertTrue(s.wait_connected(30), s.trace())
+            self.assertEqual(s.wait_received(len(SETUP_COMMANDS)), SETUP_COMMANDS)
+            self.assertNotIn("PauseOnCall", s.settings())
+            d = Dialog(self, s)
+            self.assertEqual(d.control(1005)["checked"], "no")
+            self.s_cmd(d, "dialog check 1005 1")
+            d.press(3)
+            # Written at Apply, while the player runs.
+            self.assertRegex(s.settings(), r"(?m)^PauseOnCall=1\r?$")
+            self.assertRegex(s.settings(), r"(?m)^Port=COM1\r?$")
+            # The link is set up again, now asking for call reports.
+            expected = SETUP_COMMANDS * 2 + ["AT*ECAM=1"]
+            self.assertEqual(s.wait_received(len(expected)), expected)
+            self.assertTrue(s.wait_trace("info: calls reported\r\n", 10), s.trace())
+            d.close_with(1)
             mark = len(s.host_lines.snapshot())
-            s.host_cmd("dialog shot " + win_path(shot))
-            self.assertTrue(s.wait_host(r"^dialog shot ", 15, mark), s.host_log()[-2000:])
-            out = ROOT / "build" / "e2e"
-            out.mkdir(parents=True, exist_ok=True)
-            png_from_bmp(shot, out / "config_dialog.png")
-            self.assertGreater((out / "config_dialog.png").stat().st_size, 1000)
+            s.phone_cmd("call ring")
+            self.assertTrue(s.wait_host(r"^player state=paused", 10, mark), s.host_log()[-2000:])
+            # Shown ticked when opened again.
+            d = Dialog(self, s)
+            self.assertEqual(d.control(1005)["checked"], "yes")
+            d.close_with(2)
+
+    def test_a_port_the_system_lists_as_com12_is_offered_and_connects(self):
+        with Session(port="COM3", phone_port="COM12") as s:
+            d = Dialog(self, s)
+            self.assertTrue(d.wait_status("Comport busy."), d.control(1004))
+            items = d.control(1001)["items"].split("|")
+            self.assertIn("COM12", items)
+            self.s_cmd(d, "dialog select 1001 %d" % items.index("COM12"))
+            d.press(3)
+            self.assertRegex(s.settings(), r"(?m)^Port=COM12\r?$")
+            self.assertTrue(s.wait_connected(30), s.trace())
+            self.assertTrue(d.wait_status(CONNECTED), d.control(1004))
             d.close_with(2)
 
     def test_an_unlisted_port_is_shown_and_kept_by_ok(self):
-        with Session(port="COM12") as s:
+        with Session(port="COM21") as s:
             d = Dialog(self, s)
             ports = d.control(1001)
-            self.assertEqual((ports["text"], ports["selected"]), ("COM12", "-1"))
+            self.assertEqual((ports["text"], ports["selected"]), ("COM21", "-1"))
             d.close_with(1)
+            self.assertIn("Port=COM21", s.settings())
             self.assertTrue(s.quit_plugin(), s.host_log())
-            self.assertIn("Port=COM12", s.settings())
+            self.assertIn("Port=COM21", s.settings())
 
     def test_apply_moves_the_link_and_the_status_follows_live(self):
         with Session(port="COM5") as s:

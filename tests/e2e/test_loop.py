@@ -193,6 +193,23 @@ class Loop(unittest.TestCase):
             (page,) = p.choose("Player menu")
             self.assertTrue(page.startswith('AT*EASM="Winamp menu", 1, 1, 10,'), page)
 
+    def test_plugin_menus_2_offers_both_main_menus_on_a_menus_page(self):
+        with Session(pluginmenus="2", companions=[SAMPLE_MENU]) as s:
+            p = Phone(self, s)
+            mark = len(s.host_lines.snapshot())
+            (page,) = p.act("open")
+            self.assertEqual(page, 'AT*EASM="Menus", 1, 1, 2,"Winamp menu","Sample menu"')
+            # The offered record went back to its owner until it is chosen.
+            self.assertTrue(p.host_after(mark, r"^plugin sample menu_closed menu=main id=1000"))
+            (page,) = p.choose("Sample menu")
+            self.assertTrue(page.startswith('AT*EASM="Sample menu", 2, 1, 8,'), page)
+            (page,) = p.act("back")
+            self.assertEqual(page, 'AT*EASM="Menus", 1, 2, 2,"Winamp menu","Sample menu"')
+            (page,) = p.choose("Winamp menu")
+            self.assertTrue(page.startswith('AT*EASM="Winamp menu", 2, 1, 10,'), page)
+            (page,) = p.act("back")
+            self.assertTrue(page.startswith('AT*EASM="Menus", 1, 1, 2,'), page)
+
 
 if __name__ == "__main__":
     unittest.main()

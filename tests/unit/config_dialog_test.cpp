@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/fake/fake_platform.h"
 #include "plugin_entries.h"
 #include "shell/plugin.h"
+#include "shell/port_list.h"
 
 namespace quillet {
 namespace {
@@ -165,6 +168,221 @@ TEST_F(ConfigDialogFixture, ConfigBeforeInitOnlyStoresTheName) {
   });
   EXPECT_EQ(plugin.PortName(), "COM2");
   EXPECT_TRUE(os.OpenHandles().empty());
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+constexpr char kIni[] = "C:\\P\\plugin.ini";
+
+TEST(PortList, SystemPortsFollowTheFixedOnesInNumberOrder) {
+  const std::vector<std::string> fixed = {"Disabled", "COM1", "COM2", "COM3", "COM4",
+                                          "COM5",     "COM6", "COM7", "COM8"};
+  struct Case {
+    std::vector<std::string> system;
+    std::vector<std::string> added;
+  };
+  const Case cases[] = {
+      {{}, {}},
+      {{"COM1", "COM3"}, {}},
+      {{"COM12", "COM3", "COM10", "com12", "COM9", "CNCA0", "", "COM12"},
+       {"COM9", "COM10", "COM12", "CNCA0"}},
+      {{"COM100", "COM20", "BTH0", "ABC"}, {"COM20", "COM100", "ABC", "BTH0"}},
+      {{"disabled", "COM", "COMX1"}, {"COM", "COMX1"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> expected = fixed;
+    expected.insert(expected.end(), c.added.begin(), c.added.end());
+    EXPECT_EQ(ListedPorts(c.system), expected);
+  }
+}
+
+// The dialog shows the settings in effect, and Apply, OK and Cancel put
+// what the user did into effect and into the file.
+struct EverySetting : ConfigDialogFixture {
+  void Store(const std::map<std::string, std::string>& lines) {
+    for (const auto& [key, value] : lines) os.profiles[kIni]["Quillet"][key] = value;
+  }
+  std::map<std::string, std::string>& File() { return os.profiles[kIni]["Quillet"]; }
+  int MenusShown() { return os.dialog.comboSelection[kPluginMenusComboId]; }
+};
+
+TEST_F(EverySetting, ControlsShowTheStoredValues) {
+  struct Case {
+    std::map<std::string, std::string> stored;
+    int menus;  // the entry selected
+    bool pause, keys, charset;
+  };
+  const Case cases[] = {
+      {{}, 0, false, false, false},
+      {{{"PluginMenus", "2"}, {"PauseOnCall", "1"}, {"RemoteKeys", "1"}, {"Charset", "auto"}},
+       1,
+       true,
+       true,
+       true},
+      {{{"PluginMenus", "1"}, {"Charset", "UTF-8"}}, 2, false, false, true},
+      {{{"PluginMenus", "-1"}, {"PauseOnCall", "7"}, {"Charset", ""}}, 2, true, false, false},
+  };
+  for (const Case& c : cases) {
+    os.profiles.clear();
+    Store(c.stored);
+    os.serialPorts = {"COM12"};
+    Start("COM12");
+    Open([&](DialogProcedure& dialog, Handle h) { dialog.OnCommand(h, kCancelButtonId); });
+    EXPECT_EQ(os.dialog.comboItems[kPluginMenusComboId],
+              (std::vector<std::string>{"Show custom menus directly", "Select which menu to use",
+                                        "Ignore custom menus"}));
+    EXPECT_EQ(MenusShown(), c.menus);
+    EXPECT_EQ(os.dialog.checks[kPauseOnCallCheckId], c.pause);
+    EXPECT_EQ(os.dialog.checks[kRemoteKeysCheckId], c.keys);
+    EXPECT_EQ(os.dialog.checks[kCharsetCheckId], c.charset);
+    EXPECT_EQ(os.dialog.comboItems[kPortComboId].back(), "COM12");
+    EXPECT_EQ(os.dialog.comboSelection[kPortComboId], 9) << "a listed system port is selected";
+    plugin.Quit();
+  }
+}
+
+TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
+  using Lines = std::map<std::string, std::string>;
+  struct Case {
+    const char* what;
+    Lines stored;
+    std::function<void(fake::FakePlatform&)> user;
+    int button;
+    Lines written;  // the section right after the button, before any quit
+    bool setUpAgain;
+  };
+  const auto pick = [](int entry) {
+    return [entry](fake::FakePlatform& os) {
+      os.SetComboSelection(os.dialog.handle, kPluginMenusComboId, entry);
+    };
+  };
+  const auto tick = [](int id, bool on) {
+    return [id, on](fake::FakePlatform& os) { os.dialog.checks[id] = on; };
+  };
+  const Case cases[] = {
+      {"nothing changed: the lines the file had",
+       {{"Port", "COM3"}},
+       [](fake::FakePlatform&) {},
+       kApplyButtonId,
+       {{"Port", "COM3"}, {"PluginMenus", "0"}},
+       false},
+      {"calls ticked",
+       {{"Port", "COM3"}},
+       tick(kPauseOnCallCheckId, true),
+       kApplyButtonId,
+       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"PauseOnCall", "1"}},
+       true},
+      {"calls cleared",
+       {{"Port", "COM3"}, {"PauseOnCall", "2"}},
+       tick(kPauseOnCallCheckId, false),
+       kOkButtonId,
+       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"PauseOnCall", "0"}},
+       true},
+      {"keys ticked: the menus' setting, not the set-up's",
+       {{"Port", "COM3"}},
+       tick(kRemoteKeysCheckId, true),
+       kOkButtonId,
+       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"RemoteKeys", "1"}},
+       false},
+      {"charset ticked",
+       {{"Port", "COM3"}},
+       tick(kCharsetCheckId, true),
+       kApplyButtonId,
+       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"Charset", "auto"}},
+       true},
+      {"a named charset left ticked",
+       {{"Port", "COM3"}, {"Charset", "8859-1"}},
+       [](fake::FakePlatform&) {},
+       kApplyButtonId,
+       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"Charset", "8859-1"}},
+       false},
+      {"a named charset cleared",
+       {{"Port", "COM3"}, {"Charset", "8859-1"}},
+       tick(kCharsetCheckId, false),
+       kApplyButtonId,
+       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"Charset", ""}},
+       true},
+      {"an odd mode left as shown",
+       {{"Port", "COM3"}, {"PluginMenus", "-1"}},
+       pick(2),
+       kApplyButtonId,
+       {{"Port", "COM3"}, {"PluginMenus", "-1"}},
+       false},
+      {"the chooser picked",
+       {{"Port", "COM3"}, {"PluginMenus", "-1"}},
+       pick(1),
+       kOkButtonId,
+       {{"Port", "COM3"}, {"PluginMenus", "2"}},
+       false},
+      {"direct picked",
+       {{"Port", "COM3"}, {"PluginMenus", "2"}},
+       pick(0),
+       kOkButtonId,
+       {{"Port", "COM3"}, {"PluginMenus", "0"}},
+       false},
+      {"a new port",
+       {{"Port", "COM3"}},
+       [](fake::FakePlatform& os) { os.dialog.texts[kPortComboId] = "COM12"; },
+       kApplyButtonId,
+       {{"Port", "COM12"}, {"PluginMenus", "0"}},
+       true},
+      {"cancel",
+       {{"Port", "COM3"}},
+       tick(kPauseOnCallCheckId, true),
+       kCancelButtonId,
+       {{"Port", "COM3"}},
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    os.profiles.clear();
+    os.files.clear();
+    os.environment["QUILLET_TRACE"] = "t.log";
+    Store(c.stored);
+    Start(c.stored.at("Port"));
+    const std::size_t setUps = SetUps();
+    const Settings before = plugin.settings();
+    Open([&](DialogProcedure& dialog, Handle h) {
+      c.user(os);
+      dialog.OnCommand(h, c.button);
+      EXPECT_EQ(File(), c.written) << "written at once";
+      os.RunFor(100);
+      EXPECT_EQ(SetUps() > setUps, c.setUpAgain);
+      if (c.button == kApplyButtonId) dialog.OnCommand(h, kCancelButtonId);
+    });
+    if (c.button == kCancelButtonId) {
+      EXPECT_EQ(plugin.settings().pauseOnCall, before.pauseOnCall);
+      EXPECT_FALSE(plugin.settings().pauseOnCallStored);
+    }
+    plugin.Quit();
+    if (c.button != kCancelButtonId) {
+      EXPECT_EQ(File(), c.written) << "quit writes the same";
+    }
+  }
+}
+
+TEST_F(EverySetting, TheCallsBoxTurnsCallReportsOnForTheNextSetUp) {
+  Start("COM3");
+  EXPECT_EQ(plugin.link().phoneEvents, nullptr);
+  Open([&](DialogProcedure& dialog, Handle h) {
+    os.dialog.checks[kPauseOnCallCheckId] = true;
+    dialog.OnCommand(h, kOkButtonId);
+  });
+  os.RunFor(100);
+  ASSERT_NE(plugin.menus(), nullptr);
+  EXPECT_EQ(plugin.link().phoneEvents, &plugin.menus()->calls);
+  Open([&](DialogProcedure& dialog, Handle h) {
+    EXPECT_TRUE(os.dialog.checks[kPauseOnCallCheckId]) << "shown as in effect";
+    os.dialog.checks[kPauseOnCallCheckId] = false;
+    dialog.OnCommand(h, kOkButtonId);
+  });
+  os.RunFor(100);
+  EXPECT_EQ(plugin.link().phoneEvents, nullptr);
+  plugin.Quit();
 }
 
 }  // namespace

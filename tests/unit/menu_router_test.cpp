@@ -7,6 +7,7 @@
 #include "fake_player.h"
 #include "menus/built_in_menus.h"
 #include "menus/menu_items.h"
+#include "menus/menu_protocol.h"
 #include "platform/host_messages.h"
 
 namespace quillet {
@@ -249,6 +250,137 @@ TEST_F(Sources, ValuesActOnThePlayerOrReachTheirOwner) {
   EXPECT_EQ(player.changes[0].value, 3);
   EXPECT_EQ(player.changes[1].id, 1010);
   EXPECT_EQ(player.changes[1].value, -4);
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// PluginMenus=2: the "Menus" page offers the built-in main menu and the
+// supplied one, as the phone walks it through the protocol.
+struct Chooser : Sources {
+  Chooser() { router.SetPluginMenus(kPluginMenusChoose); }
+  std::vector<std::string> sent;
+  MenuProtocol protocol{router, [this](const std::string& c) { sent.push_back(c); }};
+  // The title of the page last sent, or the notice, as the phone shows it.
+  std::string Page() {
+    if (sent.empty()) return "(nothing)";
+    const std::string& last = sent.back();
+    const std::size_t open = last.find('"');
+    return last.substr(0, open) + last.substr(open, last.find('"', open + 1) - open + 1);
+  }
+};
+
+TEST_F(Chooser, ThePageAndGoingBackFromEitherMenu) {
+  Menu supplied{};
+  supplied.id = 2000;
+  SetFieldText(supplied.title, "Sample menus");
+  player.supplied[1000] = &supplied;
+  player.Entries(3);
+
+  protocol.MenuActivated();
+  ASSERT_EQ(router.CurrentMenu()->id, kMenuChooserId);
+  EXPECT_EQ(sent.back(), "*EASM=\"Menus\", 1, 1, 2,\"Winamp menu\",\"Sample menus\"");
+  ASSERT_EQ(player.closed.size(), 1u) << "the offered record goes back to its owner";
+  EXPECT_EQ(player.closed[0].second, 1000);
+
+  struct Step {
+    int entry;
+    const char* page;  // what the phone then shows; null: nothing current
+  };
+  const Step walk[] = {
+      {2, "*EAID=14,2,\"Sample menus\""},  // the supplied menu (no items), asked again
+      {0, "*EASM=\"Menus\""},              // back returns to the page
+      {1, "*EASM=\"Winamp menu\""},        // the built-in main menu
+      {0, "*EASM=\"Menus\""},
+      {0, nullptr},  // back from the page leaves
+  };
+  for (const Step& step : walk) {
+    SCOPED_TRACE(step.entry);
+    const std::size_t before = sent.size();
+    protocol.ChooseEntry(step.entry);
+    if (!step.page) {
+      EXPECT_EQ(router.CurrentMenu(), nullptr);
+      EXPECT_EQ(sent.size(), before);
+      continue;
+    }
+    EXPECT_EQ(Page(), step.page);
+  }
+  EXPECT_EQ(LoadMenuRequests(), 2) << "once to offer it, once when chosen";
+  // The menus chosen on the page show that there is a way back.
+  protocol.MenuActivated();
+  protocol.ChooseEntry(1);
+  EXPECT_EQ(sent.back().substr(0, 22), "*EASM=\"Winamp menu\", 2");
+}
+
+TEST_F(Chooser, WithoutASuppliedMenuOrInTheOtherModes) {
+  Menu supplied{};
+  supplied.id = 1000;
+  SetFieldText(supplied.title, "Other");
+  struct Case {
+    std::int32_t mode;
+    bool supplier;
+    std::int32_t shown;  // the menu the phone opens on
+    int loads;
+  };
+  const Case cases[] = {
+      {kPluginMenusChoose, false, kMainMenuId, 1},
+      {kPluginMenusChoose, true, kMenuChooserId, 1},
+      {kPluginMenusSupplied, true, 1000, 1},
+      {1, true, kMainMenuId, 0},
+      {-1, true, kMainMenuId, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    player.supplied.clear();
+    if (c.supplier) player.supplied[1000] = &supplied;
+    router.SetPluginMenus(c.mode);
+    const int loads = LoadMenuRequests();
+    protocol.MenuActivated();
+    ASSERT_NE(router.CurrentMenu(), nullptr);
+    EXPECT_EQ(router.CurrentMenu()->id, c.shown);
+    EXPECT_EQ(LoadMenuRequests() - loads, c.loads);
+    // Back from the main menu opened directly leaves.
+    EXPECT_EQ(router.BackId(*router.CurrentMenu()), 0);
+    protocol.ChooseEntry(0);
+  }
+  // Outside the page, its ids are asked of the plug-ins as any unused id.
+  router.SetPluginMenus(kPluginMenusSupplied);
+  EXPECT_EQ(Open(kMenuChooserId), nullptr);
+  EXPECT_EQ(Open(kChosenMainMenuId), nullptr);
+}
+
+TEST_F(Chooser, ASuppliedSubMenuGoesBackToTheSuppliedMainMenu) {
+  MenuItem subItem{};
+  SetFieldText(subItem.name, "Deeper");
+  subItem.kind = kSubmenu;
+  subItem.id = 1001;
+  Menu top{};
+  top.id = 1000;
+  top.items = &subItem;
+  top.count = 1;
+  SetFieldText(top.title, "Top");
+  Menu sub{};
+  sub.id = 1001;
+  sub.parent = 1000;
+  SetFieldText(sub.title, "Sub");
+  player.supplied[1000] = &top;
+  player.supplied[1001] = &sub;
+  protocol.MenuActivated();
+  protocol.ChooseEntry(2);
+  EXPECT_EQ(Page(), "*EASM=\"Top\"");
+  protocol.ChooseEntry(1);
+  EXPECT_EQ(router.CurrentMenu(), &sub);
+  protocol.ChooseEntry(0);
+  EXPECT_EQ(router.CurrentMenu(), &top) << "its parent, not the page";
+  protocol.ChooseEntry(0);
+  EXPECT_EQ(router.CurrentMenu()->id, kMenuChooserId);
+  // The supplier gone meanwhile: the built-in main menu stands in.
+  player.supplied.clear();
+  protocol.ChooseEntry(2);
+  EXPECT_EQ(router.CurrentMenu(), &menus.mainMenu);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/fake/fake_platform.h"
 
 namespace quillet {
@@ -81,6 +84,65 @@ TEST_F(SettingsFixture, ValuesRoundTripAsReadByPercentD) {
     if (c.writtenPause) {
       EXPECT_EQ(section["PauseOnCall"], c.writtenPause);
     }
+  }
+}
+
+// Every row of the table: the key absent, valid and unreadable, and what
+// the file holds after a save (null: no such line).
+TEST(SettingsTable, EveryKeyAbsentValidUnreadableAndWrittenBack) {
+  std::size_t count = 0;
+  const SettingRow* rows = SettingsTable(&count);
+  std::vector<std::string> keys;
+  for (std::size_t i = 0; i < count; ++i) keys.push_back(rows[i].key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"Port", "PluginMenus", "PauseOnCall", "RemoteKeys",
+                                            "Charset"}));
+  struct Case {
+    const char* key;
+    const char* stored;    // null: absent
+    std::string inMemory;  // the value as its row writes it
+    const char* written;   // null: absent after the save
+  };
+  const Case cases[] = {
+      {"Port", nullptr, "Disabled", "Disabled"},
+      {"Port", "COM12", "COM12", "COM12"},
+      {"Port", "", "", ""},
+      {"PluginMenus", nullptr, "0", "0"},
+      {"PluginMenus", "2", "2", "2"},
+      {"PluginMenus", "menus", "0", "0"},
+      {"PauseOnCall", nullptr, "0", nullptr},
+      {"PauseOnCall", "1", "1", "1"},
+      {"PauseOnCall", "on", "0", "0"},
+      {"RemoteKeys", nullptr, "0", nullptr},
+      {"RemoteKeys", "1", "1", "1"},
+      {"RemoteKeys", "-", "0", "0"},
+      {"RemoteKeys", "0", "0", "0"},
+      {"Charset", nullptr, "", nullptr},
+      {"Charset", "auto", "auto", "auto"},
+      {"Charset", "8859-1", "8859-1", "8859-1"},
+      {"Charset", "", "", ""},
+      {"Charset", "?", "?", "?"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + "=" + (c.stored ? c.stored : "(absent)"));
+    fake::FakePlatform os;
+    os.moduleFileName = kModule;
+    if (c.stored) os.profiles[kIni]["Quillet"][c.key] = c.stored;
+    Settings settings;
+    LoadSettings(os, 1, settings);
+    const SettingRow* row = nullptr;
+    for (std::size_t i = 0; i < count; ++i)
+      if (std::string(rows[i].key) == c.key) row = &rows[i];
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->write(settings), c.inMemory);
+    os.profiles.clear();
+    SaveSettings(os, 1, settings);
+    auto& section = os.profiles[kIni]["Quillet"];
+    ASSERT_EQ(section.count(c.key), c.written ? 1u : 0u);
+    if (c.written) {
+      EXPECT_EQ(section[c.key], c.written);
+    }
+    // Only the keys always written, and this one when it was there.
+    EXPECT_EQ(section.size(), 2u + (c.written && row->stored ? 1u : 0u));
   }
 }
 

@@ -75,6 +75,13 @@ bool IsComboBox(HWND window) {
   return lstrcmpiA(ClassName(window).c_str(), "ComboBox") == 0;
 }
 
+bool IsCheckBox(HWND window) {
+  if (lstrcmpiA(ClassName(window).c_str(), "Button") != 0) return false;
+  const LONG type = GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
+         type == BS_AUTO3STATE;
+}
+
 // Class names are tokens in practice; anything else is quoted.
 void AddName(LogLine& line, const char* key, const std::string& name) {
   bool plain = !name.empty();
@@ -183,6 +190,20 @@ void AddComboItems(HWND combo, LogLine& line) {
   line.Num("selected", selected == CB_ERR ? -1 : static_cast<long long>(selected));
 }
 
+// The width and height in pixels of the control's text on one line, in the
+// font the control draws with: what must fit its rectangle.
+SIZE TextExtent(HWND control, const std::string& text) {
+  SIZE size = {0, 0};
+  if (text.empty()) return size;
+  HDC dc = GetDC(control);
+  HFONT font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+  HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  if (old) SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size;
+}
+
 LogLine ControlLine(HWND dialog, HWND control, const BaseUnits* base) {
   // Templates with 16-bit ids give unnamed statics 0xFFFF, extended ones -1.
   int id = GetDlgCtrlID(control);
@@ -202,9 +223,15 @@ LogLine ControlLine(HWND dialog, HWND control, const BaseUnits* base) {
                              HorizontalUnits(width, *base), VerticalUnits(height, *base)})
                          .c_str());
   }
+  const std::string text = WindowText(control);
+  const SIZE extent = TextExtent(control, text);
   line.Hex("style", static_cast<uint32_t>(GetWindowLongA(control, GWL_STYLE)))
-      .Text("text", WindowText(control));
+      .Text("text", text)
+      .Token("textsize", Joined({extent.cx, extent.cy}).c_str());
   if (IsComboBox(control)) AddComboItems(control, line);
+  if (IsCheckBox(control)) {
+    line.Token("checked", YesNo(SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED));
+  }
   return line;
 }
 
@@ -231,6 +258,10 @@ void Show(const std::vector<HWND>& dialogs) {
                      .c_str());
     }
     AddFont(dialog, line);
+    // What the text of a check box shares its control's width with.
+    HDC dc = GetDC(dialog);
+    line.Num("dpi", GetDeviceCaps(dc, LOGPIXELSX)).Num("checkw", GetSystemMetrics(SM_CXMENUCHECK));
+    ReleaseDC(dialog, dc);
     Emit(line);
     // Direct children only, in Z order, which for a dialog is its tab order.
     for (HWND control = GetWindow(dialog, GW_CHILD); control;
@@ -296,6 +327,28 @@ void Select(const std::vector<HWND>& dialogs, const std::string& args) {
       continue;
     }
     Emit(LogLine("dialog").Word("selected").Num("id", id).Num("index", index));
+  }
+}
+
+// Ticks (1) or clears (0) a check box and tells its dialog, as a click does.
+void Check(const std::vector<HWND>& dialogs, const std::string& args) {
+  const auto [id_text, state_text] = SplitWord(args);
+  int id = 0;
+  if (!ParseId(id_text, &id) || (state_text != "0" && state_text != "1")) {
+    return Fail("needs ID and 0 or 1");
+  }
+  const std::vector<Target> targets = FindControls(dialogs, id);
+  if (targets.empty()) return Fail("no such control");
+  for (const Target& target : targets) {
+    if (!IsWindow(target.dialog) || !IsWindow(target.control)) continue;
+    if (!IsCheckBox(target.control)) {
+      Fail("not a check box");
+      continue;
+    }
+    SendMessageA(target.control, BM_SETCHECK, state_text == "1" ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageA(target.dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(target.control));
+    Emit(LogLine("dialog").Word("checked").Num("id", id).Token("state", state_text.c_str()));
   }
 }
 
@@ -416,7 +469,7 @@ void RunDialogCommand(const std::string& arg) {
     return;
   }
   const bool known = (verb == "show" && rest.empty()) || verb == "type" || verb == "select" ||
-                     verb == "press" || verb == "shot";
+                     verb == "press" || verb == "shot" || verb == "check";
   if (!known) return Fail("unknown subcommand");
   const std::vector<HWND> dialogs = ThreadDialogs();
   if (dialogs.empty()) return Fail("no dialog open");
@@ -428,6 +481,8 @@ void RunDialogCommand(const std::string& arg) {
     Select(dialogs, rest);
   } else if (verb == "press") {
     Press(dialogs, rest);
+  } else if (verb == "check") {
+    Check(dialogs, rest);
   } else {
     Shot(dialogs, rest);
   }

@@ -8,7 +8,7 @@
 
 namespace host {
 
-// Runs `dialog ARG`: show, type, select, press, shot or cancel. Logs one
+// Runs `dialog ARG`: show, type, select, check, press, shot or cancel. Logs one
 // line per dialog, control or action, or an `error op="dialog"` line.
 void RunDialogCommand(const std::string& arg);
 

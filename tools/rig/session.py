@@ -229,7 +229,7 @@ class Session:
                  host_args: Optional[List[str]] = None, trace: bool = True,
                  companions: Sequence[Path] = (), host_env: Optional[Dict[str, str]] = None,
                  dll: Optional[Path] = None, ini_lines: Sequence[str] = (),
-                 host_timeout: float = 120):
+                 host_timeout: float = 120, dpi: Optional[int] = None):
         """companions: plug-ins the host loads and starts, in this order, before
         gen_quillet.dll (and quits after it); host_env: extra environment of
         the host process (and so of every plug-in in it); dll: load this DLL
@@ -238,7 +238,7 @@ class Session:
         com1: whether the phone's pty is a port at all; phone_port: the port
         it is, "COM1" or "COM12"; ini_lines: more KEY=VALUE lines for the
         [Quillet] section; host_timeout: seconds after which the host is
-        killed."""
+        killed; dpi: the screen's pixels per inch (None: Wine's 96)."""
         if phone_port not in ("COM1", "COM12"):
             raise ValueError("the rig maps a phone as COM1 or COM12, not %r" % phone_port)
         self._failures_before = len(THREAD_FAILURES)
@@ -283,7 +283,8 @@ class Session:
         self.host = winerun.start(str(HOST), args,
                                   com1=pty if phone_port == "COM1" else None,
                                   com12=pty if phone_port == "COM12" else None,
-                                  modem_dir=str(self.modem_dir), env=env, timeout=host_timeout)
+                                  modem_dir=str(self.modem_dir), env=env, timeout=host_timeout,
+                                  dpi=dpi)
         self.host_lines = Lines(self.host.stdout, lambda s: s)
         if not self._wait_started(30):
             log = self.host_log()

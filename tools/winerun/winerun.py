@@ -275,14 +275,16 @@ def _ensure_no_port(prefix: Path) -> None:
         sock.bind(str(path))
 
 
-def _reg_text(keys: Mapping[str, Mapping[str, Optional[str]]]) -> str:
-    """A REGEDIT4 file; a value of None deletes the value."""
+def _reg_text(keys: Mapping[str, Mapping[str, object]]) -> str:
+    """A REGEDIT4 file; a value of None deletes the value, an int is a DWORD."""
     lines = ["REGEDIT4", ""]
     for key, values in keys.items():
         lines.append("[%s]" % key)
         for name, value in values.items():
             if value is None:
                 lines.append('"%s"=-' % name)
+            elif isinstance(value, int):
+                lines.append('"%s"=dword:%08x' % (name, value))
             else:
                 lines.append('"%s"="%s"' % (name, value.replace("\\", "\\\\").replace('"', '\\"')))
         lines.append("")
@@ -548,6 +550,20 @@ def _sync_desktop(slot: _Slot, exe_name: str, desktop: Optional[str]) -> None:
     _write_json(slot.desktops_state, state)
 
 
+DPI_KEY = r"HKEY_CURRENT_USER\Control Panel\Desktop"
+
+
+def _sync_dpi(slot: _Slot, dpi: Optional[int]) -> None:
+    """Gives the programs started from now on a screen of dpi pixels per inch
+    (None: Wine's default, 96)."""
+    state_file = slot.prefix / ".quillet-dpi.json"
+    state = _read_json(state_file) or {}
+    if state.get("dpi") == dpi:
+        return
+    _import_reg(slot.prefix, {DPI_KEY: {"LogPixels": dpi}})
+    _write_json(state_file, {"dpi": dpi})
+
+
 def _parse_desktop(desktop: Optional[str]) -> Optional[str]:
     if desktop is None:
         return None
@@ -729,7 +745,8 @@ def start(exe: str, args: Sequence[str] = (), *, com1: Optional[str] = None,
           env: Optional[Mapping[str, str]] = None,
           timeout: Optional[float] = 60.0, display: bool = True, desktop: Optional[str] = None,
           cwd: Optional[str] = None, shim: bool = True, text: bool = False,
-          stderr: Optional[int] = None, lock_wait: float = LOCK_WAIT_S) -> WineProcess:
+          stderr: Optional[int] = None, lock_wait: float = LOCK_WAIT_S,
+          dpi: Optional[int] = None) -> WineProcess:
     """Starts exe under Wine and returns at once.
 
     com1: path of the pty slave (e.g. /dev/pts/4) the program sees as COM1;
@@ -749,6 +766,7 @@ def start(exe: str, args: Sequence[str] = (), *, com1: Optional[str] = None,
     text: text-mode pipes (UTF-8, undecodable bytes replaced).
     stderr: subprocess.PIPE or STDOUT for a stream; default a file.
     lock_wait: seconds to wait for a free slot.
+    dpi: the screen's pixels per inch for this run (e.g. 120); None: 96.
     """
     began = time.monotonic()
     exe_path = Path(exe)
@@ -770,6 +788,7 @@ def start(exe: str, args: Sequence[str] = (), *, com1: Optional[str] = None,
             run_env["DISPLAY"] = ":%d" % _ensure_xvfb(slot)
         _ensure_services(slot, run_env.get("DISPLAY"))
         _sync_desktop(slot, exe_path.name, desktop)
+        _sync_dpi(slot, dpi)
         slot.point_ports({"COM1": com1, "COM12": com12})
         if preload:
             run_env["LD_PRELOAD"] = preload

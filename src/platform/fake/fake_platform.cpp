@@ -494,6 +494,21 @@ std::string FakePlatform::GetControlText(Handle, int controlId, std::size_t capa
   return dialog.texts[controlId].substr(0, capacity - 1);
 }
 
+bool FakePlatform::IsChecked(Handle, int controlId) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return dialog.checks[controlId];
+}
+
+void FakePlatform::SetChecked(Handle, int controlId, bool checked) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  dialog.checks[controlId] = checked;
+}
+
+std::vector<std::string> FakePlatform::SerialPortNames() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return serialPorts;
+}
+
 void FakePlatform::PostStatusUpdate(Handle) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (dialog.destroyed) {

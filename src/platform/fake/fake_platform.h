@@ -59,6 +59,8 @@ class FakePlatform : public Platform {
   bool wineQuirks = false;
   std::string moduleFileName = "C:\\Program Files\\Winamp\\Plugins\\gen_quillet.dll";
   std::map<std::string, std::string> environment;
+  // The serial ports the system lists, as SerialPortNames gives them.
+  std::vector<std::string> serialPorts;
 
   // Lets the started threads run, moving the clock as they wait, until
   // `done` holds (looked at whenever all of them wait) or `forMs` of virtual
@@ -89,6 +91,7 @@ class FakePlatform : public Platform {
     std::map<int, std::vector<std::string>> comboItems;
     std::map<int, int> comboSelection;
     std::map<int, std::string> texts;  // edit fields and static texts
+    std::map<int, bool> checks;        // check boxes
     bool ended = false;
     bool destroyed = false;
     int postedUpdates = 0;      // not yet delivered
@@ -150,6 +153,9 @@ class FakePlatform : public Platform {
   int AddComboString(Handle dialog, int controlId, const std::string& text) override;
   void SetComboSelection(Handle dialog, int controlId, int index) override;
   std::string GetControlText(Handle dialog, int controlId, std::size_t capacity) override;
+  bool IsChecked(Handle dialog, int controlId) override;
+  void SetChecked(Handle dialog, int controlId, bool checked) override;
+  std::vector<std::string> SerialPortNames() override;
   void PostStatusUpdate(Handle dialog) override;
 
   std::string GetProfileString(const std::string& section, const std::string& key,

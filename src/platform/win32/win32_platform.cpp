@@ -254,6 +254,8 @@ namespace {
 // The private message by which another thread asks a dialog to show the
 // latest status; a dialog of ours is the only receiver.
 constexpr UINT kStatusUpdateMessage = WM_APP + 0x51;
+// Longer port names than this in the system's list are skipped.
+constexpr DWORD kPortDataCapacity = 260;
 
 HWND W(Handle h) {
   return reinterpret_cast<HWND>(h);
@@ -307,6 +309,42 @@ std::string Win32Platform::GetControlText(Handle dialog, int controlId, std::siz
   std::vector<char> buffer(capacity, '\0');
   const UINT n = GetDlgItemTextA(W(dialog), controlId, buffer.data(), static_cast<int>(capacity));
   return std::string(buffer.data(), n < capacity ? n : capacity - 1);
+}
+
+bool Win32Platform::IsChecked(Handle dialog, int controlId) {
+  return IsDlgButtonChecked(W(dialog), controlId) == BST_CHECKED;
+}
+
+void Win32Platform::SetChecked(Handle dialog, int controlId, bool checked) {
+  CheckDlgButton(W(dialog), controlId, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+std::vector<std::string> Win32Platform::SerialPortNames() {
+  std::vector<std::string> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE,
+                    &key) != ERROR_SUCCESS) {
+    return names;
+  }
+  // The value names are the drivers' device names; the data is the port's.
+  for (DWORD index = 0;; ++index) {
+    char valueName[256];
+    DWORD valueNameSize = sizeof valueName;
+    char data[kPortDataCapacity];
+    DWORD dataSize = sizeof data;
+    DWORD type = 0;
+    const LONG result = RegEnumValueA(key, index, valueName, &valueNameSize, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(data), &dataSize);
+    if (result == ERROR_MORE_DATA) continue;  // a name or port beyond any port name's length
+    if (result != ERROR_SUCCESS) break;
+    if (type != REG_SZ || dataSize == 0) continue;
+    // The data need not end in a NUL; what it holds is the name up to one.
+    std::size_t length = 0;
+    while (length < dataSize && data[length] != '\0') ++length;
+    if (length > 0) names.emplace_back(data, length);
+  }
+  RegCloseKey(key);
+  return names;
 }
 
 void Win32Platform::PostStatusUpdate(Handle dialog) {

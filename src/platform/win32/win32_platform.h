@@ -47,6 +47,9 @@ class Win32Platform : public Platform {
   int AddComboString(Handle dialog, int controlId, const std::string& text) override;
   void SetComboSelection(Handle dialog, int controlId, int index) override;
   std::string GetControlText(Handle dialog, int controlId, std::size_t capacity) override;
+  bool IsChecked(Handle dialog, int controlId) override;
+  void SetChecked(Handle dialog, int controlId, bool checked) override;
+  std::vector<std::string> SerialPortNames() override;
   void PostStatusUpdate(Handle dialog) override;
 
   std::string GetProfileString(const std::string& section, const std::string& key,
