@@ -15,6 +15,10 @@ constexpr char kManufacturer[] = "+CGMI";
 constexpr char kModel[] = "+CGMM";
 // Sent after the set-up only when the user wants calls to pause the player.
 constexpr char kCallMonitoringOn[] = "*ECAM=1";
+// The last step of the set-up when the user wants titles in the phone's
+// character set: the sets it offers, and the one chosen.
+constexpr char kListCharsets[] = "+CSCS=?";
+constexpr char kCharsetList[] = "+CSCS:";
 
 // Unsolicited codes from the phone.
 constexpr char kMenuActivated[] = "*EAAI";

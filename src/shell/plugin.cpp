@@ -34,6 +34,7 @@ PluginRecord* Plugin::HandOutRecord() {
 int Plugin::Init() {
   if (running_ || abandoned_) return 0;
   LoadSettings(os_, ModuleInstance(), settings_);
+  link_.charsetWish = ParseCharsetWish(settings_.charset);
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus);
   link_.handlers = &menus_->protocol;

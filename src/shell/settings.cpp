@@ -10,6 +10,7 @@ constexpr char kSection[] = "Quillet";
 constexpr char kPortKey[] = "Port";
 constexpr char kPluginMenusKey[] = "PluginMenus";
 constexpr char kPauseOnCallKey[] = "PauseOnCall";
+constexpr char kCharsetKey[] = "Charset";
 constexpr char kFileName[] = "plugin.ini";
 
 }  // namespace
@@ -52,6 +53,9 @@ void LoadSettings(Platform& os, Handle moduleInstance, Settings& settings) {
   settings.pauseOnCallStored =
       pause == os.GetProfileString(kSection, kPauseOnCallKey, "1", path, kPathCapacity);
   settings.pauseOnCall = ParseLeadingInt(pause, 0);
+  settings.charset = os.GetProfileString(kSection, kCharsetKey, "", path, kPathCapacity);
+  settings.charsetStored =
+      settings.charset == os.GetProfileString(kSection, kCharsetKey, "-", path, kPathCapacity);
 }
 
 void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings) {
@@ -61,6 +65,7 @@ void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings)
   os.WriteProfileString(kSection, kPluginMenusKey, std::to_string(settings.pluginMenus), path);
   if (settings.pauseOnCallStored)
     os.WriteProfileString(kSection, kPauseOnCallKey, std::to_string(settings.pauseOnCall), path);
+  if (settings.charsetStored) os.WriteProfileString(kSection, kCharsetKey, settings.charset, path);
 }
 
 }  // namespace quillet

@@ -19,6 +19,11 @@ struct Settings {
   // The file has a PauseOnCall line: only then is it written back, so a file
   // without one stays without one.
   bool pauseOnCallStored = false;
+  // "" keeps every text byte as it always was; "auto", "UTF-8" or "8859-1"
+  // agree a character set with the phone and send titles in it.
+  std::string charset;
+  // As for PauseOnCall: written back only when the file had the key.
+  bool charsetStored = false;
 };
 
 // The module's directory followed by "plugin.ini".
