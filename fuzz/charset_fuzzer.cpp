@@ -44,8 +44,8 @@ void Texts(FuzzedDataProvider& in, PhoneCharset set) {
   const std::size_t n = in.ConsumeIntegralInRange<std::size_t>(0, 300);
   for (std::size_t i = 0; i < n && in.remaining_bytes() > 0; ++i)
     units += in.ConsumeIntegral<char16_t>();
-  const std::u32string text = in.ConsumeBool() ? FromUtf16(units)
-                                               : FromUtf8(in.ConsumeRandomLengthString(400));
+  const std::u32string text =
+      in.ConsumeBool() ? FromUtf16(units) : FromUtf8(in.ConsumeRandomLengthString(400));
   const std::size_t keep = in.ConsumeIntegralInRange<std::size_t>(0, 40);
   const std::size_t longest = keep + 3;
   const std::string whole = PhoneBytes(text, set);
@@ -54,8 +54,10 @@ void Texts(FuzzedDataProvider& in, PhoneCharset set) {
   CheckBytes(cut, set);
   const std::u32string shown = set == PhoneCharset::kUtf8 ? FromUtf8(cut) : Decode(cut, set);
   if (shown.size() > longest) Fail("a cut longer than its characters", cut);
-  if (cut.size() > whole.size() + 3 || whole.compare(0, cut.size() - (cut == whole ? 0 : 3),
-                                                      cut, 0, cut.size() - (cut == whole ? 0 : 3)))
+  // A cut text is the whole one's beginning and "...".
+  const std::size_t kept = cut == whole ? cut.size() : cut.size() - 3;
+  if (cut != whole && (cut.size() < 3 || cut.compare(kept, 3, "...") != 0 ||
+                       whole.compare(0, kept, cut, 0, kept) != 0))
     Fail("a cut that is not the start of the text", cut);
 }
 
@@ -64,7 +66,8 @@ void Menus(FuzzedDataProvider& in, PhoneCharset set) {
   MenuTexts texts(os, [set] { return set; });
   testing::StubMenuSource source;
   std::vector<std::string> sent;
-  MenuProtocol protocol(source, [&](const std::string& c) { sent.push_back(c); }, &texts);
+  MenuProtocol protocol(
+      source, [&](const std::string& c) { sent.push_back(c); }, &texts);
   fuzzing::SuppliedMenu record;
   fuzzing::BuildSuppliedMenu(in, record);
   source.current = &record.menu;

@@ -25,9 +25,12 @@ CharsetWish ParseCharsetWish(std::string_view setting) {
 
 const char* CharsetName(PhoneCharset set) {
   switch (set) {
-    case PhoneCharset::kUtf8: return kCharsetUtf8;
-    case PhoneCharset::kLatin1: return kCharsetLatin1;
-    default: return "";
+    case PhoneCharset::kUtf8:
+      return kCharsetUtf8;
+    case PhoneCharset::kLatin1:
+      return kCharsetLatin1;
+    default:
+      return "";
   }
 }
 

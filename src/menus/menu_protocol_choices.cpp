@@ -118,8 +118,9 @@ void MenuProtocol::OpenDialog(const MenuItem& item) {
       command = Format(phone::kSwitchDialogFormat, name.c_str(), item.value);
       break;
     case kNumber:
-      command = Format(phone::kNumberDialogFormat, name.c_str(), Quote(item.prompt, FieldText(item.prompt)).c_str(),
-                       item.minimum, item.maximum, item.value);
+      command = Format(phone::kNumberDialogFormat, name.c_str(),
+                       Quote(item.prompt, FieldText(item.prompt)).c_str(), item.minimum,
+                       item.maximum, item.value);
       break;
     default:
       command = Format(phone::kTextDialogFormat, name.c_str(),

@@ -39,55 +39,101 @@ std::u32string PlainForm(char32_t c) {
     const char base = kLatin1Base[c - 0xC0];
     if (base != '\0') return std::u32string(1, static_cast<char32_t>(base));
     switch (c) {
-      case 0xC6: return U"AE";
-      case 0xDE: return U"TH";
-      case 0xDF: return U"ss";
-      case 0xE6: return U"ae";
-      case 0xF7: return U"/";
-      case 0xFE: return U"th";
-      default: return U"";
+      case 0xC6:
+        return U"AE";
+      case 0xDE:
+        return U"TH";
+      case 0xDF:
+        return U"ss";
+      case 0xE6:
+        return U"ae";
+      case 0xF7:
+        return U"/";
+      case 0xFE:
+        return U"th";
+      default:
+        return U"";
     }
   }
   if (c >= 0x100 && c <= 0x17F) {
     const char base = kExtendedABase[c - 0x100];
     if (base != '\0') return std::u32string(1, static_cast<char32_t>(base));
     switch (c) {
-      case 0x132: return U"IJ";
-      case 0x133: return U"ij";
-      case 0x152: return U"OE";
-      case 0x153: return U"oe";
-      default: return U"";
+      case 0x132:
+        return U"IJ";
+      case 0x133:
+        return U"ij";
+      case 0x152:
+        return U"OE";
+      case 0x153:
+        return U"oe";
+      default:
+        return U"";
     }
   }
   switch (c) {
     case 0xA0:  // no-break space
-    case 0x2002: case 0x2003: case 0x2004: case 0x2005: case 0x2006:
-    case 0x2007: case 0x2008: case 0x2009: case 0x200A: case 0x202F:
+    case 0x2002:
+    case 0x2003:
+    case 0x2004:
+    case 0x2005:
+    case 0x2006:
+    case 0x2007:
+    case 0x2008:
+    case 0x2009:
+    case 0x200A:
+    case 0x202F:
       return U" ";
-    case 0xAB: return U"<<";
-    case 0xBB: return U">>";
-    case 0xB4: return U"'";
-    case 0x218: return U"S";
-    case 0x219: return U"s";
-    case 0x21A: return U"T";
-    case 0x21B: return U"t";
-    case 0x2010: case 0x2011: case 0x2012: case 0x2013: case 0x2014: case 0x2015:
+    case 0xAB:
+      return U"<<";
+    case 0xBB:
+      return U">>";
+    case 0xB4:
+      return U"'";
+    case 0x218:
+      return U"S";
+    case 0x219:
+      return U"s";
+    case 0x21A:
+      return U"T";
+    case 0x21B:
+      return U"t";
+    case 0x2010:
+    case 0x2011:
+    case 0x2012:
+    case 0x2013:
+    case 0x2014:
+    case 0x2015:
     case 0x2212:
       return U"-";
-    case 0x2018: case 0x2019: case 0x201A: case 0x201B: case 0x2032:
-    case 0x201C: case 0x201D: case 0x201E: case 0x201F: case 0x2033:
+    case 0x2018:
+    case 0x2019:
+    case 0x201A:
+    case 0x201B:
+    case 0x2032:
+    case 0x201C:
+    case 0x201D:
+    case 0x201E:
+    case 0x201F:
+    case 0x2033:
       return U"'";
-    case 0x2026: return U"...";
-    case 0x2022: return U"*";
-    default: return U"";
+    case 0x2026:
+      return U"...";
+    case 0x2022:
+      return U"*";
+    default:
+      return U"";
   }
 }
 
 bool InSet(char32_t c, PhoneCharset set) {
   switch (set) {
-    case PhoneCharset::kUtf8: return true;
-    case PhoneCharset::kLatin1: return c <= 0xFF;
-    default: return c <= 0x7F;
+    case PhoneCharset::kUtf8:
+      return true;
+    case PhoneCharset::kLatin1:
+      return c <= 0xFF;
+    default:
+      return c <= 0x7F;
   }
 }
 
@@ -117,7 +163,7 @@ std::u32string FromUtf16(std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char32_t c = text[i];
     if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      out += 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      out += static_cast<char32_t>(0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else {
       out += IsHighSurrogate(c) || IsLowSurrogate(c) ? kReplacement : c;

@@ -41,10 +41,9 @@ bool HostWindow::EntryTitleUnicode(std::int32_t position, std::u32string* title)
       Request(static_cast<std::uintptr_t>(position), host::kEntryTitleUnicode));
   // Any address from 64 KiB up may hold the title; what the OS can read of
   // it decides.
-  const std::size_t readable =
-      result < static_cast<std::uintptr_t>(kFirstTitleAddress)
-          ? 0
-          : os_.ReadableBytes(result, kLongestTitle * sizeof(char16_t));
+  const std::size_t readable = result < static_cast<std::uintptr_t>(kFirstTitleAddress)
+                                   ? 0
+                                   : os_.ReadableBytes(result, kLongestTitle * sizeof(char16_t));
   const std::size_t most = readable / sizeof(char16_t);
   if (most > 0) {
     std::u16string units;

@@ -67,7 +67,8 @@ std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
       ++unicodeRequests;
       if (unicodeTitleAnswer) return *unicodeTitleAnswer;
       if (entry < 0 || entry >= static_cast<std::intptr_t>(unicodeTitles.size())) return 0;
-      return reinterpret_cast<std::intptr_t>(unicodeTitles[static_cast<std::size_t>(entry)].c_str());
+      return reinterpret_cast<std::intptr_t>(
+          unicodeTitles[static_cast<std::size_t>(entry)].c_str());
     case host::kPlayState:
       return state;
     case host::kSetPosition:

@@ -64,11 +64,10 @@ struct Walk {
 
 enum Mode { kAbsent, kUtf8, kLatin1, kAscii };
 
-
 struct TitleCase {
   const char* what;
-  std::string title;        // UTF-8 here; the player has it in UTF-16
-  std::string sent[4];      // the "Next:" entry in each Mode, as bytes
+  std::string title;    // UTF-8 here; the player has it in UTF-16
+  std::string sent[4];  // the "Next:" entry in each Mode, as bytes
 };
 
 TEST(Charset, TitlesThroughEachModeToTheBytesSent) {
@@ -83,7 +82,8 @@ TEST(Charset, TitlesThroughEachModeToTheBytesSent) {
     return s;
   }();
   const TitleCase cases[] = {
-      {"Latin-1 and a dash", "Caf\xC3\xA9 \xE2\x80\x93 D\xC3\xA9j\xC3\xA0 Vu",
+      {"Latin-1 and a dash",
+       "Caf\xC3\xA9 \xE2\x80\x93 D\xC3\xA9j\xC3\xA0 Vu",
        {"Next: Caf\xE9 \x96 D\xE9j\xE0 Vu", "Next: Caf\xC3\xA9 \xE2\x80\x93 D\xC3\xA9j\xC3\xA0 Vu",
         "Next: Caf\xE9 - D\xE9j\xE0 Vu", "Next: Cafe - Deja Vu"}},
       {"curly quotes and an ellipsis",
@@ -91,22 +91,35 @@ TEST(Charset, TitlesThroughEachModeToTheBytesSent) {
        {"Next: \x91Quiet\x92 \x93Loud\x94\x85",
         "Next: \xE2\x80\x98Quiet\xE2\x80\x99 \xE2\x80\x9CLoud\xE2\x80\x9D\xE2\x80\xA6",
         "Next: 'Quiet' 'Loud'...", "Next: 'Quiet' 'Loud'..."}},
-      {"marked letters outside 8859-1", "\xC5\x81\xC3\xB3" "d\xC5\xBA \xC5\x92uvre",
-       {"Next: ?\xF3" "d? \x8Cuvre", "Next: \xC5\x81\xC3\xB3" "d\xC5\xBA \xC5\x92uvre",
-        "Next: L\xF3" "dz OEuvre", "Next: Lodz OEuvre"}},
-      {"Cyrillic", "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE",
+      {"marked letters outside 8859-1",
+       "\xC5\x81\xC3\xB3"
+       "d\xC5\xBA \xC5\x92uvre",
+       {"Next: ?\xF3"
+        "d? \x8Cuvre",
+        "Next: \xC5\x81\xC3\xB3"
+        "d\xC5\xBA \xC5\x92uvre",
+        "Next: L\xF3"
+        "dz OEuvre",
+        "Next: Lodz OEuvre"}},
+      {"Cyrillic",
+       "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE",
        {"Next: ????", "Next: \xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE", "Next: ????", "Next: ????"}},
-      {"CJK", "\xE5\xA4\x9C\xE3\x81\xAE\xE6\xAD\x8C",
+      {"CJK",
+       "\xE5\xA4\x9C\xE3\x81\xAE\xE6\xAD\x8C",
        {"Next: ???", "Next: \xE5\xA4\x9C\xE3\x81\xAE\xE6\xAD\x8C", "Next: ???", "Next: ???"}},
-      {"a 4-byte character", "\xF0\x9F\x8E\xB5 Song",
+      {"a 4-byte character",
+       "\xF0\x9F\x8E\xB5 Song",
        {"Next: ? Song", "Next: \xF0\x9F\x8E\xB5 Song", "Next: ? Song", "Next: ? Song"}},
-      {"a quote and a CR inside", "Say \"Hi\"\rNow",
+      {"a quote and a CR inside",
+       "Say \"Hi\"\rNow",
        {"Next: Say 'Hi' Now", "Next: Say 'Hi' Now", "Next: Say 'Hi' Now", "Next: Say 'Hi' Now"}},
       // 36 characters and "...", never 36 bytes: 30 Cyrillic letters need 60.
-      {"a long Cyrillic title", zhe30 + zhe30,
+      {"a long Cyrillic title",
+       zhe30 + zhe30,
        {"Next: " + std::string(30, '?') + "...", "Next: " + zhe30 + "...",
         "Next: " + std::string(30, '?') + "...", "Next: " + std::string(30, '?') + "..."}},
-      {"long 4-byte characters cut between them", "Ab" + note28 + note28,
+      {"long 4-byte characters cut between them",
+       "Ab" + note28 + note28,
        {"Next: Ab" + std::string(28, '?') + "...", "Next: Ab" + note28 + "...",
         "Next: Ab" + std::string(28, '?') + "...", "Next: Ab" + std::string(28, '?') + "..."}},
   };
@@ -170,9 +183,8 @@ TEST(Charset, NoticesKeep180CharactersAndTitlesAreCutByCharacters) {
     walk.player.supplied[500] = &menu;
     walk.router->OpenMenu(500);
     walk.protocol->ShowMenu();
-    const std::string entry = c.set == PhoneCharset::kUtf8
-                                  ? "\xE2\x80\x9CVu\xE2\x80\x9D \xE2\x80\xA6"
-                                  : "'Vu' ...";
+    const std::string entry =
+        c.set == PhoneCharset::kUtf8 ? "\xE2\x80\x9CVu\xE2\x80\x9D \xE2\x80\xA6" : "'Vu' ...";
     EXPECT_EQ(walk.sent.back(), "*EASM=\"" + c.title + "\", 1, 1, 1,\"" + entry + "\"");
   }
 }
@@ -241,7 +253,8 @@ TEST(Charset, TextAnswersGoBackToTheCodePage) {
     MenuTexts texts(os, [&] { return set; });
     testing::StubMenuSource source;
     std::vector<std::string> sent;
-    MenuProtocol protocol(source, [&](const std::string& s) { sent.push_back(s); }, &texts);
+    MenuProtocol protocol(
+        source, [&](const std::string& s) { sent.push_back(s); }, &texts);
     char buffer[7] = "xxxxxx";
     MenuItem item{};
     item.kind = kText;
@@ -285,17 +298,35 @@ TEST(Charset, TheSetIsChosenFromWhatThePhoneOffers) {
   };
   const std::vector<std::string> usual = {"GSM", "IRA", "8859-1", "UTF-8", "UCS2"};
   const Case cases[] = {
-      {CharsetWish::kAuto, usual, {"AT+CSCS=?", "AT+CSCS=\"UTF-8\""}, PhoneCharset::kUtf8,
+      {CharsetWish::kAuto,
+       usual,
+       {"AT+CSCS=?", "AT+CSCS=\"UTF-8\""},
+       PhoneCharset::kUtf8,
        "info: character set: UTF-8"},
-      {CharsetWish::kAuto, {"GSM", "8859-1"}, {"AT+CSCS=?", "AT+CSCS=\"8859-1\""},
-       PhoneCharset::kLatin1, "info: character set: 8859-1"},
-      {CharsetWish::kAuto, {"GSM", "UCS2"}, {"AT+CSCS=?"}, PhoneCharset::kNone,
-       "info: character set: none agreed, texts in ASCII"},
-      {CharsetWish::kAuto, {}, {"AT+CSCS=?"}, PhoneCharset::kNone,
-       "info: character set: none agreed, texts in ASCII"},
-      {CharsetWish::kLatin1, usual, {"AT+CSCS=\"8859-1\""}, PhoneCharset::kLatin1,
+      {CharsetWish::kAuto,
+       {"GSM", "8859-1"},
+       {"AT+CSCS=?", "AT+CSCS=\"8859-1\""},
+       PhoneCharset::kLatin1,
        "info: character set: 8859-1"},
-      {CharsetWish::kUtf8, {"GSM"}, {"AT+CSCS=\"UTF-8\""}, PhoneCharset::kNone,
+      {CharsetWish::kAuto,
+       {"GSM", "UCS2"},
+       {"AT+CSCS=?"},
+       PhoneCharset::kNone,
+       "info: character set: none agreed, texts in ASCII"},
+      {CharsetWish::kAuto,
+       {},
+       {"AT+CSCS=?"},
+       PhoneCharset::kNone,
+       "info: character set: none agreed, texts in ASCII"},
+      {CharsetWish::kLatin1,
+       usual,
+       {"AT+CSCS=\"8859-1\""},
+       PhoneCharset::kLatin1,
+       "info: character set: 8859-1"},
+      {CharsetWish::kUtf8,
+       {"GSM"},
+       {"AT+CSCS=\"UTF-8\""},
+       PhoneCharset::kNone,
        "info: character set: none agreed, texts in ASCII"},
       {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr},
   };
@@ -331,10 +362,10 @@ TEST(Charset, ListAnswersAndSettings) {
   };
   for (const auto& [line, set] : lists) EXPECT_EQ(ChooseCharset(line), set) << line;
   const std::pair<const char*, CharsetWish> wishes[] = {
-      {"", CharsetWish::kOff},         {"auto", CharsetWish::kAuto},
-      {"AUTO", CharsetWish::kAuto},    {"utf-8", CharsetWish::kUtf8},
-      {"UTF-8", CharsetWish::kUtf8},   {"8859-1", CharsetWish::kLatin1},
-      {"UCS2", CharsetWish::kAuto},    {" ", CharsetWish::kAuto},
+      {"", CharsetWish::kOff},       {"auto", CharsetWish::kAuto},
+      {"AUTO", CharsetWish::kAuto},  {"utf-8", CharsetWish::kUtf8},
+      {"UTF-8", CharsetWish::kUtf8}, {"8859-1", CharsetWish::kLatin1},
+      {"UCS2", CharsetWish::kAuto},  {" ", CharsetWish::kAuto},
   };
   for (const auto& [text, wish] : wishes) EXPECT_EQ(ParseCharsetWish(text), wish) << text;
 }

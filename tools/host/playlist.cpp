@@ -99,8 +99,8 @@ namespace {
 
 std::wstring Widen(const std::string& text, UINT codePage) {
   if (text.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
   if (n > 0)
     MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);

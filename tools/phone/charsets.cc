@@ -10,8 +10,11 @@ std::u32string DecodeUtf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
-    int more = lead < 0x80 ? 0 : lead >= 0xF0 && lead <= 0xF4 ? 3 : lead >= 0xE0 ? 2
-                                                                   : lead >= 0xC2 ? 1 : -1;
+    int more = lead < 0x80                    ? 0
+               : lead >= 0xF0 && lead <= 0xF4 ? 3
+               : lead >= 0xE0                 ? 2
+               : lead >= 0xC2                 ? 1
+                                              : -1;
     if (more < 0) {
       out += kUnreadable;
       ++i;
@@ -47,9 +50,9 @@ Interpretation CharacterSet(std::string_view rest, const Settings& settings) {
   }
   if (rest == "?") {
     result.ok = true;
-    result.values.push_back("+CSCS: \"" + (settings.charset.empty() ? settings.charsets.front()
-                                                                     : settings.charset) +
-                            "\"");
+    result.values.push_back(
+        "+CSCS: \"" + (settings.charset.empty() ? settings.charsets.front() : settings.charset) +
+        "\"");
     return result;
   }
   if (rest == "=?") {

@@ -106,8 +106,7 @@ Object& Object::Bool(std::string_view key, bool value) {
 
 std::string Menu(const MenuScreen& menu) {
   Object o;
-  o
-      .Text("title", menu.title)
+  o.Text("title", menu.title)
       .Text("nav", std::string(1, menu.navigation))
       .Number("selected", menu.selected)
       .Number("count", menu.count)
