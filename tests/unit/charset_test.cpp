@@ -171,6 +171,12 @@ TEST(Charset, NoticesKeep180CharactersAndTitlesAreCutByCharacters) {
     walk.router->OpenMenu(kNowPlayingMenuId);
     walk.protocol->ShowMenu();
     EXPECT_EQ(walk.sent.back(), "*EAID=14,2,\"Now playing\",\"Stopped, " + c.notice + "\"");
+    // The 180 units end inside a pair: the half is left out, not sent as "?".
+    walk.player.unicodeTitles = {std::u16string(179, u'a') + u"\U0001F3B5"};
+    walk.router->OpenMenu(kNowPlayingMenuId);
+    walk.protocol->ShowMenu();
+    EXPECT_EQ(walk.sent.back(),
+              "*EAID=14,2,\"Now playing\",\"Stopped, " + std::string(179, 'a') + "\"");
 
     // A supplied record's texts are ANSI (Windows-1252 here).
     MenuItem item{};
