@@ -106,8 +106,10 @@ struct IgnoredCalls : PhoneEventHandlers {
   void CallsForgotten() override {}
 };
 
-Cost OneSetUp(Rig& rig, PhoneEventHandlers* calls = nullptr) {
+Cost OneSetUp(Rig& rig, PhoneEventHandlers* calls = nullptr,
+              CharsetWish charset = CharsetWish::kOff) {
   rig.link.phoneEvents = calls;
+  rig.link.charsetWish = charset;
   rig.phone.device().SetDsr(true, rig.os.VirtualMs());
   return Measure(rig, [&] { OnInit(rig.link, false); });
 }
@@ -226,15 +228,25 @@ int PrintVirtualFigures(const std::string& figuresPath) {
                 withCalls.link.status.Text().c_str());
     return 1;
   }
+  Rig withCharset;
+  Cost initWithCharset = OneSetUp(withCharset, nullptr, CharsetWish::kAuto);
+  if (withCharset.link.status.Text() != kExpectedStatus ||
+      withCharset.link.charset != PhoneCharset::kUtf8) {
+    std::printf("OnInit with Charset=auto ended with status \"%s\" and no UTF-8\n",
+                withCharset.link.status.Text().c_str());
+    return 1;
+  }
   PrintLine("SendCommand(\"+CMEE=1\")", send);
   PrintLine("OnInit with DSR on", init);
   PrintLine("OnInit with DSR on and PauseOnCall=1", initWithCalls);
+  PrintLine("OnInit with DSR on and Charset=auto", initWithCharset);
   std::fflush(stdout);
   if (figuresPath.empty()) return 0;
   bench::Figures figures;
   AddFigures(figures, "send_command", send);
   AddFigures(figures, "set_up", init);
   AddFigures(figures, "set_up_calls", initWithCalls);
+  AddFigures(figures, "set_up_charset", initWithCharset);
   if (figures.Write(figuresPath)) return 0;
   std::fprintf(stderr, "cannot write %s\n", figuresPath.c_str());
   return 1;

@@ -119,6 +119,12 @@ def link_rows(t: Table, folder: Path) -> None:
                   ratio(c["virtual_ms"], c["floor_ms"]),
                   "the same set-up and *ECAM=1: %s more than without"
                   % ms(c["virtual_ms"] - s["virtual_ms"]))
+        u = native.get("set_up_charset")
+        if u:
+            t.add("1. Set-up with Charset=auto, virtual", ms(u["virtual_ms"]), set_up_floor(u),
+                  ratio(u["virtual_ms"], u["floor_ms"]),
+                  "the same set-up, +CSCS=? and +CSCS=\"UTF-8\": %s more than without"
+                  % ms(u["virtual_ms"] - s["virtual_ms"]))
     else:
         t.skip("1. Set-up (OnInit, DSR on), virtual", "link_bench failed")
     if wine:

@@ -130,6 +130,12 @@ class RecordingPlatform : public Platform {
     return inner_.GetModuleFileName(module, capacity);
   }
   void PinModule() override { inner_.PinModule(); }
+  std::u16string AnsiToUnicode(std::string_view ansi) override {
+    return inner_.AnsiToUnicode(ansi);
+  }
+  std::string UnicodeToAnsi(std::u16string_view text) override {
+    return inner_.UnicodeToAnsi(text);
+  }
   std::string GetEnvironmentVariable(const std::string& name) override {
     return inner_.GetEnvironmentVariable(name);
   }

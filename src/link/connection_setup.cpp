@@ -5,6 +5,7 @@
 #include "link/at_transaction.h"
 #include "link/call_list.h"
 #include "link/call_status.h"
+#include "link/charset_setup.h"
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
@@ -50,6 +51,15 @@ void AskForCallReports(Link& link) {
   if (link.callsReported && !link.stopping()) ListCalls(link);
 }
 
+// A call report that arrives during the character-set step: the phone
+// already reports calls, so it is handed on rather than lost.
+void PassOnCallReport(Link& link, const std::string& line) {
+  CallStatus call;
+  if (link.phoneEvents != nullptr && link.callsReported && IsCallReport(line) &&
+      ParseCallStatus(line, &call))
+    link.phoneEvents->CallChanged(call);
+}
+
 std::string ConnectedStatus(Link& link, bool menusAvailable) {
   SendCommand(link, phone::kManufacturer);
   std::string status = kStatusConnected + ReadValueLine(link);
@@ -78,6 +88,7 @@ void OnInit(Link& link, bool calledByMonitor) {
   if (link.beforeSetUp) link.beforeSetUp();
   link.callsReported = false;
   link.heldCalls.clear();
+  link.charset = PhoneCharset::kNone;
   const std::string portName = link.portName();
   if (portName == kPortDisabled) {
     link.status.SetStatus(kStatusDisabled);
@@ -113,6 +124,8 @@ void OnInit(Link& link, bool calledByMonitor) {
   link.status.SetStatus(status);
   if (link.state.connected && link.phoneEvents != nullptr && !link.stopping())
     AskForCallReports(link);
+  if (link.state.connected && link.charsetWish != CharsetWish::kOff && !link.stopping())
+    AgreeCharset(link, [&link](const std::string& line) { PassOnCallReport(link, line); });
   CloseEvent(link.os, link.state.overlapped);
 }
 

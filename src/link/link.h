@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "link/phone_charset.h"
 #include "link/phone_handlers.h"
 #include "link/phone_link.h"
 #include "link/port_name.h"
@@ -50,6 +51,11 @@ struct Link {
   // Call reports read by the set-up before the phone accepted: the latest of
   // each call, oldest first. Monitor thread only.
   std::vector<CallStatus> heldCalls;
+  // The Charset setting: kOff leaves the set-up as it always was; otherwise
+  // its last step agrees a character set with the phone.
+  CharsetWish charsetWish = CharsetWish::kOff;
+  // The set the phone accepted on this connection. Monitor thread only.
+  PhoneCharset charset = PhoneCharset::kNone;
 
   // Set by quit and by a port change to wake the monitor thread at once.
   Handle wakeEvent = kNoHandle;

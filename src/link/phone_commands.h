@@ -18,6 +18,10 @@ constexpr char kCallMonitoringOn[] = "*ECAM=1";
 // The calls going on, asked only of a phone that accepted "*ECAM=1".
 constexpr char kListCalls[] = "+CLCC";
 constexpr char kCallListReply[] = "+CLCC:";
+// The last step of the set-up when the user wants titles in the phone's
+// character set: the sets it offers, and the one chosen.
+constexpr char kListCharsets[] = "+CSCS=?";
+constexpr char kCharsetList[] = "+CSCS:";
 
 // Unsolicited codes from the phone.
 constexpr char kMenuActivated[] = "*EAAI";

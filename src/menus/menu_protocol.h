@@ -15,6 +15,7 @@
 #include "link/phone_handlers.h"
 #include "menus/menu_record.h"
 #include "menus/menu_source.h"
+#include "menus/menu_texts.h"
 
 namespace quillet {
 
@@ -29,7 +30,11 @@ class MenuProtocol : public MenuHandlers {
   // `send` gives the phone one command and returns once it has answered.
   using Send = std::function<void(const std::string& command)>;
 
-  MenuProtocol(MenuSource& source, Send send) : source_(source), send_(std::move(send)) {}
+  // With `texts`, what is sent goes through it (a Charset is set); without,
+  // every text goes out as the record holds it.
+  MenuProtocol(MenuSource& source, Send send, const MenuTexts* texts = nullptr)
+      : source_(source), send_(std::move(send)), texts_(texts) {}
+  void UseTexts(const MenuTexts* texts) { texts_ = texts; }
 
   void MenuActivated() override;
   void ChooseEntry(int entry) override;
@@ -57,9 +62,16 @@ class MenuProtocol : public MenuHandlers {
   void OpenDialog(const MenuItem& item);
   void RunCommand(const MenuItem& item);
   void StoreText(MenuItem& item, const std::string& answer);
+  // A quoted parameter from a record's text: as it stands, or in the
+  // phone's set. `where` names the field or buffer the text came from.
+  std::string Quote(const char* where, std::string_view ansi) const;
+  // The text an entry shows for an item, quoted for the phone.
+  std::string EntryText(const MenuItem& item) const;
+  std::string PageTitle(const Menu& menu) const;
 
   MenuSource& source_;
   Send send_;
+  const MenuTexts* texts_;
   std::int32_t pageBase_ = 0;
   std::int32_t pageEnd_ = 0;
   // The last list sent had this many entries ("<<" first when it had one);

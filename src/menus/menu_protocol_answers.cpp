@@ -37,6 +37,14 @@ void MenuProtocol::StoreText(MenuItem& item, const std::string& answer) {
   if (open != std::string::npos) {
     const std::size_t close = answer.find('"', open + 1);
     length = (close == std::string::npos ? answer.size() : close) - open - 1;
+    if (texts_) {
+      // The phone's set to the code page the buffer's owner reads.
+      const std::string ansi =
+          texts_->Back(answer.substr(open + 1, length), static_cast<std::size_t>(item.maximum));
+      std::memcpy(item.labels, ansi.data(), ansi.size());
+      item.labels[ansi.size()] = '\0';
+      return;
+    }
     if (length > static_cast<std::size_t>(item.maximum)) length = item.maximum;
     std::memcpy(item.labels, answer.data() + open + 1, length);
   }

@@ -13,10 +13,6 @@ namespace {
 // offers at most this many.
 constexpr std::int32_t kMostChoiceLabels = 100;
 
-std::string Quoted(const char (&field)[kFieldSize]) {
-  return QuotedText(FieldText(field));
-}
-
 }  // namespace
 
 void MenuProtocol::GoBack() {
@@ -102,7 +98,7 @@ void MenuProtocol::RunCommand(const MenuItem& item) {
 }
 
 void MenuProtocol::OpenDialog(const MenuItem& item) {
-  const std::string name = Quoted(item.name);
+  const std::string name = Quote(item.name, FieldText(item.name));
   std::string command;
   switch (item.kind) {
     case kLevel:
@@ -115,19 +111,21 @@ void MenuProtocol::OpenDialog(const MenuItem& item) {
                                                                      : item.maximum;
       command = Format(phone::kListDialogFormat, name.c_str(), WrapAdd(item.value, 1), labels);
       for (std::int32_t i = 0; i < labels; ++i)
-        command += ",\"" + QuotedText(LabelAt(i, item)) + "\"";
+        command += ",\"" + Quote(nullptr, LabelAt(i, item)) + "\"";
       break;
     }
     case kSwitch:
       command = Format(phone::kSwitchDialogFormat, name.c_str(), item.value);
       break;
     case kNumber:
-      command = Format(phone::kNumberDialogFormat, name.c_str(), Quoted(item.prompt).c_str(),
-                       item.minimum, item.maximum, item.value);
+      command = Format(phone::kNumberDialogFormat, name.c_str(),
+                       Quote(item.prompt, FieldText(item.prompt)).c_str(), item.minimum,
+                       item.maximum, item.value);
       break;
     default:
-      command = Format(phone::kTextDialogFormat, name.c_str(), Quoted(item.prompt).c_str(),
-                       item.maximum, QuotedText(TextBuffer(item)).c_str());
+      command = Format(phone::kTextDialogFormat, name.c_str(),
+                       Quote(item.prompt, FieldText(item.prompt)).c_str(), item.maximum,
+                       Quote(item.labels, TextBuffer(item)).c_str());
       break;
   }
   // The list stays the last one sent: its entry numbers still count.

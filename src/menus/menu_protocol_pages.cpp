@@ -18,36 +18,42 @@ char Navigation(const Menu& menu, const MenuSource& source) {
   return menu.parent != 0 || source.BackId(menu) != 0 ? '2' : '1';
 }
 
-// What the list shows for an item: its name and, by kind, its value.
-std::string ShownText(const MenuItem& item) {
-  std::string text = FieldText(item.name);
+// What the list shows after an item's name, by its kind.
+std::string Suffix(const MenuItem& item) {
   switch (item.kind) {
     case kLevel:
-      return text + ": " + std::to_string(ToSteps(item.value, item));
+      return ": " + std::to_string(ToSteps(item.value, item));
     case kChoice:
-      return text + ": " + LabelAt(item.value, item);
+      return std::string(": ") + LabelAt(item.value, item);
     case kSwitch:
-      return text + (item.value != 0 ? ": On" : ": Off");
+      return item.value != 0 ? ": On" : ": Off";
     case kNumber:
-      return text + ": " + std::to_string(item.value);
+      return ": " + std::to_string(item.value);
     case kText:
-      return text + ": " + TextBuffer(item);
+      return ": " + TextBuffer(item);
     default:
-      return text;
+      return std::string();
   }
 }
 
-std::string Entry(const MenuItem& item) {
-  return ",\"" + QuotedText(ShownText(item)) + "\"";
+}  // namespace
+
+std::string MenuProtocol::Quote(const char* where, std::string_view ansi) const {
+  if (!texts_) return QuotedText(ansi);
+  return texts_->Out(texts_->Of(where, ansi));
 }
 
-std::string PageTitle(const Menu& menu) {
+std::string MenuProtocol::EntryText(const MenuItem& item) const {
+  if (!texts_) return QuotedText(FieldText(item.name) + Suffix(item));
+  return texts_->Out(texts_->Of(item.name, FieldText(item.name)) + texts_->FromAnsi(Suffix(item)));
+}
+
+std::string MenuProtocol::PageTitle(const Menu& menu) const {
   std::string title = FieldText(menu.title);
+  if (texts_) return texts_->OutTitle(texts_->Of(menu.title, title));
   if (title.size() > kLongestPageTitle) title = title.substr(0, 12) + "...";
   return QuotedText(title);
 }
-
-}  // namespace
 
 std::string MenuProtocol::BuildEntries(std::int32_t first, std::int32_t* end) const {
   const Menu* menu = source_.CurrentMenu();
@@ -55,7 +61,7 @@ std::string MenuProtocol::BuildEntries(std::int32_t first, std::int32_t* end) co
   std::string list;
   std::int32_t i = first;
   for (; i < count; ++i) {
-    const std::string entry = Entry(menu->items[i]);
+    const std::string entry = ",\"" + EntryText(menu->items[i]) + "\"";
     // An entry too long for any page still goes alone on one, so that every
     // page takes an item and paging always ends.
     if (list.size() + entry.size() >= kPageBudget && i > first) break;
@@ -79,9 +85,9 @@ void MenuProtocol::ShowMenu() {
   const std::int32_t count = ItemCount(*menu);
   if (count == 0) {
     listShown_ = false;
-    const std::string text = menu->text ? QuotedText(menu->text) : std::string();
+    const std::string text = menu->text ? Quote(menu->text, menu->text) : std::string();
     send_(Format(phone::kNoticeFormat, Navigation(*menu, source_),
-                 QuotedText(FieldText(menu->title)).c_str(), text.c_str()));
+                 Quote(menu->title, FieldText(menu->title)).c_str(), text.c_str()));
     return;
   }
   // A selection outside the items (a supplied record may hold any) would

@@ -14,10 +14,11 @@ constexpr std::intptr_t kRegisterName = 65536;  // wParam: address of the name
 constexpr std::intptr_t kVolume = 122;          // wParam: new volume, or kQueryVolume
 constexpr std::intptr_t kPlaylistLength = 124;
 constexpr std::intptr_t kPlaylistPosition = 125;
-constexpr std::intptr_t kEntryTitle = 212;   // wParam: playlist position
-constexpr std::intptr_t kPlayState = 104;    // 0 stopped, 1 playing, 3 paused
-constexpr std::intptr_t kSetPosition = 121;  // wParam: playlist position
-constexpr std::intptr_t kVideoWindow = 261;  // wParam kVideoShownQuery
+constexpr std::intptr_t kEntryTitle = 212;         // wParam: playlist position
+constexpr std::intptr_t kEntryTitleUnicode = 213;  // the same title in UTF-16
+constexpr std::intptr_t kPlayState = 104;          // 0 stopped, 1 playing, 3 paused
+constexpr std::intptr_t kSetPosition = 121;        // wParam: playlist position
+constexpr std::intptr_t kVideoWindow = 261;        // wParam kVideoShownQuery
 
 constexpr std::uintptr_t kQueryVolume = static_cast<std::uintptr_t>(-666);
 constexpr std::uintptr_t kVideoShownQuery = 3;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <string_view>
 
 namespace quillet {
 
@@ -198,6 +199,12 @@ class Platform {
   // Opens a file for appending with synchronous writes; kNoHandle on failure.
   virtual Handle OpenAppendFile(const std::string& path) = 0;
   virtual bool WriteFileSync(Handle file, const char* data, std::size_t size) = 0;
+
+  // --- Text ---
+  // The system's ANSI code page to UTF-16 and back; a character the code
+  // page lacks comes back as '?'.
+  virtual std::u16string AnsiToUnicode(std::string_view ansi) = 0;
+  virtual std::string UnicodeToAnsi(std::u16string_view text) = 0;
 };
 
 }  // namespace quillet

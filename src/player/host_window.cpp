@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "menus/phone_text.h"
 #include "platform/host_messages.h"
 
 namespace quillet {
@@ -31,6 +32,39 @@ bool HostWindow::EntryTitle(std::int32_t position, std::string_view* title) {
   }
   const char* text = reinterpret_cast<const char*>(result);
   *title = std::string_view(text, strnlen(text, readable));
+  return true;
+}
+
+bool HostWindow::EntryTitleUnicode(std::int32_t position, std::u32string* title) {
+  const auto result = static_cast<std::uintptr_t>(
+      Request(static_cast<std::uintptr_t>(position), host::kEntryTitleUnicode));
+  // Any address from 64 KiB up may hold the title; what the OS can read of
+  // it decides.
+  const std::size_t readable = result < static_cast<std::uintptr_t>(kFirstTitleAddress)
+                                   ? 0
+                                   : os_.ReadableBytes(result, kLongestTitle * sizeof(char16_t));
+  const std::size_t most = readable / sizeof(char16_t);
+  if (most > 0) {
+    std::u16string units;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(result);
+    for (std::size_t i = 0; i < most; ++i) {
+      char16_t unit = 0;
+      std::memcpy(&unit, bytes + i * sizeof unit, sizeof unit);  // may be unaligned
+      if (unit == 0) break;
+      units += unit;
+    }
+    // Cut at the limit: a pair's first half alone is no character.
+    if (units.size() == kLongestTitle && units.back() >= 0xD800 && units.back() <= 0xDBFF)
+      units.pop_back();
+    *title = FromUtf16(units);
+    return true;
+  }
+  std::string_view ansi;
+  if (!EntryTitle(position, &ansi)) {
+    title->clear();
+    return false;
+  }
+  *title = FromUtf16(os_.AnsiToUnicode(ansi));
   return true;
 }
 

@@ -54,6 +54,11 @@ class HostWindow {
   // in place and never past readable memory; false when the player has none
   // for it (no address came back, or one where nothing can be read).
   bool EntryTitle(std::int32_t position, std::string_view* title);
+  // The same title in Unicode, asked for only with a Charset set: from the
+  // UTF-16 request when the player answers it with readable memory (at most
+  // kLongestTitle units, never half a surrogate pair), else from the ANSI
+  // one through the code page. False when neither gives a title.
+  bool EntryTitleUnicode(std::int32_t position, std::u32string* title);
 
   Handle window() const { return window_; }
 

@@ -1,5 +1,7 @@
 #include "player/player_menus.h"
 
+#include <cstring>
+
 #include "menus/menu_items.h"
 #include "menus/wrap32.h"
 #include "platform/host_messages.h"
@@ -65,6 +67,20 @@ Menu* PlayerMenus::MainMenu() {
 
 void PlayerMenus::SetNeighbourLabel(MenuItem* item, const char* format, const char* plainName,
                                     std::int32_t position) {
+  if (texts_) {
+    std::u32string title;
+    if (!host_.EntryTitleUnicode(position, &title)) {
+      texts_->Release(item->name);
+      SetFieldText(item->name, plainName);
+      return;
+    }
+    // "Prev: " or "Next: ", the format's words before the title.
+    const std::u32string label =
+        CutLabel(Widen(std::string_view(format, std::strchr(format, '%') - format)) + title);
+    texts_->Hold(item->name, label);
+    SetFieldText(item->name, texts_->ToAnsi(label, kFieldSize - 1));
+    return;
+  }
   std::string_view title;
   if (!host_.EntryTitle(position, &title)) {
     // No entry there (an empty playlist): the plain command name.
@@ -83,6 +99,16 @@ Menu* PlayerMenus::VideoMenu() {
 Menu* PlayerMenus::NowPlayingMenu() {
   const std::int32_t state = Int32(host_.Request(0, host::kPlayState));
   const std::int32_t position = Int32(host_.Request(0, host::kPlaylistPosition));
+  if (texts_) {
+    std::u32string title;
+    host_.EntryTitleUnicode(position, &title);
+    const std::u32string text = Widen(StatePrefix(state)) + title;
+    texts_->Hold(menus_.nowPlayingText, text);
+    const std::string ansi = texts_->ToAnsi(text, kNowPlayingCapacity - 1);
+    std::memcpy(menus_.nowPlayingText, ansi.data(), ansi.size());
+    menus_.nowPlayingText[ansi.size()] = '\0';
+    return &menus_.nowPlayingMenu;
+  }
   std::string text = StatePrefix(state);
   std::string_view title;
   host_.EntryTitle(position, &title);

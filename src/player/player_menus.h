@@ -6,6 +6,7 @@
 #include <string>
 
 #include "menus/built_in_menus.h"
+#include "menus/menu_texts.h"
 #include "player/host_window.h"
 #include "player/playlist_pages.h"
 
@@ -20,8 +21,14 @@ enum class ValueOutcome {
 
 class PlayerMenus {
  public:
-  PlayerMenus(BuiltInMenus& menus, HostWindow& host)
-      : menus_(menus), host_(host), playlist_(menus, host) {}
+  // With `texts` (a Charset is set) titles are read in Unicode and kept
+  // there in full.
+  PlayerMenus(BuiltInMenus& menus, HostWindow& host, MenuTexts* texts = nullptr)
+      : menus_(menus), host_(host), texts_(texts), playlist_(menus, host, texts) {}
+  void UseTexts(MenuTexts* texts) {
+    texts_ = texts;
+    playlist_.UseTexts(texts);
+  }
 
   PlaylistPages& playlist() { return playlist_; }
 
@@ -42,6 +49,7 @@ class PlayerMenus {
 
   BuiltInMenus& menus_;
   HostWindow& host_;
+  MenuTexts* texts_;
   PlaylistPages playlist_;
 };
 

@@ -1,5 +1,6 @@
 #include "player/playlist_pages.h"
 
+#include <string>
 #include <string_view>
 
 #include "menus/menu_items.h"
@@ -131,7 +132,17 @@ Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64
     item.kind = kSubmenu;
     item.id = firstEntryId + k;
     const std::int64_t from = first + k * groupSize;
-    if (level == 0) {
+    if (texts_) texts_->Release(item.name);
+    if (level == 0 && texts_) {
+      std::u32string title;
+      const std::u32string number = Widen(std::to_string(from + 1) + ". ");
+      const std::u32string label =
+          CutLabel(number + (host_.EntryTitleUnicode(static_cast<std::int32_t>(from), &title)
+                                 ? title
+                                 : Widen("Unknown")));
+      texts_->Hold(item.name, label);
+      SetFieldText(item.name, texts_->ToAnsi(label, kFieldSize - 1));
+    } else if (level == 0) {
       std::string_view title;
       if (host_.EntryTitle(static_cast<std::int32_t>(from), &title)) {
         FormatLabel(item.name, "%lld. %.*s", static_cast<long long>(from) + 1,
@@ -155,6 +166,7 @@ Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64
   MenuItem& next = menu.items[kPlaylistLevelItemCount - 1];
   next.id = levelId + kNextBlockOffset;
   slots[entries] = next;
+  if (texts_) texts_->Release(slots[entries].name);
   menu.count = entries + 2;
   menu.parent = levelId + kUpOffset;
   ++menu.selection;

@@ -8,13 +8,16 @@
 #include <cstdint>
 
 #include "menus/built_in_menus.h"
+#include "menus/menu_texts.h"
 #include "player/host_window.h"
 
 namespace quillet {
 
 class PlaylistPages {
  public:
-  PlaylistPages(BuiltInMenus& menus, HostWindow& host) : menus_(menus), host_(host) {}
+  PlaylistPages(BuiltInMenus& menus, HostWindow& host, MenuTexts* texts = nullptr)
+      : menus_(menus), host_(host), texts_(texts) {}
+  void UseTexts(MenuTexts* texts) { texts_ = texts; }
 
   // The page for id 11 (the playlist from its top) or a page id: a step from
   // the page shown, or the empty-playlist notice.
@@ -37,6 +40,7 @@ class PlaylistPages {
 
   BuiltInMenus& menus_;
   HostWindow& host_;
+  MenuTexts* texts_;
   std::int64_t cursor_ = 0;
   int levels_ = 0;  // of the playlist the last page was built for
 };

@@ -23,15 +23,29 @@ namespace quillet {
 struct MenuBundle {
   MenuBundle(Link& link, Handle hostWindow, const MenuMessageIds& messages,
              std::int32_t pluginMenus)
-      : host(link.os, hostWindow),
-        player(menus, host),
+      : texts(link.os, [&link] { return link.charset; }),
+        host(link.os, hostWindow),
+        player(menus, host, Unicode(link)),
         router(host, player, messages, pluginMenus),
-        protocol(router, [&link](const std::string& command) { SendCommand(link, command); }),
+        protocol(
+            router, [&link](const std::string& command) { SendCommand(link, command); },
+            Unicode(link)),
         calls(host) {}
   MenuBundle(const MenuBundle&) = delete;
   MenuBundle& operator=(const MenuBundle&) = delete;
 
+  // The texts in the phone's set, used only with a Charset setting.
+  MenuTexts* Unicode(const Link& link) {
+    return link.charsetWish != CharsetWish::kOff ? &texts : nullptr;
+  }
+  // A Charset applied from the dialog takes effect at the next set-up.
+  void UseTexts(const Link& link) {
+    player.UseTexts(Unicode(link));
+    protocol.UseTexts(Unicode(link));
+  }
+
   BuiltInMenus menus;
+  MenuTexts texts;
   HostWindow host;
   PlayerMenus player;
   MenuRouter router;

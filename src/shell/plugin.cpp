@@ -41,6 +41,7 @@ int Plugin::Init() {
     LoadSettings(os_, ModuleInstance(), settings_);
   }
   settingsLoaded_ = true;
+  link_.charsetWish = ParseCharsetWish(settings_.charset);
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus);
   link_.handlers = &menus_->protocol;
@@ -136,11 +137,17 @@ void Plugin::ApplySettings(const Settings& next) {
 
 void Plugin::TakeSetUpSettings() {
   bool calls = false;
+  std::string charset;
   {
     LockGuard guard(link_.dialogLock);
     calls = settings_.pauseOnCall != 0;
+    charset = settings_.charset;
   }
   link_.phoneEvents = calls && menus_ ? &menus_->calls : nullptr;
+  // On the monitor thread, before anything is sent: the menus switch their
+  // texts between connections, never under a page.
+  link_.charsetWish = ParseCharsetWish(charset);
+  if (menus_) menus_->UseTexts(link_);
 }
 
 }  // namespace quillet

@@ -7,15 +7,13 @@
 #include <cstdint>
 #include <string>
 
+#include "link/phone_charset.h"
 #include "link/port_name.h"
 #include "platform/platform.h"
 
 namespace quillet {
 
 constexpr std::size_t kPathCapacity = 260;  // bytes, terminator included
-
-// The Charset value that lets Quillet pick the phone's character set.
-constexpr char kCharsetAuto[] = "auto";
 
 struct Settings {
   std::string portName = kPortDisabled;  // at most kPathCapacity - 1 bytes

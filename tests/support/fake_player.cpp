@@ -63,6 +63,12 @@ std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
       if (entry < 0 || entry >= static_cast<std::intptr_t>(titles.size())) return 0;
       if (static_cast<std::size_t>(entry) >= noTitleFrom) return 0;
       return reinterpret_cast<std::intptr_t>(titles[static_cast<std::size_t>(entry)].c_str());
+    case host::kEntryTitleUnicode:
+      ++unicodeRequests;
+      if (unicodeTitleAnswer) return *unicodeTitleAnswer;
+      if (entry < 0 || entry >= static_cast<std::intptr_t>(unicodeTitles.size())) return 0;
+      return reinterpret_cast<std::intptr_t>(
+          unicodeTitles[static_cast<std::size_t>(entry)].c_str());
     case host::kPlayState:
       return state;
     case host::kSetPosition:

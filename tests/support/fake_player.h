@@ -33,6 +33,11 @@ class FakePlayer {
   void Generate(int n);
   std::size_t noTitleFrom = SIZE_MAX;        // entries from here on have no title
   std::optional<std::intptr_t> titleAnswer;  // answered to every title request instead
+  // Answers to the UTF-16 title request, by entry; 0 past the end (a player
+  // that does not answer it).
+  std::vector<std::u16string> unicodeTitles;
+  std::optional<std::intptr_t> unicodeTitleAnswer;  // answered to every such request instead
+  int unicodeRequests = 0;
 
   // Other plug-ins: the record answered for a menu id, or a raw result.
   std::map<std::int32_t, Menu*> supplied;

@@ -36,6 +36,7 @@ HostApp::HostApp(HostOptions options)
       plugin_(watchdog_) {}
 
 bool HostApp::ApplyStartOptions() {
+  model_.SetUtf8Titles(options_.utf8_titles);
   if (!options_.playlist.empty()) {
     std::string error;
     if (!model_.LoadPlaylist(options_.playlist, &error)) {

@@ -11,6 +11,8 @@ const char* const kUsage =
     "usage: quillet-host [options] [PLUGIN.dll]\n"
     "  --companion DLL    also load this plug-in, before PLUGIN.dll (repeatable)\n"
     "  --playlist FILE    playlist from a text or .m3u file\n"
+    "  --utf8-titles      the playlist file's titles are UTF-8 (ANSI titles through the code "
+    "page)\n"
     "  --entries N        generated playlist \"Track 1\" .. \"Track N\" (default 10)\n"
     "  --volume N         initial volume 0..255 (default 200)\n"
     "  --position N       initial playlist position, 0-based (default 0)\n"
@@ -65,6 +67,8 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions* options, st
     } else if (arg == "--companion") {
       if (!value(&v)) return false;
       options->companions.push_back(v);
+    } else if (arg == "--utf8-titles") {
+      options->utf8_titles = true;
     } else if (arg == "--playlist") {
       if (!value(&options->playlist)) return false;
     } else if (arg == "--entries") {

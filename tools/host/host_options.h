@@ -10,7 +10,8 @@ struct HostOptions {
   std::string plugin;  // loaded at start when given
   // Plug-ins loaded beside it, in this order, before it.
   std::vector<std::string> companions;
-  std::string playlist;  // playlist file, else a generated list
+  std::string playlist;      // playlist file, else a generated list
+  bool utf8_titles = false;  // the playlist file's titles are UTF-8
   long long entries = 10;
   long long volume = 200;
   long long position = 0;

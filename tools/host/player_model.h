@@ -54,6 +54,8 @@ class PlayerModel {
   bool LoadPlaylist(const std::string& path, std::string* error);
 
   const char* Title(size_t index) { return playlist_.Title(index); }
+  const wchar_t* WideTitle(size_t index) { return playlist_.WideTitle(index); }
+  void SetUtf8Titles(bool utf8) { playlist_.SetUtf8(utf8); }
 
   // Applies a WM_COMMAND identifier as the player would; false when the
   // identifier is not one the player knows.

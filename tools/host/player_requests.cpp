@@ -25,6 +25,12 @@ intptr_t PlayerRequests::Answer(intptr_t wparam, intptr_t lparam) {
       if (wparam < 0) return 0;
       return reinterpret_cast<intptr_t>(model_.Title(static_cast<size_t>(wparam)));
     }
+    case kReqEntryTitleUnicode: {
+      intptr_t replacement = 0;
+      if (title_answers_.Replacement(&replacement)) return replacement;
+      if (wparam < 0) return 0;
+      return reinterpret_cast<intptr_t>(model_.WideTitle(static_cast<size_t>(wparam)));
+    }
     case kReqWindowVisible:
       return wparam == kVideoWindow && model_.video() ? 1 : 0;
     case kReqRegisterName: {

@@ -1,5 +1,7 @@
 #include "playlist.h"
 
+#include <windows.h>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -93,6 +95,43 @@ bool Playlist::LoadFile(const std::string& path, std::string* error) {
   return true;
 }
 
+namespace {
+
+std::wstring Widen(const std::string& text, UINT codePage) {
+  if (text.empty()) return std::wstring();
+  const int n =
+      MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0)
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+  return wide;
+}
+
+std::string ToAnsi(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, "?", nullptr);
+  std::string ansi(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0)
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], n, "?",
+                        nullptr);
+  return ansi;
+}
+
+}  // namespace
+
+const wchar_t* Playlist::WideTitle(size_t index) {
+  if (index >= size()) return nullptr;
+  std::wstring& slot = wide_slots_[next_wide_slot_];
+  next_wide_slot_ = (next_wide_slot_ + 1) % kTitleSlots;
+  if (generated_) {
+    slot = L"Track " + std::to_wstring(index + 1);
+  } else {
+    slot = Widen(titles_[index], utf8_ ? CP_UTF8 : CP_ACP);
+  }
+  return slot.c_str();
+}
+
 const char* Playlist::Title(size_t index) {
   if (index >= size()) return nullptr;
   std::string& slot = slots_[next_slot_];
@@ -101,6 +140,8 @@ const char* Playlist::Title(size_t index) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "Track %zu", index + 1);
     slot.assign(buf);
+  } else if (utf8_) {
+    slot.assign(ToAnsi(Widen(titles_[index], CP_UTF8)));
   } else {
     slot.assign(titles_[index]);
   }

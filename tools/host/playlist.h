@@ -35,8 +35,14 @@ class Playlist {
   size_t size() const { return generated_ ? count_ : titles_.size(); }
   bool generated() const { return generated_; }
 
+  // Titles from a file are UTF-8 (from the next load on): the ANSI title is
+  // what the code page makes of them, as the player's is.
+  void SetUtf8(bool utf8) { utf8_ = utf8; }
+
   // NUL-terminated ANSI title of entry `index`, or null when out of range.
   const char* Title(size_t index);
+  // The same title in UTF-16, as the player answers the Unicode request.
+  const wchar_t* WideTitle(size_t index);
 
  private:
   bool generated_ = true;
@@ -44,6 +50,9 @@ class Playlist {
   std::vector<std::string> titles_;
   std::array<std::string, kTitleSlots> slots_;
   size_t next_slot_ = 0;
+  std::array<std::wstring, kTitleSlots> wide_slots_;
+  size_t next_wide_slot_ = 0;
+  bool utf8_ = false;
 };
 
 }  // namespace host

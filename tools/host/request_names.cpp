@@ -18,6 +18,8 @@ const char* RequestName(intptr_t wparam, intptr_t lparam) {
       return "set_position";
     case kReqEntryTitle:
       return "entry_title";
+    case kReqEntryTitleUnicode:
+      return "entry_title_unicode";
     case kReqWindowVisible:
       return "window_visible";
     case kReqRegisterName:

@@ -14,6 +14,7 @@ enum RequestCode : long {
   kReqPlayState = 104,
   kReqSetPosition = 121,
   kReqEntryTitle = 212,
+  kReqEntryTitleUnicode = 213,
   kReqWindowVisible = 261,
   kReqRegisterName = 65536,
 };

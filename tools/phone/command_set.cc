@@ -1,5 +1,7 @@
 #include "command_set.h"
 
+#include "charsets.h"
+
 namespace quillet::phone {
 namespace {
 
@@ -98,6 +100,7 @@ Interpretation Interpret(std::string_view command, const ValueTable& values,
   if (name == "+CNMI") return Accept();
   if (name == "*ECAM") return CallMonitoring(rest, settings.callReports);
   if (name == "+CLCC" && rest.empty()) return Accept();  // the model lists its calls
+  if (name == "+CSCS") return CharacterSet(rest, settings);
   if (rest.empty() || rest[0] != '=') return Refuse("unknown command " + name);
   if (name == "*EAM") return FromParsed(ParseAccessoryMenu(args), &Interpretation::accessory);
   if (name == "*EASM") return FromParsed(ParseMenu(args), &Interpretation::menu);

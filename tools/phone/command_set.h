@@ -23,6 +23,10 @@ struct Settings {
   bool echo = true;          // ATE
   int errorMode = 0;         // +CMEE: 0 plain "ERROR", 1 and 2 "+CME ERROR: n"
   bool callReports = false;  // *ECAM: report each change of a call with *ECAV
+  // +CSCS: the sets offered (none: the command is refused) and the one
+  // selected, "" for the phone's own default.
+  std::vector<std::string> charsets = {"GSM", "IRA", "8859-1", "UTF-8", "UCS2"};
+  std::string charset;
 };
 
 struct Interpretation {
@@ -33,6 +37,7 @@ struct Interpretation {
   std::optional<bool> echo;              // ATE0 / ATE1
   std::optional<int> errorMode;          // +CMEE=n
   std::optional<bool> callReports;       // *ECAM=0|1
+  std::optional<std::string> charset;    // +CSCS="set"
   std::optional<std::string> accessory;  // *EAM
   std::optional<MenuScreen> menu;        // *EASM
   std::optional<Dialog> dialog;          // *EAID

@@ -261,6 +261,19 @@ ControlOutcome RunControl(PhoneModel& model, std::string_view line) {
     model.SetValue(command, std::move(lines));
     return Done();
   }
+  if (verb == "charsets") {
+    // The sets "+CSCS=?" lists, comma-separated; "none" refuses "+CSCS".
+    std::string_view list = Trim(args);
+    if (list.empty()) return Fail("charsets: a list, or none");
+    std::vector<std::string> offered;
+    while (list != "none" && !list.empty()) {
+      const std::size_t comma = list.find(',');
+      offered.emplace_back(Trim(list.substr(0, comma)));
+      list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+    }
+    model.SetCharsets(std::move(offered));
+    return Done();
+  }
   if (verb == "screen") return {Kind::Screen, ""};
   if (verb == "history") return {Kind::History, ""};
   if (verb == "quit") return {Kind::Quit, ""};

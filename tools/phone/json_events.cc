@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "charsets.h"
+
 namespace quillet::phone::json {
 
 std::string Quote(std::string_view bytes) {
@@ -39,6 +41,40 @@ std::string Quote(std::string_view bytes) {
   return out;
 }
 
+std::string QuoteCharacters(std::u32string_view text) {
+  std::string out = "\"";
+  for (char32_t c : text) {
+    char escaped[16];
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else if (c >= 0x10000) {
+      std::snprintf(escaped, sizeof escaped, "\\u%04x\\u%04x",
+                    static_cast<unsigned>(0xD800 + ((c - 0x10000) >> 10)),
+                    static_cast<unsigned>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+      out += escaped;
+    } else {
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    }
+  }
+  return out + "\"";
+}
+
+namespace {
+
+// The texts as the phone shows them in the set they arrived in.
+std::string ShownArray(const std::vector<std::string>& texts, const std::string& charset) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    out += (i > 0 ? "," : "") + QuoteCharacters(Shown(texts[i], charset));
+  return out + "]";
+}
+
+}  // namespace
+
 std::string Array(const std::vector<std::string>& texts) {
   std::string out = "[";
   for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -69,14 +105,22 @@ Object& Object::Bool(std::string_view key, bool value) {
 }
 
 std::string Menu(const MenuScreen& menu) {
-  return Object()
-      .Text("title", menu.title)
+  Object o;
+  o.Text("title", menu.title)
       .Text("nav", std::string(1, menu.navigation))
       .Number("selected", menu.selected)
       .Number("count", menu.count)
       .Raw("entries", Array(menu.entries))
-      .Bool("countMatches", menu.CountMatches())
-      .str();
+      .Bool("countMatches", menu.CountMatches());
+  // Once a set is selected, the texts also as the phone shows them in it.
+  if (!menu.charset.empty()) {
+    o.Text("charset", menu.charset)
+        .Raw("shown", Object()
+                          .Raw("title", QuoteCharacters(Shown(menu.title, menu.charset)))
+                          .Raw("entries", ShownArray(menu.entries, menu.charset))
+                          .str());
+  }
+  return o.str();
 }
 
 std::string DialogObject(const Dialog& d) {
@@ -107,6 +151,14 @@ std::string DialogObject(const Dialog& d) {
       o.Number("maxLength", d.maxLength).Text("text", d.text);
       break;
   }
+  if (d.charset.empty()) return o.str();
+  o.Text("charset", d.charset);
+  o.Raw("shown", Object()
+                     .Raw("title", QuoteCharacters(Shown(d.title, d.charset)))
+                     .Raw("prompt", QuoteCharacters(Shown(d.prompt, d.charset)))
+                     .Raw("text", QuoteCharacters(Shown(d.text, d.charset)))
+                     .Raw("labels", ShownArray(d.labels, d.charset))
+                     .str());
   return o.str();
 }
 

@@ -16,6 +16,8 @@
 namespace quillet::phone::json {
 
 std::string Quote(std::string_view bytes);
+// Characters, as a JSON string (ASCII, with \uXXXX escapes and surrogate pairs).
+std::string QuoteCharacters(std::u32string_view text);
 std::string Array(const std::vector<std::string>& texts);
 std::string Menu(const MenuScreen& menu);
 std::string DialogObject(const Dialog& dialog);

@@ -105,6 +105,7 @@ void PhoneModel::Apply(const Interpretation& meaning) {
   if (meaning.echo) settings_.echo = *meaning.echo;
   if (meaning.errorMode) settings_.errorMode = *meaning.errorMode;
   if (meaning.callReports) settings_.callReports = *meaning.callReports;
+  if (meaning.charset) settings_.charset = *meaning.charset;
   if (meaning.accessory) {
     screen_.accessory = meaning.accessory;
     Notify(ScreenChange::Accessory);
@@ -112,11 +113,13 @@ void PhoneModel::Apply(const Interpretation& meaning) {
   if (meaning.menu) {
     // A new page replaces the menu and whatever dialog was over it.
     screen_.menu = meaning.menu;
+    screen_.menu->charset = settings_.charset;
     screen_.dialog.reset();
     Notify(ScreenChange::Menu);
   }
   if (meaning.dialog) {
     screen_.dialog = meaning.dialog;
+    screen_.dialog->charset = settings_.charset;
     Notify(ScreenChange::Dialog);
   }
 }

@@ -59,6 +59,8 @@ class PhoneModel {
   RuleBook& rules() { return rules_; }
   // Value lines answered to `command` (e.g. "+CGMI"); none = just "OK".
   void SetValue(std::string_view command, std::vector<std::string> lines);
+  // The character sets "+CSCS=?" lists; none refuses "+CSCS" altogether.
+  void SetCharsets(std::vector<std::string> offered) { settings_.charsets = std::move(offered); }
   // Chunking of every emission that no rule governs.
   void SetPace(Chunking pace) { pace_ = pace; }
   const Settings& settings() const { return settings_; }

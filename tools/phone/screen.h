@@ -20,6 +20,7 @@ struct MenuScreen {
   std::int32_t selected = 0;  // 1-based entry number
   std::int32_t count = 0;     // entries announced
   std::vector<std::string> entries;
+  std::string charset;  // the set selected when it arrived ("" the default)
 
   bool CountMatches() const {
     return count >= 0 && entries.size() == static_cast<std::size_t>(count);
@@ -50,6 +51,7 @@ struct Dialog {
   std::int32_t minimum = 0;         // Number
   std::int32_t maximum = 0;         // Number
   std::int32_t maxLength = 0;       // Text
+  std::string charset;              // the set selected when it arrived
 
   bool CountMatches() const {
     return count >= 0 && labels.size() == static_cast<std::size_t>(count);

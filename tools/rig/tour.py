@@ -8,6 +8,9 @@ the phone's screen and the player's state beside it.
     tour.py --interactive  drive the phone yourself, one command per line
     tour.py --interactive --sample
                            ... with the sample menu plug-in loaded beside it
+    tour.py --charset auto
+                           ... with Charset=auto: a playlist with titles in
+                           other scripts, sent in the set agreed with the phone
     tour.py --pause-on-call
                            ... with PauseOnCall=1: the scripted tour ends with a
                            call that pauses the music (interactive: calls
@@ -41,7 +44,7 @@ import textwrap
 import time
 from typing import Dict, List, Optional, Sequence
 
-from session import SAMPLE_MENU, SETUP_COMMANDS, Session
+from session import SAMPLE_MENU, SETUP_COMMANDS, Session, win_path
 
 WIDTH = 36  # inside the phone's box
 STEP_TIMEOUT = 5.0  # what the phone or the player must do, per action
@@ -98,6 +101,10 @@ def host_event(line: str) -> Optional[str]:
 class Tour:
     """One session of the player and the phone, shown as the user sees it."""
 
+    # With a Charset setting: titles reach the phone in Unicode, while the
+    # player's status shows its ANSI title.
+    unicode = False
+
     def __init__(self, session: Session):
         self.s = session
         self.shown_rx = 0
@@ -118,7 +125,7 @@ class Tour:
         menu = self.screen().get("menu")
         if not menu:
             raise TourFailed("no menu on the phone's screen")
-        return menu
+        return as_shown(menu)
 
     def player(self) -> Dict[str, str]:
         """The stand-in player's state. Its log is in order, so every line an
@@ -148,7 +155,7 @@ class Tour:
         self.shown_host = len(host)
         rx = self.s.received()
         for command in rx[self.shown_rx:]:
-            lines.append("phone received  " + command)
+            lines.append("phone received  " + (wire_text(command) if self.unicode else command))
         self.shown_rx = len(rx)
         return lines
 
@@ -166,7 +173,8 @@ class Tour:
             lines.append("| " + " " * indent + text.ljust(room) + " |")
 
         row("accessory menu: %s" % (screen.get("accessory") or "(none)"))
-        menu, dialog = screen.get("menu"), screen.get("dialog")
+        # Once a character set is selected, the texts as the phone shows them.
+        menu, dialog = as_shown(screen.get("menu")), as_shown(screen.get("dialog"))
         if not menu and not dialog:
             row("(no menu on the screen)")
         if menu:
@@ -334,7 +342,8 @@ def built_in_menu(s: Session, track: int, target: int) -> None:
     before = tour.status["position"]
     label = tour.choose("Next: ", host=[r"^player position="])
     title = label[len("Next: "):]
-    tour.expect(tour.status["position"] != before and tour.status["title"] == title,
+    tour.expect(tour.status["position"] != before and
+                (tour.status["title"] == title or Tour.unicode),
                 "the player is not at %r" % title)
     tour.choose("Play", host=[r"^player state=playing"])
 
@@ -457,6 +466,44 @@ def supplied_menu(s: Session) -> None:
 
 PAUSE_ON_CALL = ["PauseOnCall=1"]
 
+# Titles in other scripts, for a tour with a Charset setting.
+WORLD_TITLES = ["Caf\u00e9 \u2013 D\u00e9j\u00e0 Vu", "\u041a\u0438\u043d\u043e",
+                "\u591c\u306e\u6b4c", "\u00dcber den Wolken",
+                "\u0395\u03bb\u03bb\u03ac\u03b4\u03b1 \u2026"]
+
+
+def wire_text(command: str) -> str:
+    """A command as the rig read it (bytes as Latin-1), shown as UTF-8 where
+    it is that."""
+    try:
+        return command.encode("latin-1").decode("utf-8")
+    except UnicodeError:
+        return command
+
+
+def as_shown(part: Optional[dict]) -> Optional[dict]:
+    """A menu or dialog of the screen with its texts as the phone shows them
+    in the character set selected when it arrived."""
+    if not part or "shown" not in part:
+        return part
+    return dict(part, **part["shown"])
+
+
+def load_world_titles(s: Session, entries: int, around: Sequence[int]) -> None:
+    """Gives the player `entries` titles in UTF-8 (the host runs with
+    --utf8-titles), "Track N" but for titles in other scripts on the first
+    entries and around each of `around` (1-based)."""
+    titles = ["Track %d" % n for n in range(1, entries + 1)]
+    spots = [n for centre in [1] + list(around) for n in range(centre - 2, centre + 3)]
+    for i, n in enumerate(n for n in spots if 1 <= n <= entries):
+        titles[n - 1] = WORLD_TITLES[i % len(WORLD_TITLES)]
+    playlist = s.dir / "world.txt"
+    playlist.write_bytes("\n".join(titles).encode("utf-8") + b"\n")
+    mark = len(s.host_lines.snapshot())
+    s.host_cmd("playlist " + win_path(playlist))
+    if s.wait_host(r"^player entries=%d" % entries, STEP_TIMEOUT, mark) is None:
+        raise TourFailed("the player did not load the playlist")
+
 
 def calls_pause_the_music(s: Session, screen_json: Optional[str]) -> None:
     """With PauseOnCall=1 in plugin.ini: a ringing call pauses the player, and
@@ -487,13 +534,18 @@ def calls_pause_the_music(s: Session, screen_json: Optional[str]) -> None:
 
 
 def scripted(entries: int, pause_on_call: bool = False,
-             screen_json: Optional[str] = None) -> int:
+             screen_json: Optional[str] = None, charset: Optional[str] = None) -> int:
     target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
     track = min(42, entries)
     began = time.monotonic()
+    ini_lines = ["Charset=" + charset] if charset else []
+    Tour.unicode = bool(charset)
+    host_args = ["--utf8-titles"] if charset else []
     try:
-        with Session(dsr=False, entries=entries) as s:
+        with Session(dsr=False, entries=entries, ini_lines=ini_lines, host_args=host_args) as s:
             try:
+                if charset:
+                    load_world_titles(s, entries, [track, target])
                 built_in_menu(s, track, target)
             except (TourFailed, RuntimeError) as e:
                 return failed(s, e)
@@ -628,17 +680,27 @@ def main() -> int:
                         help="interactive: load the sample menu plug-in beside it")
     parser.add_argument("--pause-on-call", action="store_true",
                         help="PauseOnCall=1: calls pause the music (scripted: a call scene)")
+    parser.add_argument("--charset", metavar="SET",
+                        help="Charset=SET in plugin.ini (auto, UTF-8 or 8859-1) and a "
+                             "playlist with titles in other scripts")
     parser.add_argument("--screen-json", metavar="PATH",
                         help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
     if options.entries < 1:
         parser.error("--entries must be at least 1")
     if not options.interactive:
-        return scripted(options.entries, options.pause_on_call, options.screen_json)
+        return scripted(options.entries, options.pause_on_call, options.screen_json,
+                        options.charset)
     companions = [SAMPLE_MENU] if options.sample else []
     ini_lines = PAUSE_ON_CALL if options.pause_on_call else []
+    if options.charset:
+        ini_lines = ini_lines + ["Charset=" + options.charset]
+        Tour.unicode = True
     with Session(dsr=False, entries=options.entries, companions=companions,
-                 ini_lines=ini_lines) as s:
+                 ini_lines=ini_lines,
+                 host_args=["--utf8-titles"] if options.charset else None) as s:
+        if options.charset:
+            load_world_titles(s, options.entries, [1])
         return interactive(s)
 
 

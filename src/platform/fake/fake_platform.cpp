@@ -580,4 +580,50 @@ bool FakePlatform::WriteFileSync(Handle file, const char* data, std::size_t size
   return true;
 }
 
+// --- Text ---
+
+namespace {
+
+// Windows-1252 bytes 0x80 to 0x9F; 0 where the code page defines none.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+}  // namespace
+
+std::u16string FakePlatform::AnsiToUnicode(std::string_view ansi) {
+  std::u16string text;
+  text.reserve(ansi.size());
+  for (char c : ansi) {
+    const auto byte = static_cast<unsigned char>(c);
+    // The undefined bytes map to the control characters of the same number,
+    // as Windows does.
+    const char16_t high = byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : 0;
+    text += high != 0 ? high : static_cast<char16_t>(byte);
+  }
+  return text;
+}
+
+std::string FakePlatform::UnicodeToAnsi(std::u16string_view text) {
+  std::string ansi;
+  ansi.reserve(text.size());
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char16_t unit = text[at];
+    // A surrogate pair is one character the code page lacks.
+    if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+        text[at + 1] <= 0xDFFF)
+      ++at;
+    char byte = '?';
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
+      byte = static_cast<char>(unit);
+    } else {
+      for (int i = 0; i < 32; ++i)
+        if (kCp1252High[i] == unit) byte = static_cast<char>(0x80 + i);
+    }
+    ansi += byte;
+  }
+  return ansi;
+}
+
 }  // namespace quillet::fake

@@ -399,4 +399,25 @@ bool Win32Platform::WriteFileSync(Handle file, const char* data, std::size_t siz
   return WriteFile(H(file), data, static_cast<DWORD>(size), &written, nullptr) && written == size;
 }
 
+std::u16string Win32Platform::AnsiToUnicode(std::string_view ansi) {
+  if (ansi.empty()) return std::u16string();
+  const int size = static_cast<int>(ansi.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
+  if (units <= 0) return std::u16string(ansi.size(), u'?');
+  std::u16string text(static_cast<std::size_t>(units), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, reinterpret_cast<wchar_t*>(text.data()), units);
+  return text;
+}
+
+std::string Win32Platform::UnicodeToAnsi(std::u16string_view text) {
+  if (text.empty()) return std::string();
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int units = static_cast<int>(text.size());
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, "?", nullptr);
+  if (size <= 0) return std::string(text.size(), '?');
+  std::string ansi(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide, units, ansi.data(), size, "?", nullptr);
+  return ansi;
+}
+
 }  // namespace quillet

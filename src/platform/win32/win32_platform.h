@@ -60,6 +60,8 @@ class Win32Platform : public Platform {
   std::string GetModuleFileName(Handle module, std::size_t capacity) override;
   std::string GetEnvironmentVariable(const std::string& name) override;
   void PinModule() override;
+  std::u16string AnsiToUnicode(std::string_view ansi) override;
+  std::string UnicodeToAnsi(std::u16string_view text) override;
   Handle OpenAppendFile(const std::string& path) override;
   bool WriteFileSync(Handle file, const char* data, std::size_t size) override;
 };

@@ -1,0 +1,400 @@
+// Titles in every language: the set agreed with the phone, titles read in
+// UTF-16, texts sent in the set and texts the phone sends back.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake_player.h"
+#include "link/charset_setup.h"
+#include "link/connection_setup.h"
+#include "link_fixture.h"
+#include "menus/built_in_menus.h"
+#include "menus/menu_items.h"
+#include "menus/menu_protocol.h"
+#include "menus/phone_text.h"
+#include "platform/host_messages.h"
+#include "player/menu_router.h"
+#include "shell/settings.h"
+#include "stub_menu_source.h"
+
+namespace quillet {
+namespace {
+
+using testing::FakePlayer;
+
+std::u16string U16(const std::string& utf8) {
+  return ToUtf16(FromUtf8(utf8));
+}
+
+// The menus as the plug-in builds them, with or without a Charset.
+struct Walk {
+  Walk(bool on, PhoneCharset agreed) : set(agreed), texts(os, [this] { return set; }) {
+    player.Entries(3);
+    MenuTexts* used = on ? &texts : nullptr;
+    playerMenus = std::make_unique<PlayerMenus>(menus, host, used);
+    router = std::make_unique<MenuRouter>(host, *playerMenus, ids, 1);
+    protocol = std::make_unique<MenuProtocol>(
+        *router, [this](const std::string& c) { sent.push_back(c); }, used);
+  }
+  // The next entry's title, as the player has it in UTF-16 and in ANSI.
+  void NextTitle(const std::string& utf8) {
+    player.unicodeTitles = {u"One", U16(utf8), u"Three"};
+    player.titles[1] = os.UnicodeToAnsi(U16(utf8));
+  }
+  std::string MainPage() {
+    protocol->MenuActivated();
+    return sent.back();
+  }
+
+  fake::FakePlatform os;
+  FakePlayer player{os};
+  BuiltInMenus menus;
+  HostWindow host{os, 0x4242};
+  MenuMessageIds ids = RegisterMenuMessages(os, 0x4242);
+  PhoneCharset set;
+  MenuTexts texts;
+  std::unique_ptr<PlayerMenus> playerMenus;
+  std::unique_ptr<MenuRouter> router;
+  std::unique_ptr<MenuProtocol> protocol;
+  std::vector<std::string> sent;
+};
+
+enum Mode { kAbsent, kUtf8, kLatin1, kAscii };
+
+struct TitleCase {
+  const char* what;
+  std::string title;    // UTF-8 here; the player has it in UTF-16
+  std::string sent[4];  // the "Next:" entry in each Mode, as bytes
+};
+
+TEST(Charset, TitlesThroughEachModeToTheBytesSent) {
+  const std::string zhe30 = [] {
+    std::string s;
+    for (int i = 0; i < 30; ++i) s += "\xD0\x96";
+    return s;
+  }();
+  const std::string note28 = [] {
+    std::string s;
+    for (int i = 0; i < 28; ++i) s += "\xF0\x9F\x8E\xB5";
+    return s;
+  }();
+  const TitleCase cases[] = {
+      {"Latin-1 and a dash",
+       "Caf\xC3\xA9 \xE2\x80\x93 D\xC3\xA9j\xC3\xA0 Vu",
+       {"Next: Caf\xE9 \x96 D\xE9j\xE0 Vu", "Next: Caf\xC3\xA9 \xE2\x80\x93 D\xC3\xA9j\xC3\xA0 Vu",
+        "Next: Caf\xE9 - D\xE9j\xE0 Vu", "Next: Cafe - Deja Vu"}},
+      {"curly quotes and an ellipsis",
+       "\xE2\x80\x98Quiet\xE2\x80\x99 \xE2\x80\x9CLoud\xE2\x80\x9D\xE2\x80\xA6",
+       {"Next: \x91Quiet\x92 \x93Loud\x94\x85",
+        "Next: \xE2\x80\x98Quiet\xE2\x80\x99 \xE2\x80\x9CLoud\xE2\x80\x9D\xE2\x80\xA6",
+        "Next: 'Quiet' 'Loud'...", "Next: 'Quiet' 'Loud'..."}},
+      {"marked letters outside 8859-1",
+       "\xC5\x81\xC3\xB3"
+       "d\xC5\xBA \xC5\x92uvre",
+       {"Next: ?\xF3"
+        "d? \x8Cuvre",
+        "Next: \xC5\x81\xC3\xB3"
+        "d\xC5\xBA \xC5\x92uvre",
+        "Next: L\xF3"
+        "dz OEuvre",
+        "Next: Lodz OEuvre"}},
+      {"Cyrillic",
+       "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE",
+       {"Next: ????", "Next: \xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE", "Next: ????", "Next: ????"}},
+      {"CJK",
+       "\xE5\xA4\x9C\xE3\x81\xAE\xE6\xAD\x8C",
+       {"Next: ???", "Next: \xE5\xA4\x9C\xE3\x81\xAE\xE6\xAD\x8C", "Next: ???", "Next: ???"}},
+      {"a 4-byte character",
+       "\xF0\x9F\x8E\xB5 Song",
+       {"Next: ? Song", "Next: \xF0\x9F\x8E\xB5 Song", "Next: ? Song", "Next: ? Song"}},
+      {"a quote and a CR inside",
+       "Say \"Hi\"\rNow",
+       {"Next: Say 'Hi' Now", "Next: Say 'Hi' Now", "Next: Say 'Hi' Now", "Next: Say 'Hi' Now"}},
+      // 36 characters and "...", never 36 bytes: 30 Cyrillic letters need 60.
+      {"a long Cyrillic title",
+       zhe30 + zhe30,
+       {"Next: " + std::string(30, '?') + "...", "Next: " + zhe30 + "...",
+        "Next: " + std::string(30, '?') + "...", "Next: " + std::string(30, '?') + "..."}},
+      {"long 4-byte characters cut between them",
+       "Ab" + note28 + note28,
+       {"Next: Ab" + std::string(28, '?') + "...", "Next: Ab" + note28 + "...",
+        "Next: Ab" + std::string(28, '?') + "...", "Next: Ab" + std::string(28, '?') + "..."}},
+  };
+  const PhoneCharset sets[] = {PhoneCharset::kNone, PhoneCharset::kUtf8, PhoneCharset::kLatin1,
+                               PhoneCharset::kNone};
+  for (const TitleCase& c : cases) {
+    for (int mode = kAbsent; mode <= kAscii; ++mode) {
+      SCOPED_TRACE(std::string(c.what) + ", mode " + std::to_string(mode));
+      Walk walk(mode != kAbsent, sets[mode]);
+      walk.NextTitle(c.title);
+      const std::string page = walk.MainPage();
+      EXPECT_NE(page.find(",\"" + c.sent[mode] + "\","), std::string::npos) << page;
+      // Without the setting the player is asked exactly what it always was.
+      EXPECT_EQ(walk.player.unicodeRequests > 0, mode != kAbsent);
+    }
+  }
+}
+
+TEST(Charset, AnUnpairedSurrogateIsOneUnknownCharacter) {
+  for (PhoneCharset set : {PhoneCharset::kUtf8, PhoneCharset::kLatin1, PhoneCharset::kNone}) {
+    Walk walk(true, set);
+    walk.player.unicodeTitles = {u"One", std::u16string(u"A") + char16_t(0xD800) + u"B",
+                                 std::u16string(1, char16_t(0xDC00))};
+    EXPECT_NE(walk.MainPage().find(",\"Next: A?B\","), std::string::npos);
+    walk.player.position = 1;  // a lone second half next
+    EXPECT_NE(walk.MainPage().find(",\"Prev: One\",\"Next: ?\","), std::string::npos);
+  }
+}
+
+// The now-playing notice keeps 180 characters of the title, whatever bytes
+// they need; the supplied menu's title is cut by characters.
+TEST(Charset, NoticesKeep180CharactersAndTitlesAreCutByCharacters) {
+  std::string e200;
+  for (int i = 0; i < 200; ++i) e200 += "\xC3\xA9";
+  struct Case {
+    PhoneCharset set;
+    std::string notice;  // after "Stopped, "
+    std::string title;   // the supplied menu's, cut
+  };
+  const Case cases[] = {
+      {PhoneCharset::kUtf8, e200.substr(0, 360), "Caf\xC3\xA9 \xE2\x80\x93 D\xC3\xA9j\xC3\xA0 ..."},
+      {PhoneCharset::kLatin1, std::string(180, '\xE9'), "Caf\xE9 - D\xE9j\xE0 ..."},
+      {PhoneCharset::kNone, std::string(180, 'e'), "Cafe - Deja ..."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(CharsetName(c.set));
+    Walk walk(true, c.set);
+    walk.player.unicodeTitles = {U16(e200)};
+    walk.router->OpenMenu(kNowPlayingMenuId);
+    walk.protocol->ShowMenu();
+    EXPECT_EQ(walk.sent.back(), "*EAID=14,2,\"Now playing\",\"Stopped, " + c.notice + "\"");
+    // The 180 units end inside a pair: the half is left out, not sent as "?".
+    walk.player.unicodeTitles = {std::u16string(179, u'a') + u"\U0001F3B5"};
+    walk.router->OpenMenu(kNowPlayingMenuId);
+    walk.protocol->ShowMenu();
+    EXPECT_EQ(walk.sent.back(),
+              "*EAID=14,2,\"Now playing\",\"Stopped, " + std::string(179, 'a') + "\"");
+
+    // A supplied record's texts are ANSI (Windows-1252 here).
+    MenuItem item{};
+    SetFieldText(item.name, "\x93Vu\x94 \x85");
+    Menu menu{};
+    menu.items = &item;
+    menu.count = 1;
+    menu.id = 500;
+    SetFieldText(menu.title, "Caf\xE9 \x96 D\xE9j\xE0 Vu!!");  // 16 characters
+    walk.player.supplied[500] = &menu;
+    walk.router->OpenMenu(500);
+    walk.protocol->ShowMenu();
+    const std::string entry =
+        c.set == PhoneCharset::kUtf8 ? "\xE2\x80\x9CVu\xE2\x80\x9D \xE2\x80\xA6" : "'Vu' ...";
+    EXPECT_EQ(walk.sent.back(), "*EASM=\"" + c.title + "\", 1, 1, 1,\"" + entry + "\"");
+  }
+}
+
+TEST(Charset, TheBytesWithoutTheSettingAreToday) {
+  Walk walk(false, PhoneCharset::kUtf8);
+  walk.player.titles[1] = std::string(60, '\xE9');
+  EXPECT_EQ(walk.MainPage(),
+            "*EASM=\"Winamp menu\", 1, 1, 10,\"Prev: Track 3\",\"Next: " + std::string(30, '\xE9') +
+                "...\",\"Play\",\"Pause\",\"Stop\",\"Track info\",\"Go to track: 1\",\"Playlist\","
+                "\"Volume: 8\",\"Video window\"");
+  EXPECT_EQ(walk.player.unicodeRequests, 0);
+}
+
+// A title the player does not give in UTF-16 (no answer, or memory that
+// cannot be read) comes from the ANSI request through the code page.
+TEST(Charset, WithoutAUnicodeAnswerTheAnsiTitleIsConverted) {
+  // The last round answers addresses of UTF-16 titles that cannot be read.
+  const std::optional<std::intptr_t> answers[] = {0, 1, 65535, -1, 0x7FFF0000, std::nullopt};
+  for (const auto& answer : answers) {
+    Walk walk(true, PhoneCharset::kUtf8);
+    walk.player.titles[1] = "Caf\xE9 \x96 1";
+    walk.player.unicodeTitles = {u"One", u"Two", u"Three"};
+    walk.player.unicodeTitleAnswer = answer;
+    for (const std::string& title : walk.player.titles)
+      walk.os.DeclareReadable(reinterpret_cast<std::uintptr_t>(title.c_str()), title.size() + 1);
+    EXPECT_NE(walk.MainPage().find(",\"Next: Caf\xC3\xA9 \xE2\x80\x93 1\","), std::string::npos)
+        << answer.value_or(42);
+  }
+}
+
+TEST(Charset, PlaylistEntriesKeepTheirFullLabelsAndOtherPagesNone) {
+  Walk walk(true, PhoneCharset::kUtf8);
+  walk.player.Entries(12);
+  walk.player.unicodeTitles.assign(12, U16("\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE"));
+  walk.router->OpenMenu(kPlaylistMenuId);
+  walk.protocol->ShowMenu();
+  EXPECT_EQ(walk.sent.back(), "*EASM=\"Playlist\", 2, 1, 2,\"1-10\",\"11-12\"");
+  walk.protocol->ChooseEntry(2);
+  EXPECT_EQ(walk.sent.back(),
+            "*EASM=\"Playlist\", 2, 2, 4,\"<<<\",\"11. \xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\","
+            "\"12. \xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\",\">>>\"");
+  walk.protocol->ChooseEntry(0);
+  EXPECT_EQ(walk.sent.back(), "*EASM=\"Playlist\", 2, 2, 2,\"1-10\",\"11-12\"");
+}
+
+// What the user types in a Text dialog reaches the supplied buffer in the
+// player's code page, never longer than the buffer.
+TEST(Charset, TextAnswersGoBackToTheCodePage) {
+  struct Case {
+    PhoneCharset set;
+    std::string answer;
+    std::string stored;
+  };
+  const Case cases[] = {
+      {PhoneCharset::kUtf8, ": 1,\"D\xC3\xA9j\xC3\xA0 vu\"", "D\xE9j\xE0 v"},
+      {PhoneCharset::kUtf8, ": 1,\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\"", "????"},
+      {PhoneCharset::kUtf8, ": 1,\"\xE2\x80\x93\xF0\x9F\x8E\xB5\xC3\"", "\x96??"},
+      {PhoneCharset::kLatin1, ": 1,\"D\xE9j\xE0 vu\"", "D\xE9j\xE0 v"},
+      {PhoneCharset::kNone, ": 1,\"D\xE9j\xE0\"", "D?j?"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    fake::FakePlatform os;
+    PhoneCharset set = c.set;
+    MenuTexts texts(os, [&] { return set; });
+    testing::StubMenuSource source;
+    std::vector<std::string> sent;
+    MenuProtocol protocol(
+        source, [&](const std::string& s) { sent.push_back(s); }, &texts);
+    char buffer[7] = "xxxxxx";
+    MenuItem item{};
+    item.kind = kText;
+    item.labels = buffer;
+    item.maximum = 6;
+    Menu menu{};
+    menu.items = &item;
+    menu.count = 1;
+    source.current = &menu;
+    protocol.HandleAnswer(c.answer);
+    EXPECT_EQ(std::string(buffer), c.stored);
+  }
+}
+
+struct SetupRig : testing::LinkFixture {
+  SetupRig() {
+    phone.model().SetValue("+CGMI", {"SimPhone"});
+    phone.model().SetValue("+CGMM", {"QX-1"});
+    phone.device().SetDsr(true, 0);
+  }
+  // The commands after "AT+CGMM".
+  std::vector<std::string> AfterSetup() {
+    const auto& all = phone.model().history();
+    std::vector<std::string> after;
+    bool seen = false;
+    for (const std::string& line : all) {
+      if (seen) after.push_back(line);
+      seen = seen || line == "AT+CGMM";
+    }
+    return after;
+  }
+};
+
+TEST(Charset, TheSetIsChosenFromWhatThePhoneOffers) {
+  struct Case {
+    CharsetWish wish;
+    std::vector<std::string> offered;
+    std::vector<std::string> sent;
+    PhoneCharset agreed;
+    const char* trace;
+  };
+  const std::vector<std::string> usual = {"GSM", "IRA", "8859-1", "UTF-8", "UCS2"};
+  const Case cases[] = {
+      {CharsetWish::kAuto,
+       usual,
+       {"AT+CSCS=?", "AT+CSCS=\"UTF-8\""},
+       PhoneCharset::kUtf8,
+       "info: character set: UTF-8"},
+      {CharsetWish::kAuto,
+       {"GSM", "8859-1"},
+       {"AT+CSCS=?", "AT+CSCS=\"8859-1\""},
+       PhoneCharset::kLatin1,
+       "info: character set: 8859-1"},
+      {CharsetWish::kAuto,
+       {"GSM", "UCS2"},
+       {"AT+CSCS=?"},
+       PhoneCharset::kNone,
+       "info: character set: none agreed, texts in ASCII"},
+      {CharsetWish::kAuto,
+       {},
+       {"AT+CSCS=?"},
+       PhoneCharset::kNone,
+       "info: character set: none agreed, texts in ASCII"},
+      {CharsetWish::kLatin1,
+       usual,
+       {"AT+CSCS=\"8859-1\""},
+       PhoneCharset::kLatin1,
+       "info: character set: 8859-1"},
+      {CharsetWish::kUtf8,
+       {"GSM"},
+       {"AT+CSCS=\"UTF-8\""},
+       PhoneCharset::kNone,
+       "info: character set: none agreed, texts in ASCII"},
+      {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sent.empty() ? "off" : c.sent.back());
+    SetupRig f;
+    f.phone.model().SetCharsets(c.offered);
+    f.link.charsetWish = c.wish;
+    f.link.charset = PhoneCharset::kUtf8;  // from an earlier phone
+    OnInit(f.link, false);
+    EXPECT_EQ(f.AfterSetup(), c.sent);
+    EXPECT_EQ(f.link.charset, c.agreed);
+    EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
+    const std::string trace = f.Trace();
+    if (c.trace) {
+      EXPECT_NE(trace.find(std::string(c.trace) + "\r\n"), std::string::npos) << trace;
+    } else {
+      EXPECT_EQ(trace.find("character set"), std::string::npos) << trace;
+    }
+  }
+}
+
+TEST(Charset, ListAnswersAndSettings) {
+  const std::pair<const char*, PhoneCharset> lists[] = {
+      {"+CSCS: (\"GSM\",\"IRA\",\"8859-1\",\"UTF-8\",\"UCS2\")", PhoneCharset::kUtf8},
+      {"+CSCS: (\"utf-8\")", PhoneCharset::kUtf8},
+      {"+CSCS: (\"GSM\",\"8859-1\")", PhoneCharset::kLatin1},
+      {"+CSCS: (\"UTF-8 \",\"8859-15\",\"UTF8\")", PhoneCharset::kNone},
+      {"+CSCS: (GSM,UTF-8)", PhoneCharset::kNone},
+      {"+CSCS: (\"UTF-8", PhoneCharset::kNone},
+      {"+CSCA: (\"UTF-8\")", PhoneCharset::kNone},
+      {"", PhoneCharset::kNone},
+  };
+  for (const auto& [line, set] : lists) EXPECT_EQ(ChooseCharset(line), set) << line;
+  const std::pair<const char*, CharsetWish> wishes[] = {
+      {"", CharsetWish::kOff},       {"auto", CharsetWish::kAuto},
+      {"AUTO", CharsetWish::kAuto},  {"utf-8", CharsetWish::kUtf8},
+      {"UTF-8", CharsetWish::kUtf8}, {"8859-1", CharsetWish::kLatin1},
+      {"UCS2", CharsetWish::kAuto},  {" ", CharsetWish::kAuto},
+  };
+  for (const auto& [text, wish] : wishes) EXPECT_EQ(ParseCharsetWish(text), wish) << text;
+}
+
+// Read at init, written back at quit only when the file had the line.
+TEST(Charset, TheSettingRoundTrips) {
+  const char* const stored[] = {nullptr, "", "auto", "UTF-8", "8859-1", "junk"};
+  for (const char* value : stored) {
+    SCOPED_TRACE(value ? value : "absent");
+    fake::FakePlatform os;
+    os.moduleFileName = "C:\\Winamp\\Plugins\\gen_quillet.dll";
+    auto& section = os.profiles["C:\\Winamp\\Plugins\\plugin.ini"]["Quillet"];
+    if (value) section["Charset"] = value;
+    Settings settings;
+    LoadSettings(os, 1, settings);
+    EXPECT_EQ(settings.charset, value ? value : "");
+    SaveSettings(os, 1, settings);
+    EXPECT_EQ(section.count("Charset"), value ? 1u : 0u);
+    if (value) {
+      EXPECT_EQ(section["Charset"], value);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet
