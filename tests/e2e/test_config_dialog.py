@@ -165,14 +165,15 @@ class ConfigDialog(unittest.TestCase):
         menus = next(c for c in controls if c["id"] == "1003")
         self.assertEqual(menus["items"].split("|"), MENUS)
         for index, entry in enumerate(MENUS):
-            self.s_cmd(d, "dialog select 1003 %d" % index)
+            self.dialog_cmd(d, "dialog select 1003 %d" % index)
             shown_entry = d.control(1003)
             self.assertEqual(shown_entry["text"], entry)
             width = numbers(shown_entry["textsize"])[0]
             self.assertLessEqual(width + COMBO_FRAME_96 * dpi // 96,
                                  numbers(shown_entry["rect"])[2], shown_entry)
 
-    def s_cmd(self, d, line):
+    def dialog_cmd(self, d, line):
+        """Runs a `dialog` command that acts and waits for its log line."""
         mark = len(d.s.host_lines.snapshot())
         d.s.host_cmd(line)
         self.assertTrue(d.s.wait_host(r"^dialog (?!control|window)", 15, mark),
@@ -219,7 +220,7 @@ class ConfigDialog(unittest.TestCase):
             self.assertNotIn("PauseOnCall", s.settings())
             d = Dialog(self, s)
             self.assertEqual(d.control(1005)["checked"], "no")
-            self.s_cmd(d, "dialog check 1005 1")
+            self.dialog_cmd(d, "dialog check 1005 1")
             d.press(3)
             # Written at Apply, while the player runs.
             self.assertRegex(s.settings(), r"(?m)^PauseOnCall=1\r?$")
@@ -243,7 +244,7 @@ class ConfigDialog(unittest.TestCase):
             self.assertTrue(d.wait_status("Comport busy."), d.control(1004))
             items = d.control(1001)["items"].split("|")
             self.assertIn("COM12", items)
-            self.s_cmd(d, "dialog select 1001 %d" % items.index("COM12"))
+            self.dialog_cmd(d, "dialog select 1001 %d" % items.index("COM12"))
             d.press(3)
             self.assertRegex(s.settings(), r"(?m)^Port=COM12\r?$")
             self.assertTrue(s.wait_connected(30), s.trace())
