@@ -2,9 +2,11 @@
 // What the monitor thread calls when the phone's unsolicited codes arrive:
 // the accessory menu's codes, and the phone's other events.
 
+#include <cstdint>
 #include <string>
 
 #include "link/call_status.h"
+#include "link/key_report.h"
 
 namespace quillet {
 
@@ -36,6 +38,18 @@ class PhoneEventHandlers {
   // The phone went away, the port changed or the link stops: what was known
   // about calls no longer holds, and no report will end them.
   virtual void CallsForgotten() = 0;
+
+  // Keys, for handlers that want them (the link's keyEvents); the others
+  // never hear of them.
+  // "+CKEV": a key went down or came up.
+  virtual void KeyChanged(const KeyReport& /*key*/) {}
+  // A held key acts again at a time of the platform clock: true, with the
+  // time, while one is due; the monitor's wait ends by then.
+  virtual bool NextDue(std::uint32_t* /*dueMs*/) const { return false; }
+  // The clock has reached `nowMs`: act on what has come due.
+  virtual void ClockReached(std::uint32_t /*nowMs*/) {}
+  // The link went away: the screen the keys acted on went with it.
+  virtual void KeysForgotten() {}
 };
 
 }  // namespace quillet

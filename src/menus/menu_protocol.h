@@ -13,6 +13,7 @@
 #include <string>
 
 #include "link/phone_handlers.h"
+#include "menus/key_screen.h"
 #include "menus/menu_record.h"
 #include "menus/menu_source.h"
 
@@ -30,6 +31,10 @@ class MenuProtocol : public MenuHandlers {
   using Send = std::function<void(const std::string& command)>;
 
   MenuProtocol(MenuSource& source, Send send) : source_(source), send_(std::move(send)) {}
+
+  // The remote-keys screen, when the user wants it; null leaves every entry
+  // as it was.
+  void SetKeyScreen(KeyScreen* screen) { keyScreen_ = screen; }
 
   void MenuActivated() override;
   void ChooseEntry(int entry) override;
@@ -57,9 +62,14 @@ class MenuProtocol : public MenuHandlers {
   void OpenDialog(const MenuItem& item);
   void RunCommand(const MenuItem& item);
   void StoreText(MenuItem& item, const std::string& answer);
+  bool OpensKeyScreen(const MenuItem& item) const {
+    return keyScreen_ != nullptr && keyScreen_->OpenedBy(item);
+  }
+  void OpenKeyScreen(const Menu& menu);
 
   MenuSource& source_;
   Send send_;
+  KeyScreen* keyScreen_ = nullptr;
   std::int32_t pageBase_ = 0;
   std::int32_t pageEnd_ = 0;
   // The last list sent had this many entries ("<<" first when it had one);

@@ -116,6 +116,8 @@ void MenuProtocol::ShowMenu() {
 }
 
 void MenuProtocol::MenuActivated() {
+  // Opened afresh, the accessory menu has left any key screen behind.
+  if (keyScreen_ != nullptr) keyScreen_->Close();
   source_.OpenMenu(kMainMenuRequestId);
   ShowMenu();
 }

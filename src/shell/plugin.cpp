@@ -35,9 +35,11 @@ int Plugin::Init() {
   if (running_ || abandoned_) return 0;
   LoadSettings(os_, ModuleInstance(), settings_);
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
-  menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus);
+  menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus,
+                                        settings_.remoteKeys != 0);
   link_.handlers = &menus_->protocol;
   link_.phoneEvents = settings_.pauseOnCall != 0 ? &menus_->calls : nullptr;
+  link_.keyEvents = settings_.remoteKeys != 0 ? &menus_->keys : nullptr;
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
   link_.state.stopRequested = false;
   link_.wakeEvent = os_.CreateEvent(nullptr);

@@ -10,6 +10,7 @@ constexpr char kSection[] = "Quillet";
 constexpr char kPortKey[] = "Port";
 constexpr char kPluginMenusKey[] = "PluginMenus";
 constexpr char kPauseOnCallKey[] = "PauseOnCall";
+constexpr char kRemoteKeysKey[] = "RemoteKeys";
 constexpr char kFileName[] = "plugin.ini";
 
 }  // namespace
@@ -52,6 +53,10 @@ void LoadSettings(Platform& os, Handle moduleInstance, Settings& settings) {
   settings.pauseOnCallStored =
       pause == os.GetProfileString(kSection, kPauseOnCallKey, "1", path, kPathCapacity);
   settings.pauseOnCall = ParseLeadingInt(pause, 0);
+  std::string keys = os.GetProfileString(kSection, kRemoteKeysKey, "0", path, kPathCapacity);
+  settings.remoteKeysStored =
+      keys == os.GetProfileString(kSection, kRemoteKeysKey, "1", path, kPathCapacity);
+  settings.remoteKeys = ParseLeadingInt(keys, 0);
 }
 
 void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings) {
@@ -61,6 +66,8 @@ void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings)
   os.WriteProfileString(kSection, kPluginMenusKey, std::to_string(settings.pluginMenus), path);
   if (settings.pauseOnCallStored)
     os.WriteProfileString(kSection, kPauseOnCallKey, std::to_string(settings.pauseOnCall), path);
+  if (settings.remoteKeysStored)
+    os.WriteProfileString(kSection, kRemoteKeysKey, std::to_string(settings.remoteKeys), path);
 }
 
 }  // namespace quillet

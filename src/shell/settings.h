@@ -19,6 +19,9 @@ struct Settings {
   // The file has a PauseOnCall line: only then is it written back, so a file
   // without one stays without one.
   bool pauseOnCallStored = false;
+  std::int32_t remoteKeys = 0;  // not 0: the main menu offers the phone's keys as a remote
+  // The file has a RemoteKeys line, written back only then.
+  bool remoteKeysStored = false;
 };
 
 // The module's directory followed by "plugin.ini".
