@@ -97,6 +97,12 @@ struct Wakeup {
   bool timedOut = false;  // the whole longest wait passed without an event
 };
 
+// A held key is due to act again: nothing may wait on the phone meanwhile.
+bool KeyDue(Link& link) {
+  std::uint32_t due = 0;
+  return link.keyEvents != nullptr && link.keyEvents->NextDue(&due);
+}
+
 // The longest wait, cut short when a held key is due to act before its end.
 std::uint32_t EventWaitMs(Link& link) {
   std::uint32_t due = 0;
@@ -266,7 +272,9 @@ void MonitorDevice(Link& link) {
     if (link.state.connected && (events & kEvDsr)) ReadDsr(link);
     if (link.state.connected) {
       if (linesLeft || (events & kEvRxChar)) {
-        DispatchLines(link);
+        // A report of bytes already read would have the reader wait for the
+        // next line, and a held key wait with it.
+        DispatchLines(link, !KeyDue(link));
       } else if (wakeup.timedOut) {
         // Bytes that came while no wait was armed may have gone unannounced.
         DispatchLines(link, false);

@@ -84,6 +84,35 @@ TEST_F(SettingsFixture, ValuesRoundTripAsReadByPercentD) {
   }
 }
 
+TEST_F(SettingsFixture, RemoteKeysIsWrittenBackOnlyWhenTheFileHasIt) {
+  const struct {
+    const char* stored;  // null: no such line
+    std::int32_t keys;
+    const char* written;  // null: still no line
+  } cases[] = {
+      {nullptr, 0, nullptr}, {"1", 1, "1"},   {"0", 0, "0"},  {"", 0, "0"},
+      {"on", 0, "0"},        {" 1 ", 1, "1"}, {"2x", 2, "2"}, {"-1", -1, "-1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "(none)");
+    fake::FakePlatform fresh;
+    fresh.moduleFileName = kModule;
+    if (c.stored) fresh.profiles[kIni]["Quillet"]["RemoteKeys"] = c.stored;
+    Settings settings;
+    LoadSettings(fresh, 1, settings);
+    EXPECT_EQ(settings.remoteKeys, c.keys);
+    EXPECT_EQ(settings.pauseOnCall, 0);
+    SaveSettings(fresh, 1, settings);
+    auto& section = fresh.profiles[kIni]["Quillet"];
+    EXPECT_EQ(section.count("RemoteKeys"), c.written ? 1u : 0u);
+    if (c.written) {
+      EXPECT_EQ(section["RemoteKeys"], c.written);
+    }
+    EXPECT_EQ(section.count("PauseOnCall"), 0u);
+    EXPECT_EQ(section.size(), c.written ? 3u : 2u);  // Port, PluginMenus
+  }
+}
+
 TEST_F(SettingsFixture, OtherSectionsAndKeysAreLeftAlone) {
   os.profiles[kIni]["Other"]["Port"] = "COM9";
   os.profiles[kIni]["Quillet"]["Extra"] = "kept";

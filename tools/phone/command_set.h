@@ -23,6 +23,7 @@ struct Settings {
   bool echo = true;          // ATE
   int errorMode = 0;         // +CMEE: 0 plain "ERROR", 1 and 2 "+CME ERROR: n"
   bool callReports = false;  // *ECAM: report each change of a call with *ECAV
+  bool keyReports = false;   // +CMER: report each key press and release with +CKEV
 };
 
 struct Interpretation {
@@ -33,6 +34,7 @@ struct Interpretation {
   std::optional<bool> echo;              // ATE0 / ATE1
   std::optional<int> errorMode;          // +CMEE=n
   std::optional<bool> callReports;       // *ECAM=0|1
+  std::optional<bool> keyReports;        // +CMER=...
   std::optional<std::string> accessory;  // *EAM
   std::optional<MenuScreen> menu;        // *EASM
   std::optional<Dialog> dialog;          // *EAID
