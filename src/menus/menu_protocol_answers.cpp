@@ -59,7 +59,9 @@ void MenuProtocol::HandleAnswer(const std::string& answer) {
   MenuItem& item = menu->items[menu->selection];
   if (OpensKeyScreen(item)) {
     // The key screen, or the notice that it could not be had, has ended.
+    // The keys may have moved the player since the menu was built.
     keyScreen_->Close();
+    source_.ReopenMenu();
     ShowMenu();
     return;
   }
