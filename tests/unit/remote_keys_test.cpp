@@ -3,12 +3,17 @@
 // the fake player (held keys repeat on the virtual clock), and the dialog's
 // end turns the reports off.
 
+#include "player/remote_keys.h"
+
 #include <gtest/gtest.h>
 
+#include "chunkings.h"
 #include "control.h"
 #include "fake_player.h"
 #include "fake_port_phone.h"
 #include "link/key_report.h"
+#include "link/monitor.h"
+#include "link_fixture.h"
 #include "platform/host_messages.h"
 #include "plugin_entries.h"
 #include "shell/plugin.h"
@@ -345,6 +350,47 @@ TEST(RemoteKeys, TheEntryOpensTheScreenAndItsEndClosesIt) {
     // Nothing else reaches the player or the other plug-ins.
     for (const fake::HostCall& call : rig.os.HostCalls())
       EXPECT_NE(call.lParam, rig.plugin.menuMessages().valueChanged);
+  }
+}
+
+// Key reports among other lines, in every chunking: each press acts once,
+// the lines that are no keys are ignored, and the dialog's answer behind
+// them still reaches the menus.
+TEST(RemoteKeys, ReportsInAnyChunkingAmongOtherLines) {
+  struct Answers : NoMenuHandlers {
+    void HandleAnswer(const std::string& answer) override { answers.push_back(answer); }
+    std::vector<std::string> answers;
+  };
+  const std::string bytes =
+      "\r\n+CKEV: 6,1\r\nRING\r\n+CKEV: 6,0\r\n+CKEV: e,1\r\n+CKEV: ,\r\n\r\n+CKEV: u,1\r\n"
+      "+CKEV: u,0\r\n+CKEV: 7\r\nOK\r\n+CKEV: :J,1\r\n*EAII: 0\r\n";
+  for (const auto& chunked : phone::testing::Chunkings(bytes)) {
+    SCOPED_TRACE(chunked.name);
+    testing::LinkFixture rig;
+    rig.OpenPort();
+    testing::FakePlayer player(rig.os);
+    player.Entries(5);
+    player.state = kPlaying;
+    HostWindow host(rig.os, 0x1234);
+    MenuItem entry{};
+    std::vector<std::string> sent;
+    RemoteKeys keys(rig.os, host, entry, [&](const std::string& c) {
+      sent.push_back(c);
+      return true;
+    });
+    Answers menus;
+    rig.link.handlers = &menus;
+    rig.link.keyEvents = &keys;
+    ASSERT_TRUE(keys.Open());
+    rig.Arrive(chunked.pieces, 1);
+    while (!rig.link.rx.drained || rig.phone.device().pendingBytes() > 0) DispatchLines(rig.link);
+    EXPECT_EQ(player.commands,
+              (std::vector<std::uintptr_t>{host::kCommandNext, host::kCommandPause}));
+    EXPECT_EQ(player.volume, 229);
+    EXPECT_EQ(player.state, kPaused);
+    EXPECT_EQ(menus.answers, std::vector<std::string>{": 0"});
+    EXPECT_FALSE(keys.holding());
+    EXPECT_EQ(sent, (std::vector<std::string>{"*EAID=13,2,\"Remote keys\"", "+CMER=3,2,0,0,0"}));
   }
 }
 
