@@ -12,10 +12,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -149,6 +151,8 @@ std::pair<long, long> MostRequestsPerPage(std::int64_t length) {
 constexpr double kWireMsPerByte = 10.0 * 1000.0 / 9600.0;
 // "Video window" on the main menu, a sub-menu of the player's own.
 constexpr std::int32_t kVideoEntry = 10;
+constexpr std::int32_t kRemoteKeysEntry = 11;  // with RemoteKeys=1
+constexpr int kKeyPresses = 10;
 
 void BM_MainMenuOpening(benchmark::State& state) {
   fake::FakePlatform os;
@@ -263,6 +267,90 @@ int PrintActivationLatency(bench::Figures& figures) {
   return failed;
 }
 
+// With RemoteKeys=1 and the key screen up: a key press ("+CKEV: 6,1") to the
+// player's WM_COMMAND 40048, through the plug-in's own thread, in virtual
+// time. The floor is the press line's wire time and the read interval that
+// ends the read holding it.
+int PrintKeyLatency(bench::Figures& figures) {
+  fake::FakePlatform os;
+  testing::FakePlayer player(os);
+  player.Entries(10);
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
+  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["RemoteKeys"] = "1";
+  os.moduleFileName = "C:\\P\\gen_quillet.dll";
+  testing::FakePortPhone phone(os);
+  phone.SetDsr(true);
+  Plugin plugin(os, testing::kNoEntries);
+  PluginRecord* record = plugin.HandOutRecord();
+  record->hostWindow = reinterpret_cast<void*>(0x1234);
+  plugin.Init();
+  auto& history = phone.model().history();
+  auto nextAt = [&](std::size_t from) -> std::optional<std::uint64_t> {
+    const auto calls = os.HostCalls();
+    for (std::size_t i = from; i < calls.size(); ++i)
+      if (calls[i].msg == host::kWmCommand && calls[i].wParam == host::kCommandNext)
+        return calls[i].atMs;
+    return std::nullopt;
+  };
+  int failed = 0;
+  if (!os.RunUntil([&] { return history.size() == 5; }, 60000)) {
+    std::printf("the phone was not set up\n");
+    failed = 1;
+  } else {
+    phone.Now();
+    phone.model().OpenAccessoryMenu();
+    os.RunFor(1000);
+    phone.Now();
+    phone.model().ChooseEntry(kRemoteKeysEntry);
+    os.RunFor(1000);
+    if (history.empty() || history.back() != "AT+CMER=3,2,0,0,0") {
+      std::printf("the key screen did not open\n");
+      failed = 1;
+    }
+  }
+  std::vector<double> samples;
+  double wireMs = 0;
+  for (int i = 0; i < kKeyPresses && failed == 0; ++i) {
+    const std::size_t mark = os.HostCalls().size();
+    const std::size_t sentBefore = phone.bytesSent();
+    phone.Now();
+    const std::uint64_t start = os.VirtualMs();
+    phone.model().SendUnsolicited("+CKEV: 6,1");
+    wireMs = double(phone.bytesSent() - sentBefore) * kWireMsPerByte;
+    if (!os.RunUntil([&] { return nextAt(mark).has_value(); }, 10000)) {
+      std::printf("no WM_COMMAND 40048 came after \"+CKEV: 6,1\"\n");
+      failed = 1;
+      break;
+    }
+    samples.push_back(double(*nextAt(mark) - start));
+    phone.Now();
+    phone.model().SendUnsolicited("+CKEV: 6,0");
+    os.RunFor(300 + 37 * i);  // presses at differing distances
+  }
+  if (failed == 0) {
+    std::sort(samples.begin(), samples.end());
+    const double median = samples[samples.size() / 2];
+    const double floor = wireMs + kPortTimeouts.readInterval;
+    std::printf(
+        "\"+CKEV: 6,1\" (next) to WM_COMMAND 40048 at the player: virtual median %.0f ms "
+        "(%.0f-%.0f ms, %d presses), floor %.1f ms (%.1f ms wire + %u ms read interval), "
+        "ratio %.2f\n",
+        median, samples.front(), samples.back(), kKeyPresses, floor, wireMs,
+        kPortTimeouts.readInterval, median / floor);
+    auto& out = figures["key_press"];
+    out.emplace_back("median_ms", median);
+    out.emplace_back("min_ms", samples.front());
+    out.emplace_back("max_ms", samples.back());
+    out.emplace_back("presses", kKeyPresses);
+    out.emplace_back("floor_ms", floor);
+    out.emplace_back("code_wire_ms", wireMs);
+    out.emplace_back("read_interval_ms", kPortTimeouts.readInterval);
+    out.emplace_back("ratio", median / floor);
+  }
+  plugin.Quit();
+  return failed;
+}
+
 }  // namespace
 }  // namespace quillet
 
@@ -270,6 +358,7 @@ int main(int argc, char** argv) {
   const std::string figuresPath = quillet::bench::TakeFiguresPath(argc, argv);
   quillet::bench::Figures figures;
   if (int failed = quillet::PrintActivationLatency(figures)) return failed;
+  if (int failed = quillet::PrintKeyLatency(figures)) return failed;
   for (const long length : {10L, 10000L, 1000000L}) {
     const auto [browse, jump] = quillet::MostRequestsPerPage(length);
     std::printf(

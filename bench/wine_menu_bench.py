@@ -4,8 +4,11 @@ simulated phone on a pty. From the phone's clock: the time from sending
 "*EAAI" (opening the accessory menu) or "*EAMI" (choosing the video window
 sub-menu) to receiving the whole page command that answers it, against the
 floor of the 50 ms read interval that ends the read holding the code (a pty
-has no wire time); and the messages the plug-in's thread sent to the player
-for each opening and each choice. Prints; asserts nothing.
+has no wire time); the messages the plug-in's thread sent to the player
+for each opening and each choice; and, with RemoteKeys=1 and the key screen
+up, a key press ("+CKEV: 6,1") to the player's WM_COMMAND 40048, from the
+control line written to the phone to the host's line about the message,
+both read on this machine's clock. Prints; asserts nothing.
 
 Usage: wine_menu_bench.py [OPENINGS] [--json PATH]   (OPENINGS: 10)"""
 
@@ -51,6 +54,32 @@ def sent_messages(s: Session, start: int) -> list:
     return [m.group(1) for m in map(SENT_BY_PLUGIN.match, lines) if m]
 
 
+def key_presses(presses: int) -> list:
+    """Milliseconds from each "k 6" written to the phone to the host's line
+    about the WM_COMMAND 40048 it brought."""
+    samples = []
+    with Session(entries=1000, ini_lines=["RemoteKeys=1"]) as s:
+        if not s.wait_connected(30) or len(s.wait_received(len(SETUP_COMMANDS))) < 5:
+            raise RuntimeError("the plug-in did not connect")
+        time.sleep(SETTLE_S)
+        s.phone_cmd("open")
+        s.wait_received(len(SETUP_COMMANDS) + 1)
+        s.phone_cmd("choose 11")
+        if s.wait_received(len(SETUP_COMMANDS) + 3)[-1:] != ["AT+CMER=3,2,0,0,0"]:
+            raise RuntimeError("the key screen did not open")
+        time.sleep(SETTLE_S)
+        for _ in range(presses):
+            mark = len(s.host_lines.snapshot())
+            began = time.monotonic()
+            s.phone.stdin.write(b"k 6\n")
+            s.phone.stdin.flush()
+            if s.wait_host(r"^msg kind=sent thread=monitor .*wparam=40048 ", 5, mark) is None:
+                raise RuntimeError("no WM_COMMAND 40048 came for a key press")
+            samples.append((time.monotonic() - began) * 1000.0)
+            time.sleep(SETTLE_S)
+    return samples
+
+
 def summary(samples: list) -> dict:
     median = statistics.median(samples)
     return {"median_ms": median, "min_ms": min(samples), "max_ms": max(samples),
@@ -79,6 +108,12 @@ def main() -> int:
             choices.append(timed(s, "choose 10", "*EAMI", 'AT*EASM="Video options"'))
             choice_messages.append(sent_messages(s, start))
 
+    try:
+        keys = summary(key_presses(args.openings))
+    except RuntimeError as error:
+        print("Wine: key presses: %s" % error, file=sys.stderr)
+        keys = None
+
     opening = summary(latencies)
     choice = summary(choices)
     print('Wine: "*EAAI" to the whole page at the phone: median %.0f ms (min %.0f, max %.0f, '
@@ -89,6 +124,12 @@ def main() -> int:
           '(min %.0f, max %.0f), floor %d ms read interval, ratio %.2f'
           % (choice["median_ms"], choice["min_ms"], choice["max_ms"], READ_INTERVAL_MS,
              choice["ratio"]))
+
+    if keys:
+        print('Wine: "+CKEV: 6,1" (next) to WM_COMMAND 40048 at the player: median %.0f ms '
+              '(min %.0f, max %.0f), floor %d ms read interval, ratio %.2f'
+              % (keys["median_ms"], keys["min_ms"], keys["max_ms"], READ_INTERVAL_MS,
+                 keys["ratio"]))
 
     def counts(messages: list) -> dict:
         sizes = [len(m) for m in messages]
@@ -105,6 +146,8 @@ def main() -> int:
         figures = {"openings": args.openings, "eaai_whole_page": opening,
                    "eami_whole_page": choice, "opening_messages": opened,
                    "choice_messages": chosen}
+        if keys:
+            figures["key_press"] = keys
         Path(args.json).write_text(json.dumps(figures, indent=1) + "\n")
     return 0
 

@@ -7,14 +7,16 @@
 // Input: a 12-byte head (the player's state, see phone_lines.h), the bytes
 // from which the supplied menus are built, then what the phone sends, as
 // lines; a line "#" lets an owner change one of its records (fewer items,
-// another selection). The seeds are sessions captured from the phone
-// simulator.
+// another selection). With the head's remote keys, "+CKEV" lines are the
+// phone's keys and a line "~" lets 300 ms pass for held keys. The seeds are
+// sessions captured from the phone simulator.
 //
 // Checked after every code (abort on violation): every command sent passes
 // the command checks; after a page is sent, the menu it shows has its
 // selection inside its items and the page keeps the page rules; a choice
 // never moves a selection out of its menu's items; the playlist cursor stays
-// inside the playlist. The sanitizers check that no record, label list or
+// inside the playlist; no page is sent while key reports are on, and
+// reports go off only after they went on. The sanitizers check that no record, label list or
 // text buffer is read or written beyond what its owner promised.
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -73,7 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Menu* before = nullptr;
   std::int32_t selection = 0;
   LineHooks hooks;
+  if (world.remoteKeys) {
+    menus.menus.ShowRemoteKeys(true);
+    w.protocol.SetKeyScreen(&w.keys);
+    hooks.keys = &w.keys;
+  }
+  bool reportsOn = false;
   hooks.other = [&](std::string_view line) {
+    if (line == "~" && world.remoteKeys) {
+      w.os.AdvanceMs(300);
+      w.keys.ClockReached(w.os.NowMs());
+      return;
+    }
     // The owner of a record changes it while it is shown.
     if (line == "#" && !supplied.empty()) {
       auto it = supplied.begin();
@@ -87,7 +100,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     selection = before ? before->selection : 0;
   };
   hooks.after = [&](std::string_view line) {
-    for (const std::string& c : sent) CheckCommand(c);
+    for (const std::string& c : sent) {
+      CheckCommand(c);
+      if (c == "+CMER=3,2,0,0,0" && !world.keysRefused) reportsOn = true;
+      if (c == "+CMER=0,0,0,0,0") {
+        if (!reportsOn) Fail("key reports turned off that were not on", c);
+        reportsOn = false;
+      }
+      if (c.rfind("*EASM=", 0) == 0 && reportsOn) Fail("a page shown with key reports on", c);
+    }
+    if (reportsOn != w.keys.up())
+      Fail("the key screen and the phone's reports disagree", std::string(line));
     Menu* current = menus.router.CurrentMenu();
     if (!sent.empty() && sent.back().rfind("*EASM=", 0) == 0) {
       CheckSelection(current, "a page shown with its selection outside");

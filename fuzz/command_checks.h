@@ -14,7 +14,8 @@ namespace quillet::fuzzing {
 [[noreturn]] void Fail(const char* why, const std::string& command);
 void CheckPage(const std::string& command);
 void CheckNotice(const std::string& command);
-// Any command of the menus: a page, a notice or an input dialog.
+// Any command of the menus: a page, a notice, an input dialog, or the key
+// screen's reports turned on or off.
 void CheckCommand(const std::string& command);
 // A page `protocol` has just sent for `menu` against how pages are cut: a
 // title over 15 characters shown as its first 12 and "...", pages cut from

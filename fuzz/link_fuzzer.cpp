@@ -81,15 +81,28 @@ const char* const kTokens[] = {"OK\r\n",
                                "OK",
                                "ATLAS\r\n",
                                "\r\nERROR\r\n",
-                               "\rAT+CGMM\r\r\n"};
+                               "\rAT+CGMM\r\r\n",
+                               "+CKEV: 6,1\r\n",
+                               "\r\n+CKEV: :J,0\r\n",
+                               "+CKEV: ,\r\n"};
 
-const char* const kCommands[] = {
-    "+CMEE=1", "*EAM=\"Winamp\"",        "+CNMI=3,1", "+CNMI=1,1", "+CGMI", "+CGMM", "E0", "E1",
-    "",        "*EASM=\"Menu\", 1, 1, 1"};
+const char* const kCommands[] = {"+CMEE=1",
+                                 "*EAM=\"Winamp\"",
+                                 "+CNMI=3,1",
+                                 "+CNMI=1,1",
+                                 "+CGMI",
+                                 "+CGMM",
+                                 "E0",
+                                 "E1",
+                                 "",
+                                 "*EASM=\"Menu\", 1, 1, 1",
+                                 "+CMER=3,2,0,0,0",
+                                 "+CMER=0,0,0,0,0"};
 
 const char* const kRulePrefixes[] = {"", "+CMEE", "*EAM", "+CNMI", "+CGMI", "+CGMM"};
 
-const char* const kCodes[] = {"*EAAI", "*EAMI: 2", "*EAII: 11,\"CAT\"", "RING", "OK", "AT"};
+const char* const kCodes[] = {"*EAAI", "*EAMI: 2", "*EAII: 11,\"CAT\"", "RING",
+                              "OK",    "AT",       "+CKEV: v,1",        "+CKEV: v,0"};
 
 template <typename T, std::size_t N>
 const T& Pick(const T (&table)[N], std::uint8_t index) {

@@ -21,6 +21,8 @@ WorldHead ReadWorldHead(const std::uint8_t* data, std::size_t size, std::int32_t
   world.playState = head[8] % 5;  // 0, 1 and 3 are the player's; 2 and 4 are not
   // 2 opens on the "Menus" page when a plug-in supplies a main menu.
   world.pluginMenus = head[9] % 3;
+  world.remoteKeys = (head[9] & 8) != 0;
+  world.keysRefused = (head[9] & 16) != 0;
   world.noTitleFrom = head[10] == 0 ? std::size_t(-1) : head[10];
   world.suppliedBytes = std::size_t{head[11]} * 16;
   return world;
@@ -36,7 +38,12 @@ constexpr Handle kHostWindow = 0x4242;
 
 MenuWorld::MenuWorld(const WorldHead& head, std::int32_t pluginMenus)
     : menus(link, kHostWindow, RegisterMenuMessages(os, kHostWindow), pluginMenus),
-      protocol(menus.router, [this](const std::string& c) { sent.push_back(c); }) {
+      protocol(menus.router, [this](const std::string& c) { sent.push_back(c); }),
+      keys(os, menus.host, menus.menus.remoteKeysItem(),
+           [this, refused = head.keysRefused](const std::string& c) {
+             sent.push_back(c);
+             return !refused;
+           }) {
   player.Generate(head.playlistLength);
   player.position = head.position;
   player.state = head.playState;
@@ -53,6 +60,11 @@ void DispatchPhoneLines(std::string_view bytes, MenuHandlers& handlers, int most
     const std::string line(bytes.substr(at, end - at));
     at = end + 1;
     if (line.size() <= 1) continue;
+    if (hooks.keys != nullptr && IsKeyReport(line)) {
+      KeyReport key;
+      if (ParseKeyReport(line, &key)) hooks.keys->KeyChanged(key);
+      continue;
+    }
     const bool code = line == phone::kMenuActivated ||
                       line.compare(0, phone::kCodeLength, phone::kMenuChoice) == 0 ||
                       line.compare(0, phone::kCodeLength, phone::kDialogAnswer) == 0;

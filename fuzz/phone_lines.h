@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fake_player.h"
+#include "link/key_report.h"
 #include "link/phone_handlers.h"
 #include "shell/menu_bundle.h"
 
@@ -27,6 +28,8 @@ struct WorldHead {
   std::int32_t position = 0;
   std::int32_t playState = 0;
   std::int32_t pluginMenus = 0;
+  bool remoteKeys = false;   // the main menu offers the key screen
+  bool keysRefused = false;  // ... and the phone refuses its commands
   std::size_t noTitleFrom = 0;
   std::size_t suppliedBytes = 0;
 };
@@ -52,12 +55,17 @@ struct MenuWorld {
   MenuBundle menus;
   std::vector<std::string> sent;
   MenuProtocol protocol;
+  // The key screen, for a fuzzer that puts it in the main menu; its commands
+  // are collected with the others and answered as the head says.
+  RemoteKeys keys;
 };
 
 // Dispatches each line; `before` runs before every code is handed over and
 // `after` after it, with the line; `after` may stop the run by returning
-// false. Other lines go to `other`. At most `most` codes.
+// false. Other lines go to `other`, and "+CKEV" lines that read right to
+// `keys` when there is one. At most `most` codes.
 struct LineHooks {
+  PhoneEventHandlers* keys = nullptr;
   std::function<void(std::string_view)> before = [](std::string_view) {};
   std::function<bool(std::string_view)> after = [](std::string_view) { return true; };
   std::function<void(std::string_view)> other = [](std::string_view) {};

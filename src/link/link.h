@@ -46,6 +46,9 @@ struct Link {
   // asks the phone to report them ("*ECAM=1"); null leaves the link as it
   // always was.
   PhoneEventHandlers* phoneEvents = nullptr;
+  // The phone's keys: set only when the user wants them (RemoteKeys), and
+  // then told of every "+CKEV" line; null leaves those lines ignored.
+  PhoneEventHandlers* keyEvents = nullptr;
   // The phone accepted to report calls on this connection. Monitor thread only.
   bool callsReported = false;
   // Call reports read by the set-up before the phone accepted: the latest of

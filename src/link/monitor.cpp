@@ -6,6 +6,7 @@
 #include "link/call_status.h"
 #include "link/connection_setup.h"
 #include "link/decimal.h"
+#include "link/key_report.h"
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
@@ -41,8 +42,14 @@ void ForgetCalls(Link& link) {
   if (link.phoneEvents != nullptr) link.phoneEvents->CallsForgotten();
 }
 
+// Likewise the screen the keys drove, and a key held on it.
+void ForgetKeys(Link& link) {
+  if (link.keyEvents != nullptr) link.keyEvents->KeysForgotten();
+}
+
 void Reconnect(Link& link) {
   InterruptCalls(link);
+  ForgetKeys(link);
   link.trace.WriteTrace("not having connection...", kTraceInfo);
   CloseLinkEvents(link);
   ClosePort(link.os, link.state);
@@ -93,8 +100,24 @@ void ReadDsr(Link& link) {
 
 struct Wakeup {
   bool reported = false;  // the comm-event wait completed; its events are in eventMask
-  bool timedOut = false;
+  bool timedOut = false;  // the whole longest wait passed without an event
 };
+
+// A held key is due to act again: nothing may wait on the phone meanwhile.
+bool KeyDue(Link& link) {
+  std::uint32_t due = 0;
+  return link.keyEvents != nullptr && link.keyEvents->NextDue(&due);
+}
+
+// The longest wait, cut short when a held key is due to act before its end.
+std::uint32_t EventWaitMs(Link& link) {
+  std::uint32_t due = 0;
+  if (link.keyEvents == nullptr || !link.keyEvents->NextDue(&due)) return kLongestEventWaitMs;
+  const auto left = static_cast<std::int32_t>(due - link.os.NowMs());
+  if (left <= 0) return 0;
+  return static_cast<std::uint32_t>(left) < kLongestEventWaitMs ? static_cast<std::uint32_t>(left)
+                                                                : kLongestEventWaitMs;
+}
 
 // Waits up to 10 s for serial events on the port, or for a wake-up from the
 // host's thread. Leaves no wait pending unless stop was requested.
@@ -122,15 +145,16 @@ Wakeup WaitForPortEvents(Link& link) {
     for (Handle event : {ov.event, link.wakeEvent})
       if (event != kNoHandle) events[count++] = event;
     int woke = kWaitTimedOut;
+    const std::uint32_t waitMs = EventWaitMs(link);
     if (count > 0) {
-      woke = link.os.WaitForEvents(events, count, kLongestEventWaitMs);
+      woke = link.os.WaitForEvents(events, count, waitMs);
       // A wait the OS refuses returns at once; pausing keeps a broken wait
       // from turning the retries into a busy loop.
       if (woke == kWaitFailed) link.os.Sleep(kFailedWaitPauseMs);
     } else {
-      link.os.Sleep(kLongestEventWaitMs);
+      link.os.Sleep(waitMs);
     }
-    wakeup.timedOut = woke == kWaitTimedOut;
+    wakeup.timedOut = woke == kWaitTimedOut && waitMs == kLongestEventWaitMs;
   }
   if (link.stopping()) return wakeup;
   WaitOutcome outcome =
@@ -150,6 +174,7 @@ Wakeup WaitForPortEvents(Link& link) {
 
 void Stop(Link& link) {
   ForgetCalls(link);
+  ForgetKeys(link);
   Handle port = link.state.port;
   if (port != kNoHandle) {
     link.os.SetCommMask(port, 0);
@@ -166,6 +191,13 @@ void DispatchCallReport(Link& link, const std::string& line) {
   if (link.callsReported && link.phoneEvents != nullptr && ParseCallStatus(line, &call) &&
       link.phoneEvents->CallChanged(call))
     ListCalls(link);
+}
+
+// Only a handler that wants keys hears of them; a report that does not
+// read right is dropped alone.
+void DispatchKeyReport(Link& link, const std::string& line) {
+  KeyReport key;
+  if (ParseKeyReport(line, &key)) link.keyEvents->KeyChanged(key);
 }
 
 bool StartsWith(const std::string& line, const char* code) {
@@ -195,7 +227,9 @@ void DispatchLines(Link& link, bool waitForFirst) {
   while (!link.stopping()) {
     std::string line = ReadLine(link, wait);
     wait = true;
-    if (IsCallReport(line)) {
+    if (link.keyEvents != nullptr && IsKeyReport(line)) {
+      DispatchKeyReport(link, line);
+    } else if (IsCallReport(line)) {
       DispatchCallReport(link, line);
     } else if (line.size() > 1 && handlers) {
       if (line == phone::kMenuActivated) {
@@ -246,12 +280,17 @@ void MonitorDevice(Link& link) {
     if (link.state.connected && (events & kEvDsr)) ReadDsr(link);
     if (link.state.connected) {
       if (linesLeft || (events & kEvRxChar)) {
-        DispatchLines(link);
+        // A report of bytes already read would have the reader wait for the
+        // next line, and a held key wait with it.
+        DispatchLines(link, !KeyDue(link));
       } else if (wakeup.timedOut) {
         // Bytes that came while no wait was armed may have gone unannounced.
         DispatchLines(link, false);
       }
     }
+    // A held key repeats on the clock, whatever woke the thread.
+    if (link.state.connected && link.keyEvents != nullptr)
+      link.keyEvents->ClockReached(link.os.NowMs());
     // A phone that went away is looked for again at once, so the status
     // says so without waiting for the next event.
     if (!link.state.connected && !link.stopping()) Reconnect(link);

@@ -22,12 +22,16 @@ constexpr char kCallListReply[] = "+CLCC:";
 // character set: the sets it offers, and the one chosen.
 constexpr char kListCharsets[] = "+CSCS=?";
 constexpr char kCharsetList[] = "+CSCS:";
+// Key reports, on while the remote-keys screen is up, and off again.
+constexpr char kKeyReportsOn[] = "+CMER=3,2,0,0,0";
+constexpr char kKeyReportsOff[] = "+CMER=0,0,0,0,0";
 
 // Unsolicited codes from the phone.
 constexpr char kMenuActivated[] = "*EAAI";
 constexpr char kMenuChoice[] = "*EAMI";
 constexpr char kDialogAnswer[] = "*EAII";
 constexpr char kCallStatus[] = "*ECAV";  // only once "*ECAM=1" was accepted
+constexpr char kKeyReport[] = "+CKEV";   // only once "+CMER=3,2,0,0,0" was accepted
 constexpr int kCodeLength = 5;           // the length of each code's name
 
 // The final result that says a command succeeded.

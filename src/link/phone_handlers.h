@@ -2,10 +2,12 @@
 // What the monitor thread calls when the phone's unsolicited codes arrive:
 // the accessory menu's codes, and the phone's other events.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "link/call_status.h"
+#include "link/key_report.h"
 
 namespace quillet {
 
@@ -43,6 +45,18 @@ class PhoneEventHandlers {
   virtual void LinkInterrupted() = 0;
   // Quit or another port: nothing known about calls holds any more.
   virtual void CallsForgotten() = 0;
+
+  // Keys, for handlers that want them (the link's keyEvents); the others
+  // never hear of them.
+  // "+CKEV": a key went down or came up.
+  virtual void KeyChanged(const KeyReport& /*key*/) {}
+  // A held key acts again at a time of the platform clock: true, with the
+  // time, while one is due; the monitor's wait ends by then.
+  virtual bool NextDue(std::uint32_t* /*dueMs*/) const { return false; }
+  // The clock has reached `nowMs`: act on what has come due.
+  virtual void ClockReached(std::uint32_t /*nowMs*/) {}
+  // The link went away: the screen the keys acted on went with it.
+  virtual void KeysForgotten() {}
 };
 
 }  // namespace quillet

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "menus/key_screen.h"
 #include "menus/menu_items.h"
 #include "platform/host_messages.h"
 
@@ -53,7 +54,8 @@ BuiltInMenus::BuiltInMenus() : nowPlayingText{}, emptyPlaylistText{} {
       Item("Volume", kLevel, kVolumeId),
       Item("Video window", kSubmenu, kVideoMenuId),
   };
-  std::memcpy(mainItems, main, sizeof mainItems);
+  std::memcpy(mainItems, main, sizeof main);
+  mainItems[kRemoteKeysItem] = Item(kKeyScreenTitle, kSubmenu, kRemoteKeysId);
   SetFieldText(mainItems[6].prompt, "Track number");
   mainItems[8].minimum = 0;
   mainItems[8].maximum = 255;
@@ -80,6 +82,10 @@ BuiltInMenus::BuiltInMenus() : nowPlayingText{}, emptyPlaylistText{} {
   playlistTopMenu = MakeMenu(kPlaylistMenuId, kMainMenuId, "Playlist", playlistTopItems, 1);
   emptyPlaylistMenu =
       MakeMenu(kNowPlayingMenuId, kMainMenuId, "Playlist", nullptr, 0, emptyPlaylistText);
+}
+
+void BuiltInMenus::ShowRemoteKeys(bool shown) {
+  mainMenu.count = static_cast<std::int32_t>(kMainItemCount + (shown ? 1 : 0));
 }
 
 }  // namespace quillet

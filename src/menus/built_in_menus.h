@@ -21,6 +21,9 @@ constexpr std::int32_t kNowPlayingMenuId = 15;
 constexpr std::int32_t kVolumeId = 101;
 constexpr std::int32_t kTrackId = 102;
 constexpr std::int32_t kVideoShownId = 103;
+// The remote-keys entry's id: no menu has it, the key screen answers it, so
+// it stays clear of the ids the menu router may serve.
+constexpr std::int32_t kRemoteKeysId = 18;
 
 // The decimal digits of n, 0 counting as one.
 constexpr int DecimalDigits(std::int64_t n) {
@@ -49,6 +52,8 @@ constexpr std::int32_t kLastAlwaysPlaylistPageId = 128;
 
 constexpr std::size_t kNowPlayingCapacity = 200;  // bytes, NUL included
 constexpr std::size_t kMainItemCount = 10;
+// With remote keys, one more entry ends the main menu.
+constexpr std::size_t kRemoteKeysItem = kMainItemCount;
 constexpr std::size_t kVideoItemCount = 2;
 constexpr std::size_t kPlaylistLevelItemCount = 12;
 constexpr std::size_t kPlaylistTopItemCount = 10;
@@ -58,7 +63,11 @@ struct BuiltInMenus {
   BuiltInMenus(const BuiltInMenus&) = delete;
   BuiltInMenus& operator=(const BuiltInMenus&) = delete;
 
-  MenuItem mainItems[kMainItemCount];
+  // Shows or hides the remote-keys entry at the end of the main menu.
+  void ShowRemoteKeys(bool shown);
+  MenuItem& remoteKeysItem() { return mainItems[kRemoteKeysItem]; }
+
+  MenuItem mainItems[kMainItemCount + 1];
   MenuItem videoItems[kVideoItemCount];
   MenuItem playlistLevelItems[kPlaylistLevelItemCount];
   MenuItem playlistTopItems[kPlaylistTopItemCount];

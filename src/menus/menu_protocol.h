@@ -13,6 +13,7 @@
 #include <string>
 
 #include "link/phone_handlers.h"
+#include "menus/key_screen.h"
 #include "menus/menu_record.h"
 #include "menus/menu_source.h"
 #include "menus/menu_texts.h"
@@ -35,6 +36,10 @@ class MenuProtocol : public MenuHandlers {
   MenuProtocol(MenuSource& source, Send send, const MenuTexts* texts = nullptr)
       : source_(source), send_(std::move(send)), texts_(texts) {}
   void UseTexts(const MenuTexts* texts) { texts_ = texts; }
+
+  // The remote-keys screen, when the user wants it; null leaves every entry
+  // as it was.
+  void SetKeyScreen(KeyScreen* screen) { keyScreen_ = screen; }
 
   void MenuActivated() override;
   void ChooseEntry(int entry) override;
@@ -69,9 +74,15 @@ class MenuProtocol : public MenuHandlers {
   std::string EntryText(const MenuItem& item) const;
   std::string PageTitle(const Menu& menu) const;
 
+  bool OpensKeyScreen(const MenuItem& item) const {
+    return keyScreen_ != nullptr && keyScreen_->OpenedBy(item);
+  }
+  void OpenKeyScreen(const Menu& menu);
+
   MenuSource& source_;
   Send send_;
   const MenuTexts* texts_;
+  KeyScreen* keyScreen_ = nullptr;
   std::int32_t pageBase_ = 0;
   std::int32_t pageEnd_ = 0;
   // The last list sent had this many entries ("<<" first when it had one);

@@ -65,6 +65,14 @@ void MenuProtocol::HandleAnswer(const std::string& answer) {
     return;
   }
   MenuItem& item = menu->items[menu->selection];
+  if (OpensKeyScreen(item)) {
+    // The key screen, or the notice that it could not be had, has ended.
+    // The keys may have moved the player since the menu was built.
+    keyScreen_->Close();
+    source_.ReopenMenu();
+    ShowMenu();
+    return;
+  }
   std::int32_t first = 0;
   std::int32_t second = 0;
   const bool numeric = item.kind >= kLevel && item.kind <= kNumber;

@@ -13,6 +13,8 @@ namespace {
 // offers at most this many.
 constexpr std::int32_t kMostChoiceLabels = 100;
 
+constexpr char kNoKeysText[] = "This phone does not report its keys.";
+
 }  // namespace
 
 void MenuProtocol::GoBack() {
@@ -29,6 +31,8 @@ void MenuProtocol::GoBack() {
 }
 
 void MenuProtocol::ChooseEntry(int entry) {
+  // A choice means the phone shows a list again, not the key screen.
+  if (keyScreen_ != nullptr) keyScreen_->Close();
   Menu* menu = source_.CurrentMenu();
   if (!menu) return;
   if (entry == 0) {
@@ -54,6 +58,10 @@ void MenuProtocol::ChooseEntry(int entry) {
     return;
   }
   const MenuItem& item = menu->items[selection];
+  if (OpensKeyScreen(item)) {
+    OpenKeyScreen(*menu);
+    return;
+  }
   switch (item.kind) {
     case kCommand:
       RunCommand(item);
@@ -95,6 +103,13 @@ void MenuProtocol::RunCommand(const MenuItem& item) {
       GoBack();
       break;
   }
+}
+
+void MenuProtocol::OpenKeyScreen(const Menu& menu) {
+  if (keyScreen_->Open()) return;  // its dialog's end shows the menu again
+  // Said once; its answer shows the menu again, as the screen's would.
+  listShown_ = false;
+  send_(Format(phone::kNoticeFormat, menu.parent != 0 ? '2' : '1', kKeyScreenTitle, kNoKeysText));
 }
 
 void MenuProtocol::OpenDialog(const MenuItem& item) {

@@ -122,6 +122,8 @@ void MenuProtocol::ShowMenu() {
 }
 
 void MenuProtocol::MenuActivated() {
+  // Opened afresh, the accessory menu has left any key screen behind.
+  if (keyScreen_ != nullptr) keyScreen_->Close();
   source_.OpenAccessoryMenu();
   ShowMenu();
 }

@@ -29,6 +29,8 @@ constexpr std::uintptr_t kCommandPlay = 40045;
 constexpr std::uintptr_t kCommandPause = 40046;
 constexpr std::uintptr_t kCommandStop = 40047;
 constexpr std::uintptr_t kCommandNext = 40048;
+constexpr std::uintptr_t kCommandForward5s = 40060;
+constexpr std::uintptr_t kCommandBack5s = 40061;
 constexpr std::uintptr_t kCommandVideoToggle = 40328;
 constexpr std::uintptr_t kCommandFullscreen = 40337;
 

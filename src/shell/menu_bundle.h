@@ -3,7 +3,8 @@
 // menu messages are known: the built-in records (at stable addresses for as
 // long as the bundle lives), the player's window, the player's menus, the
 // menu router and the protocol the monitor thread calls; beside them, the
-// call tracker that the phone's call reports reach.
+// call tracker that the phone's call reports reach, and the remote keys that
+// its key reports reach.
 
 #include <cstdint>
 #include <string>
@@ -17,12 +18,13 @@
 #include "player/menu_messages.h"
 #include "player/menu_router.h"
 #include "player/player_menus.h"
+#include "player/remote_keys.h"
 
 namespace quillet {
 
 struct MenuBundle {
   MenuBundle(Link& link, Handle hostWindow, const MenuMessageIds& messages,
-             std::int32_t pluginMenus)
+             std::int32_t pluginMenus, bool remoteKeys = false)
       : texts(link.os, [&link] { return link.charset; }),
         host(link.os, hostWindow),
         player(menus, host, Unicode(link)),
@@ -30,7 +32,11 @@ struct MenuBundle {
         protocol(
             router, [&link](const std::string& command) { SendCommand(link, command); },
             Unicode(link)),
-        calls(host) {}
+        calls(host),
+        keys(link.os, host, menus.remoteKeysItem(),
+             [&link](const std::string& command) { return SendCommand(link, command); }) {
+    UseRemoteKeys(link, remoteKeys);
+  }
   MenuBundle(const MenuBundle&) = delete;
   MenuBundle& operator=(const MenuBundle&) = delete;
 
@@ -43,6 +49,12 @@ struct MenuBundle {
     player.UseTexts(Unicode(link));
     protocol.UseTexts(Unicode(link));
   }
+  // The remote-keys entry, its screen and the key reports, on or off.
+  void UseRemoteKeys(Link& link, bool on) {
+    menus.ShowRemoteKeys(on);
+    protocol.SetKeyScreen(on ? &keys : nullptr);
+    link.keyEvents = on ? &keys : nullptr;
+  }
 
   BuiltInMenus menus;
   MenuTexts texts;
@@ -51,6 +63,7 @@ struct MenuBundle {
   MenuRouter router;
   MenuProtocol protocol;
   CallTracker calls;
+  RemoteKeys keys;
 };
 
 }  // namespace quillet

@@ -43,7 +43,8 @@ int Plugin::Init() {
   settingsLoaded_ = true;
   link_.charsetWish = ParseCharsetWish(settings_.charset);
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
-  menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus);
+  menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus,
+                                        settings_.remoteKeys != 0);
   link_.handlers = &menus_->protocol;
   link_.phoneEvents = settings_.pauseOnCall != 0 ? &menus_->calls : nullptr;
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
@@ -115,7 +116,7 @@ namespace {
 // its reports the link acts on.
 bool SetUpDiffers(const Settings& a, const Settings& b) {
   return a.portName != b.portName || (a.pauseOnCall != 0) != (b.pauseOnCall != 0) ||
-         a.charset != b.charset;
+         (a.remoteKeys != 0) != (b.remoteKeys != 0) || a.charset != b.charset;
 }
 
 }  // namespace
@@ -137,17 +138,22 @@ void Plugin::ApplySettings(const Settings& next) {
 
 void Plugin::TakeSetUpSettings() {
   bool calls = false;
+  bool keys = false;
   std::string charset;
   {
     LockGuard guard(link_.dialogLock);
     calls = settings_.pauseOnCall != 0;
+    keys = settings_.remoteKeys != 0;
     charset = settings_.charset;
   }
   link_.phoneEvents = calls && menus_ ? &menus_->calls : nullptr;
   // On the monitor thread, before anything is sent: the menus switch their
   // texts between connections, never under a page.
   link_.charsetWish = ParseCharsetWish(charset);
-  if (menus_) menus_->UseTexts(link_);
+  if (menus_) {
+    menus_->UseTexts(link_);
+    menus_->UseRemoteKeys(link_, keys);
+  }
 }
 
 }  // namespace quillet

@@ -6,7 +6,8 @@
 // changes through the configuration dialog, and the player changing under the
 // menus. After every step the player must be where the user's commands put
 // it; after every fault the link must come back within a bound, with no
-// handle left behind.
+// handle left behind. With RemoteKeys=1 the main menu offers the key
+// screen, on which the user presses and holds the phone's keys.
 //
 //   virtual_soak [--seed N] [--minutes M]   (M minutes of virtual time, 60 by default)
 
@@ -30,8 +31,8 @@
 #include "link/connection_setup.h"
 #include "link/status_line.h"
 #include "platform/fake/fake_platform.h"
-#include "plugin_entries.h"
 #include "platform/host_messages.h"
+#include "plugin_entries.h"
 #include "sample_menus.h"
 #include "shell/config_dialog.h"
 #include "shell/plugin.h"
@@ -89,7 +90,10 @@ struct Expect {
   bool playerKnown = true;
   std::vector<std::uintptr_t> posted;  // commands posted to the player's window
   std::vector<ValueChange> changes;    // values the other plug-in is told
-  bool lastValueAny = false;           // a text's value is its buffer's address
+  // Commands sent besides the page or dialog, in order: the key screen's
+  // reports turned on after its dialog, or off before the page.
+  std::vector<std::string> also;
+  bool lastValueAny = false;  // a text's value is its buffer's address
 };
 
 struct Marks {
@@ -202,6 +206,10 @@ class Soak {
   void AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dialog, Expect& e);
   void AnswerLevel(const phone::MenuScreen& page, const phone::Dialog& dialog, Expect& e);
   void Dismiss();  // reject or abort
+  // On the key screen: a key pressed, held or of no use, or the screen left.
+  void PressKeys(Expect& e);
+  // What the plug-in does to the volume and play state for a key.
+  void KeyActs(const std::string& key, PlayerState& after);
   void Think();
   void PlayerChange();
   void ConfigNoChange();
@@ -258,6 +266,14 @@ class Soak {
   // the last opening), the plug-in has a menu to act on, and the playlist on
   // the screen is the player's.
   bool inSync_ = false;
+  // The key screen's mute, as the user saw it: on, and the volume before.
+  bool keysMuted_ = false;
+  std::int32_t volumeBeforeMute_ = 0;
+  // ... and whether the plug-in's mute can be known: a key pressed while
+  // nothing was predicted may or may not have reached it.
+  bool muteKnown_ = true;
+  // The key screen is up, its reports on.
+  bool keyScreenUp_ = false;
   bool menuValid_ = false;
   bool pageStale_ = false;
   std::optional<Fault> fault_;
@@ -288,6 +304,7 @@ void Soak::Start() {
   os_.moduleFileName = "C:\\P\\gen_quillet.dll";
   os_.environment[kTraceEnvironmentVariable] = kTraceFile;
   os_.profiles[kIniPath]["Quillet"]["Port"] = "COM1";
+  os_.profiles[kIniPath]["Quillet"]["RemoteKeys"] = "1";
   os_.SetHostHandler([this](std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
     return PlayerWindow(msg, wParam, lParam);
   });
@@ -319,6 +336,15 @@ std::intptr_t Soak::PlayerWindow(std::uint32_t msg, std::uintptr_t wParam, std::
     // id, since the plug-in translates the items' ids by the difference.
     if (wParam == kSampleMainRequest) sample_.main.id = kSampleMainId;
     if (wParam == kSampleOptionsRequest) sample_.options.id = kSampleOptionsId;
+  }
+  // The key screen's transport keys send what the menus post; the fake
+  // player acts on play and pause itself.
+  if (msg == host::kWmCommand) {
+    const std::int32_t n = length_;
+    if (wParam == host::kCommandNext && n > 0) player_.position = (player_.position + 1) % n;
+    if (wParam == host::kCommandPrevious && n > 0)
+      player_.position = player_.position == 0 ? n - 1 : player_.position - 1;
+    if (wParam == host::kCommandStop) player_.state = 0;
   }
   const std::intptr_t result = playerSide_.SendHostMessage(kNoHandle, msg, wParam, lParam);
   if (request && lParam == host::kVolume && wParam == host::kQueryVolume) {
@@ -497,6 +523,8 @@ void Soak::ExpectDialog(Expect& e, DialogType type, const std::string& title) {
 void Soak::Open(Expect& e) {
   Note("open");
   ++actions_["open"];
+  if (keyScreenUp_) e.also = {"AT+CMER=0,0,0,0,0"};
+  keyScreenUp_ = false;
   ExpectPage(e, {supplierPresent_ ? "Sample menu" : "Winamp menu"});
   menuValid_ = true;
   pageStale_ = false;
@@ -520,7 +548,8 @@ std::string Soak::CheckMainPage(const phone::MenuScreen& page) const {
       "Go to track: " + std::to_string(p + 1),
       "Playlist",
       "Volume: " + std::to_string(StepsOf(storedVolume_, 0, 255)),
-      "Video window"};
+      "Video window",
+      "Remote keys"};
   if (page.entries != want)
     return "the main menu shows " + Join(page.entries) + ", the player " + Join(want);
   return "";
@@ -641,6 +670,10 @@ void Soak::ChooseValid(const phone::MenuScreen& page, Expect& e) {
                    ? ""
                    : "the volume dialog's value is off";
       };
+    } else if (label == "Remote keys") {
+      ExpectDialog(e, DialogType::Hold, "Remote keys");
+      e.also = {"AT+CMER=3,2,0,0,0"};
+      keyScreenUp_ = true;
     } else if (label == "Video window") {
       ExpectPage(e, {"Video options"});
       const std::string shown = after.video ? "Shown: On" : "Shown: Off";
@@ -792,6 +825,73 @@ void Soak::Dismiss() {
   }
 }
 
+void Soak::KeyActs(const std::string& key, PlayerState& after) {
+  const std::int32_t n = length_;
+  auto step = [&](int by) {
+    const std::int32_t to = std::clamp(StepsOf(after.volume, 0, 255) + by, 0, 10);
+    after.volume = FromPercentOf(to * 10, 0, 255);
+    keysMuted_ = false;
+    muteKnown_ = true;
+  };
+  if (key == "u" || key == "U" || key == "^") {
+    step(1);
+  } else if (key == "d" || key == "D" || key == "v" || key == "V") {
+    step(-1);
+  } else if (key == "7") {
+    if (keysMuted_ && after.volume == 0) {
+      after.volume = volumeBeforeMute_;
+      keysMuted_ = false;
+    } else {
+      volumeBeforeMute_ = after.volume;
+      after.volume = 0;
+      keysMuted_ = true;
+    }
+  } else if (key == "2" || key == ":J") {
+    if (after.state == 1) {
+      after.state = 3;
+    } else if (after.state == 3) {
+      after.state = 1;
+    } else if (n > 0) {
+      after.state = 1;
+    }
+  } else if (key == ">" || key == "6") {
+    if (n > 0) after.position = (after.position + 1) % n;
+  } else if (key == "<" || key == "4") {
+    if (n > 0) after.position = after.position == 0 ? n - 1 : after.position - 1;
+  } else if (key == "5") {
+    after.state = 0;
+  }
+}
+
+void Soak::PressKeys(Expect& e) {
+  const double r = std::uniform_real_distribution<double>(0, 1)(rng_);
+  if (r < 0.2) {
+    Dismiss();
+    e.also = {"AT+CMER=0,0,0,0,0"};
+    ExpectPage(e, {"Winamp menu"});
+    keyScreenUp_ = false;
+    return;
+  }
+  const bool predicted = !fault_ && inSync_;
+  std::string key =
+      Pick(std::vector<std::string>{"u", "U", "^", "d", "D", "v", "V", "7", "2", ":J", ">",
+                                    "6", "<", "4", "5", "1", "3", "e", "#", "]", "*"});
+  if (!predicted) muteKnown_ = false;
+  // A mute that may find the plug-in either way waits for a volume step.
+  if (key == "7" && !muteKnown_) key = "5";
+  const bool repeats = key == "u" || key == "U" || key == "^" || key == "d" || key == "D" ||
+                       key == "v" || key == "V" || key == "1" || key == "3";
+  // Holds well clear of the repeats at 500, 750, 1000 ... ms: 0, 1, 2 or 4.
+  const std::uint32_t holdMs = r < 0.6 ? 0 : Pick(std::vector<std::uint32_t>{120, 620, 880, 1380});
+  const int acts = 1 + (!repeats || holdMs < 500 ? 0 : 1 + static_cast<int>((holdMs - 500) / 250));
+  Note("key " + key + (holdMs ? " held " + std::to_string(holdMs) + " ms" : ""));
+  ++actions_[holdMs ? "key held" : "key"];
+  phone_.Now();
+  const std::string error = phone_.model().PressKey(key, holdMs);
+  Check(error.empty(), "the phone would not press " + key + ": " + error);
+  for (int i = 0; i < acts; ++i) KeyActs(key, e.player);
+}
+
 void Soak::AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dialog, Expect& e) {
   const std::string& under = page.title;
   const bool answering = menuValid_;
@@ -800,6 +900,13 @@ void Soak::AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dial
     if (answering) ExpectPage(e, {under});
   };
   switch (dialog.type) {
+    case DialogType::Hold:
+      if (!answering) {
+        Dismiss();
+      } else {
+        PressKeys(e);
+      }
+      return;
     case DialogType::Notice:
       Dismiss();
       if (answering && dialog.title != "Missing menu") ExpectPage(e, {"Winamp menu"});
@@ -1063,9 +1170,20 @@ void Soak::Observe(const Marks& marks, const Expect& e, bool predicted) {
         kAnswerBoundMs);
     Check(answered, "no page or dialog within " + std::to_string(kAnswerBoundMs) + " ms");
     Run(kSettleMs);
-    const std::vector<std::string> sent = CommandsSince(marks.history);
-    Check(sent.size() == 1, "expected one command, the plug-in sent " + Join(sent));
-    const std::string& command = sent[0];
+    std::vector<std::string> sent = CommandsSince(marks.history);
+    std::vector<std::string> others;
+    std::string command;
+    for (const std::string& c : sent) {
+      if (command.empty() && (StartsWith(c, "AT*EASM=") || StartsWith(c, "AT*EAID="))) {
+        command = c;
+      } else {
+        others.push_back(c.substr(2));
+      }
+    }
+    std::vector<std::string> also;
+    for (const std::string& c : e.also) also.push_back(c.substr(2));
+    Check(!command.empty() && others == also,
+          "expected one page or dialog and " + Join(also) + ", the plug-in sent " + Join(sent));
     const phone::Screen& screen = phone_.model().screen();
     std::string title;
     if (e.answer == Expect::Answer::kPage ||
@@ -1304,11 +1422,15 @@ void Soak::Recover(const char* after) {
   Check(answered, std::string("after ") + after + " a menu opening got no page");
   const std::uint64_t answeredIn = os_.VirtualMs() - opened;
   Run(kSettleMs);
-  Check(CommandsSince(mark).size() == 1, "an opening got " + Join(CommandsSince(mark)));
+  // A key screen left up through the fault has its reports turned off first.
+  std::vector<std::string> opening = CommandsSince(mark);
+  if (opening.size() == 2 && opening[0] == "AT+CMER=0,0,0,0,0") opening.erase(opening.begin());
+  keyScreenUp_ = false;
+  Check(opening.size() == 1, "an opening got " + Join(CommandsSince(mark)));
   Check(Status() == kConnected, "the status is " + Status());
   const phone::Screen& screen = phone_.model().screen();
   Check(screen.menu && screen.menu->title == (supplierPresent_ ? "Sample menu" : "Winamp menu"),
-        "an opening showed \"" + CommandsSince(mark)[0] + "\"");
+        "an opening showed \"" + opening[0] + "\"");
   ProcessPosted();
   inSync_ = true;
   menuValid_ = true;

@@ -38,6 +38,8 @@ from session import SAMPLE_MENU, Session  # noqa: E402
 
 CONNECTED = "Ready and connected to SimPhone QX-1."
 FIELD = re.compile(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)|(\S+)')
+KEYS_ON = "AT+CMER=3,2,0,0,0"
+KEYS_OFF = "AT+CMER=0,0,0,0,0"
 POSTED = re.compile(r"^msg kind=posted .*msg=WM_COMMAND wparam=(-?\d+)")
 TOLD = re.compile(r"^plugin sample value_changed id=(-?\d+) value=(-?\d+)")
 
@@ -132,6 +134,9 @@ class Expect:
         self.player = dict(player)
         self.player_known = True
         self.posted: List[int] = []
+        # Commands besides the page or dialog: the key screen's reports, on
+        # after its dialog, off before the page.
+        self.also: List[str] = []
         self.told: List[Tuple[int, Optional[int]]] = []  # (id, value or None for any)
 
     def page(self, *titles: str) -> None:
@@ -158,6 +163,12 @@ class Soak:
         self.options_volume: Optional[int] = 128
         self.brightness: Optional[int] = 5
         self.in_sync = False
+        # The key screen (RemoteKeys=1): up with its reports on; the mute as
+        # the user saw it, and whether the plug-in's can be known at all.
+        self.key_screen_up = False
+        self.keys_muted = False
+        self.volume_before_mute = 0
+        self.mute_known = True
         self.menu_valid = False
         self.page_stale = False
         self.fault: Optional[dict] = None
@@ -321,7 +332,8 @@ class Soak:
         rig.winerun.start = lambda *a, **k: start_host(*a, **{**k, "timeout": bound})
         try:
             self.s = Session(companions=[SAMPLE_MENU], entries=self.entries,
-                             host_args=["--position", "3", "--state", "playing"])
+                             host_args=["--position", "3", "--state", "playing"],
+                             ini_lines=["RemoteKeys=1"])
             try:
                 self.start()
                 deadline = self.started + self.minutes * 60
@@ -461,6 +473,9 @@ class Soak:
 
     def open(self, e: Expect) -> None:
         self.act("open", "open")
+        if self.key_screen_up:
+            e.also = [KEYS_OFF]
+        self.key_screen_up = False
         e.page("Sample menu")
         self.menu_valid = True
         self.page_stale = False
@@ -528,6 +543,10 @@ class Soak:
                 e.check = lambda s, steps=steps: "" if (s["dialog"]["steps"],
                                                         s["dialog"]["value"]) == (10, steps) \
                     else "the volume dialog shows %r" % s["dialog"]
+            elif label == "Remote keys":
+                e.dialog("hold", "Remote keys")
+                e.also = [KEYS_ON]
+                self.key_screen_up = True
             elif label == "Video window":
                 e.page("Video options")
                 shown = "Shown: On" if after["video"] else "Shown: Off"
@@ -628,6 +647,8 @@ class Soak:
             if answering:
                 e.page(under)
 
+        if kind == "hold":
+            return self.press_keys(e) if answering else self.dismiss()
         if kind == "notice":
             self.dismiss()
             if answering and title != "Missing menu":
@@ -689,6 +710,69 @@ class Soak:
             self.dismiss()
             same()
             e.player_known = False
+
+    def key_acts(self, key: str, after: Dict[str, int]) -> None:
+        """What the plug-in does to the player for one key."""
+        n = after["length"]
+
+        def step(by: int) -> None:
+            to = max(0, min(10, steps_of(after["volume"], 0, 255) + by))
+            after["volume"] = from_percent(to * 10, 0, 255)
+            self.keys_muted, self.mute_known = False, True
+
+        if key in ("u", "U", "^"):
+            step(1)
+        elif key in ("d", "D", "v", "V"):
+            step(-1)
+        elif key == "7":
+            if self.keys_muted and after["volume"] == 0:
+                after["volume"], self.keys_muted = self.volume_before_mute, False
+            else:
+                self.volume_before_mute, after["volume"] = after["volume"], 0
+                self.keys_muted = True
+        elif key in ("2", ":J"):
+            if after["state"] == 1:
+                after["state"] = 3
+            elif after["state"] == 3:
+                after["state"] = 1
+            elif n > 0:
+                after["state"] = 1
+        elif key in (">", "6") and n > 0:
+            after["position"] = (after["position"] + 1) % n
+        elif key in ("<", "4") and n > 0:
+            after["position"] = n - 1 if after["position"] == 0 else after["position"] - 1
+        elif key == "5":
+            after["state"] = 0
+
+    def press_keys(self, e: Expect) -> None:
+        """On the key screen: a key pressed or held, one of no use, or the
+        screen left with NO or by leaving the accessory menu."""
+        r = self.rng.random()
+        if r < 0.2:
+            self.dismiss()
+            e.also = [KEYS_OFF]
+            e.page("Winamp menu")
+            self.key_screen_up = False
+            return
+        predicted = self.fault is None and self.in_sync
+        if not predicted:
+            self.mute_known = False
+        key = self.rng.choice(["u", "U", "^", "d", "D", "v", "V", "7", "2", ":J", ">", "6", "<",
+                               "4", "5", "1", "3", "e", "#", "]"])
+        if key == "7" and not self.mute_known:
+            key = "5"  # a mute that may find the plug-in either way waits for a volume step
+        if r < 0.6:
+            self.act("key", "k " + key)
+            self.key_acts(key, e.player)
+        else:
+            # Real time: how often a held key repeats is the plug-in's clock's
+            # affair; the player is read back rather than predicted.
+            held = self.rng.choice([300, 700, 1200])
+            self.act("key held", "hold %s %d" % (key, held))
+            time.sleep(held / 1000.0)
+            e.player_known = False
+            if key in ("u", "U", "^", "d", "D", "v", "V"):
+                self.keys_muted, self.mute_known = False, True
 
     def answer_level(self, under: str, title: str, e: Expect) -> None:
         answering = self.menu_valid
@@ -768,8 +852,13 @@ class Soak:
             self.check(answered is not None, "no page or dialog within %.0f s" % ANSWER_BOUND)
             time.sleep(SETTLE)
             sent = self.commands_since(mark)
-            self.check(len(sent) == 1, "expected one command, the plug-in sent %r" % sent)
-            command = sent[0]
+            shown = [c for c in sent if c.startswith(("AT*EASM=", "AT*EAID="))][:1]
+            others = list(sent)
+            if shown:
+                others.remove(shown[0])
+            self.check(len(shown) == 1 and others == e.also,
+                       "expected one page or dialog and %r, the plug-in sent %r" % (e.also, sent))
+            command = shown[0]
             screen = self.screen()
             if e.answer == "page" or (e.answer == "any" and command.startswith("AT*EASM=")):
                 self.check(command.startswith("AT*EASM=") and screen["menu"] and
@@ -804,9 +893,10 @@ class Soak:
         """The fixed parts of the player's and the sample's pages."""
         entries = page["entries"]
         if page["title"] == "Winamp menu":
-            self.check(len(entries) == 10 and entries[2:6] == ["Play", "Pause", "Stop",
+            self.check(len(entries) == 11 and entries[2:6] == ["Play", "Pause", "Stop",
                                                                  "Track info"] and
-                       entries[7] == "Playlist" and entries[9] == "Video window",
+                       entries[7] == "Playlist" and entries[9] == "Video window" and
+                       entries[10] == "Remote keys",
                        "the main menu shows %r" % entries)
         elif page["title"] == "Sample menu":
             self.check(len(entries) == 8 and entries[:3] == ["Player menu", "Options", "Play"],
@@ -1037,7 +1127,10 @@ class Soak:
         answer_time = time.monotonic() - opened
         time.sleep(SETTLE)
         sent = self.commands_since(mark)
-        self.check(len(sent) == 1 and sent[0].startswith('AT*EASM="Sample menu"'),
+        # A key screen left up through the fault has its reports turned off first.
+        opening = sent[1:] if sent[:1] == [KEYS_OFF] else sent
+        self.key_screen_up = False
+        self.check(len(opening) == 1 and opening[0].startswith('AT*EASM="Sample menu"'),
                    "an opening got %r" % sent)
         self.scan_host()
         player = self.read_player()

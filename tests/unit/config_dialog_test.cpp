@@ -282,12 +282,12 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
        kOkButtonId,
        {{"Port", "COM3"}, {"PluginMenus", "0"}, {"PauseOnCall", "0"}},
        true},
-      {"keys ticked: the menus' setting, not the set-up's",
+      {"keys ticked: the link acts on key reports from the next set-up on",
        {{"Port", "COM3"}},
        tick(kRemoteKeysCheckId, true),
        kOkButtonId,
        {{"Port", "COM3"}, {"PluginMenus", "0"}, {"RemoteKeys", "1"}},
-       false},
+       true},
       {"charset ticked",
        {{"Port", "COM3"}},
        tick(kCharsetCheckId, true),
@@ -365,24 +365,40 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
   }
 }
 
-TEST_F(EverySetting, TheCallsBoxTurnsCallReportsOnForTheNextSetUp) {
-  Start("COM3");
-  EXPECT_EQ(plugin.link().phoneEvents, nullptr);
-  Open([&](DialogProcedure& dialog, Handle h) {
-    os.dialog.checks[kPauseOnCallCheckId] = true;
-    dialog.OnCommand(h, kOkButtonId);
-  });
-  os.RunFor(100);
-  ASSERT_NE(plugin.menus(), nullptr);
-  EXPECT_EQ(plugin.link().phoneEvents, &plugin.menus()->calls);
-  Open([&](DialogProcedure& dialog, Handle h) {
-    EXPECT_TRUE(os.dialog.checks[kPauseOnCallCheckId]) << "shown as in effect";
-    os.dialog.checks[kPauseOnCallCheckId] = false;
-    dialog.OnCommand(h, kOkButtonId);
-  });
-  os.RunFor(100);
-  EXPECT_EQ(plugin.link().phoneEvents, nullptr);
-  plugin.Quit();
+// Each box ticked and cleared again: what the link and the menus use
+// follows from the next set-up on, without a restart.
+TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
+  const struct {
+    const char* name;
+    int box;
+    std::function<bool(Plugin&)> inEffect;
+  } rows[] = {
+      {"calls", kPauseOnCallCheckId,
+       [](Plugin& p) { return p.link().phoneEvents == &p.menus()->calls; }},
+      {"keys", kRemoteKeysCheckId,
+       [](Plugin& p) {
+         return p.link().keyEvents == &p.menus()->keys &&
+                p.menus()->menus.mainMenu.count == static_cast<std::int32_t>(kMainItemCount + 1);
+       }},
+      {"charset", kCharsetCheckId,
+       [](Plugin& p) { return p.link().charsetWish == CharsetWish::kAuto; }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Start("COM3");
+    ASSERT_NE(plugin.menus(), nullptr);
+    EXPECT_FALSE(row.inEffect(plugin));
+    for (bool ticked : {true, false}) {
+      Open([&](DialogProcedure& dialog, Handle h) {
+        EXPECT_EQ(os.dialog.checks[row.box], !ticked) << "shown as in effect";
+        os.dialog.checks[row.box] = ticked;
+        dialog.OnCommand(h, kOkButtonId);
+      });
+      os.RunFor(100);
+      EXPECT_EQ(row.inEffect(plugin), ticked);
+    }
+    plugin.Quit();
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "command_set.h"
 
 #include "charsets.h"
+#include "keys.h"
 
 namespace quillet::phone {
 namespace {
@@ -67,6 +68,22 @@ Interpretation CallMonitoring(std::string_view rest, bool current) {
   return result;
 }
 
+Interpretation KeyReporting(std::string_view rest, bool current) {
+  Interpretation result = Accept();
+  if (rest == "?") {
+    result.values.push_back(EventReportingValue(current));
+  } else if (rest == "=?") {
+    result.values.push_back("+CMER: (0,3),(0,2),(0),(0,1),(0)");
+  } else if (!rest.empty() && rest[0] == '=') {
+    EventReporting reading = ReadEventReporting(rest.substr(1));
+    if (!reading.error.empty()) return Refuse(reading.error);
+    result.keyReports = reading.keyReports;
+  } else {
+    return Refuse("event reporting " + std::string(rest));
+  }
+  return result;
+}
+
 }  // namespace
 
 std::string UpperCase(std::string_view text) {
@@ -101,6 +118,7 @@ Interpretation Interpret(std::string_view command, const ValueTable& values,
   if (name == "*ECAM") return CallMonitoring(rest, settings.callReports);
   if (name == "+CLCC" && rest.empty()) return Accept();  // the model lists its calls
   if (name == "+CSCS") return CharacterSet(rest, settings);
+  if (name == "+CMER") return KeyReporting(rest, settings.keyReports);
   if (rest.empty() || rest[0] != '=') return Refuse("unknown command " + name);
   if (name == "*EAM") return FromParsed(ParseAccessoryMenu(args), &Interpretation::accessory);
   if (name == "*EASM") return FromParsed(ParseMenu(args), &Interpretation::menu);

@@ -27,6 +27,7 @@ struct Settings {
   // selected, "" for the phone's own default.
   std::vector<std::string> charsets = {"GSM", "IRA", "8859-1", "UTF-8", "UCS2"};
   std::string charset;
+  bool keyReports = false;   // +CMER: report each key press and release with +CKEV
 };
 
 struct Interpretation {
@@ -38,6 +39,7 @@ struct Interpretation {
   std::optional<int> errorMode;          // +CMEE=n
   std::optional<bool> callReports;       // *ECAM=0|1
   std::optional<std::string> charset;    // +CSCS="set"
+  std::optional<bool> keyReports;        // +CMER=...
   std::optional<std::string> accessory;  // *EAM
   std::optional<MenuScreen> menu;        // *EASM
   std::optional<Dialog> dialog;          // *EAID

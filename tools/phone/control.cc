@@ -251,6 +251,21 @@ ControlOutcome RunControl(PhoneModel& model, std::string_view line) {
     model.SetPace({static_cast<std::size_t>(*size), static_cast<std::uint32_t>(*pause)});
     return Done();
   }
+  if (verb == "k" || verb == "key" || verb == "hold") {
+    // "k KEY" presses and releases at once; "hold KEY MS" holds it down.
+    std::string_view key = NextWord(&args);
+    std::uint32_t holdMs = 0;
+    if (verb == "hold") {
+      auto ms = ToInt(args, 0, UINT32_MAX);
+      if (!ms) return Fail("hold: a key and milliseconds");
+      holdMs = static_cast<std::uint32_t>(*ms);
+    } else if (!Trim(args).empty()) {
+      return Fail(std::string(verb) + ": one key");
+    }
+    std::string error = model.PressKey(key, holdMs);
+    if (!error.empty()) return Fail(std::string(verb) + ": " + error);
+    return Done();
+  }
   if (verb == "reply") return Reply(model, args);
   if (verb == "call") return Call(model, args);
   if (verb == "value") {

@@ -150,6 +150,9 @@ std::string DialogObject(const Dialog& d) {
       o.Number("mode", d.mode).Text("title", d.title).Text("prompt", d.prompt);
       o.Number("maxLength", d.maxLength).Text("text", d.text);
       break;
+    case DialogType::Hold:
+      o.Number("mode", d.mode).Text("title", d.title);
+      break;
   }
   if (d.charset.empty()) return o.str();
   o.Text("charset", d.charset);

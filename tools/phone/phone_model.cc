@@ -1,6 +1,7 @@
 #include "phone_model.h"
 
 #include "answer_codes.h"
+#include "keys.h"
 #include "reply_layout.h"
 
 namespace quillet::phone {
@@ -106,6 +107,7 @@ void PhoneModel::Apply(const Interpretation& meaning) {
   if (meaning.errorMode) settings_.errorMode = *meaning.errorMode;
   if (meaning.callReports) settings_.callReports = *meaning.callReports;
   if (meaning.charset) settings_.charset = *meaning.charset;
+  if (meaning.keyReports) settings_.keyReports = *meaning.keyReports;
   if (meaning.accessory) {
     screen_.accessory = meaning.accessory;
     Notify(ScreenChange::Accessory);
@@ -167,6 +169,15 @@ std::string PhoneModel::HangUpCall(std::int32_t id) {
 }
 std::string PhoneModel::MissCall() {
   return Happen(Miss(screen_.calls));
+}
+
+std::string PhoneModel::PressKey(std::string_view key, std::uint32_t holdMs) {
+  if (!IsKeyName(key)) return "not a key: " + std::string(key);
+  // Keys are pressed anyway; they are reported only when asked for.
+  if (!settings_.keyReports) return "key reports are off";
+  SendUnsolicited(KeyReportLine(key, true));
+  Send(Cut({{FrameUnsolicited(KeyReportLine(key, false)), holdMs}}, pace_));
+  return "";
 }
 
 void PhoneModel::OpenAccessoryMenu() {

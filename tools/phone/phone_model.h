@@ -85,6 +85,11 @@ class PhoneModel {
   std::string HangUpCall(std::int32_t id);  // 0: every call
   std::string MissCall();
 
+  // --- Keys, each reported with "+CKEV" while "+CMER=3,2" is in force ---
+  // Presses `key` and releases it `holdMs` later. Empty when done, else why
+  // nothing was sent.
+  std::string PressKey(std::string_view key, std::uint32_t holdMs = 0);
+
   // --- Injection ---
   void SendUnsolicited(std::string_view code);  // "\r\n" code "\r\n"
   void SendLine(std::string_view text);         // text "\r\n"

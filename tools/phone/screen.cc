@@ -35,6 +35,7 @@ const DialogLayout* FindLayout(std::int32_t type) {
       {DialogType::OnOff, {K::Int, K::Quoted, K::Int}, false},
       {DialogType::Number, {K::Int, K::Quoted, K::Quoted, K::Int, K::Int, K::Int}, false},
       {DialogType::Text, {K::Int, K::Quoted, K::Quoted, K::Int, K::Quoted}, false},
+      {DialogType::Hold, {K::Int, K::Quoted}, false},
   };
   for (const DialogLayout& layout : kLayouts) {
     if (static_cast<std::int32_t>(layout.type) == type) return &layout;
@@ -94,6 +95,10 @@ Dialog FillDialog(DialogType type, const ScanResult& scan) {
       d.maxLength = f[4].number;
       d.text = f[5].text;
       break;
+    case DialogType::Hold:
+      d.mode = f[1].number;
+      d.title = f[2].text;
+      break;
   }
   return d;
 }
@@ -147,6 +152,8 @@ const char* DialogTypeName(DialogType type) {
       return "text";
     case DialogType::Notice:
       return "notice";
+    case DialogType::Hold:
+      return "hold";
   }
   return "?";
 }

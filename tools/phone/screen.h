@@ -33,6 +33,7 @@ enum class DialogType : std::int32_t {
   List = 5,
   Number = 7,
   Text = 11,
+  Hold = 13,  // a blank screen kept up while the keys are reported
   Notice = 14,
 };
 

@@ -15,6 +15,9 @@ the phone's screen and the player's state beside it.
                            ... with PauseOnCall=1: the scripted tour ends with a
                            call that pauses the music (interactive: calls
                            pause it as they ring)
+    tour.py --remote-keys  ... with RemoteKeys=1: the scripted tour ends on the
+                           "Remote keys" screen, skipping a track and turning
+                           the volume down with the phone's keys
 
 Interactive commands (type one, then Enter; works from a pipe as well):
 
@@ -27,6 +30,7 @@ Interactive commands (type one, then Enter; works from a pipe as well):
     d          phone away / back (DSR)       ! LINE     any phone control command
     ring       a call rings                  answer     the call is answered
     hangup     the calls end
+    k KEY      press a key (e.g. k >, k 6, k :J)   hold KEY MS   hold it down MS ms
     (empty)    show the screen again         h          this help
     q          quit (end of input quits too)
 
@@ -144,7 +148,7 @@ class Tour:
         lines = []
         events = self.s.phone_events.snapshot()
         for e in events[self.shown_events:]:
-            if e.get("ev") == "tx" and e["bytes"].strip().startswith(("*EA", "*ECAV")):
+            if e.get("ev") == "tx" and e["bytes"].strip().startswith(("*EA", "*ECAV", "+CKEV")):
                 lines.append("phone sends     " + visible(e["bytes"].strip()))
         self.shown_events = len(events)
         host = self.s.host_lines.snapshot()
@@ -221,6 +225,8 @@ class Tour:
         elif kind == "text":
             rows.append("%s (up to %s)" % (d.get("prompt", ""), d.get("maxLength")))
             rows.append("[%s]" % d.get("text", ""))
+        elif kind == "hold":
+            rows.append("(blank: the keys drive the player)")
         return [r if len(r) <= width else r[:width - 1] + "~" for r in rows]
 
     def player_panel(self) -> List[str]:
@@ -533,8 +539,40 @@ def calls_pause_the_music(s: Session, screen_json: Optional[str]) -> None:
     say("  plugin.ini      %s" % " | ".join(s.settings().split()))
 
 
+REMOTE_KEYS = ["RemoteKeys=1"]
+
+
+def remote_keys(s: Session) -> None:
+    """With RemoteKeys=1 in plugin.ini: the main menu's last entry puts the
+    key screen up; a key skips a track, a held key turns the volume down
+    step by step, and NO brings the menu back."""
+    tour = Tour(s)
+    heading("12. The phone's keys as a remote: RemoteKeys=1 in plugin.ini")
+    tour.attach()
+    tour.act("open", "opens the accessory menu")
+    got = tour.choose("Remote keys", " (the hold dialog, then key reports on)", expect_rx=2)
+    tour.expect(got == "Remote keys" and s.received()[-2:] == [
+        'AT*EAID=13,2,"Remote keys"', "AT+CMER=3,2,0,0,0"],
+        "the key screen did not open as it should")
+    tour.dialog("hold")
+    position = int(tour.status["position"])
+    tour.act("k >", "presses right: next track", expect_rx=0,
+             host=[r"^player position=%d\b" % (position + 1)])
+    volume = int(tour.status["volume"])
+    tour.act("hold v 1125", "holds down for about a second: softer, step by step",
+             expect_rx=0, host=[r"^player volume=102\b"] if volume == 200 else [])
+    tour.expect(int(tour.status["volume"]) < volume, "the held key did not turn the volume down")
+    tour.act("reject", "presses NO: key reports off, the menu again", expect_rx=2)
+    tour.expect(s.received()[-2] == "AT+CMER=0,0,0,0,0", "the key reports were not turned off")
+
+    heading("The player quits")
+    tour.quit_player()
+    say("  plugin.ini      %s" % " | ".join(s.settings().split()))
+
+
 def scripted(entries: int, pause_on_call: bool = False,
-             screen_json: Optional[str] = None, charset: Optional[str] = None) -> int:
+             screen_json: Optional[str] = None, charset: Optional[str] = None,
+             keys: bool = False) -> int:
     target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
     track = min(42, entries)
     began = time.monotonic()
@@ -558,6 +596,13 @@ def scripted(entries: int, pause_on_call: bool = False,
             with Session(dsr=False, ini_lines=PAUSE_ON_CALL) as s:
                 try:
                     calls_pause_the_music(s, screen_json)
+                except (TourFailed, RuntimeError) as e:
+                    return failed(s, e)
+        if keys:
+            with Session(dsr=False, ini_lines=REMOTE_KEYS,
+                         host_args=["--state", "playing", "--volume", "200"]) as s:
+                try:
+                    remote_keys(s)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
     except RuntimeError as e:  # a session that did not start
@@ -629,6 +674,8 @@ def interactive(s: Session) -> int:
             command = "dsr on" if dsr else "dsr off"
         elif word in ("ring", "answer", "hangup") and not rest:
             command = "call " + word
+        elif word in ("k", "key", "hold") and rest:
+            command = "%s %s" % (word, rest)
         else:
             say("?? %r: type h for the commands" % line)
             continue
@@ -683,6 +730,8 @@ def main() -> int:
     parser.add_argument("--charset", metavar="SET",
                         help="Charset=SET in plugin.ini (auto, UTF-8 or 8859-1) and a "
                              "playlist with titles in other scripts")
+    parser.add_argument("--remote-keys", action="store_true",
+                        help="RemoteKeys=1: the phone's keys as a remote (scripted: a key scene)")
     parser.add_argument("--screen-json", metavar="PATH",
                         help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
@@ -690,9 +739,10 @@ def main() -> int:
         parser.error("--entries must be at least 1")
     if not options.interactive:
         return scripted(options.entries, options.pause_on_call, options.screen_json,
-                        options.charset)
+                        options.charset, options.remote_keys)
     companions = [SAMPLE_MENU] if options.sample else []
-    ini_lines = PAUSE_ON_CALL if options.pause_on_call else []
+    ini_lines = (PAUSE_ON_CALL if options.pause_on_call else []) + (
+        REMOTE_KEYS if options.remote_keys else [])
     if options.charset:
         ini_lines = ini_lines + ["Charset=" + options.charset]
         Tour.unicode = True

@@ -409,6 +409,7 @@ std::intptr_t FakePlatform::SendHostMessage(Handle, std::uint32_t msg, std::uint
     call.result = it->second;
   }
   std::lock_guard<std::recursive_mutex> lock(mutex_);
+  call.atMs = now_;
   hostCalls_.push_back(call);
   return call.result;
 }
@@ -417,7 +418,7 @@ bool FakePlatform::PostHostMessage(Handle, std::uint32_t msg, std::uintptr_t wPa
                                    std::intptr_t lParam) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   hostCalls_.push_back(
-      {true, std::this_thread::get_id() == mainThread_, msg, wParam, lParam, {}, 0});
+      {true, std::this_thread::get_id() == mainThread_, msg, wParam, lParam, {}, 0, now_});
   return true;
 }
 

@@ -33,6 +33,7 @@ struct HostCall {
   std::intptr_t lParam;
   std::string name;  // the registered name, for registrations
   std::intptr_t result;
+  std::uint64_t atMs = 0;  // the virtual time it was made
 };
 
 class FakePlatform : public Platform {

@@ -1,0 +1,78 @@
+#pragma once
+// The phone's keys as a remote: while the key screen is up, each key press
+// acts once on the player, and a held volume or seek key repeats, first
+// after kFirstRepeatMs and then every kRepeatMs, until its release, the
+// screen's end or the link's.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/phone_handlers.h"
+#include "menus/key_screen.h"
+#include "player/host_window.h"
+
+namespace quillet {
+
+constexpr std::uint32_t kFirstRepeatMs = 500;
+constexpr std::uint32_t kRepeatMs = 250;
+
+// What a key does; None for the keys the remote leaves alone.
+enum class KeyAction {
+  None,
+  Next,
+  Previous,
+  PlayPause,
+  Stop,
+  VolumeUp,
+  VolumeDown,
+  Back,
+  Forward,
+  Mute
+};
+
+KeyAction ActionOfKey(const std::string& key);
+
+class RemoteKeys : public PhoneEventHandlers, public KeyScreen {
+ public:
+  // `send` gives the phone one command: true when it answered "OK".
+  using Send = std::function<bool(const std::string& command)>;
+
+  RemoteKeys(Platform& os, HostWindow& host, const MenuItem& entry, Send send)
+      : os_(os), host_(host), entry_(entry), send_(std::move(send)) {}
+
+  // Keys reach it through the link; calls never do.
+  bool CallChanged(const CallStatus&) override { return false; }
+  void CallsListed(const std::vector<CallStatus>*) override {}
+  void LinkInterrupted() override {}
+  void CallsForgotten() override {}
+  void KeyChanged(const KeyReport& key) override;
+  bool NextDue(std::uint32_t* dueMs) const override;
+  void ClockReached(std::uint32_t nowMs) override;
+  void KeysForgotten() override;
+
+  bool OpenedBy(const MenuItem& item) const override { return &item == &entry_; }
+  bool Open() override;
+  void Close() override;
+
+  // For tests.
+  bool up() const { return up_; }
+  bool holding() const { return held_ != KeyAction::None; }
+
+ private:
+  void Act(KeyAction action);
+  void StepVolume(int steps);
+
+  Platform& os_;
+  HostWindow& host_;
+  const MenuItem& entry_;
+  Send send_;
+  bool up_ = false;                    // the screen is up and keys are reported
+  KeyAction held_ = KeyAction::None;   // a repeating key pressed and not released
+  std::string heldKey_;                // ... as the phone names it
+  std::uint32_t dueMs_ = 0;            // ... acts again then
+  bool muted_ = false;                 // the mute key set the volume to 0
+  std::int32_t volumeBeforeMute_ = 0;  // ... and this comes back
+};
+
+}  // namespace quillet
