@@ -100,22 +100,25 @@ void CallTracker::CallsListed(const std::vector<CallStatus>* calls) {
     // After the link came back, the list is what is going on.
     if (unsure || listed[id] == CallState::Idle) calls_[id] = listed[id];
   }
-  if (unsure) {
-    if (Counted() == 0) {
-      AllCallsEnded();
-    } else if (!looked_) {
-      for (int id = kFirstCallId; id <= kLastCallId; ++id)
-        if (WantsSilence(calls_[id])) {
-          StartRun();
-          break;
-        }
-    }
+  if (unsure && Counted() == 0) {
+    AllCallsEnded();
     return;
   }
   // The call that started is then the first of a run.
   if (dropped && starting != 0 && calls_[starting] != CallState::Idle && Counted(starting) == 0 &&
-      WantsSilence(calls_[starting]))
+      WantsSilence(calls_[starting])) {
     StartRun();
+    return;
+  }
+  // Calls that went on unheard want the music off as reported ones do.
+  if (unsure && !looked_) {
+    for (int id = kFirstCallId; id <= kLastCallId; ++id) {
+      if (WantsSilence(calls_[id])) {
+        StartRun();
+        return;
+      }
+    }
+  }
 }
 
 void CallTracker::StartRun() {
@@ -139,7 +142,7 @@ void CallTracker::AllCallsEnded() {
   if (pausedByUs_ && host_.Request(0, host::kPlayState) == kPaused &&
       host_.Request(0, host::kPlaylistPosition) == pausedAt_)
     host_.Command(host::kCommandPause);
-  CallsForgotten();
+  Reset();
 }
 
 void CallTracker::LinkInterrupted() {
@@ -148,11 +151,15 @@ void CallTracker::LinkInterrupted() {
 }
 
 void CallTracker::CallsForgotten() {
+  Reset();
+  unsure_ = true;
+}
+
+void CallTracker::Reset() {
   calls_.fill(CallState::Idle);
   looked_ = false;
   pausedByUs_ = false;
   pausedAt_ = 0;
-  unsure_ = false;
   starting_ = 0;
 }
 
