@@ -49,8 +49,9 @@ bool CallTracker::CallChanged(const CallStatus& call) {
   if (call.state == CallState::Idle) {
     const bool wasGoing = Counted() != 0;
     known = CallState::Idle;
-    // Calls unknown since the link came back (the phone would not list
-    // them): the next end of any call ends what Quillet paused for.
+    // A pause of Quillet's with no call counted: its calls were lost with
+    // the link and the phone would not list them, so the next end of any
+    // call ends what Quillet paused for.
     if (Counted() == 0 && (wasGoing || pausedByUs_)) AllCallsEnded();
     return false;
   }
