@@ -117,7 +117,7 @@ def link_rows(t: Table, folder: Path) -> None:
         if c:
             t.add("1. Set-up with PauseOnCall=1, virtual", ms(c["virtual_ms"]), set_up_floor(c),
                   ratio(c["virtual_ms"], c["floor_ms"]),
-                  "the same set-up and *ECAM=1: %s more than without"
+                  "the same set-up, *ECAM=1 and +CLCC: %s more than without"
                   % ms(c["virtual_ms"] - s["virtual_ms"]))
         u = native.get("set_up_charset")
         if u:

@@ -11,12 +11,13 @@ seconds="${1:-60}"
 shift || true
 
 [ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target link_fuzzer menu_fuzzer choice_fuzzer playlist_fuzzer charset_fuzzer
+cmake --build --preset fuzz --target link_fuzzer menu_fuzzer choice_fuzzer playlist_fuzzer charset_fuzzer \
+  call_fuzzer
 
 out=build/fuzz/fuzz
 mkdir -p "$out/artifacts"
 status=0
-for name in link menu choice playlist charset; do
+for name in link menu choice playlist charset call; do
   mkdir -p "$out/corpus/$name"
   echo "== ${name}_fuzzer for ${seconds} s"
   "$out/${name}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \

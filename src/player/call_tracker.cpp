@@ -49,8 +49,9 @@ bool CallTracker::CallChanged(const CallStatus& call) {
   if (call.state == CallState::Idle) {
     const bool wasGoing = Counted() != 0;
     known = CallState::Idle;
-    // Calls unknown since the link came back (the phone would not list
-    // them): the next end of any call ends what Quillet paused for.
+    // A pause of Quillet's with no call counted: its calls were lost with
+    // the link and the phone would not list them, so the next end of any
+    // call ends what Quillet paused for.
     if (Counted() == 0 && (wasGoing || pausedByUs_)) AllCallsEnded();
     return false;
   }
@@ -100,22 +101,25 @@ void CallTracker::CallsListed(const std::vector<CallStatus>* calls) {
     // After the link came back, the list is what is going on.
     if (unsure || listed[id] == CallState::Idle) calls_[id] = listed[id];
   }
-  if (unsure) {
-    if (Counted() == 0) {
-      AllCallsEnded();
-    } else if (!looked_) {
-      for (int id = kFirstCallId; id <= kLastCallId; ++id)
-        if (WantsSilence(calls_[id])) {
-          StartRun();
-          break;
-        }
-    }
+  if (unsure && Counted() == 0) {
+    AllCallsEnded();
     return;
   }
   // The call that started is then the first of a run.
   if (dropped && starting != 0 && calls_[starting] != CallState::Idle && Counted(starting) == 0 &&
-      WantsSilence(calls_[starting]))
+      WantsSilence(calls_[starting])) {
     StartRun();
+    return;
+  }
+  // Calls that went on unheard want the music off as reported ones do.
+  if (unsure && !looked_) {
+    for (int id = kFirstCallId; id <= kLastCallId; ++id) {
+      if (WantsSilence(calls_[id])) {
+        StartRun();
+        return;
+      }
+    }
+  }
 }
 
 void CallTracker::StartRun() {
@@ -139,7 +143,7 @@ void CallTracker::AllCallsEnded() {
   if (pausedByUs_ && host_.Request(0, host::kPlayState) == kPaused &&
       host_.Request(0, host::kPlaylistPosition) == pausedAt_)
     host_.Command(host::kCommandPause);
-  CallsForgotten();
+  Reset();
 }
 
 void CallTracker::LinkInterrupted() {
@@ -148,11 +152,15 @@ void CallTracker::LinkInterrupted() {
 }
 
 void CallTracker::CallsForgotten() {
+  Reset();
+  unsure_ = true;
+}
+
+void CallTracker::Reset() {
   calls_.fill(CallState::Idle);
   looked_ = false;
   pausedByUs_ = false;
   pausedAt_ = 0;
-  unsure_ = false;
   starting_ = 0;
 }
 

@@ -31,6 +31,8 @@ class CallTracker : public PhoneEventHandlers {
   // The first call of a run: the player is looked at.
   void StartRun();
   void AllCallsEnded();
+  // No call counted, nothing paused.
+  void Reset();
 
   HostWindow& host_;
   // The stage of each ccid's voice call; Idle where none is counted.
@@ -38,8 +40,10 @@ class CallTracker : public PhoneEventHandlers {
   bool looked_ = false;         // the player was looked at for these calls
   bool pausedByUs_ = false;     // ... and Quillet paused it
   std::intptr_t pausedAt_ = 0;  // the playlist position it was paused at
-  bool unsure_ = false;         // calls may have changed while the link was away
-  int starting_ = 0;            // the call that started when the list was asked for
+  // Calls may have changed unheard (no link yet, or it was away) until the
+  // phone lists them.
+  bool unsure_ = true;
+  int starting_ = 0;  // the call that started when the list was asked for
 };
 
 }  // namespace quillet

@@ -193,7 +193,8 @@ TEST(Control, ValuesAndPace) {
 }
 
 // Calls happen whether or not the phone reports them; it reports them only
-// after "*ECAM=1" was accepted, each change as one "*ECAV" line.
+// after "*ECAM=1" was accepted, each change as one "*ECAV" line, and lists
+// the calls going on to "+CLCC" either way.
 TEST(Control, CallsAreReportedOnceAsked) {
   const std::string idle = ",0,1,8,16\r\n";
   struct Script {
@@ -201,6 +202,7 @@ TEST(Control, CallsAreReportedOnceAsked) {
     std::vector<const char*> controls;
     std::string reports;
     std::size_t callsLeft;
+    std::string list = "";  // the "+CLCC" lines after the controls
   } scripts[] = {
       {"answered",
        {"call ring +1555", "call answer", "call hangup"},
@@ -222,7 +224,14 @@ TEST(Control, CallsAreReportedOnceAsked) {
        "\r\n*ECAV: 2,5,1,,,\"+2\",145\r\n\r\n*ECAV: 1,4,1\r\n\r\n*ECAV: 2,3,1\r\n"
        "\r\n*ECAV: 2" +
            idle,
-       1},
+       1,
+       "\r\n+CLCC: 1,1,1,0,0,\"+15555550123\",145\r\n"},
+      {"dialling beside a held call",
+       {"call ring", "call answer", "call dial 555"},
+       "\r\n*ECAV: 1,6,1,,,\"+15555550123\",145\r\n\r\n*ECAV: 1,3,1\r\n"
+       "\r\n*ECAV: 1,4,1\r\n\r\n*ECAV: 2,1,1,,,\"555\",129\r\n\r\n*ECAV: 2,2,1\r\n",
+       2,
+       "\r\n+CLCC: 1,1,1,0,0,\"+15555550123\",145\r\n+CLCC: 2,0,3,0,0,\"555\",129\r\n"},
   };
   for (bool asked : {true, false}) {
     for (const Script& script : scripts) {
@@ -237,6 +246,8 @@ TEST(Control, CallsAreReportedOnceAsked) {
         EXPECT_EQ(RunControl(phone, control).kind, Kind::Done) << control;
       EXPECT_EQ(Visible(line.Bytes()), asked ? Visible(script.reports) : "");
       EXPECT_EQ(phone.screen().calls.size(), script.callsLeft);
+      EXPECT_EQ(Answer(phone, line, "\rAT+CLCC\r"),
+                Visible("AT+CLCC\r" + script.list + "\r\nOK\r\n"));
     }
   }
   RecordingTransport line;
@@ -248,6 +259,8 @@ TEST(Control, CallsAreReportedOnceAsked) {
   EXPECT_FALSE(phone.settings().callReports);
   ASSERT_EQ(RunControl(phone, "call ring").kind, Kind::Done);
   EXPECT_EQ(RunControl(phone, "call ring").kind, Kind::Error);  // one rings already
+  ASSERT_EQ(RunControl(phone, "reply +CLCC error").kind, Kind::Done);
+  EXPECT_EQ(Answer(phone, line, "\rAT+CLCC\r"), Visible("AT+CLCC\r\r\nERROR\r\n"));
 }
 
 }  // namespace

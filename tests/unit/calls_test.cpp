@@ -103,6 +103,7 @@ struct CallRig : testing::LinkFixture {
     link.callsReported = true;
     player.Entries(5);
     player.state = kPlaying;
+    ListCalls(link);  // as the set-up does once the phone reports calls
   }
   void Dispatch() {
     while (!link.rx.drained || phone.device().pendingBytes() > 0) DispatchLines(link);
@@ -215,6 +216,12 @@ TEST(CallTracker, PausesForVoiceCallsAndResumesWhatItPaused) {
        4,
        1},
       {"call ended during the blip", kPlaying, {"1,6,1", "away", "~1,0", "back"}, 2, 4, 1},
+      {"a call that began during the blip",
+       kPlaying,
+       {"away", "~1,3,1", "back", "=3", "1,0"},
+       2,
+       4,
+       1},
       {"the user's change during the blip",
        kPlaying,
        {"1,6,1", "away", "next", "~1,0", "back"},
