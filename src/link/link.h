@@ -65,6 +65,8 @@ struct Link {
   // A new port name was applied: the monitor thread closes the port itself,
   // so no handle is ever closed under an operation in flight.
   std::atomic<bool> portChangePending{false};
+  // Other settings of the set-up were applied: the same, on the same port.
+  std::atomic<bool> setUpPending{false};
 
   bool stopping() const { return state.stopRequested.load(); }
 };

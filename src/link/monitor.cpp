@@ -251,6 +251,11 @@ void RequestReconnect(Link& link) {
   if (link.wakeEvent != kNoHandle) link.os.SetEvent(link.wakeEvent);
 }
 
+void RequestSetUpAgain(Link& link) {
+  link.setUpPending = true;
+  if (link.wakeEvent != kNoHandle) link.os.SetEvent(link.wakeEvent);
+}
+
 void MonitorDevice(Link& link) {
   OnInit(link, false);
   link.trace.WriteTrace(link.state.connected ? "MonitorDevice started with connection."
@@ -269,8 +274,9 @@ void MonitorDevice(Link& link) {
       if (link.stopping()) break;
     }
     if (link.wakeEvent != kNoHandle) link.os.ResetEvent(link.wakeEvent);
-    if (link.portChangePending.exchange(false)) {
-      ForgetCalls(link);
+    const bool portChanged = link.portChangePending.exchange(false);
+    if (link.setUpPending.exchange(false) || portChanged) {
+      if (portChanged) ForgetCalls(link);
       CloseLinkEvents(link);
       ClosePort(link.os, link.state);
     }

@@ -26,7 +26,11 @@ void DispatchLines(Link& link, bool waitForFirst = true);
 // numbers assigned, or -1 when the line ends before the number.
 int ScanMenuChoice(const std::string& line, int* entry);
 
-// Asks the monitor thread to drop the port and set the link up again.
+// Asks the monitor thread to drop the port and set the link up again: for
+// another port, which forgets the calls known on the old one, ...
 void RequestReconnect(Link& link);
+// ... or for other settings on the same port, which keeps them as a blink of
+// the link does.
+void RequestSetUpAgain(Link& link);
 
 }  // namespace quillet

@@ -115,22 +115,28 @@ namespace {
 // The settings that the set-up sends to the phone, or that decide which of
 // its reports the link acts on.
 bool SetUpDiffers(const Settings& a, const Settings& b) {
-  return a.portName != b.portName || (a.pauseOnCall != 0) != (b.pauseOnCall != 0) ||
+  return (a.pauseOnCall != 0) != (b.pauseOnCall != 0) ||
          (a.remoteKeys != 0) != (b.remoteKeys != 0) || a.charset != b.charset;
 }
 
 }  // namespace
 
 void Plugin::ApplySettings(const Settings& next) {
+  bool portChanged = false;
   bool setUpChanged = false;
   {
     LockGuard guard(link_.dialogLock);
+    portChanged = settings_.portName != next.portName;
     setUpChanged = SetUpDiffers(settings_, next);
     settings_ = next;
   }
   if (menus_) menus_->router.SetPluginMenus(next.pluginMenus);
   // Outside the lock: waking the thread must never wait on anything it holds.
-  if (setUpChanged) RequestReconnect(link_);
+  if (portChanged) {
+    RequestReconnect(link_);
+  } else if (setUpChanged) {
+    RequestSetUpAgain(link_);
+  }
   // A crash or a kill later loses nothing; before init the file's own
   // values are not known yet, and would be overwritten.
   if (settingsLoaded_) SaveSettings(os_, ModuleInstance(), next);

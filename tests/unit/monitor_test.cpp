@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -292,6 +293,37 @@ TEST_P(MonitorFixture, PortChangeIsHandedToTheMonitor) {
   ASSERT_TRUE(StopMonitor());
   EXPECT_EQ(os.OpenPortCount(), 0);
   EXPECT_EQ(os.badCloses, 0);
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// Settings applied on the same port set the link up again as a blink of it
+// would, keeping what is known of calls; another port forgets them.
+TEST_P(MonitorFixture, ASetUpAgainKeepsTheCallsAndAnotherPortForgetsThem) {
+  struct Counted : PhoneEventHandlers {
+    bool CallChanged(const CallStatus&) override { return false; }
+    void CallsListed(const std::vector<CallStatus>*) override {}
+    void LinkInterrupted() override { ++interrupted; }
+    void CallsForgotten() override { ++forgotten; }
+    std::atomic<int> interrupted{0};
+    std::atomic<int> forgotten{0};
+  } calls;
+  link.phoneEvents = &calls;
+  phone.device().SetDsr(true, 0);
+  StartMonitor();
+  ASSERT_TRUE(RunUntil([&] { return Connected(); }));
+  RequestSetUpAgain(link);
+  ASSERT_TRUE(RunUntil([&] { return calls.interrupted == 1; }, 1000));
+  // The set-up's last step, asked again.
+  ASSERT_TRUE(RunUntil([&] { return Count(phone.device().written(), "AT+CLCC\r") == 2; }));
+  EXPECT_EQ(calls.forgotten, 0);
+  ChangePort("COM3");
+  ASSERT_TRUE(RunUntil([&] { return calls.forgotten == 1; }, 1000));
+  ASSERT_TRUE(StopMonitor());
 }
 
 TEST_P(MonitorFixture, StopDuringADispatchEndsPromptly) {
