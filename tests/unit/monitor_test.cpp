@@ -294,6 +294,47 @@ TEST_P(MonitorFixture, PortChangeIsHandedToTheMonitor) {
   EXPECT_EQ(os.badCloses, 0);
 }
 
+// What the link tells the calls, in order, repeats folded.
+class RecordingPhoneEvents : public PhoneEventHandlers {
+ public:
+  bool CallChanged(const CallStatus&) override { return Add("call"), false; }
+  void CallsListed(const std::vector<CallStatus>* calls) override {
+    Add(calls ? "listed" : "not listed");
+  }
+  void LinkInterrupted() override { Add("interrupted"); }
+  void CallsForgotten() override { Add("forgotten"); }
+  std::vector<std::string> Events() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
+
+ private:
+  void Add(const char* event) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (events_.empty() || events_.back() != event) events_.push_back(event);
+  }
+  std::mutex mutex_;
+  std::vector<std::string> events_;
+};
+
+// A phone that blinks away leaves the calls unknown until it lists them
+// again; only another port and the end forget them.
+TEST_P(MonitorFixture, CallsOutliveAPhoneThatBlinksButNotAPortChange) {
+  RecordingPhoneEvents calls;
+  link.phoneEvents = &calls;
+  phone.device().SetDsr(true, 0);
+  phone.device().SetDsr(false, 20000);
+  phone.device().SetDsr(true, 25000);
+  StartMonitor();
+  ASSERT_TRUE(RunUntil([&] { return TraceHas("info: got connection\r\n"); }));
+  ASSERT_TRUE(RunUntil([&] { return calls.Events().back() == "listed"; }));
+  ChangePort("Disabled");
+  ASSERT_TRUE(RunUntil([&] { return link.status.Text() == "Disabled."; }, 1000));
+  ASSERT_TRUE(StopMonitor());
+  EXPECT_EQ(calls.Events(), (std::vector<std::string>{"listed", "interrupted", "listed",
+                                                      "forgotten", "interrupted", "forgotten"}));
+}
+
 TEST_P(MonitorFixture, StopDuringADispatchEndsPromptly) {
   phone.device().SetDsr(true, 0);
   phone.device().Deliver("\r\n*EAAI\r\n*EAAI\r\n*EAAI\r\n", 20000);
