@@ -61,18 +61,21 @@ class MainMenu(unittest.TestCase):
 
     def test_answers_that_hold_no_title_show_none(self):
         # A player may answer the title request with -1, a pointer into memory
-        # that is gone, or a title with no end before unreadable memory.
+        # that is gone, or a title with no end before unreadable memory; a
+        # large-address-aware one has titles from 0x80000000 up.
         main = ('"%s","%s","Play","Pause","Stop","Track info","Go to track: 2","Playlist",'
                 '"Volume: 8","Video window"')
         with Session(entries=3, host_args=["--position", "1"]) as s:
             ready(self, s)
-            for answer in ("-1", "2147483648", "65535", "uncommitted", "guard", "page-end", "off"):
+            for answer in ("-1", "2147483648", "65535", "uncommitted", "guard", "page-end",
+                           "high", "off"):
                 with self.subTest(answer=answer):
                     mark = len(s.host_lines.snapshot())
                     s.host_cmd("title-result " + answer)
                     self.assertTrue(s.wait_host(r"^title answer=", 10, mark), s.host_log()[-2000:])
                     # The title of entry n (1-based), or None.
                     title = {"page-end": lambda n: "Edge of the page",
+                             "high": lambda n: "High in memory",
                              "off": lambda n: "Track %d" % n}.get(answer, lambda n: None)
                     (page,) = open_menu(s)
                     header, entries = page.split(" 10,", 1)

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -295,35 +294,64 @@ TEST_P(MonitorFixture, PortChangeIsHandedToTheMonitor) {
   EXPECT_EQ(os.badCloses, 0);
 }
 
-std::size_t Count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
+// What the link tells the calls, in order, repeats folded.
+class RecordingPhoneEvents : public PhoneEventHandlers {
+ public:
+  bool CallChanged(const CallStatus&) override { return Add("call"), false; }
+  void CallsListed(const std::vector<CallStatus>* calls) override {
+    Add(calls ? "listed" : "not listed");
+  }
+  void LinkInterrupted() override { Add("interrupted"); }
+  void CallsForgotten() override { Add("forgotten"); }
+  std::vector<std::string> Events() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
+  std::string Last() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_.empty() ? std::string() : events_.back();
+  }
+
+ private:
+  void Add(const char* event) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (events_.empty() || events_.back() != event) events_.push_back(event);
+  }
+  std::mutex mutex_;
+  std::vector<std::string> events_;
+};
+
+// A phone that blinks away leaves the calls unknown until it lists them
+// again; only another port and the end forget them.
+TEST_P(MonitorFixture, CallsOutliveAPhoneThatBlinksButNotAPortChange) {
+  RecordingPhoneEvents calls;
+  link.phoneEvents = &calls;
+  phone.device().SetDsr(true, 0);
+  phone.device().SetDsr(false, 20000);
+  phone.device().SetDsr(true, 25000);
+  StartMonitor();
+  ASSERT_TRUE(RunUntil([&] { return TraceHas("info: got connection\r\n"); }));
+  ASSERT_TRUE(RunUntil([&] { return calls.Last() == "listed"; }));
+  ChangePort("Disabled");
+  ASSERT_TRUE(RunUntil([&] { return link.status.Text() == "Disabled."; }, 1000));
+  ASSERT_TRUE(StopMonitor());
+  EXPECT_EQ(calls.Events(), (std::vector<std::string>{"listed", "interrupted", "listed",
+                                                      "forgotten", "interrupted", "forgotten"}));
 }
 
 // Settings applied on the same port set the link up again as a blink of it
-// would, keeping what is known of calls; another port forgets them.
-TEST_P(MonitorFixture, ASetUpAgainKeepsTheCallsAndAnotherPortForgetsThem) {
-  struct Counted : PhoneEventHandlers {
-    bool CallChanged(const CallStatus&) override { return false; }
-    void CallsListed(const std::vector<CallStatus>*) override {}
-    void LinkInterrupted() override { ++interrupted; }
-    void CallsForgotten() override { ++forgotten; }
-    std::atomic<int> interrupted{0};
-    std::atomic<int> forgotten{0};
-  } calls;
+// does: the calls are kept, to be listed again.
+TEST_P(MonitorFixture, SettingsAppliedOnTheSamePortKeepTheCalls) {
+  RecordingPhoneEvents calls;
   link.phoneEvents = &calls;
   phone.device().SetDsr(true, 0);
   StartMonitor();
-  ASSERT_TRUE(RunUntil([&] { return Connected(); }));
+  ASSERT_TRUE(RunUntil([&] { return calls.Last() == "listed"; }));
   RequestSetUpAgain(link);
-  ASSERT_TRUE(RunUntil([&] { return calls.interrupted == 1; }, 1000));
-  // The set-up's last step, asked again.
-  ASSERT_TRUE(RunUntil([&] { return Count(phone.device().written(), "AT+CLCC\r") == 2; }));
-  EXPECT_EQ(calls.forgotten, 0);
-  ChangePort("COM3");
-  ASSERT_TRUE(RunUntil([&] { return calls.forgotten == 1; }, 1000));
+  ASSERT_TRUE(RunUntil([&] { return calls.Events().size() == 3; }));
   ASSERT_TRUE(StopMonitor());
+  EXPECT_EQ(calls.Events(),
+            (std::vector<std::string>{"listed", "interrupted", "listed", "forgotten"}));
 }
 
 TEST_P(MonitorFixture, StopDuringADispatchEndsPromptly) {

@@ -7,6 +7,7 @@
 namespace host {
 
 TitleAnswers::~TitleAnswers() {
+  if (high_) VirtualFree(high_, 0, MEM_RELEASE);
   if (pages_) VirtualFree(pages_, 0, MEM_RELEASE);
   if (reserved_) VirtualFree(reserved_, 0, MEM_RELEASE);
 }
@@ -35,6 +36,20 @@ bool TitleAnswers::MakePages(std::string* error) {
   return true;
 }
 
+bool TitleAnswers::MakeHigh(std::string* error) {
+  if (high_) return true;
+  // A large-address-aware player on 64-bit Windows hands out memory from
+  // 0x80000000 up; the title sits one page in, at 0x80001000.
+  high_ = static_cast<char*>(VirtualAlloc(reinterpret_cast<void*>(0x80000000u), 0x10000,
+                                          MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  if (!high_) {
+    *error = "no memory at 0x80000000 (is the player large-address aware?)";
+    return false;
+  }
+  std::memcpy(high_ + 0x1000, kHighTitle, std::strlen(kHighTitle) + 1);
+  return true;
+}
+
 bool TitleAnswers::ArmGuard(std::string* error) {
   // A guard goes with the first touch; each choice of it sets it again.
   DWORD old = 0;
@@ -57,6 +72,9 @@ bool TitleAnswers::Choose(const std::string& what, std::string* error) {
       return false;
     }
     result_ = static_cast<intptr_t>(static_cast<uint32_t>(number));
+  } else if (what == "high") {
+    if (!MakeHigh(error)) return false;
+    result_ = reinterpret_cast<intptr_t>(high_ + 0x1000);
   } else if (what == "uncommitted" || what == "guard" || what == "page-end") {
     if (!MakePages(error)) return false;
     if (what == "uncommitted") {
@@ -68,7 +86,7 @@ bool TitleAnswers::Choose(const std::string& what, std::string* error) {
       result_ = reinterpret_cast<intptr_t>(pages_ + page_size_ - std::strlen(kPageEndTitle));
     }
   } else {
-    *error = "off, a number, uncommitted, guard or page-end";
+    *error = "off, a number, high, uncommitted, guard or page-end";
     return false;
   }
   active_ = true;

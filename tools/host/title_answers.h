@@ -14,13 +14,16 @@ class TitleAnswers {
  public:
   // The text placed so that it ends on the last byte of a readable page.
   static constexpr const char* kPageEndTitle = "Edge of the page";
+  // The title answered from 0x80001000 (`high`).
+  static constexpr const char* kHighTitle = "High in memory";
 
   TitleAnswers() = default;
   TitleAnswers(const TitleAnswers&) = delete;
   TitleAnswers& operator=(const TitleAnswers&) = delete;
   ~TitleAnswers();
 
-  // `off` (real titles again), a number (the raw 32-bit result), or
+  // `off` (real titles again), a number (the raw 32-bit result), `high`
+  // (kHighTitle at 0x80001000, as a large-address-aware player has it), or
   // `uncommitted` (reserved memory that is not committed), `guard` (a guard
   // page), `page-end` (kPageEndTitle without a NUL, the next page not
   // accessible). False with `error` set for anything else or when the memory
@@ -32,11 +35,13 @@ class TitleAnswers {
  private:
   bool MakePages(std::string* error);
   bool ArmGuard(std::string* error);
+  bool MakeHigh(std::string* error);
 
   bool active_ = false;
   intptr_t result_ = 0;
   char* pages_ = nullptr;  // readable page, guard page, no-access page
   char* reserved_ = nullptr;
+  char* high_ = nullptr;  // 64 KiB at 0x80000000
   DWORD page_size_ = 0;
 };
 
