@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <new>
 #include <optional>
 #include <string>
@@ -227,20 +228,33 @@ void AddLatency(bench::Figures& figures, const char* group, const Latency& laten
   out.emplace_back("page_bytes", double(latency.page.size() + 2));
 }
 
+// The plug-in started on COM1 with a phone there and a player of ten
+// entries, its settings `extra` lines beside the port.
+struct StartedPlugin {
+  explicit StartedPlugin(const std::map<std::string, std::string>& extra = {})
+      : player(os), phone(os), plugin(os, testing::kNoEntries) {
+    player.Entries(10);
+    auto& section = os.profiles["C:\\P\\plugin.ini"]["Quillet"];
+    section["Port"] = "COM1";
+    for (const auto& [key, value] : extra) section[key] = value;
+    os.moduleFileName = "C:\\P\\gen_quillet.dll";
+    phone.SetDsr(true);
+    plugin.HandOutRecord()->hostWindow = reinterpret_cast<void*>(0x1234);
+    plugin.Init();
+  }
+  ~StartedPlugin() { plugin.Quit(); }
+  fake::FakePlatform os;
+  testing::FakePlayer player;
+  testing::FakePortPhone phone;
+  Plugin plugin;
+};
+
 // Opening the accessory menu ("*EAAI") and then choosing the video window
 // ("*EAMI: 10"), each through the plug-in's own thread, in virtual time.
 int PrintActivationLatency(bench::Figures& figures) {
-  fake::FakePlatform os;
-  testing::FakePlayer player(os);
-  player.Entries(10);
-  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
-  os.moduleFileName = "C:\\P\\gen_quillet.dll";
-  testing::FakePortPhone phone(os);
-  phone.SetDsr(true);
-  Plugin plugin(os, testing::kNoEntries);
-  PluginRecord* record = plugin.HandOutRecord();
-  record->hostWindow = reinterpret_cast<void*>(0x1234);
-  plugin.Init();
+  StartedPlugin rig;
+  auto& os = rig.os;
+  auto& phone = rig.phone;
   auto& history = phone.model().history();
   int failed = 0;
   Latency opening, choice;
@@ -263,7 +277,6 @@ int PrintActivationLatency(bench::Figures& figures) {
     AddLatency(figures, "eaai_first_byte", opening);
     AddLatency(figures, "eami_first_byte", choice);
   }
-  plugin.Quit();
   return failed;
 }
 
@@ -272,18 +285,9 @@ int PrintActivationLatency(bench::Figures& figures) {
 // time. The floor is the press line's wire time and the read interval that
 // ends the read holding it.
 int PrintKeyLatency(bench::Figures& figures) {
-  fake::FakePlatform os;
-  testing::FakePlayer player(os);
-  player.Entries(10);
-  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["Port"] = "COM1";
-  os.profiles["C:\\P\\plugin.ini"]["Quillet"]["RemoteKeys"] = "1";
-  os.moduleFileName = "C:\\P\\gen_quillet.dll";
-  testing::FakePortPhone phone(os);
-  phone.SetDsr(true);
-  Plugin plugin(os, testing::kNoEntries);
-  PluginRecord* record = plugin.HandOutRecord();
-  record->hostWindow = reinterpret_cast<void*>(0x1234);
-  plugin.Init();
+  StartedPlugin rig(std::map<std::string, std::string>{{"RemoteKeys", "1"}});
+  auto& os = rig.os;
+  auto& phone = rig.phone;
   auto& history = phone.model().history();
   auto nextAt = [&](std::size_t from) -> std::optional<std::uint64_t> {
     const auto calls = os.HostCalls();
@@ -347,7 +351,6 @@ int PrintKeyLatency(bench::Figures& figures) {
     out.emplace_back("read_interval_ms", kPortTimeouts.readInterval);
     out.emplace_back("ratio", median / floor);
   }
-  plugin.Quit();
   return failed;
 }
 
