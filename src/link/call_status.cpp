@@ -3,18 +3,11 @@
 #include <cstdint>
 
 #include "link/decimal.h"
+#include "link/line_fields.h"
 #include "link/phone_commands.h"
 
 namespace quillet {
 namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-void SkipBlanks(const std::string& line, std::size_t* at) {
-  while (*at < line.size() && IsBlank(line[*at])) ++*at;
-}
 
 // One numeric field, blanks around it allowed; `*at` ends on what follows.
 bool ReadField(const std::string& line, std::size_t* at, std::int32_t* value) {
@@ -30,13 +23,12 @@ bool IsCallType(std::int32_t type) {
 }  // namespace
 
 bool IsCallReport(const std::string& line) {
-  return line.compare(0, phone::kCodeLength, phone::kCallStatus) == 0;
+  return StartsWithCode(line, phone::kCallStatus);
 }
 
 bool ParseCallStatus(const std::string& line, CallStatus* call) {
-  const std::string code = std::string(phone::kCallStatus) + ":";
-  if (line.compare(0, code.size(), code) != 0) return false;
-  std::size_t at = code.size();
+  std::size_t at = 0;
+  if (!SkipCode(line, phone::kCallStatus, &at)) return false;
   std::int32_t fields[3] = {};
   for (int i = 0; i < 3; ++i) {
     if (i > 0) {
@@ -62,12 +54,12 @@ bool ParseCallStatus(const std::string& line, CallStatus* call) {
 }
 
 bool IsCallListLine(const std::string& line) {
-  return line.compare(0, std::string(phone::kCallListReply).size(), phone::kCallListReply) == 0;
+  return StartsWithCode(line, phone::kCallListReply);
 }
 
 bool ParseCallListLine(const std::string& line, CallStatus* call) {
   if (!IsCallListLine(line)) return false;
-  std::size_t at = std::string(phone::kCallListReply).size();
+  std::size_t at = std::char_traits<char>::length(phone::kCallListReply);
   // <id>,<dir>,<stat>,<mode>,<mpty>, then the number and more, not looked at.
   std::int32_t fields[5] = {};
   for (int i = 0; i < 5; ++i) {

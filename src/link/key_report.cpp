@@ -1,17 +1,10 @@
 #include "link/key_report.h"
 
+#include "link/line_fields.h"
 #include "link/phone_commands.h"
 
 namespace quillet {
 namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-void SkipBlanks(const std::string& line, std::size_t* at) {
-  while (*at < line.size() && IsBlank(line[*at])) ++*at;
-}
 
 // A key is one character, or the maker's prefix and one character.
 bool IsKeyText(const std::string& key) {
@@ -22,14 +15,12 @@ bool IsKeyText(const std::string& key) {
 }  // namespace
 
 bool IsKeyReport(const std::string& line) {
-  return line.compare(0, phone::kCodeLength, phone::kKeyReport) == 0;
+  return StartsWithCode(line, phone::kKeyReport);
 }
 
 bool ParseKeyReport(const std::string& line, KeyReport* report) {
-  const std::string code = std::string(phone::kKeyReport) + ":";
-  if (line.compare(0, code.size(), code) != 0) return false;
-  std::size_t at = code.size();
-  SkipBlanks(line, &at);
+  std::size_t at = 0;
+  if (!SkipCode(line, phone::kKeyReport, &at)) return false;
   // The key runs to the comma; "," itself is no key of the table.
   const std::size_t comma = line.find(',', at);
   if (comma == std::string::npos) return false;

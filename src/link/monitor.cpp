@@ -7,6 +7,7 @@
 #include "link/connection_setup.h"
 #include "link/decimal.h"
 #include "link/key_report.h"
+#include "link/line_fields.h"
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
@@ -200,10 +201,6 @@ void DispatchKeyReport(Link& link, const std::string& line) {
   if (ParseKeyReport(line, &key)) link.keyEvents->KeyChanged(key);
 }
 
-bool StartsWith(const std::string& line, const char* code) {
-  return line.compare(0, phone::kCodeLength, code) == 0;
-}
-
 }  // namespace
 
 int ScanMenuChoice(const std::string& line, int* entry) {
@@ -234,11 +231,11 @@ void DispatchLines(Link& link, bool waitForFirst) {
     } else if (line.size() > 1 && handlers) {
       if (line == phone::kMenuActivated) {
         handlers->MenuActivated();
-      } else if (StartsWith(line, phone::kMenuChoice)) {
+      } else if (StartsWithCode(line, phone::kMenuChoice)) {
         int entry = 0;
         if (ScanMenuChoice(line, &entry) != 0) handlers->ChooseEntry(entry);
         return;
-      } else if (StartsWith(line, phone::kDialogAnswer)) {
+      } else if (StartsWithCode(line, phone::kDialogAnswer)) {
         handlers->HandleAnswer(line.substr(phone::kCodeLength));
       }
     }

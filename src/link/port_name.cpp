@@ -1,15 +1,12 @@
 #include "link/port_name.h"
 
+#include "link/line_fields.h"
 #include "link/link.h"
 #include "link/monitor.h"
 
 namespace quillet {
 
 namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
 
 std::string TrimBlanks(const std::string& text) {
   std::size_t first = 0, end = text.size();
