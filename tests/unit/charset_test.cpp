@@ -376,25 +376,5 @@ TEST(Charset, ListAnswersAndSettings) {
   for (const auto& [text, wish] : wishes) EXPECT_EQ(ParseCharsetWish(text), wish) << text;
 }
 
-// Read at init, written back at quit only when the file had the line.
-TEST(Charset, TheSettingRoundTrips) {
-  const char* const stored[] = {nullptr, "", "auto", "UTF-8", "8859-1", "junk"};
-  for (const char* value : stored) {
-    SCOPED_TRACE(value ? value : "absent");
-    fake::FakePlatform os;
-    os.moduleFileName = "C:\\Winamp\\Plugins\\gen_quillet.dll";
-    auto& section = os.profiles["C:\\Winamp\\Plugins\\plugin.ini"]["Quillet"];
-    if (value) section["Charset"] = value;
-    Settings settings;
-    LoadSettings(os, 1, settings);
-    EXPECT_EQ(settings.charset, value ? value : "");
-    SaveSettings(os, 1, settings);
-    EXPECT_EQ(section.count("Charset"), value ? 1u : 0u);
-    if (value) {
-      EXPECT_EQ(section["Charset"], value);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace quillet

@@ -116,9 +116,12 @@ TEST(SettingsTable, EveryKeyAbsentValidUnreadableAndWrittenBack) {
       {"RemoteKeys", "1", "1", "1"},
       {"RemoteKeys", "-", "0", "0"},
       {"RemoteKeys", "0", "0", "0"},
+      {"RemoteKeys", " 1 ", "1", "1"},
       {"Charset", nullptr, "", nullptr},
       {"Charset", "auto", "auto", "auto"},
       {"Charset", "8859-1", "8859-1", "8859-1"},
+      {"Charset", "UTF-8", "UTF-8", "UTF-8"},
+      {"Charset", "junk", "junk", "junk"},
       {"Charset", "", "", ""},
       {"Charset", "?", "?", "?"},
   };
