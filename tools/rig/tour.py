@@ -46,6 +46,7 @@ import re
 import sys
 import textwrap
 import time
+import unicodedata
 from typing import Dict, List, Optional, Sequence
 
 from session import SAMPLE_MENU, SETUP_COMMANDS, Session, win_path
@@ -100,6 +101,11 @@ def host_event(line: str) -> Optional[str]:
         return "player          WM_COMMAND %s (%s, %s)" % (f.get("name", "?"), f.get("wparam"),
                                                           f.get("kind"))
     return None
+
+
+def cells(text: str) -> int:
+    """The terminal columns `text` takes: wide characters (Japanese) two."""
+    return sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in text)
 
 
 class Tour:
@@ -172,9 +178,11 @@ class Tour:
 
         def row(text: str, indent: int = 0) -> None:
             room = WIDTH - indent
-            if len(text) > room:
-                text = text[:room - 1] + "~"
-            lines.append("| " + " " * indent + text.ljust(room) + " |")
+            if cells(text) > room:
+                while cells(text) > room - 1:
+                    text = text[:-1]
+                text += "~"
+            lines.append("| " + " " * indent + text + " " * (room - cells(text)) + " |")
 
         row("accessory menu: %s" % (screen.get("accessory") or "(none)"))
         # Once a character set is selected, the texts as the phone shows them.
@@ -235,7 +243,9 @@ class Tour:
         lines = ["the player (status)"]
         if entries:
             lines.append("  track   %d of %d" % (int(st.get("position", 0)) + 1, entries))
-            lines.append('          "%s"' % st.get("title", ""))
+            # The player's ANSI title, as the host's log carries its bytes.
+            title = st.get("title", "").encode("latin-1", "replace").decode("cp1252", "replace")
+            lines.append('          "%s"' % title)
         else:
             lines.append("  track   (empty playlist)")
         lines.append("  volume  %s of 255" % st.get("volume", "?"))
@@ -251,7 +261,7 @@ class Tour:
         for i in range(max(len(box), len(panel) + 1)):
             left = box[i] if i < len(box) else ""
             right = panel[i - 1] if 0 < i <= len(panel) else ""
-            say((left.ljust(WIDTH + 4) + "   " + right).rstrip())
+            say((left + " " * (WIDTH + 4 - cells(left)) + "   " + right).rstrip())
 
     # --- the user's actions ---
     def act(self, command: str, what: str, expect_rx: int = 1,
