@@ -295,6 +295,11 @@ class Soak {
   // Where the tracker's view of the calls cannot be known: what it did to the
   // player between `before` and now must be allowed.
   void CheckCallInvariants(const PlayerState& before);
+  // The user's own change leaves a pause of Quillet's to the rule.
+  void WatchPause() {
+    if (pausedAt_ && !(player_.state == 3 && player_.position == *pausedAt_))
+      pauseUntouched_ = false;
+  }
   void Observe(const Marks& marks, const Expect& e, bool predicted);
   // A page of the player's or the other plug-in's menus against what it was
   // made from: empty, or what is wrong.
@@ -605,13 +610,13 @@ void Soak::Step() {
   }
   if (Chance(0.07)) PlayerChange();
   if (!fault_ && inSync_ && Chance(0.01)) ConfigNoChange();
+  WatchPause();
   if (!fault_ && inSync_ && Chance(0.08)) {
     CallStep();
   } else {
     UserAction();
   }
-  // The user's own change leaves a pause of Quillet's to the rule.
-  if (pausedAt_ && !(player_.state == 3 && player_.position == *pausedAt_)) pauseUntouched_ = false;
+  WatchPause();
   if (fault_ && fault_->kind == FaultKind::kDsrDrop && Status() == kStatusStandingBy)
     fault_->sawStandingBy = true;
   Think();
@@ -714,6 +719,8 @@ std::string Soak::CheckMainPage(const phone::MenuScreen& page) const {
 std::string Soak::CheckPage(const phone::MenuScreen& page) const {
   if (page.title == "Winamp menu") return CheckMainPage(page);
   if (page.title == "Playlist") {
+    // A page the playlist changed under goes on as the plug-in sees fit.
+    if (pageStale_) return "";
     for (const std::string& label : page.entries) {
       const std::int64_t entry = EntryNumber(label);
       if (entry <= 0) continue;
