@@ -165,6 +165,7 @@ const ForeignTitle kForeignTitles[] = {
     {"\u591c\u306e\u6b4c", "???", "???"},
     {"\u00dcber den Wolken", "\u00dcber den Wolken", "Uber den Wolken"},
     {"\u201cHey\u201d \u2026 it\u2019s", "'Hey' ... it's", "'Hey' ... it's"},
+    {"\U0001F3B5 Song", "? Song", "? Song"},  // beyond 16 bits: a surrogate pair in UTF-16
 };
 
 // What the plug-in and the phone agree on: nothing asked (today's bytes, the
