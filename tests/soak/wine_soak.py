@@ -58,11 +58,13 @@ PREFIX = {0: "Stopped, ", 1: "Playing ", 3: "Paused, "}
 
 # Titles in other scripts: as UTF-8 carries them, in 8859-1, and with the
 # set on but none agreed (ASCII).
-FOREIGN = [("Caf\u00e9 \u2013 D\u00e9j\u00e0 Vu", "Caf\u00e9 - D\u00e9j\u00e0 Vu", "Cafe - Deja Vu"),
+FOREIGN = [("Caf\u00e9 \u2013 D\u00e9j\u00e0 Vu", "Caf\u00e9 - D\u00e9j\u00e0 Vu",
+            "Cafe - Deja Vu"),
            ("\u041a\u0438\u043d\u043e", "????", "????"),
            ("\u591c\u306e\u6b4c", "???", "???"),
            ("\u00dcber den Wolken", "\u00dcber den Wolken", "Uber den Wolken"),
-           ("\u201cHey\u201d \u2026 it\u2019s", "'Hey' ... it's", "'Hey' ... it's")]
+           ("\u201cHey\u201d \u2026 it\u2019s", "'Hey' ... it's", "'Hey' ... it's"),
+           ("\U0001F3B5 Song", "? Song", "? Song")]  # a surrogate pair in UTF-16
 SHORT_PLAYLIST = 120  # longer ones are generated "Track N"
 
 # Bounds, in seconds of real time.
@@ -232,6 +234,7 @@ class Soak:
         else:
             self.agreed = self.charset if self.charset in self.offered else "ascii"
         self.foreign_playlist = False
+        self.playlist_titles: set = set()  # every short playlist's, as shown
         self.titles_seen = 0
         # Calls: the entry Quillet paused at for the calls going on; whether
         # the tracker's view of the calls is known; whether that pause has
@@ -964,6 +967,16 @@ class Soak:
                        entries[7] == "Playlist" and entries[9] == "Video window" and
                        entries[10] == "Remote keys",
                        "the main menu shows %r" % entries)
+            # Its neighbours' titles: which entries they are depends on when
+            # it was made, but each must be a title of a playlist as shown.
+            titles = self.playlist_titles
+            for label, word in zip(as_shown(page, "entries")[:2], ("Prev: ", "Next: ")):
+                if not label.startswith(word):
+                    continue
+                name = label[len(word):]
+                self.check(name in titles or re.fullmatch(r"Track \d+", name) is not None,
+                           "the main menu names %r, not a title of the playlist" % label)
+                self.titles_seen += name in titles and not name.startswith("Track ")
         elif page["title"] == "Playlist" and not self.page_stale:
             # (A page the playlist changed under goes on as the plug-in sees fit.)
             for reads in as_shown(page, "entries"):
@@ -1023,6 +1036,7 @@ class Soak:
         if not self.foreign_playlist:
             self.host("entries %d" % n)
             return
+        self.playlist_titles |= {self.title(i) for i in range(n)}
         path = self.s.dir / "titles.txt"
         path.write_bytes("".join(
             (FOREIGN[i // 3 % len(FOREIGN)][0] if i % 3 == 1 else "Track %d" % (i + 1)) + "\n"
