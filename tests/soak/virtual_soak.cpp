@@ -7,7 +7,12 @@
 // menus. After every step the player must be where the user's commands put
 // it; after every fault the link must come back within a bound, with no
 // handle left behind. With RemoteKeys=1 the main menu offers the key
-// screen, on which the user presses and holds the phone's keys.
+// screen, on which the user presses and holds the phone's keys. With
+// PauseOnCall=1 calls ring, are dialled, answered, missed and hung up, now
+// and then with the phone away and back during one or refusing +CLCC: the
+// player is paused and resumed as the call tracker should. The Charset of
+// the run (none, auto, or a named set) meets a phone offering some sets, and
+// the titles in other scripts show on the phone as the agreed set folds them.
 //
 //   virtual_soak [--seed N] [--minutes M]   (M minutes of virtual time, 60 by default)
 
@@ -26,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "charsets.h"
 #include "fake_player.h"
 #include "fake_port_phone.h"
 #include "link/connection_setup.h"
@@ -146,6 +152,66 @@ std::int64_t EntryNumber(const std::string& label) {
   return n;
 }
 
+// A title in another script, and what the phone shows of it where the set
+// agreed lacks some of its characters.
+struct ForeignTitle {
+  const char* unicode;  // UTF-8; UTF-8 carries it as it is
+  const char* latin1;   // in 8859-1
+  const char* ascii;    // with the set on but none agreed
+};
+const ForeignTitle kForeignTitles[] = {
+    {"Caf\u00e9 \u2013 D\u00e9j\u00e0 Vu", "Caf\u00e9 - D\u00e9j\u00e0 Vu", "Cafe - Deja Vu"},
+    {"\u041a\u0438\u043d\u043e", "????", "????"},
+    {"\u591c\u306e\u6b4c", "???", "???"},
+    {"\u00dcber den Wolken", "\u00dcber den Wolken", "Uber den Wolken"},
+    {"\u201cHey\u201d \u2026 it\u2019s", "'Hey' ... it's", "'Hey' ... it's"},
+    {"\U0001F3B5 Song", "? Song", "? Song"},  // beyond 16 bits: a surrogate pair in UTF-16
+};
+
+// What the plug-in and the phone agree on: nothing asked (today's bytes, the
+// player's ANSI titles), or the set the phone took.
+enum class Agreed { kNoCharset, kUtf8, kLatin1, kAscii };
+
+std::string Utf8(const std::u32string& text) {
+  std::string out;
+  for (const char32_t c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// What the phone shows for a text it received, as UTF-8.
+std::string Shows(const std::string& bytes, const std::string& charset) {
+  return Utf8(phone::Shown(bytes, charset));
+}
+
+std::u16string Utf16(const std::string& utf8) {
+  std::u16string out;
+  for (const char32_t c : phone::Shown(utf8, "UTF-8")) {
+    if (c < 0x10000) {
+      out += static_cast<char16_t>(c);
+    } else {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+  }
+  return out;
+}
+
 struct Options {
   std::uint64_t seed = 20240611;
   std::uint64_t virtualMs = 60ull * 60 * 1000;
@@ -181,7 +247,13 @@ class Soak {
   std::string Status() { return plugin_.link().status.Text(); }
   const std::vector<std::string>& History() { return phone_.model().history(); }
   std::vector<std::string> CommandsSince(std::size_t mark);
-  std::string Title(std::int64_t index) const { return "Track " + std::to_string(index + 1); }
+  // An entry's title as the phone should show it, in a playlist of `length`
+  // (the player's now by default).
+  std::string Title(std::int64_t index, std::int32_t length = -1) const;
+  bool Foreign(std::int64_t index, std::int32_t length = -1) const {
+    return (length < 0 ? length_ : length) <= 2000 && index % 3 == 1;
+  }
+  void ChooseCharset();
 
   // --- Randomness ---
   bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
@@ -213,6 +285,22 @@ class Soak {
   void Think();
   void PlayerChange();
   void ConfigNoChange();
+  // A call begins, changes or ends; or the phone goes away during one.
+  void CallStep();
+  void CallBlink();
+  void SetClccRefused(bool refused);
+  // The tracker's rules: the first call of a run pauses a playing player; the
+  // end of the last resumes a pause of Quillet's still in place.
+  void CallsStart(PlayerState& player);
+  void CallsEnd(PlayerState& player);
+  // Where the tracker's view of the calls cannot be known: what it did to the
+  // player between `before` and now must be allowed.
+  void CheckCallInvariants(const PlayerState& before);
+  // The user's own change leaves a pause of Quillet's to the rule.
+  void WatchPause() {
+    if (pausedAt_ && !(player_.state == 3 && player_.position == *pausedAt_))
+      pauseUntouched_ = false;
+  }
   void Observe(const Marks& marks, const Expect& e, bool predicted);
   // A page of the player's or the other plug-in's menus against what it was
   // made from: empty, or what is wrong.
@@ -278,6 +366,22 @@ class Soak {
   bool pageStale_ = false;
   std::optional<Fault> fault_;
   std::size_t steadyHandles_ = 0;
+  // The run's Charset ("" absent), the sets the phone offers, and the outcome.
+  std::string charset_;
+  std::vector<std::string> offered_;
+  std::vector<std::string> foreignAnsi_;  // the titles in the player's ANSI code page
+  Agreed agreed_ = Agreed::kNoCharset;
+  // Calls: the entry Quillet paused at for the calls going on, whether the
+  // model knows the tracker's view of the calls (not after a blink whose
+  // +CLCC was refused while calls went on), and whether the pause has been
+  // left alone since (then its resume is certain).
+  std::optional<std::int32_t> pausedAt_;
+  bool callsExact_ = true;
+  bool pauseUntouched_ = true;
+  bool clccRefused_ = false;
+  std::map<std::string, int> calls_;
+  std::map<std::string, int> tracker_;  // what the calls did to the player
+  mutable int foreignTitlesShown_ = 0;  // counted as the pages are checked
   std::size_t maxHandles_ = 0;
 
   // Counts.
@@ -305,6 +409,8 @@ void Soak::Start() {
   os_.environment[kTraceEnvironmentVariable] = kTraceFile;
   os_.profiles[kIniPath]["Quillet"]["Port"] = "COM1";
   os_.profiles[kIniPath]["Quillet"]["RemoteKeys"] = "1";
+  os_.profiles[kIniPath]["Quillet"]["PauseOnCall"] = "1";
+  ChooseCharset();
   os_.SetHostHandler([this](std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
     return PlayerWindow(msg, wParam, lParam);
   });
@@ -406,10 +512,23 @@ std::vector<std::uintptr_t> Soak::ProcessPosted() {
 
 void Soak::SetLength(std::int32_t n) {
   // Long playlists are made as they are asked for.
+  player_.unicodeTitles.clear();
   if (n > 2000) {
     player_.Generate(n);
   } else {
+    // Every third entry has a title in another script: in UTF-16 as the
+    // player has it, and in ANSI as its code page makes it.
     player_.Entries(n);
+    for (std::int32_t i = 0; i < n; ++i) {
+      std::string& ansi = player_.titles[static_cast<std::size_t>(i)];
+      if (i % 3 != 1) {
+        player_.unicodeTitles.push_back(Utf16(ansi));
+        continue;
+      }
+      const std::size_t which = static_cast<std::size_t>(i / 3) % std::size(kForeignTitles);
+      player_.unicodeTitles.push_back(Utf16(kForeignTitles[which].unicode));
+      ansi = foreignAnsi_[which];
+    }
   }
   length_ = n;
   if (player_.position >= n)
@@ -424,6 +543,39 @@ void Soak::SetSupplier(bool present) {
   } else {
     player_.supplied.clear();
   }
+}
+
+void Soak::ChooseCharset() {
+  charset_ = Pick(std::vector<std::string>{"", "auto", "auto", "UTF-8", "8859-1"});
+  const std::vector<std::vector<std::string>> offers = {
+      {"GSM", "IRA", "8859-1", "UTF-8", "UCS2"}, {"GSM", "IRA", "8859-1"}, {"GSM", "UCS2"}, {}};
+  offered_ = offers[static_cast<std::size_t>(Chance(0.6) ? 0 : Uniform(1, 3))];
+  phone_.model().SetCharsets(offered_);
+  for (const ForeignTitle& title : kForeignTitles)
+    foreignAnsi_.push_back(os_.UnicodeToAnsi(Utf16(title.unicode)));
+  if (!charset_.empty()) os_.profiles[kIniPath]["Quillet"]["Charset"] = charset_;
+  auto offers8859 = std::find(offered_.begin(), offered_.end(), "8859-1") != offered_.end();
+  auto offersUtf8 = std::find(offered_.begin(), offered_.end(), "UTF-8") != offered_.end();
+  if (charset_.empty()) {
+    agreed_ = Agreed::kNoCharset;
+  } else if (charset_ == "auto") {
+    agreed_ = offersUtf8 ? Agreed::kUtf8 : offers8859 ? Agreed::kLatin1 : Agreed::kAscii;
+  } else if (charset_ == "UTF-8") {
+    agreed_ = offersUtf8 ? Agreed::kUtf8 : Agreed::kAscii;
+  } else {
+    agreed_ = offers8859 ? Agreed::kLatin1 : Agreed::kAscii;
+  }
+}
+
+std::string Soak::Title(std::int64_t index, std::int32_t length) const {
+  if (!Foreign(index, length)) return "Track " + std::to_string(index + 1);
+  const std::size_t which = static_cast<std::size_t>(index / 3) % std::size(kForeignTitles);
+  if (agreed_ == Agreed::kNoCharset)  // the ANSI bytes, as they always went
+    return Shows(foreignAnsi_[which], "");
+  const ForeignTitle& title = kForeignTitles[which];
+  return agreed_ == Agreed::kUtf8     ? title.unicode
+         : agreed_ == Agreed::kLatin1 ? title.latin1
+                                      : title.ascii;
 }
 
 std::vector<std::string> Soak::CommandsSince(std::size_t mark) {
@@ -452,12 +604,23 @@ void Soak::Step() {
   ++steps_;
   if (fault_ && os_.VirtualMs() >= fault_->endsAt) {
     EndFault();
-  } else if (!fault_ && Chance(0.06)) {
+  } else if (!fault_ && phone_.model().screen().calls.empty() && Chance(0.06)) {
+    // Faults of the link come between calls; the phone going away during
+    // one is a call step of its own.
     StartFault();
   }
   if (Chance(0.07)) PlayerChange();
   if (!fault_ && inSync_ && Chance(0.01)) ConfigNoChange();
-  UserAction();
+  WatchPause();
+  // Calls come now and then and end within a few steps, leaving the faults
+  // room between them.
+  const bool calls = !phone_.model().screen().calls.empty();
+  if (!fault_ && inSync_ && Chance(calls ? 0.3 : 0.05)) {
+    CallStep();
+  } else {
+    UserAction();
+  }
+  WatchPause();
   if (fault_ && fault_->kind == FaultKind::kDsrDrop && Status() == kStatusStandingBy)
     fault_->sawStandingBy = true;
   Think();
@@ -539,8 +702,8 @@ std::string Soak::CheckMainPage(const phone::MenuScreen& page) const {
   const std::int32_t next = p + 1 == n ? 0 : p + 1;
   const bool titles = n > 0 && p >= 0 && p < n;
   const std::vector<std::string> want = {
-      titles ? "Prev: " + Title(previous) : "Previous",
-      titles ? "Next: " + Title(next) : "Next",
+      titles ? "Prev: " + Title(previous, n) : "Previous",
+      titles ? "Next: " + Title(next, n) : "Next",
       "Play",
       "Pause",
       "Stop",
@@ -550,13 +713,28 @@ std::string Soak::CheckMainPage(const phone::MenuScreen& page) const {
       "Volume: " + std::to_string(StepsOf(storedVolume_, 0, 255)),
       "Video window",
       "Remote keys"};
-  if (page.entries != want)
-    return "the main menu shows " + Join(page.entries) + ", the player " + Join(want);
+  std::vector<std::string> shown;
+  for (const std::string& entry : page.entries) shown.push_back(Shows(entry, page.charset));
+  if (shown != want) return "the main menu shows " + Join(shown) + ", the player " + Join(want);
+  if (titles) foreignTitlesShown_ += Foreign(previous, n) + Foreign(next, n);
   return "";
 }
 
 std::string Soak::CheckPage(const phone::MenuScreen& page) const {
   if (page.title == "Winamp menu") return CheckMainPage(page);
+  if (page.title == "Playlist") {
+    // A page the playlist changed under goes on as the plug-in sees fit.
+    if (pageStale_) return "";
+    for (const std::string& label : page.entries) {
+      const std::int64_t entry = EntryNumber(label);
+      if (entry <= 0) continue;
+      const std::string shown = Shows(label, page.charset);
+      const std::string want = std::to_string(entry) + ". " + Title(entry - 1);
+      if (shown != want) return "a playlist entry reads \"" + shown + "\", not \"" + want + "\"";
+      foreignTitlesShown_ += Foreign(entry - 1);
+    }
+    return "";
+  }
   std::vector<std::string> want;
   if (page.title == "Sample menu") {
     const MenuItem* items = sample_.mainItems;
@@ -641,9 +819,8 @@ void Soak::ChooseValid(const phone::MenuScreen& page, Expect& e) {
           StatePrefix(after.state) +
           (after.position >= 0 && after.position < n ? Title(after.position) : std::string());
       e.screen = [text](const phone::Screen& s) -> std::string {
-        return s.dialog->text == text
-                   ? ""
-                   : "now playing says \"" + s.dialog->text + "\", not \"" + text + "\"";
+        const std::string shown = Shows(s.dialog->text, s.dialog->charset);
+        return shown == text ? "" : "now playing says \"" + shown + "\", not \"" + text + "\"";
       };
     } else if (StartsWith(label, "Go to track")) {
       ExpectDialog(e, DialogType::Number, "Go to track");
@@ -704,9 +881,10 @@ void Soak::ChooseValid(const phone::MenuScreen& page, Expect& e) {
       e.answer = Expect::Answer::kPageOrDialog;
       e.titles.clear();
       e.playerKnown = false;
-    } else if (entry > 0) {
-      if (label != std::to_string(entry) + ". " + Title(entry - 1))
-        Check(false, "a playlist entry reads \"" + label + "\"");
+    } else if (entry > 0 && !fault_ && inSync_) {
+      const std::string shown = Shows(label, page.charset);
+      const std::string want = std::to_string(entry) + ". " + Title(entry - 1);
+      Check(shown == want, "a playlist entry reads \"" + shown + "\", not \"" + want + "\"");
       after.position = static_cast<std::int32_t>(entry - 1);
       if (after.state != 0 && n > 0) after.state = 1;
     }
@@ -827,8 +1005,12 @@ void Soak::Dismiss() {
 
 void Soak::KeyActs(const std::string& key, PlayerState& after) {
   const std::int32_t n = length_;
+  // The keys take a volume outside the player's range (a level answered
+  // above 100 %) as the nearest end of it.
+  const std::int32_t volume = std::clamp(after.volume, 0, 255);
   auto step = [&](int by) {
-    const std::int32_t to = std::clamp(StepsOf(after.volume, 0, 255) + by, 0, 10);
+    const std::int32_t to =
+        std::clamp(StepsOf(std::clamp(after.volume, 0, 255), 0, 255) + by, 0, 10);
     after.volume = FromPercentOf(to * 10, 0, 255);
     keysMuted_ = false;
     muteKnown_ = true;
@@ -842,7 +1024,7 @@ void Soak::KeyActs(const std::string& key, PlayerState& after) {
       after.volume = volumeBeforeMute_;
       keysMuted_ = false;
     } else {
-      volumeBeforeMute_ = after.volume;
+      volumeBeforeMute_ = volume;
       after.volume = 0;
       keysMuted_ = true;
     }
@@ -888,6 +1070,8 @@ void Soak::PressKeys(Expect& e) {
   ++actions_[holdMs ? "key held" : "key"];
   phone_.Now();
   const std::string error = phone_.model().PressKey(key, holdMs);
+  // During a fault the key screen may be up before its reports are on.
+  if (!error.empty() && !predicted) return;
   Check(error.empty(), "the phone would not press " + key + ": " + error);
   for (int i = 0; i < acts; ++i) KeyActs(key, e.player);
 }
@@ -1231,6 +1415,155 @@ void Soak::Observe(const Marks& marks, const Expect& e, bool predicted) {
   ++checkedSteps_;
 }
 
+// --- Calls ---
+
+void Soak::SetClccRefused(bool refused) {
+  clccRefused_ = refused;
+  Note(refused ? "the phone refuses +CLCC" : "the phone lists its calls");
+  if (refused) {
+    phone_.model().rules().Edit("+CLCC").result = phone::ReplyRule::Result::Error;
+  } else {
+    phone_.model().rules().Remove("+CLCC");
+  }
+}
+
+void Soak::CallsStart(PlayerState& player) {
+  if (player.state == 1) {
+    player.state = 3;
+    pausedAt_ = player.position;
+    pauseUntouched_ = true;
+    ++tracker_["paused"];
+  } else if (!(pausedAt_ && player.state == 3 && player.position == *pausedAt_)) {
+    pausedAt_.reset();
+  }
+}
+
+void Soak::CallsEnd(PlayerState& player) {
+  if (pausedAt_ && player.state == 3 && player.position == *pausedAt_) {
+    player.state = 1;
+    ++tracker_["resumed"];
+  } else if (pausedAt_) {
+    ++tracker_["left to the user"];
+  }
+  pausedAt_.reset();
+}
+
+void Soak::CheckCallInvariants(const PlayerState& before) {
+  const PlayerState now = Snapshot();
+  PlayerState same = now;
+  same.state = before.state;
+  Check(same == before, "a call moved the player to " + now.Text() + " from " + before.Text());
+  if (before.state == 1 && now.state == 3) {
+    pausedAt_ = now.position;
+    pauseUntouched_ = true;
+  } else if (before.state == 3 && now.state == 1) {
+    Check(pausedAt_ && *pausedAt_ == now.position, "Quillet resumed a pause it did not make");
+    pausedAt_.reset();
+    ++tracker_["resumed, unlisted"];
+  } else {
+    Check(before.state == now.state, "a call changed the player to " + now.Text());
+  }
+  if (!phone_.model().screen().calls.empty()) return;
+  // Every call has ended and the link is up: the tracker's view is empty
+  // again, and a pause of Quillet's left alone has been resumed.
+  Check(!(pausedAt_ && pauseUntouched_), "a pause of Quillet's stays after every call ended");
+  pausedAt_.reset();
+  callsExact_ = true;
+}
+
+void Soak::CallStep() {
+  if (Chance(0.08)) SetClccRefused(!clccRefused_);
+  const std::vector<phone::PhoneCall> before = phone_.model().screen().calls;
+  if (!before.empty() && Chance(0.12)) return CallBlink();
+  const std::string number = Pick(std::vector<std::string>{"+15555550123", "0301234567", ""});
+  const Marks marks = Mark();
+  PlayerState player = Snapshot();
+  std::string what;
+  std::string error;
+  phone::PhoneModel& phone = phone_.model();
+  phone_.Now();
+  const double r = std::uniform_real_distribution<double>(0, 1)(rng_);
+  if (before.empty() ? r < 0.55 : r < 0.12) {
+    what = "ring";
+    error = phone.RingCall(number);
+  } else if (before.empty() || r < 0.2) {
+    what = "dial";
+    error = phone.DialCall(number);
+  } else if (r < 0.45) {
+    what = "answer";
+    error = phone.AnswerCall(0);
+  } else if (r < 0.6) {
+    what = "missed";
+    error = phone.MissCall();
+  } else if (r < 0.8) {
+    what = "hang up one";
+    error = phone.HangUpCall(Pick(before).id);
+  } else {
+    what = "hang up";
+    error = phone.HangUpCall(0);
+  }
+  Note("call: " + what + (error.empty() ? "" : " (" + error + ")"));
+  ++calls_[error.empty() ? what : what + ", refused"];
+  const std::vector<phone::PhoneCall> after = phone.screen().calls;
+  // A call that starts beside others makes the tracker ask which are left.
+  bool started = false;
+  for (const phone::PhoneCall& call : after) {
+    started = started || std::none_of(before.begin(), before.end(),
+                                      [&](const phone::PhoneCall& c) { return c.id == call.id; });
+  }
+  const bool asks = started && !before.empty();
+  Run(kSilenceMs);
+  const std::vector<std::string> sent = CommandsSince(marks.history);
+  Check(ProcessPosted().empty(), "a call posted a command to the player");
+  if (!callsExact_) {
+    for (const std::string& c : sent) Check(c == "AT+CLCC", "a call made the plug-in send " + c);
+    CheckCallInvariants(player);
+  } else {
+    Check(sent == (asks ? std::vector<std::string>{"AT+CLCC"} : std::vector<std::string>{}),
+          "a call made the plug-in send " + Join(sent));
+    if (before.empty() && !after.empty()) CallsStart(player);
+    if (!before.empty() && after.empty()) CallsEnd(player);
+    Check(Snapshot() == player,
+          "after a call the player is at " + Snapshot().Text() + ", expected " + player.Text());
+  }
+  QuietChecks();
+}
+
+// The phone goes away during a call and comes back; the tracker keeps what it
+// paused and asks the phone which calls are left.
+void Soak::CallBlink() {
+  Note("call: the phone goes away");
+  ++calls_["phone away"];
+  phone_.Now();
+  phone_.model().SetDsr(false);
+  Check(RunUntil([&] { return Status() == kStatusStandingBy; }, 30000),
+        "the phone away during a call never showed as standing by");
+  PlayerState player = Snapshot();
+  // Calls ended meanwhile are found ended on the list. Refused, whether the
+  // plug-in read their end before the line went down would be a race.
+  if (!clccRefused_ && Chance(0.5)) {
+    const std::vector<phone::PhoneCall> calls = phone_.model().screen().calls;
+    const std::int32_t id = Chance(0.5) ? 0 : Pick(calls).id;
+    Note("call: hang up " + std::to_string(id) + " while the phone is away");
+    phone_.Now();
+    Check(phone_.model().HangUpCall(id).empty(), "the phone would not hang up");
+  }
+  Run(static_cast<std::uint64_t>(Uniform(0, 5000)));
+  Note("call: the phone is back");
+  phone_.Now();
+  phone_.model().SetDsr(true);
+  Recover("the phone away during a call");
+  if (!callsExact_) return CheckCallInvariants(player);
+  if (phone_.model().screen().calls.empty()) {
+    CallsEnd(player);
+  } else if (clccRefused_) {
+    callsExact_ = false;  // the tracker counts only the calls it hears of from now on
+    ++tracker_["unlisted after a blink"];
+  }
+  Check(Snapshot() == player, "after the phone came back the player is at " + Snapshot().Text() +
+                                  ", expected " + player.Text());
+}
+
 // --- Faults ---
 
 void Soak::StartFault() {
@@ -1489,6 +1822,14 @@ void Soak::Report(const char* verdict, double realSeconds) {
   std::printf("  user actions   %s\n", list(actions_).c_str());
   std::printf("  player changes %s\n", list(playerChanges_).c_str());
   std::printf("  faults         %s; junk lines %d\n", list(faults_).c_str(), junkLines_);
+  std::printf("  calls          %s; the player %s\n", list(calls_).c_str(), list(tracker_).c_str());
+  std::printf("  charset        Charset=%s, phone offers %s: %s\n",
+              charset_.empty() ? "(absent)" : charset_.c_str(), Join(offered_).c_str(),
+              agreed_ == Agreed::kNoCharset ? "ANSI bytes as before"
+              : agreed_ == Agreed::kUtf8    ? "UTF-8"
+              : agreed_ == Agreed::kLatin1  ? "8859-1"
+                                            : "none agreed, ASCII");
+  std::printf("  titles         %d in other scripts seen as expected\n", foreignTitlesShown_);
   std::printf(
       "  recoveries     %d: connected again within %.1f s (mean %.2f s) of the fault's end,"
       " then a menu opening answered within %.2f s\n",

@@ -5,14 +5,22 @@ minutes of real time (--minutes, or QUILLET_SOAK_MINUTES). A seeded random
 user opens the menu, chooses entries (some that do not exist) and answers
 dialogs, while faults come and go: DSR drops, a silent phone, junk on the
 line, port changes through the configuration dialog, and the player
-changing under the menus (host commands).
+changing under the menus (host commands). With PauseOnCall=1 calls ring,
+are dialled, answered, missed and hung up, now and then with the phone away
+and back during one or refusing +CLCC; the run's Charset (absent, auto or a
+named set) meets a phone offering some sets, and every third title of a short
+playlist is in another script.
 
 After every step the player's state (the host's `status` line), the commands
 posted to it and the values the sample plug-in was told must be what the
 user's commands imply; after every fault the link must come back within a
 bound. The host process's threads and open file descriptors (and its
 wineserver's) are counted whenever all is quiet and must stay at their
-values from the start, within a small tolerance. Every wait is bounded.
+values from the start, within a small tolerance. Every wait is bounded. A call's effect on
+the player is predicted as the call rules say; where the tracker's view of
+the calls cannot be known (the phone refused +CLCC after coming back during
+calls), only what is always true is checked: Quillet resumes no pause but its
+own, and once every call has ended a pause of its own left alone is resumed.
 
     python3 tests/soak/wine_soak.py [--minutes M] [--seed N]
 """
@@ -48,6 +56,17 @@ STATES = {"stopped": 0, "playing": 1, "paused": 3}
 STATE_NAMES = {v: k for k, v in STATES.items()}
 PREFIX = {0: "Stopped, ", 1: "Playing ", 3: "Paused, "}
 
+# Titles in other scripts: as UTF-8 carries them, in 8859-1, and with the
+# set on but none agreed (ASCII).
+FOREIGN = [("Caf\u00e9 \u2013 D\u00e9j\u00e0 Vu", "Caf\u00e9 - D\u00e9j\u00e0 Vu",
+            "Cafe - Deja Vu"),
+           ("\u041a\u0438\u043d\u043e", "????", "????"),
+           ("\u591c\u306e\u6b4c", "???", "???"),
+           ("\u00dcber den Wolken", "\u00dcber den Wolken", "Uber den Wolken"),
+           ("\u201cHey\u201d \u2026 it\u2019s", "'Hey' ... it's", "'Hey' ... it's"),
+           ("\U0001F3B5 Song", "? Song", "? Song")]  # a surrogate pair in UTF-16
+SHORT_PLAYLIST = 120  # longer ones are generated "Track N"
+
 # Bounds, in seconds of real time.
 ANSWER_BOUND = 8.0      # a page or dialog after the user acts
 SETTLE = 0.4            # then anything more it would send
@@ -73,6 +92,12 @@ def unquote(value: str) -> str:
         return value
     return re.sub(r"\\x([0-9A-Fa-f]{2})|\\(.)",
                   lambda m: chr(int(m.group(1), 16)) if m.group(1) else m.group(2), value[1:-1])
+
+
+def as_shown(part: dict, field: str):
+    """A menu's or dialog's field as the phone shows it: decoded in the set
+    selected, or (none selected) the bytes as they came."""
+    return (part.get("shown") or {}).get(field, part.get(field))
 
 
 def fields(line: str) -> Dict[str, str]:
@@ -196,6 +221,30 @@ class Soak:
         self.final: Dict[str, int] = {}
         self.recent: collections.deque = collections.deque(maxlen=40)
         self.started = time.monotonic()
+        # The character set: the run's Charset ("" absent), the sets the
+        # phone offers, and what they agree on (None: no set asked for).
+        self.charset = self.rng.choice(["", "auto", "auto", "UTF-8", "8859-1"])
+        self.offered = self.rng.choice([["GSM", "IRA", "8859-1", "UTF-8", "UCS2"]] * 3 +
+                                       [["GSM", "IRA", "8859-1"], ["GSM", "UCS2"], []])
+        if not self.charset:
+            self.agreed = None
+        elif self.charset == "auto":
+            self.agreed = "UTF-8" if "UTF-8" in self.offered else \
+                "8859-1" if "8859-1" in self.offered else "ascii"
+        else:
+            self.agreed = self.charset if self.charset in self.offered else "ascii"
+        self.foreign_playlist = False
+        self.playlist_titles: set = set()  # every short playlist's, as shown
+        self.titles_seen = 0
+        # Calls: the entry Quillet paused at for the calls going on; whether
+        # the tracker's view of the calls is known; whether that pause has
+        # been left alone since; whether the phone refuses +CLCC.
+        self.paused_at: Optional[int] = None
+        self.calls_exact = True
+        self.pause_untouched = True
+        self.clcc_refused = False
+        self.calls: Dict[str, int] = collections.Counter()
+        self.tracker: Dict[str, int] = collections.Counter()
 
     # ------------------------------------------------------------ the rig
 
@@ -331,10 +380,16 @@ class Soak:
         bound = self.minutes * 60 + 600
         rig.winerun.start = lambda *a, **k: start_host(*a, **{**k, "timeout": bound})
         try:
-            self.s = Session(companions=[SAMPLE_MENU], entries=self.entries,
-                             host_args=["--position", "3", "--state", "playing"],
-                             ini_lines=["RemoteKeys=1"])
+            ini = ["RemoteKeys=1", "PauseOnCall=1"] + (
+                ["Charset=" + self.charset] if self.charset else [])
+            self.s = Session(companions=[SAMPLE_MENU], entries=self.entries, dsr=False,
+                             host_args=["--position", "3", "--state", "playing",
+                                        "--utf8-titles"], ini_lines=ini)
             try:
+                # The phone's sets are fixed before it is ever set up.
+                self.phone("charsets " + (",".join(self.offered) or "none"))
+                self.set_playlist(self.entries)
+                self.phone("dsr on")
                 self.start()
                 deadline = self.started + self.minutes * 60
                 while time.monotonic() < deadline:
@@ -415,11 +470,21 @@ class Soak:
         self.steps += 1
         if self.fault and time.monotonic() >= self.fault["ends"]:
             self.end_fault()
-        elif not self.fault and self.rng.random() < 0.1:
+        elif not self.fault and not self.calls_going() and self.rng.random() < 0.1:
+            # Faults of the link come between calls; the phone going away
+            # during one is a call step of its own.
             self.start_fault()
         if self.rng.random() < 0.07:
             self.player_change()
-        self.user_action()
+        self.watch_pause()
+        # Calls come now and then and end within a few steps, leaving the
+        # faults room between them.
+        calls = 0.3 if self.fault is None and self.calls_going() else 0.05
+        if not self.fault and self.in_sync and self.rng.random() < calls:
+            self.call_step()
+        else:
+            self.user_action()
+        self.watch_pause()
         if not self.fault and self.in_sync and self.checked >= self.next_quiet_look:
             self.next_quiet_look = self.checked + 20
             self.quiet_checks()
@@ -524,9 +589,9 @@ class Soak:
             elif label == "Track info":
                 e.dialog("notice", "Now playing")
                 text = PREFIX[after["state"]] + (
-                    "Track %d" % (after["position"] + 1) if 0 <= after["position"] < n else "")
-                e.check = lambda s, text=text: "" if s["dialog"]["text"] == text else \
-                    "now playing says %r, not %r" % (s["dialog"]["text"], text)
+                    self.title(after["position"]) if 0 <= after["position"] < n else "")
+                e.check = lambda s, text=text: "" if as_shown(s["dialog"], "text") == text else \
+                    "now playing says %r, not %r" % (as_shown(s["dialog"], "text"), text)
             elif label.startswith("Go to track"):
                 e.dialog("number", "Go to track")
                 e.check = lambda s: "" if (s["dialog"]["prompt"], s["dialog"]["min"]) == \
@@ -568,7 +633,11 @@ class Soak:
                 e.answer, e.titles, e.player_known = "any", [], False
             elif m:
                 entry = int(m.group(1))
-                self.check(m.group(2) == "Track %d" % entry, "a playlist entry reads %r" % label)
+                reads = as_shown(page, "entries")[k - 1]
+                # (A page left up through a fault may be of another playlist.)
+                self.check(reads == "%d. %s" % (entry, self.title(entry - 1)) or
+                           self.fault is not None or not self.in_sync,
+                           "a playlist entry reads %r" % reads)
                 after["position"] = entry - 1
                 if after["state"] != 0 and n > 0:
                     after["state"] = 1
@@ -898,6 +967,25 @@ class Soak:
                        entries[7] == "Playlist" and entries[9] == "Video window" and
                        entries[10] == "Remote keys",
                        "the main menu shows %r" % entries)
+            # Its neighbours' titles: which entries they are depends on when
+            # it was made, but each must be a title of a playlist as shown.
+            titles = self.playlist_titles
+            for label, word in zip(as_shown(page, "entries")[:2], ("Prev: ", "Next: ")):
+                if not label.startswith(word):
+                    continue
+                name = label[len(word):]
+                self.check(name in titles or re.fullmatch(r"Track \d+", name) is not None,
+                           "the main menu names %r, not a title of the playlist" % label)
+                self.titles_seen += name in titles and not name.startswith("Track ")
+        elif page["title"] == "Playlist" and not self.page_stale:
+            # (A page the playlist changed under goes on as the plug-in sees fit.)
+            for reads in as_shown(page, "entries"):
+                m = re.match(r"^(\d+)\. ", reads)
+                if m:
+                    entry = int(m.group(1))
+                    want = "%d. %s" % (entry, self.title(entry - 1))
+                    self.check(reads == want, "a playlist entry reads %r, not %r" % (reads, want))
+                    self.titles_seen += self.foreign(entry - 1)
         elif page["title"] == "Sample menu":
             self.check(len(entries) == 8 and entries[:3] == ["Player menu", "Options", "Play"],
                        "the sample menu shows %r" % entries)
@@ -928,7 +1016,7 @@ class Soak:
         elif which == 3:
             n = self.rng.choice([0, 1, 2, 3, 9, 10, 11, 57, 100, 101, 1234, 99999, 1000000])
             screen_before = self.screen()
-            self.host("entries %d" % n)
+            self.set_playlist(n)
             # A playlist page (or its empty notice) on the screen no longer
             # tells what its entries mean.
             if (screen_before.get("menu") or {}).get("title") == "Playlist" or \
@@ -939,6 +1027,190 @@ class Soak:
         self.changes[["volume", "position", "state", "length", "video"][which]] += 1
         now = self.read_player()
         now.pop("threads")
+        self.player = now
+
+    def set_playlist(self, n: int) -> None:
+        """A short playlist from a file, every third title in another script;
+        a long one generated."""
+        self.foreign_playlist = 0 < n <= SHORT_PLAYLIST
+        if not self.foreign_playlist:
+            self.host("entries %d" % n)
+            return
+        self.playlist_titles |= {self.title(i) for i in range(n)}
+        path = self.s.dir / "titles.txt"
+        path.write_bytes("".join(
+            (FOREIGN[i // 3 % len(FOREIGN)][0] if i % 3 == 1 else "Track %d" % (i + 1)) + "\n"
+            for i in range(n)).encode("utf-8"))
+        mark = len(self.s.host_lines.items)
+        self.host("playlist " + rig.win_path(path))
+        self.check(self.s.wait_host(r"^player entries=%d" % n, 10, mark) is not None,
+                   "the player did not take the playlist")
+
+    def foreign(self, index: int) -> bool:
+        return self.foreign_playlist and index % 3 == 1
+
+    def title(self, index: int) -> str:
+        """An entry's title as the phone shows it."""
+        if not self.foreign(index):
+            return "Track %d" % (index + 1)
+        unicode, latin1, ascii = FOREIGN[index // 3 % len(FOREIGN)]
+        if self.agreed is None:  # the player's ANSI bytes, as they always went
+            return unicode.encode("cp1252", errors="replace").decode("latin-1")
+        return {"UTF-8": unicode, "8859-1": latin1, "ascii": ascii}[self.agreed]
+
+    # ------------------------------------------------------------ calls
+
+    def watch_pause(self) -> None:
+        """The user's own change leaves a pause of Quillet's to the rule."""
+        if self.paused_at is not None and (self.player["state"], self.player["position"]) != \
+                (3, self.paused_at):
+            self.pause_untouched = False
+
+    def calls_going(self) -> list:
+        return self.screen().get("calls") or []
+
+    def set_clcc_refused(self, refused: bool) -> None:
+        self.clcc_refused = refused
+        self.note("the phone refuses +CLCC" if refused else "the phone lists its calls")
+        self.phone("reply +CLCC error" if refused else "reply +CLCC clear")
+
+    def calls_start(self, player: Dict[str, int]) -> None:
+        """The first call of a run pauses a playing player."""
+        if player["state"] == 1:
+            player["state"] = 3
+            self.paused_at, self.pause_untouched = player["position"], True
+            self.tracker["paused"] += 1
+        elif (player["state"], player["position"]) != (3, self.paused_at):
+            self.paused_at = None
+
+    def calls_end(self, player: Dict[str, int]) -> None:
+        """The end of the last resumes a pause of Quillet's still in place."""
+        if self.paused_at is not None and (player["state"], player["position"]) == \
+                (3, self.paused_at):
+            player["state"] = 1
+            self.tracker["resumed"] += 1
+        elif self.paused_at is not None:
+            self.tracker["left to the user"] += 1
+        self.paused_at = None
+
+    def read_now(self) -> Dict[str, int]:
+        now = self.read_player()
+        now.pop("threads")
+        return now
+
+    def check_call_invariants(self, before: Dict[str, int], calls_left: bool) -> None:
+        now = self.read_now()
+        self.check({**now, "state": before["state"]} == before,
+                   "a call moved the player to %r from %r" % (now, before))
+        if (before["state"], now["state"]) == (1, 3):
+            self.paused_at, self.pause_untouched = now["position"], True
+        elif (before["state"], now["state"]) == (3, 1):
+            self.check(self.paused_at == now["position"], "Quillet resumed a pause it did not make")
+            self.paused_at = None
+            self.tracker["resumed, unlisted"] += 1
+        else:
+            self.check(before["state"] == now["state"], "a call changed the player to %r" % now)
+        self.player = now
+        if calls_left:
+            return
+        self.check(self.paused_at is None or not self.pause_untouched,
+                   "a pause of Quillet's stays after every call ended")
+        self.paused_at, self.calls_exact = None, True
+
+    def call_step(self) -> None:
+        if self.rng.random() < 0.08:
+            self.set_clcc_refused(not self.clcc_refused)
+        before = self.calls_going()
+        if before and self.rng.random() < 0.12:
+            return self.call_blink()
+        player = self.read_now()
+        r = self.rng.random()
+        if (r < 0.55) if not before else (r < 0.12):
+            what, control = "ring", "call ring"
+        elif not before or r < 0.2:
+            what, control = "dial", "call dial"
+        elif r < 0.45:
+            what, control = "answer", "call answer"
+        elif r < 0.6:
+            what, control = "missed", "call missed"
+        elif r < 0.8:
+            what = "hang up one"
+            control = "call hangup %d" % self.rng.choice(before)["id"]
+        else:
+            what, control = "hang up", "call hangup"
+        mark, host_mark = len(self.events()), len(self.s.host_lines.items)
+        self.note(control)
+        try:
+            self.phone(control)
+        except RuntimeError as error:  # the phone would not: nothing happened
+            self.check("'ev': 'error'" in str(error), str(error))
+        after = self.calls_going()
+        self.calls[what if after != before else what + ", refused"] += 1
+        # A call that starts beside others makes the tracker ask which are left.
+        started = {c["id"] for c in after} - {c["id"] for c in before}
+        asks = bool(started) and bool(before)
+        if not self.calls_exact:
+            time.sleep(SILENCE)
+            sent = self.commands_since(mark)
+            self.check(all(c == "AT+CLCC" for c in sent), "a call made the plug-in send %r" % sent)
+            self.check_call_invariants(player, bool(after))
+            return
+        expected = dict(player)
+        if not before and after:
+            self.calls_start(expected)
+        if before and not after:
+            self.calls_end(expected)
+        if expected["state"] != player["state"]:
+            self.check(self.s.wait_host(r"^player state=", 10, host_mark) is not None,
+                       "a call did not pause or resume the player")
+        if asks:
+            self.check(self.s.phone_events.wait(
+                lambda ev: ev.get("ev") == "rx" and ev["cmd"] == "AT+CLCC", ANSWER_BOUND, mark)
+                is not None, "a call beside others was not followed by AT+CLCC")
+        time.sleep(SILENCE)
+        sent = self.commands_since(mark)
+        self.check(sent == (["AT+CLCC"] if asks else []), "a call made the plug-in send %r" % sent)
+        posted, _ = self.scan_host()
+        self.check(not posted, "a call posted %r to the player" % posted)
+        now = self.read_now()
+        self.check(now == expected, "after a call the player is at %r, expected %r" % (
+            now, expected))
+        self.player = now
+
+    def call_blink(self) -> None:
+        """The phone goes away during a call and comes back."""
+        self.note("call: the phone goes away")
+        self.calls["phone away"] += 1
+        lost = self.s.trace().count("info: lost connection")
+        self.phone("dsr off")
+        began = time.monotonic()
+        while self.s.trace().count("info: lost connection") <= lost:
+            self.check(time.monotonic() - began < 30, "the phone away never showed in the trace")
+            time.sleep(0.05)
+        player = self.read_now()
+        # Calls ended meanwhile are found ended on the list. Refused, whether
+        # the plug-in read their end before the line went down is a race.
+        if not self.clcc_refused and self.rng.random() < 0.5:
+            control = self.rng.choice(["call hangup", "call hangup %d" % self.rng.choice(
+                self.calls_going())["id"]])
+            self.note(control + " while the phone is away")
+            self.phone(control)
+        time.sleep(self.rng.uniform(0, 3))
+        mark = self.s.trace().count("got connection")
+        self.phone("dsr on")
+        self.recover("the phone away during a call",
+                     lambda: self.s.trace().count("got connection") > mark)
+        left = bool(self.calls_going())
+        if not self.calls_exact:
+            return self.check_call_invariants(player, left)
+        if not left:
+            self.calls_end(player)
+        elif self.clcc_refused:
+            self.calls_exact = False  # the tracker counts only the calls it hears of now
+            self.tracker["unlisted after a blink"] += 1
+        now = self.read_now()
+        self.check(now == player, "after the phone came back the player is at %r, expected %r" % (
+            now, player))
         self.player = now
 
     def host(self, line: str) -> None:
@@ -1005,6 +1277,7 @@ class Soak:
         elif kind == "silent phone":
             self.note("the phone answers again")
             self.phone("reply clear")
+            self.clcc_refused = False
             self.recover(kind)
         elif kind == "junk":
             self.recover(kind)
@@ -1173,6 +1446,10 @@ class Soak:
         print("  user actions   " + listing(self.actions))
         print("  player changes " + listing(self.changes))
         print("  faults         %s; junk lines %d" % (listing(self.faults), self.junk_lines))
+        print("  calls          %s; the player %s" % (listing(self.calls), listing(self.tracker)))
+        print("  charset        Charset=%s, phone offers %s: %s; %d titles in other scripts "
+              "seen as expected" % (self.charset or "(absent)", ",".join(self.offered) or "none",
+                                    self.agreed or "ANSI bytes as before", self.titles_seen))
         print("  recoveries     %d: connected again within %.2f s of the fault's end, then a "
               "menu opening answered within %.2f s" % (self.recoveries, self.longest_reconnect,
                                                       self.longest_answer))
