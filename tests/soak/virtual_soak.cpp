@@ -36,6 +36,7 @@
 #include "fake_port_phone.h"
 #include "link/connection_setup.h"
 #include "link/status_line.h"
+#include "menus/phone_text.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/host_messages.h"
 #include "plugin_entries.h"
@@ -172,31 +173,9 @@ const ForeignTitle kForeignTitles[] = {
 // player's ANSI titles), or the set the phone took.
 enum class Agreed { kNoCharset, kUtf8, kLatin1, kAscii };
 
-std::string Utf8(const std::u32string& text) {
-  std::string out;
-  for (const char32_t c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 // What the phone shows for a text it received, as UTF-8.
 std::string Shows(const std::string& bytes, const std::string& charset) {
-  return Utf8(phone::Shown(bytes, charset));
+  return ToUtf8(phone::Shown(bytes, charset));
 }
 
 std::u16string Utf16(const std::string& utf8) {
