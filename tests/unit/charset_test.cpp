@@ -29,6 +29,12 @@ std::u16string U16(const std::string& utf8) {
   return ToUtf16(FromUtf8(utf8));
 }
 
+std::string Repeat(const std::string& text, int times) {
+  std::string s;
+  for (int i = 0; i < times; ++i) s += text;
+  return s;
+}
+
 // The menus as the plug-in builds them, with or without a Charset.
 struct Walk {
   Walk(bool on, PhoneCharset agreed) : set(agreed), texts(os, [this] { return set; }) {
@@ -71,16 +77,10 @@ struct TitleCase {
 };
 
 TEST(Charset, TitlesThroughEachModeToTheBytesSent) {
-  const std::string zhe30 = [] {
-    std::string s;
-    for (int i = 0; i < 30; ++i) s += "\xD0\x96";
-    return s;
-  }();
-  const std::string note28 = [] {
-    std::string s;
-    for (int i = 0; i < 28; ++i) s += "\xF0\x9F\x8E\xB5";
-    return s;
-  }();
+  const std::string zhe30 = Repeat("\xD0\x96", 30);
+  const std::string note28 = Repeat("\xF0\x9F\x8E\xB5", 28);
+  const std::string cut30 = "Next: " + std::string(30, '?') + "...";
+  const std::string cut28 = "Next: Ab" + std::string(28, '?') + "...";
   const TitleCase cases[] = {
       {"Latin-1 and a dash",
        "Caf\xC3\xA9 \xE2\x80\x93 D\xC3\xA9j\xC3\xA0 Vu",
@@ -114,14 +114,10 @@ TEST(Charset, TitlesThroughEachModeToTheBytesSent) {
        "Say \"Hi\"\rNow",
        {"Next: Say 'Hi' Now", "Next: Say 'Hi' Now", "Next: Say 'Hi' Now", "Next: Say 'Hi' Now"}},
       // 36 characters and "...", never 36 bytes: 30 Cyrillic letters need 60.
-      {"a long Cyrillic title",
-       zhe30 + zhe30,
-       {"Next: " + std::string(30, '?') + "...", "Next: " + zhe30 + "...",
-        "Next: " + std::string(30, '?') + "...", "Next: " + std::string(30, '?') + "..."}},
+      {"a long Cyrillic title", zhe30 + zhe30, {cut30, "Next: " + zhe30 + "...", cut30, cut30}},
       {"long 4-byte characters cut between them",
        "Ab" + note28 + note28,
-       {"Next: Ab" + std::string(28, '?') + "...", "Next: Ab" + note28 + "...",
-        "Next: Ab" + std::string(28, '?') + "...", "Next: Ab" + std::string(28, '?') + "..."}},
+       {cut28, "Next: Ab" + note28 + "...", cut28, cut28}},
   };
   const PhoneCharset sets[] = {PhoneCharset::kNone, PhoneCharset::kUtf8, PhoneCharset::kLatin1,
                                PhoneCharset::kNone};
@@ -152,8 +148,7 @@ TEST(Charset, AnUnpairedSurrogateIsOneUnknownCharacter) {
 // The now-playing notice keeps 180 characters of the title, whatever bytes
 // they need; the supplied menu's title is cut by characters.
 TEST(Charset, NoticesKeep180CharactersAndTitlesAreCutByCharacters) {
-  std::string e200;
-  for (int i = 0; i < 200; ++i) e200 += "\xC3\xA9";
+  const std::string e200 = Repeat("\xC3\xA9", 200);
   struct Case {
     PhoneCharset set;
     std::string notice;  // after "Stopped, "
@@ -303,37 +298,17 @@ TEST(Charset, TheSetIsChosenFromWhatThePhoneOffers) {
     const char* trace;
   };
   const std::vector<std::string> usual = {"GSM", "IRA", "8859-1", "UTF-8", "UCS2"};
+  const std::string ask = "AT+CSCS=?", utf8 = "AT+CSCS=\"UTF-8\"", latin1 = "AT+CSCS=\"8859-1\"";
+  const char* toUtf8 = "info: character set: UTF-8";
+  const char* toLatin1 = "info: character set: 8859-1";
+  const char* toAscii = "info: character set: none agreed, texts in ASCII";
   const Case cases[] = {
-      {CharsetWish::kAuto,
-       usual,
-       {"AT+CSCS=?", "AT+CSCS=\"UTF-8\""},
-       PhoneCharset::kUtf8,
-       "info: character set: UTF-8"},
-      {CharsetWish::kAuto,
-       {"GSM", "8859-1"},
-       {"AT+CSCS=?", "AT+CSCS=\"8859-1\""},
-       PhoneCharset::kLatin1,
-       "info: character set: 8859-1"},
-      {CharsetWish::kAuto,
-       {"GSM", "UCS2"},
-       {"AT+CSCS=?"},
-       PhoneCharset::kNone,
-       "info: character set: none agreed, texts in ASCII"},
-      {CharsetWish::kAuto,
-       {},
-       {"AT+CSCS=?"},
-       PhoneCharset::kNone,
-       "info: character set: none agreed, texts in ASCII"},
-      {CharsetWish::kLatin1,
-       usual,
-       {"AT+CSCS=\"8859-1\""},
-       PhoneCharset::kLatin1,
-       "info: character set: 8859-1"},
-      {CharsetWish::kUtf8,
-       {"GSM"},
-       {"AT+CSCS=\"UTF-8\""},
-       PhoneCharset::kNone,
-       "info: character set: none agreed, texts in ASCII"},
+      {CharsetWish::kAuto, usual, {ask, utf8}, PhoneCharset::kUtf8, toUtf8},
+      {CharsetWish::kAuto, {"GSM", "8859-1"}, {ask, latin1}, PhoneCharset::kLatin1, toLatin1},
+      {CharsetWish::kAuto, {"GSM", "UCS2"}, {ask}, PhoneCharset::kNone, toAscii},
+      {CharsetWish::kAuto, {}, {ask}, PhoneCharset::kNone, toAscii},
+      {CharsetWish::kLatin1, usual, {latin1}, PhoneCharset::kLatin1, toLatin1},
+      {CharsetWish::kUtf8, {"GSM"}, {utf8}, PhoneCharset::kNone, toAscii},
       {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr},
   };
   for (const Case& c : cases) {

@@ -170,12 +170,6 @@ TEST_F(ConfigDialogFixture, ConfigBeforeInitOnlyStoresTheName) {
   EXPECT_TRUE(os.OpenHandles().empty());
 }
 
-}  // namespace
-}  // namespace quillet
-
-namespace quillet {
-namespace {
-
 constexpr char kIni[] = "C:\\P\\plugin.ini";
 
 TEST(PortList, SystemPortsFollowTheFixedOnesInNumberOrder) {
@@ -249,11 +243,21 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
   using Lines = std::map<std::string, std::string>;
   struct Case {
     const char* what;
-    Lines stored;
+    const char* stored;  // "Key=value" besides Port=COM3, or ""
     std::function<void(fake::FakePlatform&)> user;
     int button;
     Lines written;  // the section right after the button, before any quit
     bool setUpAgain;
+  };
+  const auto line = [](const std::string& kv) {
+    const std::size_t eq = kv.find('=');
+    return kv.empty() ? Lines{} : Lines{{kv.substr(0, eq), kv.substr(eq + 1)}};
+  };
+  // The section a button writes: Port=COM3 and PluginMenus=0 unless `kv` says otherwise.
+  const auto saved = [&](const std::string& kv) {
+    Lines lines = line(kv);
+    lines.insert({{"Port", "COM3"}, {"PluginMenus", "0"}});
+    return lines;
   };
   const auto pick = [](int entry) {
     return [entry](fake::FakePlatform& os) {
@@ -263,87 +267,35 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
   const auto tick = [](int id, bool on) {
     return [id, on](fake::FakePlatform& os) { os.dialog.checks[id] = on; };
   };
+  const auto nothing = [](fake::FakePlatform&) {};
+  const auto port12 = [](fake::FakePlatform& os) { os.dialog.texts[kPortComboId] = "COM12"; };
+  const int apply = kApplyButtonId, ok = kOkButtonId;
   const Case cases[] = {
-      {"nothing changed: the lines the file had",
-       {{"Port", "COM3"}},
-       [](fake::FakePlatform&) {},
-       kApplyButtonId,
-       {{"Port", "COM3"}, {"PluginMenus", "0"}},
+      {"nothing changed: the lines the file had", "", nothing, apply, saved(""), false},
+      {"calls ticked", "", tick(kPauseOnCallCheckId, true), apply, saved("PauseOnCall=1"), true},
+      {"calls cleared", "PauseOnCall=2", tick(kPauseOnCallCheckId, false), ok,
+       saved("PauseOnCall=0"), true},
+      // The link acts on key reports from the next set-up on.
+      {"keys ticked", "", tick(kRemoteKeysCheckId, true), ok, saved("RemoteKeys=1"), true},
+      {"charset ticked", "", tick(kCharsetCheckId, true), apply, saved("Charset=auto"), true},
+      {"a named charset left ticked", "Charset=8859-1", nothing, apply, saved("Charset=8859-1"),
        false},
-      {"calls ticked",
-       {{"Port", "COM3"}},
-       tick(kPauseOnCallCheckId, true),
-       kApplyButtonId,
-       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"PauseOnCall", "1"}},
-       true},
-      {"calls cleared",
-       {{"Port", "COM3"}, {"PauseOnCall", "2"}},
-       tick(kPauseOnCallCheckId, false),
-       kOkButtonId,
-       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"PauseOnCall", "0"}},
-       true},
-      {"keys ticked: the link acts on key reports from the next set-up on",
-       {{"Port", "COM3"}},
-       tick(kRemoteKeysCheckId, true),
-       kOkButtonId,
-       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"RemoteKeys", "1"}},
-       true},
-      {"charset ticked",
-       {{"Port", "COM3"}},
-       tick(kCharsetCheckId, true),
-       kApplyButtonId,
-       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"Charset", "auto"}},
-       true},
-      {"a named charset left ticked",
-       {{"Port", "COM3"}, {"Charset", "8859-1"}},
-       [](fake::FakePlatform&) {},
-       kApplyButtonId,
-       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"Charset", "8859-1"}},
+      {"a named charset cleared", "Charset=8859-1", tick(kCharsetCheckId, false), apply,
+       saved("Charset="), true},
+      {"an odd mode left as shown", "PluginMenus=-1", pick(2), apply, saved("PluginMenus=-1"),
        false},
-      {"a named charset cleared",
-       {{"Port", "COM3"}, {"Charset", "8859-1"}},
-       tick(kCharsetCheckId, false),
-       kApplyButtonId,
-       {{"Port", "COM3"}, {"PluginMenus", "0"}, {"Charset", ""}},
-       true},
-      {"an odd mode left as shown",
-       {{"Port", "COM3"}, {"PluginMenus", "-1"}},
-       pick(2),
-       kApplyButtonId,
-       {{"Port", "COM3"}, {"PluginMenus", "-1"}},
-       false},
-      {"the chooser picked",
-       {{"Port", "COM3"}, {"PluginMenus", "-1"}},
-       pick(1),
-       kOkButtonId,
-       {{"Port", "COM3"}, {"PluginMenus", "2"}},
-       false},
-      {"direct picked",
-       {{"Port", "COM3"}, {"PluginMenus", "2"}},
-       pick(0),
-       kOkButtonId,
-       {{"Port", "COM3"}, {"PluginMenus", "0"}},
-       false},
-      {"a new port",
-       {{"Port", "COM3"}},
-       [](fake::FakePlatform& os) { os.dialog.texts[kPortComboId] = "COM12"; },
-       kApplyButtonId,
-       {{"Port", "COM12"}, {"PluginMenus", "0"}},
-       true},
-      {"cancel",
-       {{"Port", "COM3"}},
-       tick(kPauseOnCallCheckId, true),
-       kCancelButtonId,
-       {{"Port", "COM3"}},
-       false},
+      {"the chooser picked", "PluginMenus=-1", pick(1), ok, saved("PluginMenus=2"), false},
+      {"direct picked", "PluginMenus=2", pick(0), ok, saved(""), false},
+      {"a new port", "", port12, apply, saved("Port=COM12"), true},
+      {"cancel", "", tick(kPauseOnCallCheckId, true), kCancelButtonId, {{"Port", "COM3"}}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     os.profiles.clear();
     os.files.clear();
     os.environment["QUILLET_TRACE"] = "t.log";
-    Store(c.stored);
-    Start(c.stored.at("Port"));
+    Store(line(c.stored));
+    Start("COM3");
     const std::size_t setUps = SetUps();
     const Settings before = plugin.settings();
     Open([&](DialogProcedure& dialog, Handle h) {

@@ -192,6 +192,7 @@ struct RecordedCalls : PhoneEventHandlers {
 TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
   const std::string setUp =
       "\rAT*EAM=\"Winamp\"\r\rAT+CNMI=3,1\r\rAT+CMEE=1\r\rAT+CGMI\r\rAT+CGMM\r";
+  const auto natural = ReplyRule::Result::Natural;
   struct Case {
     const char* what;
     bool wanted;
@@ -201,21 +202,11 @@ TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
     std::vector<std::string> calls = {};
   } cases[] = {
       {"not wanted", false, ReplyRule::Result::Natural, false},
-      {"accepted", true, ReplyRule::Result::Natural, true, ReplyRule::Result::Natural, {"list"}},
+      {"accepted", true, natural, true, natural, {"list"}},
       {"refused", true, ReplyRule::Result::Error, false},
       {"refused with a code", true, ReplyRule::Result::CmeError, false},
-      {"list refused",
-       true,
-       ReplyRule::Result::Natural,
-       true,
-       ReplyRule::Result::Error,
-       {"no list"}},
-      {"list unanswered",
-       true,
-       ReplyRule::Result::Natural,
-       true,
-       ReplyRule::Result::Silent,
-       {"no list"}},
+      {"list refused", true, natural, true, ReplyRule::Result::Error, {"no list"}},
+      {"list unanswered", true, natural, true, ReplyRule::Result::Silent, {"no list"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -252,12 +252,6 @@ TEST_F(Sources, ValuesActOnThePlayerOrReachTheirOwner) {
   EXPECT_EQ(player.changes[1].value, -4);
 }
 
-}  // namespace
-}  // namespace quillet
-
-namespace quillet {
-namespace {
-
 // PluginMenus=2: the "Menus" page offers the built-in main menu and the
 // supplied one, as the phone walks it through the protocol.
 struct Chooser : Sources {
@@ -271,12 +265,17 @@ struct Chooser : Sources {
     const std::size_t open = last.find('"');
     return last.substr(0, open) + last.substr(open, last.find('"', open + 1) - open + 1);
   }
+  // A supplied menu record, empty but for its id and title.
+  static Menu Titled(std::int32_t id, const char* title) {
+    Menu menu{};
+    menu.id = id;
+    SetFieldText(menu.title, title);
+    return menu;
+  }
 };
 
 TEST_F(Chooser, ThePageAndGoingBackFromEitherMenu) {
-  Menu supplied{};
-  supplied.id = 2000;
-  SetFieldText(supplied.title, "Sample menus");
+  Menu supplied = Titled(2000, "Sample menus");
   player.supplied[1000] = &supplied;
   player.Entries(3);
 
@@ -316,9 +315,7 @@ TEST_F(Chooser, ThePageAndGoingBackFromEitherMenu) {
 }
 
 TEST_F(Chooser, WithoutASuppliedMenuOrInTheOtherModes) {
-  Menu supplied{};
-  supplied.id = 1000;
-  SetFieldText(supplied.title, "Other");
+  Menu supplied = Titled(1000, "Other");
   struct Case {
     std::int32_t mode;
     bool supplier;
@@ -357,15 +354,11 @@ TEST_F(Chooser, ASuppliedSubMenuGoesBackToTheSuppliedMainMenu) {
   SetFieldText(subItem.name, "Deeper");
   subItem.kind = kSubmenu;
   subItem.id = 1001;
-  Menu top{};
-  top.id = 1000;
+  Menu top = Titled(1000, "Top");
   top.items = &subItem;
   top.count = 1;
-  SetFieldText(top.title, "Top");
-  Menu sub{};
-  sub.id = 1001;
+  Menu sub = Titled(1001, "Sub");
   sub.parent = 1000;
-  SetFieldText(sub.title, "Sub");
   player.supplied[1000] = &top;
   player.supplied[1001] = &sub;
   protocol.MenuActivated();

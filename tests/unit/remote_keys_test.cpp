@@ -132,31 +132,14 @@ struct KeyRig {
       const fake::HostCall& call = calls[i];
       std::string action;
       if (call.msg == host::kWmCommand) {
-        switch (call.wParam) {
-          case host::kCommandNext:
-            action = "next";
-            break;
-          case host::kCommandPrevious:
-            action = "prev";
-            break;
-          case host::kCommandPlay:
-            action = "play";
-            break;
-          case host::kCommandPause:
-            action = "pause";
-            break;
-          case host::kCommandStop:
-            action = "stop";
-            break;
-          case host::kCommandBack5s:
-            action = "back";
-            break;
-          case host::kCommandForward5s:
-            action = "fwd";
-            break;
-          default:
-            action = "cmd " + std::to_string(call.wParam);
-        }
+        static const std::pair<std::uintptr_t, const char*> kNames[] = {
+            {host::kCommandNext, "next"},    {host::kCommandPrevious, "prev"},
+            {host::kCommandPlay, "play"},    {host::kCommandPause, "pause"},
+            {host::kCommandStop, "stop"},    {host::kCommandBack5s, "back"},
+            {host::kCommandForward5s, "fwd"}};
+        action = "cmd " + std::to_string(call.wParam);
+        for (const auto& [command, name] : kNames)
+          if (call.wParam == command) action = name;
         if (call.posted) action += " (posted)";
       } else if (call.msg == host::kWmUser && call.lParam == host::kVolume &&
                  call.wParam != host::kQueryVolume) {
@@ -310,6 +293,7 @@ TEST(RemoteKeys, TheEntryOpensTheScreenAndItsEndClosesIt) {
   const std::string kHold = "AT*EAID=13,2,\"Remote keys\"";
   const std::string kOn = "AT+CMER=3,2,0,0,0";
   const std::string kOff = "AT+CMER=0,0,0,0,0";
+  const std::vector<std::string> kEnded = {kHold, kOn, kOff, "menu"};
   const struct {
     const char* what;
     const char* rule;
@@ -317,10 +301,10 @@ TEST(RemoteKeys, TheEntryOpensTheScreenAndItsEndClosesIt) {
     std::vector<std::string> sent;  // from the choice of the entry on
     const char* actions;            // what a key press did at the end
   } cases[] = {
-      {"NO on the screen", "", {"reject"}, {kHold, kOn, kOff, "menu"}, ""},
-      {"leaving the accessory menu", "", {"abort"}, {kHold, kOn, kOff, "menu"}, ""},
-      {"the accessory menu opened again", "", {"open"}, {kHold, kOn, kOff, "menu"}, ""},
-      {"an entry chosen meanwhile", "", {"choose 3"}, {kHold, kOn, kOff, "menu"}, ""},
+      {"NO on the screen", "", {"reject"}, kEnded, ""},
+      {"leaving the accessory menu", "", {"abort"}, kEnded, ""},
+      {"the accessory menu opened again", "", {"open"}, kEnded, ""},
+      {"an entry chosen meanwhile", "", {"choose 3"}, kEnded, ""},
       {"open again after NO",
        "",
        {"reject", "choose 11"},
