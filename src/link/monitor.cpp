@@ -114,7 +114,7 @@ bool KeyDue(Link& link) {
 std::uint32_t EventWaitMs(Link& link) {
   std::uint32_t due = 0;
   if (link.keyEvents == nullptr || !link.keyEvents->NextDue(&due)) return kLongestEventWaitMs;
-  const auto left = static_cast<std::int32_t>(due - link.os.NowMs());
+  const std::int32_t left = MsUntil(due, link.os.NowMs());
   if (left <= 0) return 0;
   return static_cast<std::uint32_t>(left) < kLongestEventWaitMs ? static_cast<std::uint32_t>(left)
                                                                 : kLongestEventWaitMs;

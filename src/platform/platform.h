@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 namespace quillet {
 
@@ -77,6 +77,12 @@ class LockGuard {
 // Milliseconds from `since` to `now` on the wrapping tick.
 constexpr std::uint32_t ElapsedMs(std::uint32_t since, std::uint32_t now) {
   return now - since;
+}
+
+// Milliseconds from `now` until `due` on the wrapping tick; 0 or less once
+// it has come.
+constexpr std::int32_t MsUntil(std::uint32_t due, std::uint32_t now) {
+  return static_cast<std::int32_t>(due - now);
 }
 
 // A dialog's procedure: the platform runs the dialog's window and calls these

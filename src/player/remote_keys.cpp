@@ -23,11 +23,6 @@ bool Repeats(KeyAction action) {
   }
 }
 
-// Not yet reached: `due` lies after `now` on the wrapping clock.
-bool Before(std::uint32_t now, std::uint32_t due) {
-  return static_cast<std::int32_t>(due - now) > 0;
-}
-
 }  // namespace
 
 KeyAction ActionOfKey(const std::string& key) {
@@ -74,12 +69,12 @@ bool RemoteKeys::NextDue(std::uint32_t* dueMs) const {
 }
 
 void RemoteKeys::ClockReached(std::uint32_t nowMs) {
-  if (!up_ || held_ == KeyAction::None || Before(nowMs, dueMs_)) return;
+  if (!up_ || held_ == KeyAction::None || MsUntil(dueMs_, nowMs) > 0) return;
   Act(held_);
   // Late wake-ups keep the pace; one far behind starts it afresh rather
   // than acting several times at once.
   dueMs_ += kRepeatMs;
-  if (!Before(nowMs, dueMs_)) dueMs_ = nowMs + kRepeatMs;
+  if (MsUntil(dueMs_, nowMs) <= 0) dueMs_ = nowMs + kRepeatMs;
 }
 
 void RemoteKeys::KeysForgotten() {
