@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "link/final_results.h"
+#include "link/line_fields.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
 
@@ -11,10 +12,6 @@ namespace {
 
 // Room a wait wants before it reads; below it, consumed text is reclaimed.
 constexpr std::size_t kMinimumRoom = ReceiveBuffer::kSize / 2;
-
-bool IsTerminator(char c) {
-  return c == '\r' || c == '\n';
-}
 
 bool Matches(std::string_view line, std::string_view prefix) {
   if (prefix.empty()) return MatchFinalResult(line) != nullptr;

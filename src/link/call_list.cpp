@@ -6,14 +6,11 @@
 
 #include "link/at_transaction.h"
 #include "link/call_status.h"
+#include "link/line_fields.h"
 #include "link/phone_commands.h"
 
 namespace quillet {
 namespace {
-
-bool IsTerminator(char c) {
-  return c == '\r' || c == '\n';
-}
 
 // Cuts the lines about calls out of the unconsumed text before `end`, in
 // order; every other line stays where it is for dispatch.

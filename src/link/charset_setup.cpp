@@ -1,6 +1,7 @@
 #include "link/charset_setup.h"
 
 #include "link/at_transaction.h"
+#include "link/line_fields.h"
 #include "link/line_reader.h"
 #include "link/phone_commands.h"
 
@@ -9,10 +10,9 @@ namespace {
 
 PhoneCharset Offered(Link& link, const std::function<void(const std::string&)>& otherLine) {
   if (!SendCommand(link, phone::kListCharsets)) return PhoneCharset::kNone;
-  const std::string prefix = phone::kCharsetList;
   while (!link.rx.drained && !link.stopping()) {
     const std::string line = ReadLine(link, false);
-    if (line.compare(0, prefix.size(), prefix) == 0) return ChooseCharset(line);
+    if (StartsWithCode(line, phone::kCharsetList)) return ChooseCharset(line);
     if (!line.empty()) otherLine(line);
   }
   return PhoneCharset::kNone;

@@ -8,6 +8,10 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
+bool IsTerminator(char c) {
+  return c == '\r' || c == '\n';
+}
+
 void SkipBlanks(const std::string& line, std::size_t* at) {
   while (*at < line.size() && IsBlank(line[*at])) ++*at;
 }

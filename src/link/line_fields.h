@@ -7,6 +7,8 @@
 namespace quillet {
 
 bool IsBlank(char c);
+// CR or LF: either ends a line.
+bool IsTerminator(char c);
 // Moves `*at` past blanks and tabs.
 void SkipBlanks(const std::string& line, std::size_t* at);
 // The line begins with `code` ("*ECAV", "+CKEV", ...), whatever follows it.
