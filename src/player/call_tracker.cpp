@@ -133,15 +133,17 @@ void CallTracker::StartRun() {
   }
   // A pause of Quillet's still in place stays Quillet's, so the end of the
   // new run resumes it once.
-  pausedByUs_ =
-      pausedByUs_ && state == kPaused && host_.Request(0, host::kPlaylistPosition) == pausedAt_;
+  pausedByUs_ = pausedByUs_ && PausedAsLeft(state);
+}
+
+bool CallTracker::PausedAsLeft(std::intptr_t state) {
+  return state == kPaused && host_.Request(0, host::kPlaylistPosition) == pausedAt_;
 }
 
 void CallTracker::AllCallsEnded() {
   // Resumed only as Quillet left it: still paused, on the same entry.
   // Stopped, playing again or on another track, it is the user's.
-  if (pausedByUs_ && host_.Request(0, host::kPlayState) == kPaused &&
-      host_.Request(0, host::kPlaylistPosition) == pausedAt_)
+  if (pausedByUs_ && PausedAsLeft(host_.Request(0, host::kPlayState)))
     host_.Command(host::kCommandPause);
   Reset();
 }

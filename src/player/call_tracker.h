@@ -31,6 +31,8 @@ class CallTracker : public PhoneEventHandlers {
   // The first call of a run: the player is looked at.
   void StartRun();
   void AllCallsEnded();
+  // The player in `state` is paused on the entry Quillet paused it at.
+  bool PausedAsLeft(std::intptr_t state);
   // No call counted, nothing paused.
   void Reset();
 
