@@ -7,6 +7,7 @@
 #include "link/call_status.h"
 #include "link/charset_setup.h"
 #include "link/line_reader.h"
+#include "link/menu_registration.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
 
@@ -30,7 +31,7 @@ bool HoldCallReport(Link& link, const std::string& line) {
 
 // Sends the commands that prepare the phone; true when the menu was registered.
 bool PreparePhone(Link& link) {
-  bool menusAvailable = SendCommand(link, phone::kRegisterMenu);
+  bool menusAvailable = RegisterMenu(link);
   link.trace.WriteTrace(menusAvailable ? "menus available" : "menus not available", kTraceInfo);
   if (!SendCommand(link, phone::kIndications)) SendCommand(link, phone::kIndicationsFallback);
   SendCommand(link, phone::kErrorReporting);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "link/menu_set.h"
 #include "link/phone_charset.h"
 #include "link/phone_handlers.h"
 #include "link/phone_link.h"
@@ -42,6 +43,10 @@ struct Link {
   // applied meanwhile reach what the link asks of the phone.
   std::function<void()> beforeSetUp;
   MenuHandlers* handlers = nullptr;
+  // The command set the set-up registered the menu on. Monitor thread only.
+  MenuRegistration menus;
+  // Told of the newer set's codes on a connection that registered there.
+  NewerMenuLines* newerMenus = nullptr;
   // The phone's calls. Set only when the user wants them: each set-up then
   // asks the phone to report them ("*ECAM=1"); null leaves the link as it
   // always was.

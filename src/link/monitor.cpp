@@ -228,6 +228,8 @@ void DispatchLines(Link& link, bool waitForFirst) {
       DispatchKeyReport(link, line);
     } else if (IsCallReport(line)) {
       DispatchCallReport(link, line);
+    } else if (link.menus.set == MenuCommandSet::kNewer && IsNewerMenuCode(line)) {
+      if (link.newerMenus != nullptr) link.newerMenus->Line(line);
     } else if (line.size() > 1 && handlers) {
       if (line == phone::kMenuActivated) {
         handlers->MenuActivated();

@@ -15,8 +15,8 @@ class KeyScreen {
   virtual ~KeyScreen() = default;
   // The entry that opens the screen: this very item, not one that looks alike.
   virtual bool OpenedBy(const MenuItem& item) const = 0;
-  // Puts the screen up and turns the phone's key reports on; false when the
-  // phone refused either.
+  // With the screen up, turns the phone's key reports on; false when the
+  // phone refused.
   virtual bool Open() = 0;
   // The screen's dialog ended: key reports go off again if they were on.
   virtual void Close() = 0;

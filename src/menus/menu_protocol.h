@@ -6,17 +6,22 @@
 // Implemented in menu_protocol_pages.cpp (showing a menu a page at a time),
 // menu_protocol_choices.cpp (a chosen entry: paging, commands, sub-menus,
 // going back, and the input dialogs they open) and menu_protocol_answers.cpp
-// (the dialogs' answers).
+// (the dialogs' answers). What goes on the wire is the dialect's: the older
+// commands unless the connection picked another.
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/phone_handlers.h"
+#include "menus/command_sender.h"
 #include "menus/key_screen.h"
+#include "menus/menu_dialect.h"
 #include "menus/menu_record.h"
 #include "menus/menu_source.h"
 #include "menus/menu_texts.h"
+#include "menus/older_dialect.h"
 
 namespace quillet {
 
@@ -26,16 +31,17 @@ constexpr std::size_t kPageBudget = 200;
 // Longer titles are cut to 12 characters and "...".
 constexpr std::size_t kLongestPageTitle = 15;
 
-class MenuProtocol : public MenuHandlers {
+class MenuProtocol : public MenuHandlers, public MenuEvents {
  public:
-  // `send` gives the phone one command and returns once it has answered.
-  using Send = std::function<void(const std::string& command)>;
-
-  // With `texts`, what is sent goes through it (a Charset is set); without,
-  // every text goes out as the record holds it.
-  MenuProtocol(MenuSource& source, Send send, const MenuTexts* texts = nullptr)
-      : source_(source), send_(std::move(send)), texts_(texts) {}
+  // `send` gives the phone one older command and returns once it has
+  // answered. With `texts`, what is sent goes through it (a Charset is set);
+  // without, every text goes out as the record holds it.
+  MenuProtocol(MenuSource& source, CommandSender send, const MenuTexts* texts = nullptr)
+      : source_(source), older_(std::move(send)), texts_(texts) {}
   void UseTexts(const MenuTexts* texts) { texts_ = texts; }
+  // Asked before each thing sent: the connection's dialect, null for the
+  // older commands.
+  void UseDialects(std::function<MenuDialect*()> pick) { pick_ = std::move(pick); }
 
   // The remote-keys screen, when the user wants it; null leaves every entry
   // as it was.
@@ -43,13 +49,18 @@ class MenuProtocol : public MenuHandlers {
 
   void MenuActivated() override;
   void ChooseEntry(int entry) override;
+  // An older "*EAII" answer, read for the item its dialog belongs to.
   void HandleAnswer(const std::string& answer) override;
+  void Answered(const DialogAnswer& answer) override;
+  void Cancelled() override;
 
   // Puts the current menu on the phone: a page of its entries, or a notice.
   void ShowMenu();
   // The entries of the current menu from item `first` on, as many as fit the
   // page budget (at least one); `end` gets the index of the first not taken.
   std::string BuildEntries(std::int32_t first, std::int32_t* end) const;
+  // The same, an entry each, quoted for the phone.
+  std::vector<std::string> PageEntries(std::int32_t first, std::int32_t* end) const;
 
   // Leaves the current menu for its parent, or for nothing at the top.
   void GoBack();
@@ -66,7 +77,8 @@ class MenuProtocol : public MenuHandlers {
   // Sends the input dialog that fits the item's kind.
   void OpenDialog(const MenuItem& item);
   void RunCommand(const MenuItem& item);
-  void StoreText(MenuItem& item, const std::string& answer);
+  void StoreText(MenuItem& item, const std::string& text);
+  MenuDialect& Dialect();
   // A quoted parameter from a record's text: as it stands, or in the
   // phone's set. `where` names the field or buffer the text came from.
   std::string Quote(const char* where, std::string_view ansi) const;
@@ -80,7 +92,8 @@ class MenuProtocol : public MenuHandlers {
   void OpenKeyScreen(const Menu& menu);
 
   MenuSource& source_;
-  Send send_;
+  OlderDialect older_;
+  std::function<MenuDialect*()> pick_;
   const MenuTexts* texts_;
   KeyScreen* keyScreen_ = nullptr;
   std::int32_t pageBase_ = 0;

@@ -1,4 +1,3 @@
-#include <cctype>
 #include <cstring>
 
 #include "link/decimal.h"
@@ -7,17 +6,6 @@
 #include "menus/wrap32.h"
 
 namespace quillet {
-namespace {
-
-// Answers that close a dialog without a value.
-bool IsDismissal(const std::string& answer) {
-  return answer.empty() || answer == ": 0" || answer == ":0";
-}
-
-// The final answer of a level dialog carries this first number.
-constexpr std::int32_t kFinalLevel = 4;
-
-}  // namespace
 
 bool ReadTwoNumbers(const std::string& answer, std::int32_t* first, std::int32_t* second) {
   if (answer.empty() || answer[0] != ':') return false;
@@ -28,30 +16,31 @@ bool ReadTwoNumbers(const std::string& answer, std::int32_t* first, std::int32_t
   return ReadDecimal(answer, &at, second);
 }
 
-void MenuProtocol::StoreText(MenuItem& item, const std::string& answer) {
+void MenuProtocol::StoreText(MenuItem& item, const std::string& text) {
   // The buffer holds `maximum` characters and a NUL; without either there is
   // nowhere to write.
   if (!item.labels || item.maximum < 0) return;
-  std::size_t length = 0;
-  const std::size_t open = answer.find('"');
-  if (open != std::string::npos) {
-    const std::size_t close = answer.find('"', open + 1);
-    length = (close == std::string::npos ? answer.size() : close) - open - 1;
-    if (texts_) {
-      // The phone's set to the code page the buffer's owner reads.
-      const std::string ansi =
-          texts_->Back(answer.substr(open + 1, length), static_cast<std::size_t>(item.maximum));
-      std::memcpy(item.labels, ansi.data(), ansi.size());
-      item.labels[ansi.size()] = '\0';
-      return;
-    }
-    if (length > static_cast<std::size_t>(item.maximum)) length = item.maximum;
-    std::memcpy(item.labels, answer.data() + open + 1, length);
+  if (texts_) {
+    // The phone's set to the code page the buffer's owner reads.
+    const std::string ansi = texts_->Back(text, static_cast<std::size_t>(item.maximum));
+    std::memcpy(item.labels, ansi.data(), ansi.size());
+    item.labels[ansi.size()] = '\0';
+    return;
   }
+  const std::size_t length =
+      text.size() > static_cast<std::size_t>(item.maximum) ? item.maximum : text.size();
+  std::memcpy(item.labels, text.data(), length);
   item.labels[length] = '\0';
 }
 
 void MenuProtocol::HandleAnswer(const std::string& answer) {
+  const Menu* menu = source_.CurrentMenu();
+  const std::int32_t count = menu ? ItemCount(*menu) : 0;
+  const bool onItem = count > 0 && menu->selection >= 0 && menu->selection < count;
+  Answered(ReadOlderAnswer(onItem ? menu->items[menu->selection].kind : kCommand, answer));
+}
+
+void MenuProtocol::Answered(const DialogAnswer& answer) {
   Menu* menu = source_.CurrentMenu();
   if (!menu) return;
   const std::int32_t count = ItemCount(*menu);
@@ -73,10 +62,7 @@ void MenuProtocol::HandleAnswer(const std::string& answer) {
     ShowMenu();
     return;
   }
-  std::int32_t first = 0;
-  std::int32_t second = 0;
-  const bool numeric = item.kind >= kLevel && item.kind <= kNumber;
-  if (IsDismissal(answer) || (numeric && !ReadTwoNumbers(answer, &first, &second))) {
+  if (answer.kind == DialogAnswer::Kind::kDismissed) {
     // A level moved by interim answers goes back to its stored value.
     if (item.kind == kLevel) source_.ApplyValue(item.id, item.value);
     ShowMenu();
@@ -84,23 +70,23 @@ void MenuProtocol::HandleAnswer(const std::string& answer) {
   }
   switch (item.kind) {
     case kLevel: {
-      const std::int32_t value = FromPercent(second, item);
-      if (first != kFinalLevel) {
-        source_.ApplyValue(item.id, value);  // interim: the dialog stays open
+      const std::int32_t value = FromPercent(answer.number, item);
+      if (answer.kind == DialogAnswer::Kind::kInterim) {
+        source_.ApplyValue(item.id, value);  // the dialog stays open
         return;
       }
       item.value = value;
       break;
     }
     case kChoice:
-      item.value = WrapSub(second, 1);
+      item.value = WrapSub(answer.number, 1);
       break;
     case kSwitch:
     case kNumber:
-      item.value = second;
+      item.value = answer.number;
       break;
     case kText:
-      StoreText(item, answer);
+      StoreText(item, answer.text);
       // The owner reads the text at the buffer's address (4 bytes in the host).
       source_.ApplyValue(item.id,
                          static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(item.labels)));

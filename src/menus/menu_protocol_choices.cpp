@@ -1,10 +1,7 @@
 #include <cstring>
 
-#include "menus/accessory_commands.h"
-#include "menus/at_text.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
-#include "menus/wrap32.h"
 
 namespace quillet {
 namespace {
@@ -24,10 +21,18 @@ void MenuProtocol::GoBack() {
   source_.CloseMenu();
   if (parent == 0) {
     listShown_ = false;
+    Dialect().Left();
     return;
   }
   source_.OpenMenu(parent);
   ShowMenu();
+}
+
+void MenuProtocol::Cancelled() {
+  if (keyScreen_ != nullptr) keyScreen_->Close();
+  source_.CloseMenu();
+  listShown_ = false;
+  Dialect().Left();
 }
 
 void MenuProtocol::ChooseEntry(int entry) {
@@ -106,45 +111,50 @@ void MenuProtocol::RunCommand(const MenuItem& item) {
 }
 
 void MenuProtocol::OpenKeyScreen(const Menu& menu) {
-  if (keyScreen_->Open()) return;  // its dialog's end shows the menu again
+  // Its dialog's end shows the menu again.
+  if (Dialect().ShowKeyScreen(kKeyScreenTitle) && keyScreen_->Open()) return;
   // Said once; its answer shows the menu again, as the screen's would.
   listShown_ = false;
-  send_(Format(phone::kNoticeFormat, menu.parent != 0 ? '2' : '1', kKeyScreenTitle, kNoKeysText));
+  Dialect().ShowNotice(menu.parent != 0 ? '2' : '1', kKeyScreenTitle, kNoKeysText);
 }
 
 void MenuProtocol::OpenDialog(const MenuItem& item) {
-  const std::string name = Quote(item.name, FieldText(item.name));
-  std::string command;
+  DialogRequest dialog;
+  dialog.kind = item.kind;
+  dialog.name = Quote(item.name, FieldText(item.name));
   switch (item.kind) {
     case kLevel:
-      command = Format(phone::kLevelDialogFormat, name.c_str(), ToSteps(item.maximum, item),
-                       ToSteps(item.value, item));
+      dialog.count = ToSteps(item.maximum, item);
+      dialog.value = ToSteps(item.value, item);
       break;
     case kChoice: {
       const std::int32_t labels = item.maximum < 0                   ? 0
                                   : item.maximum > kMostChoiceLabels ? kMostChoiceLabels
                                                                      : item.maximum;
-      command = Format(phone::kListDialogFormat, name.c_str(), WrapAdd(item.value, 1), labels);
+      dialog.value = item.value;
+      dialog.count = labels;
       for (std::int32_t i = 0; i < labels; ++i)
-        command += ",\"" + Quote(nullptr, LabelAt(i, item)) + "\"";
+        dialog.labels.push_back(Quote(nullptr, LabelAt(i, item)));
       break;
     }
     case kSwitch:
-      command = Format(phone::kSwitchDialogFormat, name.c_str(), item.value);
+      dialog.value = item.value;
       break;
     case kNumber:
-      command = Format(phone::kNumberDialogFormat, name.c_str(),
-                       Quote(item.prompt, FieldText(item.prompt)).c_str(), item.minimum,
-                       item.maximum, item.value);
+      dialog.prompt = Quote(item.prompt, FieldText(item.prompt));
+      dialog.minimum = item.minimum;
+      dialog.maximum = item.maximum;
+      dialog.value = item.value;
       break;
     default:
-      command = Format(phone::kTextDialogFormat, name.c_str(),
-                       Quote(item.prompt, FieldText(item.prompt)).c_str(), item.maximum,
-                       Quote(item.labels, TextBuffer(item)).c_str());
+      dialog.kind = kText;
+      dialog.prompt = Quote(item.prompt, FieldText(item.prompt));
+      dialog.maximum = item.maximum;
+      dialog.text = Quote(item.labels, TextBuffer(item));
       break;
   }
   // The list stays the last one sent: its entry numbers still count.
-  send_(command);
+  Dialect().OpenDialog(dialog);
 }
 
 }  // namespace quillet

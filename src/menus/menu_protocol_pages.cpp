@@ -1,6 +1,5 @@
 #include <cstring>
 
-#include "menus/accessory_commands.h"
 #include "menus/at_text.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
@@ -10,12 +9,12 @@ namespace {
 
 constexpr char kMissingTitle[] = "Missing menu";
 constexpr char kMissingText[] = "This menu is not available.";
-constexpr char kPreviousPage[] = ",\"<<\"";
-constexpr char kNextPage[] = ",\">>\"";
+constexpr char kPreviousPage[] = "<<";
+constexpr char kNextPage[] = ">>";
 
-// '1' for a top-level menu, '2' for one with a menu to go back to.
-char Navigation(const Menu& menu, const MenuSource& source) {
-  return menu.parent != 0 || source.BackId(menu) != 0 ? '2' : '1';
+// A menu with a menu to go back to.
+bool HasParent(const Menu& menu, const MenuSource& source) {
+  return menu.parent != 0 || source.BackId(menu) != 0;
 }
 
 // What the list shows after an item's name, by its kind.
@@ -55,39 +54,54 @@ std::string MenuProtocol::PageTitle(const Menu& menu) const {
   return QuotedText(title);
 }
 
-std::string MenuProtocol::BuildEntries(std::int32_t first, std::int32_t* end) const {
+std::vector<std::string> MenuProtocol::PageEntries(std::int32_t first, std::int32_t* end) const {
   const Menu* menu = source_.CurrentMenu();
   const std::int32_t count = menu ? ItemCount(*menu) : 0;
-  std::string list;
+  std::vector<std::string> entries;
+  // Each entry counts as it goes out on the older page: ,"<text>".
+  std::size_t length = 0;
   std::int32_t i = first;
   for (; i < count; ++i) {
-    const std::string entry = ",\"" + EntryText(menu->items[i]) + "\"";
+    std::string entry = EntryText(menu->items[i]);
+    const std::size_t size = entry.size() + 3;
     // An entry too long for any page still goes alone on one, so that every
     // page takes an item and paging always ends.
-    if (list.size() + entry.size() >= kPageBudget && i > first) break;
-    list += entry;
-    if (list.size() >= kPageBudget) {
+    if (length + size >= kPageBudget && i > first) break;
+    length += size;
+    entries.push_back(std::move(entry));
+    if (length >= kPageBudget) {
       ++i;
       break;
     }
   }
   *end = i;
+  return entries;
+}
+
+std::string MenuProtocol::BuildEntries(std::int32_t first, std::int32_t* end) const {
+  std::string list;
+  for (const std::string& entry : PageEntries(first, end)) list += ",\"" + entry + "\"";
   return list;
+}
+
+MenuDialect& MenuProtocol::Dialect() {
+  MenuDialect* picked = pick_ ? pick_() : nullptr;
+  return picked != nullptr ? *picked : older_;
 }
 
 void MenuProtocol::ShowMenu() {
   Menu* menu = source_.CurrentMenu();
   if (!menu) {
     listShown_ = false;
-    send_(Format(phone::kNoticeFormat, '0', kMissingTitle, kMissingText));
+    Dialect().ShowNotice('0', kMissingTitle, kMissingText);
     return;
   }
   const std::int32_t count = ItemCount(*menu);
   if (count == 0) {
     listShown_ = false;
     const std::string text = menu->text ? Quote(menu->text, menu->text) : std::string();
-    send_(Format(phone::kNoticeFormat, Navigation(*menu, source_),
-                 Quote(menu->title, FieldText(menu->title)).c_str(), text.c_str()));
+    Dialect().ShowNotice(HasParent(*menu, source_) ? '2' : '1',
+                         Quote(menu->title, FieldText(menu->title)), text);
     return;
   }
   // A selection outside the items (a supplied record may hold any) would
@@ -96,34 +110,32 @@ void MenuProtocol::ShowMenu() {
 
   std::int32_t start = 0;
   std::int32_t end = 0;
-  std::string list = BuildEntries(start, &end);
+  MenuPage page;
+  page.entries = PageEntries(start, &end);
   while (menu->selection >= end) {
     start = end;
-    list = BuildEntries(start, &end);
+    page.entries = PageEntries(start, &end);
   }
   pageBase_ = start - 1;
   pageEnd_ = end;
-  std::int32_t entries = end - start;
   if (start > 0) {
-    list = kPreviousPage + list;
+    page.entries.insert(page.entries.begin(), kPreviousPage);
     --pageBase_;
-    ++entries;
   }
-  if (end < count) {
-    list += kNextPage;
-    ++entries;
-  }
+  if (end < count) page.entries.emplace_back(kNextPage);
   listShown_ = true;
-  pageEntries_ = entries;
+  pageEntries_ = static_cast<std::int32_t>(page.entries.size());
   pageHasPrevious_ = start > 0;
-  send_(Format(phone::kShowMenuFormat, PageTitle(*menu).c_str(), Navigation(*menu, source_),
-               static_cast<int>(menu->selection - pageBase_), static_cast<int>(entries),
-               list.c_str()));
+  page.title = PageTitle(*menu);
+  page.topLevel = !HasParent(*menu, source_);
+  page.focus = menu->selection - pageBase_;
+  Dialect().ShowList(page);
 }
 
 void MenuProtocol::MenuActivated() {
   // Opened afresh, the accessory menu has left any key screen behind.
   if (keyScreen_ != nullptr) keyScreen_->Close();
+  Dialect().Opened();
   source_.OpenAccessoryMenu();
   ShowMenu();
 }

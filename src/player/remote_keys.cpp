@@ -1,7 +1,6 @@
 #include "player/remote_keys.h"
 
 #include "link/phone_commands.h"
-#include "menus/accessory_commands.h"
 #include "menus/at_text.h"
 #include "menus/menu_items.h"
 #include "platform/host_messages.h"
@@ -84,7 +83,6 @@ void RemoteKeys::KeysForgotten() {
 
 bool RemoteKeys::Open() {
   KeysForgotten();
-  if (!send_(Format(phone::kHoldDialogFormat, kKeyScreenTitle))) return false;
   if (!send_(phone::kKeyReportsOn)) return false;
   up_ = true;
   return true;

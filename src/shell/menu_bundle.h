@@ -10,9 +10,11 @@
 #include <string>
 
 #include "link/at_transaction.h"
+#include "link/command_reply.h"
 #include "link/link.h"
 #include "menus/built_in_menus.h"
 #include "menus/menu_protocol.h"
+#include "menus/newer_dialect.h"
 #include "player/call_tracker.h"
 #include "player/host_window.h"
 #include "player/menu_messages.h"
@@ -30,12 +32,24 @@ struct MenuBundle {
         player(menus, host, Unicode(link)),
         router(host, player, messages, pluginMenus),
         protocol(
-            router, [&link](const std::string& command) { SendCommand(link, command); },
+            router, [&link](const std::string& command) { return SendCommand(link, command); },
             Unicode(link)),
+        newer(
+            [&link](const std::string& command, const char* code, std::string* reply) {
+              return SendCommandForReply(link, command, code, reply);
+            },
+            [&link](const std::string& text) { link.trace.WriteTrace(text, kTraceInfo); },
+            link.menus),
         calls(host),
         keys(link.os, host, menus.remoteKeysItem(),
              [&link](const std::string& command) { return SendCommand(link, command); }) {
     UseRemoteKeys(link, remoteKeys);
+    // The newer commands on a connection that registered the menu there.
+    newer.Tell(&protocol);
+    protocol.UseDialects([this, &link]() -> MenuDialect* {
+      return link.menus.set == MenuCommandSet::kNewer ? &newer : nullptr;
+    });
+    link.newerMenus = &newer;
   }
   MenuBundle(const MenuBundle&) = delete;
   MenuBundle& operator=(const MenuBundle&) = delete;
@@ -62,6 +76,7 @@ struct MenuBundle {
   PlayerMenus player;
   MenuRouter router;
   MenuProtocol protocol;
+  NewerDialect newer;
   CallTracker calls;
   RemoteKeys keys;
 };

@@ -121,8 +121,8 @@ class Link(unittest.TestCase):
             s.phone_cmd("reply *EAM echo-lower")
             s.phone_cmd("dsr on")
             self.connected(s)
-            received = s.wait_received(7)
-            self.assertEqual(received, ['AT*EAM="Winamp"'] * 3 + SETUP_COMMANDS[1:])
+            received = s.wait_received(8)
+            self.assertEqual(received, ['AT*EAM="Winamp"'] * 3 + ["AT*SEAM=?"] + SETUP_COMMANDS[1:])
             self.assertIn("info: menus not available", s.trace())
 
     def test_quit_while_connected_and_while_busy(self):

@@ -143,6 +143,9 @@ TEST_P(SetupFixture, RefusedMenuIsReported) {
   EXPECT_TRUE(link.state.connected);
   EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1. Menus not available.");
   EXPECT_NE(Trace().find("info: menus not available\r\n"), std::string::npos);
+  EXPECT_EQ(phone.device().written(),
+            "\rAT*EAM=\"Winamp\"\r\rAT*SEAM=?\r\rAT+CNMI=3,1\r\rAT+CMEE=1\r"
+            "\rAT+CGMI\r\rAT+CGMM\r");
 }
 
 TEST_P(SetupFixture, MissingValuesLeaveTwoBlanks) {
@@ -287,8 +290,9 @@ TEST_P(SetupFixture, SilentPhoneStillEndsTheSetup) {
   OnInit(link, false);
   EXPECT_TRUE(link.state.connected);
   EXPECT_EQ(link.status.Text(), "Ready and connected to  . Menus not available.");
-  // Six commands, each sent three times and each wait bounded.
-  EXPECT_LT(os.NowMs(), 6u * 3u * 2000u);
+  // Seven commands ("*SEAM=?" after the refused "*EAM"), each sent three
+  // times and each wait bounded.
+  EXPECT_LT(os.NowMs(), 7u * 3u * 2000u);
 }
 
 // A phone that sends nothing but blank lines, faster than they are read, after

@@ -374,7 +374,7 @@ TEST(RemoteKeys, ReportsInAnyChunkingAmongOtherLines) {
     EXPECT_EQ(player.state, kPaused);
     EXPECT_EQ(menus.answers, std::vector<std::string>{": 0"});
     EXPECT_FALSE(keys.holding());
-    EXPECT_EQ(sent, (std::vector<std::string>{"*EAID=13,2,\"Remote keys\"", "+CMER=3,2,0,0,0"}));
+    EXPECT_EQ(sent, std::vector<std::string>{"+CMER=3,2,0,0,0"});
   }
 }
 

@@ -1,0 +1,134 @@
+#include "menus/newer_dialect.h"
+
+#include "link/menu_registration.h"
+#include "menus/accessory_commands.h"
+#include "menus/at_text.h"
+#include "menus/menu_record.h"
+
+namespace quillet {
+namespace {
+
+constexpr int kOneOfMany = 1;
+constexpr int kMenuList = 3;
+
+}  // namespace
+
+void NewerDialect::Follow() {
+  if (connection_ == registration_.connection) return;
+  connection_ = registration_.connection;
+  object_ = -1;
+  shown_ = Shown::kNothing;
+  imagesAsZero_ = false;
+}
+
+void NewerDialect::Send(const std::string& command) {
+  std::string reply;
+  transact_(command, "", &reply);
+}
+
+bool NewerDialect::Replace(const std::string& command, const char* code) {
+  std::string reply;
+  if (!transact_(command, code, &reply)) return false;
+  std::int32_t id = -1;
+  if (!ParseObjectReply(reply, code, &id)) {
+    // Shown, perhaps, but out of reach: what was there stays ours.
+    trace_("no object id in the answer to " + std::string(code));
+    return false;
+  }
+  const std::int32_t old = object_;
+  object_ = id;
+  if (old >= 0 && old != id) Send(Format(phone::newer::kDelete, static_cast<int>(old)));
+  return true;
+}
+
+bool NewerDialect::PutList(const std::string& title, int type, int focus,
+                           const std::vector<std::string>& entries, int selected) {
+  const auto command = [&](const char* image) {
+    std::string list;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      list += Format(phone::newer::kListEntry, entries[i].c_str(), image,
+                     static_cast<int>(i) == selected ? 1 : 0);
+    return Format(phone::newer::kList, title.c_str(), type, focus, static_cast<int>(entries.size()),
+                  list.c_str());
+  };
+  if (!imagesAsZero_) {
+    if (Replace(command("\"\""), phone::newer::kListReply)) return true;
+    trace_("list refused with \"\" as images: once more with 0");
+  }
+  if (!Replace(command("0"), phone::newer::kListReply)) return false;
+  imagesAsZero_ = true;
+  return true;
+}
+
+void NewerDialect::Opened() {
+  Follow();
+  // Whether the phone ends a session by itself is not known: one is begun
+  // on every opening, and a refusal changes nothing.
+  std::string reply;
+  if (!transact_(phone::newer::kSessionStart, "", &reply)) trace_("session start refused");
+}
+
+void NewerDialect::ShowList(const MenuPage& page) {
+  Follow();
+  if (!PutList(page.title, kMenuList, page.focus - 1, page.entries, -1)) return;
+  shown_ = Shown::kList;
+  entries_ = static_cast<std::int32_t>(page.entries.size());
+}
+
+void NewerDialect::ShowNotice(char /*navigation*/, const std::string& title,
+                              const std::string& text) {
+  Follow();
+  if (Replace(Format(phone::newer::kAlert, text.c_str(), title.c_str()), phone::newer::kAlertReply))
+    shown_ = Shown::kNotice;
+}
+
+bool NewerDialect::ShowKeyScreen(const std::string& title) {
+  Follow();
+  if (!Replace(Format(phone::newer::kAlert, phone::newer::kKeyScreenText, title.c_str()),
+               phone::newer::kAlertReply))
+    return false;
+  shown_ = Shown::kNotice;
+  return true;
+}
+
+void NewerDialect::OpenDialog(const DialogRequest& d) {
+  Follow();
+  const char* name = d.name.c_str();
+  bool shown = false;
+  switch (d.kind) {
+    case kLevel:
+      shown =
+          Replace(Format(phone::newer::kGauge, name, d.value, d.count), phone::newer::kGaugeReply);
+      steps_ = d.count;
+      break;
+    case kChoice:
+      shown = PutList(d.name, kOneOfMany, d.value, d.labels, d.value);
+      break;
+    case kSwitch:
+      shown = Replace(Format(phone::newer::kOnOff, name, d.value != 0 ? 1 : 0),
+                      phone::newer::kOnOffReply);
+      break;
+    case kNumber:
+      shown = Replace(Format(phone::newer::kNumberInput, name, d.prompt.c_str(), d.value),
+                      phone::newer::kInputReply);
+      break;
+    default:
+      shown = Replace(Format(phone::newer::kTextInput, name, d.prompt.c_str(), d.text.c_str()),
+                      phone::newer::kInputReply);
+      break;
+  }
+  // Refused, the list stays up and its entries still count.
+  if (!shown) return;
+  shown_ = Shown::kDialog;
+  dialogKind_ = d.kind;
+}
+
+void NewerDialect::Left() {
+  Follow();
+  if (object_ >= 0) Send(Format(phone::newer::kDelete, static_cast<int>(object_)));
+  Send(phone::newer::kSessionEnd);
+  object_ = -1;
+  shown_ = Shown::kNothing;
+}
+
+}  // namespace quillet
