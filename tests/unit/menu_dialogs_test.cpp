@@ -7,6 +7,7 @@
 
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
+#include "menus/newer_dialect.h"
 
 namespace quillet {
 namespace {
@@ -295,6 +296,177 @@ TEST_F(Dialogs, NoticesAndStrayAnswersGoNowhereOdd) {
   source.current = nullptr;
   protocol.HandleAnswer(": 4,50");
   EXPECT_TRUE(source.log.empty());
+}
+
+// The same protocol on the newer commands: a phone that gives each object
+// the next id and refuses the commands that hold `refused`.
+struct NewerDialogs : Dialogs {
+  MenuRegistration registration{MenuCommandSet::kNewer, 5, 1};
+  std::string refused = "\x01";
+  std::int32_t nextObject = 1;
+  NewerDialect newer{[this](const std::string& command, const char* code, std::string* reply) {
+                       sent.push_back(command);
+                       if (command.find(refused) != std::string::npos) return false;
+                       if (*code != '\0')
+                         *reply = std::string(code) + ": " + std::to_string(nextObject++);
+                       return true;
+                     },
+                     [](const std::string&) {}, registration};
+  char buffer[6] = "abc";
+  char labels[14] = "Low\0Mid\0High";
+
+  void ServeAll(bool thirty) {
+    newer.Tell(&protocol);
+    protocol.UseDialects([this] { return &newer; });
+    std::vector<MenuItem> list = {Item("Vol", kLevel, 101, 128),  Item("Mode", kChoice, 500, 1),
+                                  Item("Shown", kSwitch, 103, 1), Item("Track", kNumber, 102, 7),
+                                  Item("Name", kText, 600),       Item("Go", kCommand, 40048),
+                                  Item("Up", kSubmenu, 10)};
+    list[0].maximum = 255;
+    list[1].labels = labels;
+    list[1].maximum = 3;
+    SetFieldText(list[3].prompt, "No.");
+    list[3].minimum = 1;
+    list[3].maximum = 99;
+    SetFieldText(list[4].prompt, "Say");
+    list[4].labels = buffer;
+    list[4].maximum = 5;
+    if (thirty) list.assign(30, Item("Entry ____________", kCommand, 7, 3));
+    Serve(list);
+    source.menus[kMainMenuRequestId] = &menu;
+  }
+};
+
+// A page of the standard menu with `focus`, its first entry and its images.
+std::string Page(int focus, const char* first = "Vol: 5", const char* image = "\"\"") {
+  return "^*SELIST=\"M\",3," + std::to_string(focus) + ",7,0,1,\"" + first + "\"," + image +
+         ",0,0,0";
+}
+
+TEST_F(NewerDialogs, WireForms) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> lines;  // from the phone, the page up as object 1
+    std::vector<std::string> sent;   // "^" first: the start of the command
+    std::vector<std::string> log;    // "apply 600 text": the text buffer's address
+    const char* refused = "\x01";
+    bool thirty = false;
+  };
+  const std::string page =
+      "*SELIST=\"M\",3,0,7,0,1,\"Vol: 5\",\"\",0,0,0,\"Mode: Mid\",\"\",0,0,0,"
+      "\"Shown: On\",\"\",0,0,0,\"Track: 7\",\"\",0,0,0,\"Name: abc\",\"\",0,0,0,"
+      "\"Go\",\"\",0,0,0,\"Up\",\"\",0,0,0";
+  const Row rows[] = {
+      {"opened", {"*SEAAI: 5"}, {"*SEUIS=1", page, "*SEDEL=1"}, {"open 1000"}},
+      {"opened, no blank", {"*SEAAI:5"}, {"*SEUIS=1", Page(0), "*SEDEL=1"}, {"open 1000"}},
+      {"opened, bare", {"*SEAAI"}, {"*SEUIS=1", Page(0), "*SEDEL=1"}, {"open 1000"}},
+      {"another item", {"*SEAAI: 6", "*SEAAIx"}, {}, {}},
+      {"focus", {"*SESFI: 1,0"}, {}, {}},
+      {"level",
+       {"*SEGUII: 1,5,1", "*SEGUII: 2,12,6"},
+       {"*SEGAUGE=\"Vol\",2,1,0,5,10", "*SEDEL=1", Page(0, "Vol: 6"), "*SEDEL=2"},
+       {"apply 101 153"}},
+      {"choice",
+       {"*SEGUII: 1,5,2", "*SEGUII: 2,5,3"},
+       {"*SELIST=\"Mode\",1,1,3,0,1,\"Low\",\"\",0,0,0,\"Mid\",\"\",0,1,0,\"High\",\"\",0,0,0",
+        "*SEDEL=1", Page(1), "*SEDEL=2"},
+       {"apply 500 2"}},
+      {"switch off",
+       {"*SEGUII: 1,5,3", "*SEGUII: 2,10,FALSE"},
+       {"*SEONO=\"Shown\",1,1", "*SEDEL=1", Page(2), "*SEDEL=2"},
+       {"apply 103 0"}},
+      {"switch on",
+       {"*SEGUII: 1,5,3", "*SEGUII: 2,10,\"true\""},
+       {"^*SEONO", "*SEDEL=1", Page(2), "*SEDEL=2"},
+       {"apply 103 1"}},
+      {"number",
+       {"*SEGUII: 1,5,4", "*SEGUII: 2,11,\"42\""},
+       {"*SESTRI=\"Track\",\"No.\",\"7\",0,2,1", "*SEDEL=1", Page(3), "*SEDEL=2"},
+       {"apply 102 42"}},
+      {"number unquoted",
+       {"*SEGUII: 1,5,4", "*SEGUII: 2,11,42"},
+       {"^*SESTRI", "*SEDEL=1", Page(3), "*SEDEL=2"},
+       {"apply 102 42"}},
+      {"number not a number",
+       {"*SEGUII: 1,5,4", "*SEGUII: 2,11,4x"},
+       {"^*SESTRI", "*SEDEL=1", Page(3), "*SEDEL=2"},
+       {}},
+      {"text cut to its maximum",
+       {"*SEGUII: 1,5,5", "*SEGUII: 2,11,\"abcdefg\""},
+       {"*SESTRI=\"Name\",\"Say\",\"abc\",0,0,1", "*SEDEL=1", Page(4), "*SEDEL=2"},
+       {"apply 600 abcde"}},
+      {"dialog back",
+       {"*SEGUII: 1,5,1", "*SEGUII: 2,1"},
+       {"^*SEGAUGE", "*SEDEL=1", Page(0), "*SEDEL=2"},
+       {"apply 101 128"}},
+      {"dialog cancel",
+       {"*SEGUII: 1,5,3", "*SEGUII: 2,0"},
+       {"^*SEONO", "*SEDEL=1", Page(2), "*SEDEL=2"},
+       {}},
+      {"dialog, another action",
+       {"*SEGUII: 1,5,2", "*SEGUII: 2,12,1"},
+       {"^*SELIST=\"Mode\"", "*SEDEL=1"},
+       {}},
+      {"command", {"*SEGUII: 1,5,6"}, {Page(5), "*SEDEL=1"}, {"post 0 40048"}},
+      {"back to the parent's notice",
+       {"*SEGUII: 1,1"},
+       {"*SELERT=\"\",4,1,\"Top\"", "*SEDEL=1"},
+       {"close", "open 10"}},
+      {"notice answered at the top",
+       {"*SEGUII: 1,5,7", "*SEGUII: 2,4"},
+       {"^*SELERT", "*SEDEL=1", "*SEDEL=2", "*SEUIS=0"},
+       {"close", "open 10", "close"}},
+      {"cancel", {"*SEGUII: 1,0"}, {"*SEDEL=1", "*SEUIS=0"}, {"close"}},
+      {"stray object", {"*SEGUII: 9,5,1", "*SEGUII: 0,0"}, {}, {}},
+      {"unknown action", {"*SEGUII: 1,7,1", "*SEGUII: 1,13,2"}, {}, {}},
+      {"entry outside the list",
+       {"*SEGUII: 1,5,8", "*SEGUII: 1,5,0", "*SEGUII: 1,5", "*SEGUII: 1"},
+       {},
+       {}},
+      {"images refused as \"\"",
+       {"*SEGUII: 1,5,6", "*SEGUII: 2,5,6"},
+       {Page(5), Page(5, "Vol: 5", "0"), "*SEDEL=1", Page(5, "Vol: 5", "0"), "*SEDEL=2"},
+       {"post 0 40048", "post 0 40048"},
+       ",\"\","},
+      {"list refused even so",
+       {"*SEGUII: 1,5,6", "*SEGUII: 1,5,6"},
+       {Page(5), Page(5, "Vol: 5", "0"), Page(5), Page(5, "Vol: 5", "0")},
+       {"post 0 40048", "post 0 40048"},
+       "*SELIST"},
+      {"pages",
+       {"*SEGUII: 1,5,10", "*SEGUII: 2,5,1"},
+       {"^*SELIST=\"M\",3,1,11,0,1,\"<<\",\"\",0,0,0,\"Entry ____________\",\"\",0,0,0,",
+        "*SEDEL=1", "^*SELIST=\"M\",3,8,10,0,1,\"Entry ____________\",\"\",0,0,0,", "*SEDEL=2"},
+       {},
+       "\x01",
+       true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    nextObject = 1;
+    ++registration.connection;  // each row on a connection of its own
+    refused = "\x01";
+    std::memcpy(buffer, "abc", 4);
+    ServeAll(row.thirty);
+    refused = row.refused;
+    for (const std::string& line : row.lines) newer.Line(line);
+    ASSERT_EQ(sent.size(), row.sent.size()) << ::testing::PrintToString(sent);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+      const std::string& want = row.sent[i];
+      if (want[0] == '^')
+        EXPECT_EQ(sent[i].substr(0, want.size() - 1), want.substr(1));
+      else
+        EXPECT_EQ(sent[i], want);
+    }
+    std::vector<std::string> log = row.log;
+    for (std::string& entry : log)
+      if (entry.rfind("apply 600 ", 0) == 0) {
+        EXPECT_EQ(std::string(buffer), entry.substr(10));
+        entry = "apply 600 " +
+                std::to_string(static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(buffer)));
+      }
+    EXPECT_EQ(source.log, log);
+  }
 }
 
 TEST(DialogNumbers, ReadTwoNumbers) {
