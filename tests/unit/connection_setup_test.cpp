@@ -148,6 +148,23 @@ TEST_P(SetupFixture, RefusedMenuIsReported) {
             "\rAT+CGMI\r\rAT+CGMM\r");
 }
 
+TEST_P(SetupFixture, NewerPhoneGetsTheMenuOnTheNewerCommands) {
+  PhoneAttached();
+  phone.model().SetNewer(true);
+  OnInit(link, false);
+  EXPECT_EQ(phone.device().written(),
+            "\rAT*EAM=\"Winamp\"\r\rAT*SEAM=?\r\rAT*SEAM=\"Winamp\",2\r\rAT+CNMI=3,1\r"
+            "\rAT+CMEE=1\r\rAT+CGMI\r\rAT+CGMM\r");
+  EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1.");
+  EXPECT_EQ(link.menus.set, MenuCommandSet::kNewer);
+  EXPECT_EQ(link.menus.item, phone::PhoneModel::kNewerItem);
+  // Registered without an id, the menu is out of reach.
+  phone.model().SetValue("*SEAM=\"Winamp\",2", {});
+  OnInit(link, true);
+  EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1. Menus not available.");
+  EXPECT_EQ(link.menus.set, MenuCommandSet::kOlder);
+}
+
 TEST_P(SetupFixture, MissingValuesLeaveTwoBlanks) {
   PhoneAttached();
   phone.model().SetValue("+CGMI", {});

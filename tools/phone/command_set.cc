@@ -119,6 +119,10 @@ Interpretation Interpret(std::string_view command, const ValueTable& values,
   if (name == "+CLCC" && rest.empty()) return Accept();  // the model lists its calls
   if (name == "+CSCS") return CharacterSet(rest, settings);
   if (name == "+CMER") return KeyReporting(rest, settings.keyReports);
+  if (settings.newer && (name == "*EAM" || name == "*EASM" || name == "*EAID"))
+    return Refuse("older accessory command " + name);
+  if (settings.newer && name.rfind("*SE", 0) == 0)
+    return FromParsed(ParseNewer(name, rest), &Interpretation::newer);
   if (rest.empty() || rest[0] != '=') return Refuse("unknown command " + name);
   if (name == "*EAM") return FromParsed(ParseAccessoryMenu(args), &Interpretation::accessory);
   if (name == "*EASM") return FromParsed(ParseMenu(args), &Interpretation::menu);

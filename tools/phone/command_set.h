@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "newer_objects.h"
 #include "screen.h"
 
 namespace quillet::phone {
@@ -27,7 +28,10 @@ struct Settings {
   // selected, "" for the phone's own default.
   std::vector<std::string> charsets = {"GSM", "IRA", "8859-1", "UTF-8", "UCS2"};
   std::string charset;
-  bool keyReports = false;   // +CMER: report each key press and release with +CKEV
+  bool keyReports = false;  // +CMER: report each key press and release with +CKEV
+  // The accessory commands it speaks, set by no command: the older "*EA..."
+  // ones, or only the newer "*SE..." ones.
+  bool newer = false;
 };
 
 struct Interpretation {
@@ -43,6 +47,7 @@ struct Interpretation {
   std::optional<std::string> accessory;  // *EAM
   std::optional<MenuScreen> menu;        // *EASM
   std::optional<Dialog> dialog;          // *EAID
+  std::optional<NewerChange> newer;      // *SE...
 };
 
 Interpretation Interpret(std::string_view command, const ValueTable& values,

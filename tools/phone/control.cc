@@ -196,7 +196,17 @@ ControlOutcome RunControl(PhoneModel& model, std::string_view line) {
     model.OpenAccessoryMenu();
     return Done();
   }
-  if (verb == "choose") return NeedInt(args, &PhoneModel::ChooseEntry, model);
+  if (verb == "choose" || verb == "pick") return NeedInt(args, &PhoneModel::ChooseEntry, model);
+  if (verb == "cancel") {
+    model.Cancel();
+    return Done();
+  }
+  if (verb == "generation") {
+    std::string_view which = Trim(args);
+    if (which != "older" && which != "newer") return Fail("generation: older or newer");
+    model.SetNewer(which == "newer");
+    return Done();
+  }
   if (verb == "back") {
     model.ChooseEntry(0);
     return Done();

@@ -2,6 +2,7 @@
 
 #include "answer_codes.h"
 #include "keys.h"
+#include "newer_objects.h"
 #include "reply_layout.h"
 
 namespace quillet::phone {
@@ -81,6 +82,7 @@ void PhoneModel::HandleLine(const std::string& line) {
   // The calls going on, unless a test gave the answer itself.
   if (meaning.ok && UpperCase(command) == "+CLCC" && values_.count("+CLCC") == 0)
     meaning.values = ListLines(screen_.calls);
+  if (meaning.ok && meaning.newer) PrepareNewer(&meaning);
 
   ReplyPlan plan;
   std::optional<std::string> result = ResultText(rule, meaning, settings_);
@@ -124,6 +126,7 @@ void PhoneModel::Apply(const Interpretation& meaning) {
     screen_.dialog->charset = settings_.charset;
     Notify(ScreenChange::Dialog);
   }
+  if (meaning.newer) ApplyNewer(*meaning.newer);
 }
 
 void PhoneModel::Notify(ScreenChange change) {
@@ -181,10 +184,12 @@ std::string PhoneModel::PressKey(std::string_view key, std::uint32_t holdMs) {
 }
 
 void PhoneModel::OpenAccessoryMenu() {
+  if (settings_.newer) return SendUnsolicited(newer_codes::MenuOpened(kNewerItem));
   SendUnsolicited(codes::AccessoryOpened());
 }
 
 void PhoneModel::ChooseEntry(std::int32_t entry) {
+  if (settings_.newer) return entry == 0 ? AnswerNewer(1) : AnswerNewer(5, std::to_string(entry));
   SendUnsolicited(codes::EntryChosen(entry));
   if (entry == 0 && screen_.menu) {
     screen_.menu.reset();
@@ -202,30 +207,42 @@ void PhoneModel::CloseDialog(const std::string& code) {
 }
 
 void PhoneModel::AnswerLevel(std::int32_t percent) {
+  if (settings_.newer) {
+    const std::int32_t steps = screen_.dialog ? screen_.dialog->steps : 0;
+    return AnswerNewer(12, std::to_string((percent * steps + 50) / 100));
+  }
   CloseDialog(codes::LevelSet(percent));
 }
 
 void PhoneModel::AnswerInterimLevel(std::int32_t percent) {
+  // The first newer phones report only where the user leaves the level.
+  if (settings_.newer) return;
   // The slider is still on screen while the user moves it.
   SendUnsolicited(codes::LevelMoved(percent));
 }
 
 void PhoneModel::AnswerList(std::int32_t choice) {
+  if (settings_.newer) return AnswerNewer(5, std::to_string(choice));
   CloseDialog(codes::ListChosen(choice));
 }
 void PhoneModel::AnswerOnOff(bool on) {
+  if (settings_.newer) return AnswerNewer(10, on ? "true" : "false");
   CloseDialog(codes::OnOffSet(on));
 }
 void PhoneModel::AnswerNumber(std::int32_t number) {
+  if (settings_.newer) return AnswerNewer(11, "\"" + std::to_string(number) + "\"");
   CloseDialog(codes::NumberEntered(number));
 }
 void PhoneModel::AnswerText(std::string_view text) {
+  if (settings_.newer) return AnswerNewer(11, "\"" + std::string(text) + "\"");
   CloseDialog(codes::TextEntered(text));
 }
 void PhoneModel::RejectDialog() {
+  if (settings_.newer) return AnswerNewer(1);
   CloseDialog(codes::Rejected());
 }
 void PhoneModel::AbortDialog() {
+  if (settings_.newer) return AnswerNewer(0);
   CloseDialog(codes::Aborted());
 }
 

@@ -61,6 +61,9 @@ class PhoneModel {
   void SetValue(std::string_view command, std::vector<std::string> lines);
   // The character sets "+CSCS=?" lists; none refuses "+CSCS" altogether.
   void SetCharsets(std::vector<std::string> offered) { settings_.charsets = std::move(offered); }
+  // A phone of the later generation: it refuses "*EAM", "*EASM" and "*EAID"
+  // and speaks the "*SE..." objects instead.
+  void SetNewer(bool newer) { settings_.newer = newer; }
   // Chunking of every emission that no rule governs.
   void SetPace(Chunking pace) { pace_ = pace; }
   const Settings& settings() const { return settings_; }
@@ -76,6 +79,9 @@ class PhoneModel {
   void AnswerText(std::string_view text);
   void RejectDialog();
   void AbortDialog();
+  // Leaves the accessory menu at once: on the newer set the cancel action on
+  // what is shown; on the older, back from a page, or an aborted dialog.
+  void Cancel();
 
   // --- Calls (see calls.h); each reported with "*ECAV" while "*ECAM=1" is
   // in force. Empty when done, else why nothing happened. ---
@@ -97,6 +103,10 @@ class PhoneModel {
 
   // --- Observation ---
   const Screen& screen() const { return screen_; }
+  // The newer set's objects, oldest first; the last is on the screen.
+  const std::vector<NewerObject>& objects() const { return objects_; }
+  // The id "*SEAM" gives the menu item.
+  static constexpr std::int32_t kNewerItem = 5;
   // Every command line received, in order, without terminators.
   const std::vector<std::string>& history() const { return history_; }
 
@@ -107,6 +117,13 @@ class PhoneModel {
   void Send(const std::vector<Emission>& emissions);
   void Notify(ScreenChange change);
   std::string Happen(const CallChanges& changes);
+  // The newer set (newer_user.cc): the id a new object gets, or a refusal
+  // of one that is not there; the change once accepted; the screen drawn
+  // from the objects; the user's answer on the object shown.
+  void PrepareNewer(Interpretation* meaning) const;
+  void ApplyNewer(const NewerChange& change);
+  void Redraw();
+  void AnswerNewer(std::int32_t action, const std::string& info = "");
 
   PhoneTransport& transport_;
   PhoneObserver* observer_ = nullptr;
@@ -118,6 +135,9 @@ class PhoneModel {
   Screen screen_;
   std::vector<std::string> history_;
   bool dsr_ = false;
+  std::vector<NewerObject> objects_;
+  std::int32_t nextObject_ = 1;
+  std::int32_t drawnObject_ = 0;
 };
 
 }  // namespace quillet::phone
