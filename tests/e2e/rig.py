@@ -7,8 +7,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "rig"))
 
-from session import (SAMPLE_MENU, SETUP_COMMANDS, THREAD_FAILURES, Session,  # noqa: E402,F401
-                     png_from_bmp, win_path)
+from session import (NEWER_SETUP_COMMANDS, SAMPLE_MENU, SETUP_COMMANDS,  # noqa: E402,F401
+                     THREAD_FAILURES, Session, png_from_bmp, win_path)
 
 
 def _fail_on_thread_tracebacks() -> None:

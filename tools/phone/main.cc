@@ -36,11 +36,12 @@ void OnStopSignal(int) {
 struct Options {
   std::string modemDir;
   bool dsr = true;
+  bool newer = false;  // the later generation's accessory commands
 };
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: quillet-phone [--modem-dir DIR] [--dsr on|off]\n"
+               "usage: quillet-phone [--modem-dir DIR] [--dsr on|off] [--generation older|newer]\n"
                "  DIR defaults to $QUILLET_MODEM_DIR; control commands on stdin,\n"
                "  events as JSON lines on stdout.\n");
 }
@@ -55,6 +56,10 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       std::string state = argv[++i];
       if (state != "on" && state != "off") return false;
       options->dsr = state == "on";
+    } else if (arg == "--generation" && i + 1 < argc) {
+      std::string generation = argv[++i];
+      if (generation != "older" && generation != "newer") return false;
+      options->newer = generation == "newer";
     } else {
       return false;
     }
@@ -110,7 +115,8 @@ class Program {
     model_.SetObserver(&observer_);
   }
 
-  int Run(bool dsr) {
+  int Run(bool dsr, bool newer) {
+    model_.SetNewer(newer);
     model_.SetDsr(dsr);
     json::Object ready = events_.Event("ready");
     ready.Text("pty", pty_.slavePath)
@@ -176,7 +182,10 @@ class Program {
       case ControlOutcome::Kind::Done:
         break;
       case ControlOutcome::Kind::Screen:
-        events_.Print(events_.Event("screen").Raw("screen", json::ScreenObject(model_.screen())));
+        // With the newer set's objects that are up, a replaced one until its deletion.
+        events_.Print(events_.Event("screen")
+                          .Raw("screen", json::ScreenObject(model_.screen()))
+                          .Number("objects", static_cast<std::int32_t>(model_.objects().size())));
         break;
       case ControlOutcome::Kind::History:
         events_.Print(events_.Event("history").Raw("cmds", json::Array(model_.history())));
@@ -228,5 +237,5 @@ int main(int argc, char** argv) {
   if (!options.modemDir.empty()) {
     modem = std::make_unique<ModemLinesFile>(options.modemDir, pty.slavePath);
   }
-  return Program(std::move(pty), std::move(modem)).Run(options.dsr);
+  return Program(std::move(pty), std::move(modem)).Run(options.dsr, options.newer);
 }

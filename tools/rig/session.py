@@ -40,6 +40,9 @@ SAMPLE_MENU = Path(os.environ.get("QUILLET_SAMPLE_MENU",
                                   ROOT / "build/win32/tools/sample_menu/gen_samplemenu.dll"))
 
 SETUP_COMMANDS = ['AT*EAM="Winamp"', "AT+CNMI=3,1", "AT+CMEE=1", "AT+CGMI", "AT+CGMM"]
+# The same on a phone that speaks only the newer accessory commands.
+NEWER_SETUP_COMMANDS = (SETUP_COMMANDS[:1] + ["AT*SEAM=?", 'AT*SEAM="Winamp",2'] +
+                        SETUP_COMMANDS[1:])
 
 
 def win_path(path: Path) -> str:
@@ -229,7 +232,8 @@ class Session:
                  host_args: Optional[List[str]] = None, trace: bool = True,
                  companions: Sequence[Path] = (), host_env: Optional[Dict[str, str]] = None,
                  dll: Optional[Path] = None, ini_lines: Sequence[str] = (),
-                 host_timeout: float = 120, dpi: Optional[int] = None):
+                 host_timeout: float = 120, dpi: Optional[int] = None,
+                 generation: str = "older"):
         """companions: plug-ins the host loads and starts, in this order, before
         gen_quillet.dll (and quits after it); host_env: extra environment of
         the host process (and so of every plug-in in it); dll: load this DLL
@@ -238,7 +242,9 @@ class Session:
         com1: whether the phone's pty is a port at all; phone_port: the port
         it is, "COM1" or "COM12"; ini_lines: more KEY=VALUE lines for the
         [Quillet] section; host_timeout: seconds after which the host is
-        killed; dpi: the screen's pixels per inch (None: Wine's 96)."""
+        killed; dpi: the screen's pixels per inch (None: Wine's 96);
+        generation: the phone's accessory commands, "older" (*EA) or "newer"
+        (*SE objects only)."""
         if phone_port not in ("COM1", "COM12"):
             raise ValueError("the rig maps a phone as COM1 or COM12, not %r" % phone_port)
         self._failures_before = len(THREAD_FAILURES)
@@ -262,7 +268,8 @@ class Session:
         self.modem_dir = self.dir / "modem"
         self.modem_dir.mkdir()
         self.phone = subprocess.Popen(
-            [str(PHONE), "--modem-dir", str(self.modem_dir), "--dsr", "on" if dsr else "off"],
+            [str(PHONE), "--modem-dir", str(self.modem_dir), "--dsr", "on" if dsr else "off",
+             "--generation", generation],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.phone_events = Lines(self.phone.stdout, self._parse_event)
         ready = self.phone_events.wait(lambda e: e.get("ev") == "ready", 10)
