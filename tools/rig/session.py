@@ -369,12 +369,20 @@ class Session:
         between received lines, so the answer also marks that every event of
         the lines received so far (a command's `rx`, then its screen event or
         `refused`) is in phone_events."""
+        return self._screen_event()["screen"]
+
+    def objects(self) -> int:
+        """How many of the newer set's objects the phone holds now: two for
+        the moment between a new one and the deletion of the one it replaces."""
+        return self._screen_event().get("objects", 0)
+
+    def _screen_event(self) -> dict:
         start = len(self.phone_events.snapshot())
         self.phone_cmd("screen")
         shown = self.phone_events.wait(lambda e: e.get("ev") == "screen", 0, start)
         if shown is None:
             raise RuntimeError("the phone did not report its screen")
-        return shown["screen"]
+        return shown
 
     def wait_received(self, count: int, timeout: float = 20) -> List[str]:
         """Every command line the phone received, once there are `count` (or

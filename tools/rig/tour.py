@@ -49,7 +49,7 @@ import time
 import unicodedata
 from typing import Dict, List, Optional, Sequence
 
-from session import SAMPLE_MENU, SETUP_COMMANDS, Session, win_path
+from session import NEWER_SETUP_COMMANDS, SAMPLE_MENU, SETUP_COMMANDS, Session, win_path
 
 WIDTH = 36  # inside the phone's box
 STEP_TIMEOUT = 5.0  # what the phone or the player must do, per action
@@ -114,6 +114,12 @@ class Tour:
     # With a Charset setting: titles reach the phone in Unicode, while the
     # player's status shows its ANSI title.
     unicode = False
+    # The phone speaks only the newer accessory commands (--phone newer).
+    newer = False
+
+    @staticmethod
+    def generation() -> str:
+        return "newer" if Tour.newer else "older"
 
     def __init__(self, session: Session):
         self.s = session
@@ -274,7 +280,10 @@ class Tour:
         rx_before = len(self.s.received())
         host_mark = len(self.s.host_lines.snapshot())
         self.s.phone_cmd(command)
-        got = self.s.wait_received(rx_before + expect_rx, STEP_TIMEOUT)[rx_before:]
+        if Tour.newer:
+            got = self.newer_commands(rx_before, expect_rx)
+        else:
+            got = self.s.wait_received(rx_before + expect_rx, STEP_TIMEOUT)[rx_before:]
         if len(got) < expect_rx:
             self.show_news()
             raise TourFailed("after %r the phone received %d command(s), not %d"
@@ -289,6 +298,18 @@ class Tour:
         else:
             self.player()
             self.show_news()
+        return got
+
+    def newer_commands(self, rx_before: int, count: int) -> List[str]:
+        """On the newer phone: the commands the action brought, deletions and
+        sessions not counted, once the object each new one replaces is gone."""
+        deadline = time.monotonic() + STEP_TIMEOUT
+        got: List[str] = []
+        while time.monotonic() < deadline:
+            got = [c for c in self.s.received()[rx_before:] if not NEWER_HOUSEKEEPING.match(c)]
+            if len(got) >= count and self.s.objects() <= 1:
+                break
+            time.sleep(0.05)
         return got
 
     def choose(self, prefix: str, what: str = "", **kw) -> str:
@@ -317,8 +338,8 @@ class Tour:
         self.s.phone_cmd("dsr on")
         if not self.s.wait_connected(30):
             raise TourFailed("the plug-in did not connect")
-        got = self.s.wait_received(len(SETUP_COMMANDS), STEP_TIMEOUT)
-        self.expect(len(got) >= len(SETUP_COMMANDS), "the set-up did not reach the phone")
+        got = self.s.wait_received(len(setup_commands()), STEP_TIMEOUT)
+        self.expect(len(got) >= len(setup_commands()), "the set-up did not reach the phone")
         self.show()
 
     def show_host(self, pattern: str) -> None:
@@ -333,6 +354,14 @@ class Tour:
         if self.s.quit_plugin() is None:
             raise TourFailed("the plug-in was not unloaded")
         self.show_host(r"^(quit|unloaded)(?! companion)")
+
+
+# What the newer set sends besides the objects themselves.
+NEWER_HOUSEKEEPING = re.compile(r"^AT\*SE(DEL|UIS)=")
+
+
+def setup_commands() -> List[str]:
+    return NEWER_SETUP_COMMANDS if Tour.newer else SETUP_COMMANDS
 
 
 def heading(text: str) -> None:
@@ -366,11 +395,15 @@ def built_in_menu(s: Session, track: int, target: int) -> None:
     heading("4. Volume: a level dialog; the player's volume follows the slider")
     tour.choose("Volume: ")
     volume = tour.dialog("level")
-    tour.act("interim 30", "moves the slider to 30% and holds it (interim 30)",
-             expect_rx=0, host=[r"^player volume="], show=False)
-    say("  the player      volume %s of 255; the phone's dialog is %s" % (
-        tour.status["volume"], "still open" if tour.screen().get("dialog") else "closed"))
-    interim = tour.status["volume"]
+    if Tour.newer:
+        say("  * The newer phone reports only where the slider is left.")
+        interim = tour.status["volume"]
+    else:
+        tour.act("interim 30", "moves the slider to 30% and holds it (interim 30)",
+                 expect_rx=0, host=[r"^player volume="], show=False)
+        say("  the player      volume %s of 255; the phone's dialog is %s" % (
+            tour.status["volume"], "still open" if tour.screen().get("dialog") else "closed"))
+        interim = tour.status["volume"]
     tour.act("level 60", "lets go at 60% (level 60)", host=[r"^player volume="])
     tour.expect(tour.status["volume"] != interim, "the final level did not reach the player")
     tour.expect(not tour.screen().get("dialog"), "the %s dialog stayed open" % volume["title"])
@@ -378,7 +411,8 @@ def built_in_menu(s: Session, track: int, target: int) -> None:
     heading("5. Go to track: a number dialog")
     tour.choose("Go to track: ")
     number = tour.dialog("number")
-    tour.expect(int(number["min"]) <= track <= int(number["max"]),
+    # The newer set's number input has no range: the player keeps to its own.
+    tour.expect(Tour.newer or int(number["min"]) <= track <= int(number["max"]),
                 "track %d is outside the dialog's range" % track)
     tour.act("number %d" % track, "enters %d (number %d)" % (track, track),
              host=[r"^player position=%d\b" % (track - 1)])
@@ -468,7 +502,7 @@ def supplied_menu(s: Session) -> None:
     if not s.wait_trace("info: got connection", 10, count=got + 1):
         raise TourFailed("the plug-in did not connect again")
     say("  plug-in         connected again, sets the phone up again:")
-    s.wait_received(rx_before + len(SETUP_COMMANDS), STEP_TIMEOUT)
+    s.wait_received(rx_before + len(setup_commands()), STEP_TIMEOUT)
     tour.show_news()
 
     heading("The player quits")
@@ -529,7 +563,7 @@ def calls_pause_the_music(s: Session, screen_json: Optional[str]) -> None:
     say("  * The phone is attached; after the set-up the plug-in asks it to report calls,")
     say("    and which calls are going on:")
     tour.attach()
-    tour.expect(s.wait_received(len(SETUP_COMMANDS) + 2, STEP_TIMEOUT)[-2:] ==
+    tour.expect(s.wait_received(len(setup_commands()) + 2, STEP_TIMEOUT)[-2:] ==
                 ["AT*ECAM=1", "AT+CLCC"], "the plug-in did not ask for call reports")
     tour.show_news()
     tour.act("open", "opens the accessory menu")
@@ -561,10 +595,12 @@ def remote_keys(s: Session) -> None:
     tour.attach()
     tour.act("open", "opens the accessory menu")
     got = tour.choose("Remote keys", " (the hold dialog, then key reports on)", expect_rx=2)
-    tour.expect(got == "Remote keys" and s.received()[-2:] == [
-        'AT*EAID=13,2,"Remote keys"', "AT+CMER=3,2,0,0,0"],
-        "the key screen did not open as it should")
-    tour.dialog("hold")
+    # On the newer phone the screen is an alert, and the menu's page goes.
+    screen = ('AT*SELERT="Keys drive the player.",4,1,"Remote keys"' if Tour.newer
+              else 'AT*EAID=13,2,"Remote keys"')
+    tour.expect(got == "Remote keys" and s.received()[-1] == "AT+CMER=3,2,0,0,0" and
+                screen in s.received()[-3:], "the key screen did not open as it should")
+    tour.dialog("notice" if Tour.newer else "hold")
     position = int(tour.status["position"])
     tour.act("k >", "presses right: next track", expect_rx=0,
              host=[r"^player position=%d\b" % (position + 1)])
@@ -573,7 +609,9 @@ def remote_keys(s: Session) -> None:
              expect_rx=0, host=[r"^player volume=102\b"] if volume == 200 else [])
     tour.expect(int(tour.status["volume"]) < volume, "the held key did not turn the volume down")
     tour.act("reject", "presses NO: key reports off, the menu again", expect_rx=2)
-    tour.expect(s.received()[-2] == "AT+CMER=0,0,0,0,0", "the key reports were not turned off")
+    # The newer phone's alert is deleted after the page that replaces it.
+    tour.expect(s.received()[-3 if Tour.newer else -2] == "AT+CMER=0,0,0,0,0",
+                "the key reports were not turned off")
 
     heading("The player quits")
     tour.quit_player()
@@ -590,26 +628,27 @@ def scripted(entries: int, pause_on_call: bool = False,
     Tour.unicode = bool(charset)
     host_args = ["--utf8-titles"] if charset else []
     try:
-        with Session(dsr=False, entries=entries, ini_lines=ini_lines, host_args=host_args) as s:
+        with Session(generation=Tour.generation(), dsr=False, entries=entries,
+                     ini_lines=ini_lines, host_args=host_args) as s:
             try:
                 if charset:
                     load_world_titles(s, entries, [track, target])
                 built_in_menu(s, track, target)
             except (TourFailed, RuntimeError) as e:
                 return failed(s, e)
-        with Session(dsr=False, companions=[SAMPLE_MENU]) as s:
+        with Session(generation=Tour.generation(), dsr=False, companions=[SAMPLE_MENU]) as s:
             try:
                 supplied_menu(s)
             except (TourFailed, RuntimeError) as e:
                 return failed(s, e)
         if pause_on_call:
-            with Session(dsr=False, ini_lines=PAUSE_ON_CALL) as s:
+            with Session(generation=Tour.generation(), dsr=False, ini_lines=PAUSE_ON_CALL) as s:
                 try:
                     calls_pause_the_music(s, screen_json)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
         if keys:
-            with Session(dsr=False, ini_lines=REMOTE_KEYS,
+            with Session(generation=Tour.generation(), dsr=False, ini_lines=REMOTE_KEYS,
                          host_args=["--state", "playing", "--volume", "200"]) as s:
                 try:
                     remote_keys(s)
@@ -742,9 +781,13 @@ def main() -> int:
                              "playlist with titles in other scripts")
     parser.add_argument("--remote-keys", action="store_true",
                         help="RemoteKeys=1: the phone's keys as a remote (scripted: a key scene)")
+    parser.add_argument("--phone", choices=("older", "newer"), default="older",
+                        help="the phone's accessory commands: older (*EA, default) or newer "
+                             "(*SE objects only, the menu under Entertainment)")
     parser.add_argument("--screen-json", metavar="PATH",
                         help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
+    Tour.newer = options.phone == "newer"
     if options.entries < 1:
         parser.error("--entries must be at least 1")
     if not options.interactive:
@@ -756,7 +799,8 @@ def main() -> int:
     if options.charset:
         ini_lines = ini_lines + ["Charset=" + options.charset]
         Tour.unicode = True
-    with Session(dsr=False, entries=options.entries, companions=companions,
+    with Session(generation=Tour.generation(), dsr=False, entries=options.entries,
+                 companions=companions,
                  ini_lines=ini_lines,
                  host_args=["--utf8-titles"] if options.charset else None) as s:
         if options.charset:
