@@ -32,6 +32,10 @@ void AgreeCharset(Link& link, const std::function<void(const std::string&)>& oth
     case CharsetWish::kLatin1:
       wanted = PhoneCharset::kLatin1;
       break;
+    case CharsetWish::kAutoOnNewer:
+      if (link.menus.set != MenuCommandSet::kNewer) return;
+      wanted = Offered(link, otherLine);
+      break;
     case CharsetWish::kAuto:
       wanted = Offered(link, otherLine);
       break;

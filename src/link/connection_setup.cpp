@@ -127,6 +127,7 @@ void OnInit(Link& link, bool calledByMonitor) {
     AskForCallReports(link);
   if (link.state.connected && link.charsetWish != CharsetWish::kOff && !link.stopping())
     AgreeCharset(link, [&link](const std::string& line) { PassOnCallReport(link, line); });
+  if (link.afterSetUp) link.afterSetUp();
   CloseEvent(link.os, link.state.overlapped);
 }
 

@@ -42,6 +42,8 @@ struct Link {
   // Runs on the monitor thread at the start of every set-up, so settings
   // applied meanwhile reach what the link asks of the phone.
   std::function<void()> beforeSetUp;
+  // Runs at the end of every set-up, once the phone's command set is known.
+  std::function<void()> afterSetUp;
   MenuHandlers* handlers = nullptr;
   // The command set the set-up registered the menu on. Monitor thread only.
   MenuRegistration menus;

@@ -16,11 +16,15 @@ bool SameName(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-CharsetWish ParseCharsetWish(std::string_view setting) {
-  if (setting.empty()) return CharsetWish::kOff;
+CharsetWish ParseCharsetWish(std::string_view setting, bool stored) {
+  if (setting.empty()) return stored ? CharsetWish::kOff : CharsetWish::kAutoOnNewer;
   if (SameName(setting, kCharsetUtf8)) return CharsetWish::kUtf8;
   if (SameName(setting, kCharsetLatin1)) return CharsetWish::kLatin1;
   return CharsetWish::kAuto;
+}
+
+bool WantsCharset(CharsetWish wish, bool newerMenus) {
+  return wish == CharsetWish::kAutoOnNewer ? newerMenus : wish != CharsetWish::kOff;
 }
 
 const char* CharsetName(PhoneCharset set) {

@@ -56,7 +56,8 @@ struct MenuBundle {
 
   // The texts in the phone's set, used only with a Charset setting.
   MenuTexts* Unicode(const Link& link) {
-    return link.charsetWish != CharsetWish::kOff ? &texts : nullptr;
+    return WantsCharset(link.charsetWish, link.menus.set == MenuCommandSet::kNewer) ? &texts
+                                                                                    : nullptr;
   }
   // A Charset applied from the dialog takes effect at the next set-up.
   void UseTexts(const Link& link) {

@@ -21,6 +21,10 @@ Plugin::Plugin(Platform& os, EntryPoints entries)
   link_.SetDialogLock(dialogLock_.get());
   link_.portName = [this] { return ReadPortName(link_, settings_.portName); };
   link_.beforeSetUp = [this] { TakeSetUpSettings(); };
+  // A Charset left out follows the phone's command set, known only now.
+  link_.afterSetUp = [this] {
+    if (menus_) menus_->UseTexts(link_);
+  };
   link_.handlers = &noMenus_;
 }
 
@@ -41,7 +45,7 @@ int Plugin::Init() {
     LoadSettings(os_, ModuleInstance(), settings_);
   }
   settingsLoaded_ = true;
-  link_.charsetWish = ParseCharsetWish(settings_.charset);
+  link_.charsetWish = ParseCharsetWish(settings_.charset, settings_.charsetStored);
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus,
                                         settings_.remoteKeys != 0);
@@ -146,16 +150,18 @@ void Plugin::TakeSetUpSettings() {
   bool calls = false;
   bool keys = false;
   std::string charset;
+  bool charsetStored = false;
   {
     LockGuard guard(link_.dialogLock);
     calls = settings_.pauseOnCall != 0;
     keys = settings_.remoteKeys != 0;
     charset = settings_.charset;
+    charsetStored = settings_.charsetStored;
   }
   link_.phoneEvents = calls && menus_ ? &menus_->calls : nullptr;
   // On the monitor thread, before anything is sent: the menus switch their
   // texts between connections, never under a page.
-  link_.charsetWish = ParseCharsetWish(charset);
+  link_.charsetWish = ParseCharsetWish(charset, charsetStored);
   if (menus_) {
     menus_->UseTexts(link_);
     menus_->UseRemoteKeys(link_, keys);

@@ -296,6 +296,7 @@ TEST(Charset, TheSetIsChosenFromWhatThePhoneOffers) {
     std::vector<std::string> sent;
     PhoneCharset agreed;
     const char* trace;
+    bool newer = false;
   };
   const std::vector<std::string> usual = {"GSM", "IRA", "8859-1", "UTF-8", "UCS2"};
   const std::string ask = "AT+CSCS=?", utf8 = "AT+CSCS=\"UTF-8\"", latin1 = "AT+CSCS=\"8859-1\"";
@@ -310,11 +311,15 @@ TEST(Charset, TheSetIsChosenFromWhatThePhoneOffers) {
       {CharsetWish::kLatin1, usual, {latin1}, PhoneCharset::kLatin1, toLatin1},
       {CharsetWish::kUtf8, {"GSM"}, {utf8}, PhoneCharset::kNone, toAscii},
       {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr},
+      {CharsetWish::kAutoOnNewer, usual, {}, PhoneCharset::kNone, nullptr},
+      {CharsetWish::kAutoOnNewer, usual, {ask, utf8}, PhoneCharset::kUtf8, toUtf8, true},
+      {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sent.empty() ? "off" : c.sent.back());
     SetupRig f;
     f.phone.model().SetCharsets(c.offered);
+    f.phone.model().SetNewer(c.newer);
     f.link.charsetWish = c.wish;
     f.link.charset = PhoneCharset::kUtf8;  // from an earlier phone
     OnInit(f.link, false);
@@ -349,6 +354,7 @@ TEST(Charset, ListAnswersAndSettings) {
       {"UCS2", CharsetWish::kAuto},  {" ", CharsetWish::kAuto},
   };
   for (const auto& [text, wish] : wishes) EXPECT_EQ(ParseCharsetWish(text), wish) << text;
+  EXPECT_EQ(ParseCharsetWish("", false), CharsetWish::kAutoOnNewer);
 }
 
 }  // namespace

@@ -40,9 +40,10 @@ SAMPLE_MENU = Path(os.environ.get("QUILLET_SAMPLE_MENU",
                                   ROOT / "build/win32/tools/sample_menu/gen_samplemenu.dll"))
 
 SETUP_COMMANDS = ['AT*EAM="Winamp"', "AT+CNMI=3,1", "AT+CMEE=1", "AT+CGMI", "AT+CGMM"]
-# The same on a phone that speaks only the newer accessory commands.
+# The same on a phone that speaks only the newer accessory commands; there a
+# Charset left out counts as auto.
 NEWER_SETUP_COMMANDS = (SETUP_COMMANDS[:1] + ["AT*SEAM=?", 'AT*SEAM="Winamp",2'] +
-                        SETUP_COMMANDS[1:])
+                        SETUP_COMMANDS[1:] + ["AT+CSCS=?", 'AT+CSCS="UTF-8"'])
 
 
 def win_path(path: Path) -> str:
