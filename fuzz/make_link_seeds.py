@@ -102,6 +102,8 @@ SEEDS = {
     + read_line(True),
     "stop_requested": WINDOWS + STOP + send("+CMEE=1") + wait_reply("AT") + STOP
     + read_line(False),
+    "newer_codes": WINDOWS + raw("*SEAAI: 5\r\n*SEGUII: 1,5,2\r\n*SESFI: 1\r\n*SEGUII:1,0\r\n")
+    + read_line(False) * 4,
 }
 
 
