@@ -229,10 +229,12 @@ void AddLatency(bench::Figures& figures, const char* group, const Latency& laten
 }
 
 // The plug-in started on COM1 with a phone there and a player of ten
-// entries, its settings `extra` lines beside the port.
+// entries, its settings `extra` lines beside the port; `newer`: a phone of
+// the newer accessory commands.
 struct StartedPlugin {
-  explicit StartedPlugin(const std::map<std::string, std::string>& extra = {})
+  explicit StartedPlugin(const std::map<std::string, std::string>& extra = {}, bool newer = false)
       : player(os), phone(os), plugin(os, testing::kNoEntries) {
+    phone.model().SetNewer(newer);
     player.Entries(10);
     auto& section = os.profiles["C:\\P\\plugin.ini"]["Quillet"];
     section["Port"] = "COM1";
@@ -278,6 +280,92 @@ int PrintActivationLatency(bench::Figures& figures) {
     AddLatency(figures, "eami_first_byte", choice);
   }
   return failed;
+}
+
+// On the newer phone: the code, then the whole list at the phone, and the
+// transaction `before` (if any) that must end before the list goes out.
+struct NewerLatency {
+  double wholeListMs = 0;
+  double floorMs = 0;
+  double codeWireMs = 0;
+  double transactionMs = 0;  // its pauses and its bytes both ways
+  double listWireMs = 0;
+};
+
+template <typename Act>
+bool MeasureNewerList(fake::FakePlatform& os, testing::FakePortPhone& phone, Act act,
+                      const std::string& before, const std::string& listStart,
+                      NewerLatency* latency) {
+  auto& history = phone.model().history();
+  os.RunFor(1000);
+  const std::size_t commands = history.size();
+  const std::size_t sentBefore = phone.bytesSent();
+  phone.Now();
+  act();
+  latency->codeWireMs = double(phone.bytesSent() - sentBefore) * kWireMsPerByte;
+  const std::uint64_t start = os.VirtualMs();
+  const auto listAt = [&]() -> const std::string* {
+    for (std::size_t i = commands; i < history.size(); ++i)
+      if (history[i].rfind(listStart, 0) == 0) return &history[i];
+    return nullptr;
+  };
+  if (!os.RunUntil([&] { return listAt() != nullptr; }, 10000)) return false;
+  latency->wholeListMs = double(os.VirtualMs() - start);
+  latency->listWireMs = double(listAt()->size() + 2) * kWireMsPerByte;
+  if (!before.empty()) {
+    if (history.size() <= commands || history[commands] != before) return false;
+    // Its pauses, and its echo, "\r" and "\r\nOK\r\n" back; the fake port
+    // writes without wire time, as it writes the list.
+    latency->transactionMs =
+        kPauseAfterSendMs + kPauseAfterReadMs + double((before.size() + 1) + 6) * kWireMsPerByte;
+  }
+  latency->floorMs = latency->codeWireMs + kPortTimeouts.readInterval + latency->transactionMs;
+  return true;
+}
+
+void AddNewerLatency(bench::Figures& figures, const char* group, const NewerLatency& latency) {
+  auto& out = figures[group];
+  out.emplace_back("whole_list_ms", latency.wholeListMs);
+  out.emplace_back("floor_ms", latency.floorMs);
+  out.emplace_back("code_wire_ms", latency.codeWireMs);
+  out.emplace_back("read_interval_ms", kPortTimeouts.readInterval);
+  out.emplace_back("transaction_ms", latency.transactionMs);
+  out.emplace_back("list_wire_ms", latency.listWireMs);
+  out.emplace_back("ratio", latency.wholeListMs / latency.floorMs);
+}
+
+// The same on a phone of the newer commands: "*SEAAI" to the whole main
+// list (after "*SEUIS=1"), and the video window's entry to its list.
+int PrintNewerLatency(bench::Figures& figures) {
+  StartedPlugin rig({}, true);
+  auto& os = rig.os;
+  auto& phone = rig.phone;
+  auto& history = phone.model().history();
+  NewerLatency opening, choice;
+  if (!os.RunUntil([&] { return history.size() >= 9; }, 60000)) {
+    std::printf("the newer phone was not set up\n");
+    return 1;
+  }
+  if (!MeasureNewerList(
+          os, phone, [&] { phone.model().OpenAccessoryMenu(); }, "AT*SEUIS=1",
+          "AT*SELIST=\"Winamp menu\"", &opening) ||
+      !MeasureNewerList(
+          os, phone, [&] { phone.model().ChooseEntry(kVideoEntry); }, "",
+          "AT*SELIST=\"Video options\"", &choice)) {
+    std::printf("no list came on the newer phone\n");
+    return 1;
+  }
+  for (const auto& [code, latency] :
+       {std::pair<const char*, const NewerLatency&>{"*SEAAI", opening}, {"*SEGUII", choice}})
+    std::printf(
+        "\"%s\" to the whole list at the phone: virtual %.0f ms, floor %.1f ms (%.1f ms code "
+        "wire + %u ms read interval + %.1f ms transaction before), ratio %.2f; the list: "
+        "%.1f ms on a 9600-baud wire, which the fake port does not take\n",
+        code, latency.wholeListMs, latency.floorMs, latency.codeWireMs, kPortTimeouts.readInterval,
+        latency.transactionMs, latency.wholeListMs / latency.floorMs, latency.listWireMs);
+  AddNewerLatency(figures, "seaai_whole_list", opening);
+  AddNewerLatency(figures, "seguii_whole_list", choice);
+  return 0;
 }
 
 // With RemoteKeys=1 and the key screen up: a key press ("+CKEV: 6,1") to the
@@ -361,6 +449,7 @@ int main(int argc, char** argv) {
   const std::string figuresPath = quillet::bench::TakeFiguresPath(argc, argv);
   quillet::bench::Figures figures;
   if (int failed = quillet::PrintActivationLatency(figures)) return failed;
+  if (int failed = quillet::PrintNewerLatency(figures)) return failed;
   if (int failed = quillet::PrintKeyLatency(figures)) return failed;
   for (const long length : {10L, 10000L, 1000000L}) {
     const auto [browse, jump] = quillet::MostRequestsPerPage(length);

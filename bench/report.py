@@ -195,6 +195,39 @@ def latency_rows(t: Table, folder: Path) -> None:
             t.skip(label, "wine_menu_bench.py failed")
 
 
+def newer_rows(t: Table, folder: Path) -> None:
+    native, wine = load(folder, "menu_bench.json"), load(folder, "wine_menu.json")
+    cases = (("3n.", '"*SEAAI"', "seaai_whole_list", "opening on the newer phone",
+              "*SEUIS=1 first"),
+             ("4n.", '"*SEGUII: n,5,10"', "seguii_whole_list",
+              "choosing Video window on the newer phone", "no transaction first"))
+    for number, code, key, what, before in cases:
+        label = "%s %s → whole *SELIST at the phone, virtual" % (number, code)
+        if native and key in native:
+            f = native[key]
+            t.add(label, ms(f["whole_list_ms"]),
+                  "%s (%.0f ms read interval + %s transaction + %s wire)"
+                  % (ms(f["floor_ms"]), f["read_interval_ms"], ms(f["transaction_ms"]),
+                     ms(f["code_wire_ms"])),
+                  ratio(f["whole_list_ms"], f["floor_ms"]),
+                  "%s; %s; the fake port writes the list (%s at 9600 baud) without wire time"
+                  % (what, before, ms(f["list_wire_ms"])))
+        else:
+            t.skip(label, "menu_bench failed")
+        label = "%s %s → whole *SELIST at the phone, Wine" % (number, code)
+        if wine and key in wine:
+            f = wine[key]
+            t.add(label, ms(f["median_ms"]),
+                  "%s (read interval%s)" % (ms(f["floor_ms"]),
+                                            " + 200 ms pauses" if before != "no transaction first"
+                                            else ""),
+                  ratio(f["median_ms"], f["floor_ms"]),
+                  "%s; median of %d (%s–%s); no wire time on a pty"
+                  % (before, len(f["samples_ms"]), ms(f["min_ms"]), ms(f["max_ms"])))
+        else:
+            t.skip(label, "wine_menu_bench.py failed")
+
+
 def key_rows(t: Table, folder: Path) -> None:
     native, wine = load(folder, "menu_bench.json"), load(folder, "wine_menu.json")
     label = '4b. "+CKEV: 6,1" → WM_COMMAND 40048 at the player, virtual'
@@ -328,6 +361,7 @@ def main() -> int:
     table = Table()
     link_rows(table, folder)
     latency_rows(table, folder)
+    newer_rows(table, folder)
     key_rows(table, folder)
     playlist_rows(table, folder)
     opening_rows(table, folder)

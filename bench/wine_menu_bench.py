@@ -8,7 +8,10 @@ has no wire time); the messages the plug-in's thread sent to the player
 for each opening and each choice; and, with RemoteKeys=1 and the key screen
 up, a key press ("+CKEV: 6,1") to the player's WM_COMMAND 40048, from the
 control line written to the phone to the host's line about the message,
-both read on this machine's clock. Prints; asserts nothing.
+both read on this machine's clock. The same on a phone of the newer
+commands: "*SEAAI" to the whole main list, against the read interval and the
+"*SEUIS=1" transaction that goes before it, and the video window's entry
+("*SEGUII") to its list. Prints; asserts nothing.
 
 Usage: wine_menu_bench.py [OPENINGS] [--json PATH]   (OPENINGS: 10)"""
 
@@ -22,9 +25,11 @@ from collections import Counter
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools" / "rig"))
-from session import SETUP_COMMANDS, Session  # noqa: E402
+from session import NEWER_SETUP_COMMANDS, SETUP_COMMANDS, Session  # noqa: E402
 
 READ_INTERVAL_MS = 50
+# A transaction's pauses, after the command and after its answer.
+TRANSACTION_PAUSES_MS = 200
 # Long enough for the last page's transaction to end its pauses and for the
 # host's lines about it to have come out.
 SETTLE_S = 0.5
@@ -80,11 +85,28 @@ def key_presses(presses: int) -> list:
     return samples
 
 
-def summary(samples: list) -> dict:
+def summary(samples: list, floor_ms: float = READ_INTERVAL_MS) -> dict:
     median = statistics.median(samples)
     return {"median_ms": median, "min_ms": min(samples), "max_ms": max(samples),
-            "samples_ms": samples, "floor_ms": READ_INTERVAL_MS,
-            "ratio": median / READ_INTERVAL_MS}
+            "samples_ms": samples, "floor_ms": floor_ms, "ratio": median / floor_ms}
+
+
+def newer_lists(openings: int) -> tuple:
+    """On the newer phone: milliseconds from "*SEAAI" to the whole main list,
+    and from choosing the video window to its list."""
+    opened, chosen = [], []
+    with Session(entries=1000, generation="newer") as s:
+        if (not s.wait_connected(30) or
+                len(s.wait_received(len(NEWER_SETUP_COMMANDS))) < len(NEWER_SETUP_COMMANDS)):
+            raise RuntimeError("the plug-in did not connect")
+        time.sleep(SETTLE_S)
+        for _ in range(openings):
+            opened.append(timed(s, "open", "*SEAAI", 'AT*SELIST="Winamp menu"'))
+            time.sleep(SETTLE_S)
+            chosen.append(timed(s, "pick 10", "*SEGUII", 'AT*SELIST="Video options"'))
+            time.sleep(SETTLE_S)
+    return (summary(opened, READ_INTERVAL_MS + TRANSACTION_PAUSES_MS),
+            summary(chosen, READ_INTERVAL_MS))
 
 
 def main() -> int:
@@ -114,6 +136,12 @@ def main() -> int:
         print("Wine: key presses: %s" % error, file=sys.stderr)
         keys = None
 
+    try:
+        newer = newer_lists(args.openings)
+    except RuntimeError as error:
+        print("Wine: the newer phone: %s" % error, file=sys.stderr)
+        newer = None
+
     opening = summary(latencies)
     choice = summary(choices)
     print('Wine: "*EAAI" to the whole page at the phone: median %.0f ms (min %.0f, max %.0f, '
@@ -125,6 +153,11 @@ def main() -> int:
           % (choice["median_ms"], choice["min_ms"], choice["max_ms"], READ_INTERVAL_MS,
              choice["ratio"]))
 
+    if newer:
+        for code, f in zip(("*SEAAI", "*SEGUII"), newer):
+            print('Wine: "%s" to the whole list at the newer phone: median %.0f ms (min %.0f, '
+                  'max %.0f), floor %d ms, ratio %.2f'
+                  % (code, f["median_ms"], f["min_ms"], f["max_ms"], f["floor_ms"], f["ratio"]))
     if keys:
         print('Wine: "+CKEV: 6,1" (next) to WM_COMMAND 40048 at the player: median %.0f ms '
               '(min %.0f, max %.0f), floor %d ms read interval, ratio %.2f'
@@ -148,6 +181,8 @@ def main() -> int:
                    "choice_messages": chosen}
         if keys:
             figures["key_press"] = keys
+        if newer:
+            figures["seaai_whole_list"], figures["seguii_whole_list"] = newer
         Path(args.json).write_text(json.dumps(figures, indent=1) + "\n")
     return 0
 
