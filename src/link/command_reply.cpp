@@ -37,8 +37,11 @@ bool SendCommandForReply(Link& link, std::string_view command, const char* code,
   std::size_t answerEnd = 0;
   const bool ok = SendCommand(link, command, &answerEnd);
   for (std::string& line : TakeLines(
-           link.rx, answerEnd, [code](const std::string& l) { return StartsWithCode(l, code); }))
+           link.rx, answerEnd, [code](const std::string& l) { return StartsWithCode(l, code); })) {
+    // Cut out, it would never reach the trace as other lines do.
+    link.trace.WriteTrace(line, kTraceGot);
     *reply = std::move(line);
+  }
   return ok;
 }
 
