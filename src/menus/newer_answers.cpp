@@ -98,8 +98,8 @@ void NewerDialect::Answer(std::int32_t action, const std::string& info) {
         events_->Cancelled();
       } else if (action == kBack) {
         events_->ChooseEntry(0);
-      } else if (action == kAcceptIndex && WholeNumber(info, &entry) && entry >= 1 &&
-                 entry <= entries_) {
+      } else if (action == kAcceptIndex && WholeNumber(info, &entry) && entry >= 1) {
+        // Past the list's end, the protocol ignores it as any entry it never sent.
         events_->ChooseEntry(entry);
       } else {
         trace_("no such entry or action on the list: ignored");
