@@ -72,7 +72,6 @@ void NewerDialect::ShowList(const MenuPage& page) {
   Follow();
   if (!PutList(page.title, kMenuList, page.focus - 1, page.entries, -1)) return;
   shown_ = Shown::kList;
-  entries_ = static_cast<std::int32_t>(page.entries.size());
 }
 
 void NewerDialect::ShowNotice(char /*navigation*/, const std::string& title,

@@ -62,7 +62,6 @@ class NewerDialect : public MenuDialect, public NewerMenuLines {
   std::uint32_t connection_ = 0;
   std::int32_t object_ = -1;
   Shown shown_ = Shown::kNothing;
-  std::int32_t entries_ = 0;     // of the list shown
   std::int32_t dialogKind_ = 0;  // of the dialog shown
   std::int32_t steps_ = 0;       // of the level shown
   bool imagesAsZero_ = false;
