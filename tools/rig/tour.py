@@ -18,11 +18,14 @@ the phone's screen and the player's state beside it.
     tour.py --remote-keys  ... with RemoteKeys=1: the scripted tour ends on the
                            "Remote keys" screen, skipping a track and turning
                            the volume down with the phone's keys
+    tour.py --phone newer  ... on a phone that speaks only the newer accessory
+                           commands: every page and dialog one of its objects
 
 Interactive commands (type one, then Enter; works from a pipe as well):
 
-    N          choose entry N of the menu on the screen (e.g. 12)
+    N          choose entry N of the menu on the screen (e.g. 12; pick N too)
     o          open the accessory menu       b          back
+    cancel     leave the menu at once (the newer phone's cancel key)
     l P        level answer, P in 0..100     i P        interim level (still moving)
     n N        number answer                 c N        list choice N (from 1)
     s on|off   on/off answer (or 1|0)        t TEXT     text answer
@@ -704,6 +707,10 @@ def interactive(s: Session) -> int:
             pass
         elif word.isdigit() and not rest:
             command = "choose " + word
+        elif word == "pick" and rest.isdigit():
+            command = "pick " + rest
+        elif word == "cancel" and not rest:
+            command = "cancel"
         elif word == "o":
             command = "open"
         elif word == "b":
