@@ -26,9 +26,11 @@ void NewerDialect::Send(const std::string& command) {
   transact_(command, "", &reply);
 }
 
-bool NewerDialect::Replace(const std::string& command, const char* code) {
+bool NewerDialect::Replace(const std::string& command, const char* code, bool* refused) {
   std::string reply;
-  if (!transact_(command, code, &reply)) return false;
+  const bool accepted = transact_(command, code, &reply);
+  if (refused != nullptr) *refused = !accepted;
+  if (!accepted) return false;
   std::int32_t id = -1;
   if (!ParseObjectReply(reply, code, &id)) {
     // Shown, perhaps, but out of reach: what was there stays ours.
@@ -52,7 +54,10 @@ bool NewerDialect::PutList(const std::string& title, int type, int focus,
                   list.c_str());
   };
   if (!imagesAsZero_) {
-    if (Replace(command("\"\""), phone::newer::kListReply)) return true;
+    bool refused = false;
+    if (Replace(command("\"\""), phone::newer::kListReply, &refused)) return true;
+    // A list taken without an id is up already: sent again it would be twice.
+    if (!refused) return false;
     trace_("list refused with \"\" as images: once more with 0");
   }
   if (!Replace(command("0"), phone::newer::kListReply)) return false;

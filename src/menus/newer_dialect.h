@@ -47,7 +47,8 @@ class NewerDialect : public MenuDialect, public NewerMenuLines {
   // A connection set up since starts with nothing of ours on the phone.
   void Follow();
   // Puts a new object up; once the phone has it, the old one goes.
-  bool Replace(const std::string& command, const char* code);
+  // `refused`: the phone answered the command with an error.
+  bool Replace(const std::string& command, const char* code, bool* refused = nullptr);
   // A list; the images as "" first, and as 0 once the phone refused that.
   bool PutList(const std::string& title, int type, int focus,
                const std::vector<std::string>& entries, int selected);

@@ -299,15 +299,17 @@ TEST_F(Dialogs, NoticesAndStrayAnswersGoNowhereOdd) {
 }
 
 // The same protocol on the newer commands: a phone that gives each object
-// the next id and refuses the commands that hold `refused`.
+// the next id, refuses the commands that hold `refused` and gives no id to
+// those that hold `quiet`.
 struct NewerDialogs : Dialogs {
   MenuRegistration registration{MenuCommandSet::kNewer, 5, 1};
   std::string refused = "\x01";
+  std::string quiet = "\x01";
   std::int32_t nextObject = 1;
   NewerDialect newer{[this](const std::string& command, const char* code, std::string* reply) {
                        sent.push_back(command);
                        if (command.find(refused) != std::string::npos) return false;
-                       if (*code != '\0')
+                       if (*code != '\0' && command.find(quiet) == std::string::npos)
                          *reply = std::string(code) + ": " + std::to_string(nextObject++);
                        return true;
                      },
@@ -351,6 +353,7 @@ TEST_F(NewerDialogs, WireForms) {
     std::vector<std::string> log;    // "apply 600 text": the text buffer's address
     const char* refused = "\x01";
     bool thirty = false;
+    const char* quiet = "\x01";
   };
   const std::string page =
       "*SELIST=\"M\",3,0,7,0,1,\"Vol: 5\",\"\",0,0,0,\"Mode: Mid\",\"\",0,0,0,"
@@ -440,15 +443,24 @@ TEST_F(NewerDialogs, WireForms) {
        {},
        "\x01",
        true},
+      {"list taken without an id",
+       {"*SEGUII: 1,5,6", "*SEGUII: 1,5,6"},
+       {Page(5), Page(5)},
+       {"post 0 40048", "post 0 40048"},
+       "\x01",
+       false,
+       "*SELIST"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     nextObject = 1;
     ++registration.connection;  // each row on a connection of its own
     refused = "\x01";
+    quiet = "\x01";
     std::memcpy(buffer, "abc", 4);
     ServeAll(row.thirty);
     refused = row.refused;
+    quiet = row.quiet;
     for (const std::string& line : row.lines) newer.Line(line);
     ASSERT_EQ(sent.size(), row.sent.size()) << ::testing::PrintToString(sent);
     for (std::size_t i = 0; i < sent.size(); ++i) {
