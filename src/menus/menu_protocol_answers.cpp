@@ -42,7 +42,12 @@ void MenuProtocol::HandleAnswer(const std::string& answer) {
 
 void MenuProtocol::Answered(const DialogAnswer& answer) {
   Menu* menu = source_.CurrentMenu();
-  if (!menu) return;
+  if (!menu) {
+    // Only the notice that a menu is missing was left to answer: nothing of
+    // ours stays on the phone.
+    Dialect().Left();
+    return;
+  }
   const std::int32_t count = ItemCount(*menu);
   if (count == 0) {
     GoBack();  // the notice was closed

@@ -323,7 +323,7 @@ struct NewerDialogs : Dialogs {
     std::vector<MenuItem> list = {Item("Vol", kLevel, 101, 128),  Item("Mode", kChoice, 500, 1),
                                   Item("Shown", kSwitch, 103, 1), Item("Track", kNumber, 102, 7),
                                   Item("Name", kText, 600),       Item("Go", kCommand, 40048),
-                                  Item("Up", kSubmenu, 10)};
+                                  Item("Up", kSubmenu, 10),       Item("Gone", kSubmenu, 99)};
     list[0].maximum = 255;
     list[1].labels = labels;
     list[1].maximum = 3;
@@ -341,7 +341,7 @@ struct NewerDialogs : Dialogs {
 
 // A page of the standard menu with `focus`, its first entry and its images.
 std::string Page(int focus, const char* first = "Vol: 5", const char* image = "\"\"") {
-  return "^*SELIST=\"M\",3," + std::to_string(focus) + ",7,0,1,\"" + first + "\"," + image +
+  return "^*SELIST=\"M\",3," + std::to_string(focus) + ",8,0,1,\"" + first + "\"," + image +
          ",0,0,0";
 }
 
@@ -356,9 +356,9 @@ TEST_F(NewerDialogs, WireForms) {
     const char* quiet = "\x01";
   };
   const std::string page =
-      "*SELIST=\"M\",3,0,7,0,1,\"Vol: 5\",\"\",0,0,0,\"Mode: Mid\",\"\",0,0,0,"
+      "*SELIST=\"M\",3,0,8,0,1,\"Vol: 5\",\"\",0,0,0,\"Mode: Mid\",\"\",0,0,0,"
       "\"Shown: On\",\"\",0,0,0,\"Track: 7\",\"\",0,0,0,\"Name: abc\",\"\",0,0,0,"
-      "\"Go\",\"\",0,0,0,\"Up\",\"\",0,0,0";
+      "\"Go\",\"\",0,0,0,\"Up\",\"\",0,0,0,\"Gone\",\"\",0,0,0";
   const Row rows[] = {
       {"opened", {"*SEAAI: 5"}, {"*SEUIS=1", page, "*SEDEL=1"}, {"open 1000"}},
       {"opened, no blank", {"*SEAAI:5"}, {"*SEUIS=1", Page(0), "*SEDEL=1"}, {"open 1000"}},
@@ -420,10 +420,15 @@ TEST_F(NewerDialogs, WireForms) {
        {"^*SELERT", "*SEDEL=1", "*SEDEL=2", "*SEUIS=0"},
        {"close", "open 10", "close"}},
       {"cancel", {"*SEGUII: 1,0"}, {"*SEDEL=1", "*SEUIS=0"}, {"close"}},
+      {"a missing menu's notice answered",
+       {"*SEGUII: 1,5,8", "*SEGUII: 2,4"},
+       {"*SELERT=\"This menu is not available.\",4,1,\"Missing menu\"", "*SEDEL=1", "*SEDEL=2",
+        "*SEUIS=0"},
+       {"close", "open 99"}},
       {"stray object", {"*SEGUII: 9,5,1", "*SEGUII: 0,0"}, {}, {}},
       {"unknown action", {"*SEGUII: 1,7,1", "*SEGUII: 1,13,2"}, {}, {}},
       {"entry outside the list",
-       {"*SEGUII: 1,5,8", "*SEGUII: 1,5,0", "*SEGUII: 1,5", "*SEGUII: 1"},
+       {"*SEGUII: 1,5,9", "*SEGUII: 1,5,0", "*SEGUII: 1,5", "*SEGUII: 1"},
        {},
        {}},
       {"images refused as \"\"",
