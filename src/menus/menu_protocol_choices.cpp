@@ -13,7 +13,6 @@ namespace {
 // offers at most this many.
 constexpr std::int32_t kMostChoiceLabels = 100;
 
-constexpr char kNoKeysText[] = "This phone does not report its keys.";
 
 }  // namespace
 
@@ -106,10 +105,19 @@ void MenuProtocol::RunCommand(const MenuItem& item) {
 }
 
 void MenuProtocol::OpenKeyScreen(const Menu& menu) {
-  if (keyScreen_->Open()) return;  // its dialog's end shows the menu again
+  const char* refusal = keyScreen_->Open();
+  if (refusal == nullptr) return;  // its dialog's end shows the menu again
   // Said once; its answer shows the menu again, as the screen's would.
   listShown_ = false;
-  send_(Format(phone::kNoticeFormat, menu.parent != 0 ? '2' : '1', kKeyScreenTitle, kNoKeysText));
+  send_(Format(phone::kNoticeFormat, menu.parent != 0 ? '2' : '1', kKeyScreenTitle, refusal));
+}
+
+void MenuProtocol::EndKeyScreen() {
+  if (keyScreen_ == nullptr || !keyScreen_->Up()) return;
+  // As the user's NO would: reports off, then the menu, found after the call.
+  keyScreen_->Close();
+  source_.ReopenMenu();
+  ShowMenu();
 }
 
 void MenuProtocol::OpenDialog(const MenuItem& item) {

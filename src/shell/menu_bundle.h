@@ -33,8 +33,12 @@ struct MenuBundle {
             router, [&link](const std::string& command) { SendCommand(link, command); },
             Unicode(link)),
         calls(host),
-        keys(link.os, host, menus.remoteKeysItem(),
-             [&link](const std::string& command) { return SendCommand(link, command); }) {
+        keys(
+            link.os, host, menus.remoteKeysItem(),
+            [&link](const std::string& command) { return SendCommand(link, command); },
+            [this] { return calls.InCall(); }) {
+    textsInUse_ = Unicode(link);
+    calls.OnCallGoingOn([this] { protocol.EndKeyScreen(); });
     UseRemoteKeys(link, remoteKeys);
   }
   MenuBundle(const MenuBundle&) = delete;
@@ -44,10 +48,15 @@ struct MenuBundle {
   MenuTexts* Unicode(const Link& link) {
     return link.charsetWish != CharsetWish::kOff ? &texts : nullptr;
   }
-  // A Charset applied from the dialog takes effect at the next set-up.
+  // A Charset applied from the dialog takes effect at the next set-up. Texts
+  // held before a switch may no longer be the fields' (one title shown,
+  // another played), so a switch drops them all.
   void UseTexts(const Link& link) {
-    player.UseTexts(Unicode(link));
-    protocol.UseTexts(Unicode(link));
+    MenuTexts* now = Unicode(link);
+    if (now != textsInUse_) texts.ReleaseAll();
+    textsInUse_ = now;
+    player.UseTexts(now);
+    protocol.UseTexts(now);
   }
   // The remote-keys entry, its screen and the key reports, on or off.
   void UseRemoteKeys(Link& link, bool on) {
@@ -64,6 +73,9 @@ struct MenuBundle {
   MenuProtocol protocol;
   CallTracker calls;
   RemoteKeys keys;
+
+ private:
+  MenuTexts* textsInUse_ = nullptr;
 };
 
 }  // namespace quillet

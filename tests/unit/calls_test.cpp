@@ -77,6 +77,10 @@ TEST(CallStatus, ReadsCallListLines) {
       {"+CLCC: 6,1,5,0,0", true, 6, 5, kVoiceCall},
       {"+CLCC: 7,1,4,1,0", true, 7, 6, kDataCall},
       {"+CLCC: 1,1,4,2,0", true, 1, 6, kFaxCall},
+      {"+CLCC: 2,1,4,3,0", true, 2, 6, kVoiceCall},
+      {"+CLCC: 3,0,0,5,0", true, 3, 3, kVoiceCall},
+      {"+CLCC: 4,0,0,9,0", true, 4, 3, kVoiceCall},
+      {"+CLCC: 5,0,0,7,0", true, 5, 3, kDataCall},
       {"+CLCC: 1,1,4,0", false},
       {"+CLCC: 1,1,6,0,0", false},
       {"+CLCC: 1,2,4,0,0", false},
@@ -99,7 +103,7 @@ TEST(CallStatus, ReadsCallListLines) {
 struct CallRig : testing::LinkFixture {
   CallRig() : player(os), host(os, 0x1234), tracker(host) {
     OpenPort();
-    link.phoneEvents = &tracker;
+    link.callEvents = &tracker;
     link.callsReported = true;
     player.Entries(5);
     player.state = kPlaying;

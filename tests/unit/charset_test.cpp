@@ -296,20 +296,29 @@ TEST(Charset, TheSetIsChosenFromWhatThePhoneOffers) {
     std::vector<std::string> sent;
     PhoneCharset agreed;
     const char* trace;
+    // Quillet's set selected on this port before, over the phone's own.
+    bool selectedBefore = false;
+    const char* own = "";
   };
   const std::vector<std::string> usual = {"GSM", "IRA", "8859-1", "UTF-8", "UCS2"};
   const std::string ask = "AT+CSCS=?", utf8 = "AT+CSCS=\"UTF-8\"", latin1 = "AT+CSCS=\"8859-1\"";
+  const std::string read = "AT+CSCS?", gsm = "AT+CSCS=\"GSM\"";
   const char* toUtf8 = "info: character set: UTF-8";
   const char* toLatin1 = "info: character set: 8859-1";
   const char* toAscii = "info: character set: none agreed, texts in ASCII";
   const Case cases[] = {
-      {CharsetWish::kAuto, usual, {ask, utf8}, PhoneCharset::kUtf8, toUtf8},
-      {CharsetWish::kAuto, {"GSM", "8859-1"}, {ask, latin1}, PhoneCharset::kLatin1, toLatin1},
+      {CharsetWish::kAuto, usual, {ask, read, utf8}, PhoneCharset::kUtf8, toUtf8},
+      {CharsetWish::kAuto, {"GSM", "8859-1"}, {ask, read, latin1}, PhoneCharset::kLatin1, toLatin1},
       {CharsetWish::kAuto, {"GSM", "UCS2"}, {ask}, PhoneCharset::kNone, toAscii},
       {CharsetWish::kAuto, {}, {ask}, PhoneCharset::kNone, toAscii},
-      {CharsetWish::kLatin1, usual, {latin1}, PhoneCharset::kLatin1, toLatin1},
-      {CharsetWish::kUtf8, {"GSM"}, {utf8}, PhoneCharset::kNone, toAscii},
+      {CharsetWish::kLatin1, usual, {read, latin1}, PhoneCharset::kLatin1, toLatin1},
+      {CharsetWish::kUtf8, {"GSM"}, {read, utf8}, PhoneCharset::kNone, toAscii},
       {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr},
+      // The phone's own set is read only while it has it, and put back when
+      // the setting is cleared; unknown, nothing is put back.
+      {CharsetWish::kUtf8, usual, {utf8}, PhoneCharset::kUtf8, toUtf8, true, "GSM"},
+      {CharsetWish::kOff, usual, {gsm}, PhoneCharset::kNone, nullptr, true, "GSM"},
+      {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr, true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sent.empty() ? "off" : c.sent.back());
@@ -317,6 +326,8 @@ TEST(Charset, TheSetIsChosenFromWhatThePhoneOffers) {
     f.phone.model().SetCharsets(c.offered);
     f.link.charsetWish = c.wish;
     f.link.charset = PhoneCharset::kUtf8;  // from an earlier phone
+    f.link.charsetSelected = c.selectedBefore;
+    f.link.ownCharset = c.own;
     OnInit(f.link, false);
     EXPECT_EQ(f.AfterSetup(), c.sent);
     EXPECT_EQ(f.link.charset, c.agreed);

@@ -326,7 +326,7 @@ TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
     std::function<bool(Plugin&)> inEffect;
   } rows[] = {
       {"calls", kPauseOnCallCheckId,
-       [](Plugin& p) { return p.link().phoneEvents == &p.menus()->calls; }},
+       [](Plugin& p) { return p.link().callEvents == &p.menus()->calls; }},
       {"keys", kRemoteKeysCheckId,
        [](Plugin& p) {
          return p.link().keyEvents == &p.menus()->keys &&

@@ -171,7 +171,7 @@ TEST_P(SetupFixture, UnsolicitedLinesDuringPreparationAreDiscarded) {
 
 // What the link hands on about calls, as "id,state", a list as "list" and
 // its calls, or "no list".
-struct RecordedCalls : PhoneEventHandlers {
+struct RecordedCalls : CallEvents {
   bool CallChanged(const CallStatus& call) override {
     calls.push_back(std::to_string(call.id) + "," + std::to_string(static_cast<int>(call.state)));
     return false;
@@ -215,7 +215,7 @@ TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
     f.phone.model().rules().Edit("*ECAM").result = c.answer;
     f.phone.model().rules().Edit("+CLCC").result = c.listAnswer;
     RecordedCalls recorded;
-    if (c.wanted) f.link.phoneEvents = &recorded;
+    if (c.wanted) f.link.callEvents = &recorded;
     OnInit(f.link, false);
     std::string expected = setUp + (c.wanted ? "\rAT*ECAM=1\r" : "");
     for (int i = c.listAnswer == ReplyRule::Result::Silent ? 3 : 1; c.reported && i > 0; --i)
@@ -233,7 +233,7 @@ TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
 }
 
 // A phone still reporting from an earlier connection: what the set-up reads
-// of it is kept, the latest of each call, and handed on once the phone has
+// of it is kept, in the order read, and handed on once the phone has
 // agreed; reports that came with the later answers are handed on in order
 // before the list of calls, and the list is read among them.
 TEST_P(SetupFixture, CallReportsReadDuringTheSetupAreKept) {
@@ -251,11 +251,11 @@ TEST_P(SetupFixture, CallReportsReadDuringTheSetupAreKept) {
     f.phone.model().SetValue("+CLCC", {"+CLCC: 1,1,0,0,0,\"+1555\",145", "+CLCC: 3,1,4,0,0"});
     if (!accepted) rules.Edit("*ECAM").result = ReplyRule::Result::Error;
     RecordedCalls recorded;
-    f.link.phoneEvents = &recorded;
+    f.link.callEvents = &recorded;
     OnInit(f.link, false);
     EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
     const std::vector<std::string> handed =
-        accepted ? std::vector<std::string>{"1,3", "2,5", "2,0", "3,6", "list 1,3 3,6"}
+        accepted ? std::vector<std::string>{"1,6", "1,3", "2,5", "2,0", "3,6", "list 1,3 3,6"}
                  : std::vector<std::string>{};
     EXPECT_EQ(recorded.calls, handed);
     DispatchLines(f.link, false);

@@ -98,7 +98,7 @@ TEST_F(LifecycleFixture, SettingsAreReadBeforeRegistration) {
   Start();
   EXPECT_EQ(plugin.PortName(), "COM7");
   EXPECT_EQ(plugin.settings().pluginMenus, 3);
-  EXPECT_EQ(plugin.link().phoneEvents, nullptr);  // no PauseOnCall line: calls stay the phone's
+  EXPECT_EQ(plugin.link().callEvents, nullptr);  // no PauseOnCall line: calls stay the phone's
   plugin.Quit();
   EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"].count("PauseOnCall"), 0u);
 }
@@ -294,7 +294,7 @@ TEST_F(LifecycleFixture, CloseLinkTwiceClosesEachHandleOnce) {
   TraceLog trace(os);
   trace.Attach(os.OpenAppendFile("x"));
   link.port = os.OpenPort("COM2");
-  link.overlapped.event = os.CreateEvent(kLinkEventName);
+  link.overlapped.event = os.CreateEvent(nullptr);
   CloseLink(os, link, trace);
   CloseLink(os, link, trace);
   EXPECT_EQ(os.closedHandles.size(), 3u);
