@@ -136,6 +136,8 @@ struct CallRig : testing::LinkFixture {
       player.position = (player.position + 1) % 5;
     } else if (step == "forget") {
       tracker.CallsForgotten();
+    } else if (step == "nopause" || step == "pause") {
+      tracker.SetPausing(step == "pause");
     } else {
       if (step[0] != '*') Change(step);
       const std::string line = step[0] == '*' ? step : "*ECAV: " + step;
@@ -269,6 +271,26 @@ TEST(CallTracker, PausesForVoiceCallsAndResumesWhatItPaused) {
        4,
        1},
       {"forgotten calls never resume", kPlaying, {"1,6,1", "forget", "1,0,1"}, 1, 2, 3},
+      {"a start said twice: the list holds it", kPlaying, {"1,6,1", "1,6,1", "=3", "1,0,1"}, 2, 6, 1},
+      {"a start said again, its idle lost, after the user played again",
+       kPlaying,
+       {"1,6,1", "~1,0", "toggle", "1,6,1", "=3", "1,0,1"},
+       3,
+       6,
+       1},
+      {"a start said again that the list lacks", kPlaying, {"1,6,1", "~1,0", "*ECAV: 1,6,1"}, 2, 4, 1},
+      {"without pausing, calls are counted and pause nothing",
+       kPlaying,
+       {"nopause", "1,6,1", "=1", "1,0,1"},
+       0,
+       0,
+       1},
+      {"pausing cleared during a call: the pause is the user's",
+       kPlaying,
+       {"1,6,1", "=3", "nopause", "pause", "1,0,1"},
+       1,
+       2,
+       3},
       {"again after the calls ended",
        kPlaying,
        {"1,6,1", "1,0,1", "1,6,1", "=3", "1,0,1"},

@@ -108,13 +108,14 @@ struct KeyRig {
       player.volume = std::stoi(step.substr(7));
       return;
     }
-    if (step.rfind("wait ", 0) == 0) {
+    if (step.rfind("wait ", 0) == 0 || step.rfind("pass ", 0) == 0) {
       ms = std::stoul(step.substr(5));
     } else {
       Control(step);
       if (step.rfind("hold ", 0) == 0) ms += std::stoul(step.substr(step.rfind(' ')));
     }
     os.RunFor(ms);
+    if (step.rfind("pass ", 0) == 0) Actions();  // time passes, unchecked
   }
   std::vector<std::string> SentSinceOpening(std::size_t from = kSetup.size() + 3) {
     std::vector<std::string> sent;
@@ -251,6 +252,20 @@ TEST(RemoteKeys, KeySequencesDriveThePlayer) {
         {"urc +CKEV: d,0", ""},
         {"wait 1000", ""}}},
       {"keys after NO act on nothing", kPlaying, {{"reject", ""}, {"urc +CKEV: 6,1", ""}}, kClosed},
+      {"a lost release repeats for 10 s at most",
+       kPlaying,
+       {{"urc +CKEV: 3,1", "fwd"}, {"pass 9700", ""}, {"wait 1000", ""}}},
+      {"mute after the volume moved mutes afresh",
+       kPlaying,
+       {{"k 7", "vol 0"}, {"volume 100", ""}, {"k 7", "vol 0"}, {"k 7", "vol 100"}}},
+      {"a ring closes the screen: digits in the call act on nothing",
+       kPlaying,
+       {{"urc RING", ""}, {"urc +CKEV: 2,1", ""}, {"urc +CKEV: 5,1", ""}},
+       {"AT+CMER=0,0,0,0,0", "menu", "AT+CMER=0,0,0,0,0"}},
+      {"so does a call report",
+       kPlaying,
+       {{"urc *ECAV: 1,3,1", ""}, {"urc +CKEV: 6,1", ""}, {"urc *ECAV: 1,0,1", ""}},
+       {"AT+CMER=0,0,0,0,0", "menu", "AT+CMER=0,0,0,0,0"}},
       {"keys after leaving the accessory menu act on nothing",
        kPlaying,
        {{"hold u 800", "vol 229, vol 255 @500, vol 255 @750"},
@@ -314,6 +329,11 @@ TEST(RemoteKeys, TheEntryOpensTheScreenAndItsEndClosesIt) {
        {"reject", "choose 11"},
        {kHold, kOn, kOff, "menu", kHold, kOn},
        "next"},
+      {"during a call",
+       "urc *ECAV: 1,6,1",
+       {"reject"},
+       {"AT*EAID=14,1,\"Remote keys\",\"Not during a call.\"", "menu", kOff},
+       ""},
       {"reports refused", "reply +CMER error", {"reject"}, {kHold, kOn, kNotice, "menu", kOff}, ""},
       {"hold dialog refused", "reply *EAID=13 error", {"abort"}, {kHold, kNotice, "menu", kOff}, ""},
       {"refused once, then granted",
