@@ -269,6 +269,11 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
   };
   const auto nothing = [](fake::FakePlatform&) {};
   const auto port12 = [](fake::FakePlatform& os) { os.dialog.texts[kPortComboId] = "COM12"; };
+  const auto port3 = [](fake::FakePlatform& os) { os.dialog.texts[kPortComboId] = " com3:"; };
+  const auto readOnly = [](fake::FakePlatform& os) {
+    os.profilesReadOnly = true;
+    os.dialog.checks[kPauseOnCallCheckId] = true;
+  };
   const int apply = kApplyButtonId, ok = kOkButtonId;
   const Case cases[] = {
       {"nothing changed: the lines the file had", "", nothing, apply, saved(""), false},
@@ -287,6 +292,9 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
       {"the chooser picked", "PluginMenus=-1", pick(1), ok, saved("PluginMenus=2"), false},
       {"direct picked", "PluginMenus=2", pick(0), ok, saved(""), false},
       {"a new port", "", port12, apply, saved("Port=COM12"), true},
+      {"the same port typed another way", "", port3, apply, saved("Port= com3:"), false},
+      // Not saved, yet in effect; the user is told.
+      {"the file cannot be written", "", readOnly, ok, {{"Port", "COM3"}}, true},
       {"cancel", "", tick(kPauseOnCallCheckId, true), kCancelButtonId, {{"Port", "COM3"}}, false},
   };
   for (const Case& c : cases) {
@@ -310,7 +318,14 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
       EXPECT_EQ(plugin.settings().pauseOnCall, before.pauseOnCall);
       EXPECT_FALSE(plugin.settings().pauseOnCallStored);
     }
+    EXPECT_EQ(os.messages, os.profilesReadOnly
+                               ? std::vector<std::string>{"Quillet could not save its settings."}
+                               : std::vector<std::string>{});
+    const bool named = os.files["t.log"].find("could not write C:\\") != std::string::npos;
+    EXPECT_EQ(named, os.profilesReadOnly) << os.files["t.log"];
+    os.messages.clear();
     plugin.Quit();
+    os.profilesReadOnly = false;
     if (c.button != kCancelButtonId) {
       EXPECT_EQ(File(), c.written) << "quit writes the same";
     }

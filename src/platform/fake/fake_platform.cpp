@@ -547,6 +547,7 @@ std::string FakePlatform::GetProfileString(const std::string& section, const std
 bool FakePlatform::WriteProfileString(const std::string& section, const std::string& key,
                                       const std::string& value, const std::string& path) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (profilesReadOnly) return false;
   profiles[path][section][key] = value;
   return true;
 }

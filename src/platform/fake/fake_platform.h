@@ -65,6 +65,8 @@ class FakePlatform : public Platform {
   // The ANSI code page is UTF-8 (65001), as Windows' "Unicode UTF-8 for
   // worldwide language support" makes it; else Windows-1252.
   bool utf8CodePage = false;
+  // Profile writes fail, as on a folder the user may not write to.
+  bool profilesReadOnly = false;
 
   // Lets the started threads run, moving the clock as they wait, until
   // `done` holds (looked at whenever all of them wait) or `forMs` of virtual
