@@ -115,6 +115,14 @@ TEST(Charset, TitlesThroughEachModeToTheBytesSent) {
        {"Next: Say 'Hi' Now", "Next: Say 'Hi' Now", "Next: Say 'Hi' Now", "Next: Say 'Hi' Now"}},
       // 36 characters and "...", never 36 bytes: 30 Cyrillic letters need 60.
       {"a long Cyrillic title", zhe30 + zhe30, {cut30, "Next: " + zhe30 + "...", cut30, cut30}},
+      {"C1 controls as blanks",
+       "A\xC2\x80" "B\xC2\x9F" "C",
+       {"Next: A?B?C", "Next: A B C", "Next: A B C", "Next: A?B?C"}},
+      // "Next: " and 33 characters: 39, the most a label keeps whole.
+      {"a title of exactly the label's limit",
+       Repeat("\xC3\xA9", 33),
+       {"Next: " + std::string(33, '\xE9'), "Next: " + Repeat("\xC3\xA9", 33),
+        "Next: " + std::string(33, '\xE9'), "Next: " + std::string(33, 'e')}},
       {"long 4-byte characters cut between them",
        "Ab" + note28 + note28,
        {cut28, "Next: Ab" + note28 + "...", cut28, cut28}},
@@ -239,9 +247,14 @@ TEST(Charset, TextAnswersGoBackToTheCodePage) {
     PhoneCharset set;
     std::string answer;
     std::string stored;
+    bool utf8CodePage = false;  // Windows' "Unicode UTF-8 for worldwide language support"
   };
   const Case cases[] = {
       {PhoneCharset::kUtf8, ": 1,\"D\xC3\xA9j\xC3\xA0 vu\"", "D\xE9j\xE0 v"},
+      // Overlong forms spell '/' and 'A': neither may come through.
+      {PhoneCharset::kUtf8, ": 1,\"\xC0\xAF\xE0\x80\xC1\"", "?????"},
+      {PhoneCharset::kUtf8, ": 1,\"D\xC3\xA9j\xC3\xA0 vu\"", "D\xC3\xA9j\xC3\xA0", true},
+      {PhoneCharset::kUtf8, ": 1,\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\"", "\xD0\x9A\xD0\xB8\xD0\xBD", true},
       {PhoneCharset::kUtf8, ": 1,\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\"", "????"},
       {PhoneCharset::kUtf8, ": 1,\"\xE2\x80\x93\xF0\x9F\x8E\xB5\xC3\"", "\x96??"},
       {PhoneCharset::kLatin1, ": 1,\"D\xE9j\xE0 vu\"", "D\xE9j\xE0 v"},
@@ -250,6 +263,7 @@ TEST(Charset, TextAnswersGoBackToTheCodePage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer);
     fake::FakePlatform os;
+    os.utf8CodePage = c.utf8CodePage;
     PhoneCharset set = c.set;
     MenuTexts texts(os, [&] { return set; });
     testing::StubMenuSource source;
