@@ -174,8 +174,9 @@ TEST_P(SetupFixture, UnsolicitedLinesDuringPreparationAreDiscarded) {
 struct RecordedCalls : CallEvents {
   bool CallChanged(const CallStatus& call) override {
     calls.push_back(std::to_string(call.id) + "," + std::to_string(static_cast<int>(call.state)));
-    return false;
+    return call.id == askingId;
   }
+  int askingId = 0;  // a report of this call asks for the list
   void CallsListed(const std::vector<CallStatus>* listed) override {
     std::string line = listed ? "list" : "no list";
     if (listed)
@@ -230,6 +231,39 @@ TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
     EXPECT_EQ(f.Trace().find("info: calls not reported\r\n") != std::string::npos,
               c.wanted && !c.reported);
   }
+}
+
+// What the phone says while the set-up waits for its answers is handled once
+// the set-up has ended, in the order read: a menu opened then gets its page,
+// and a call report that raises a question gets the list it asks for.
+TEST_P(SetupFixture, LinesReadDuringTheSetupAreHandledWhenItEnds) {
+  struct Menus : NoMenuHandlers {
+    void MenuActivated() override { seen.push_back("open"); }
+    void ChooseEntry(int entry) override { seen.push_back("choose " + std::to_string(entry)); }
+    void HandleAnswer(const std::string& answer) override { seen.push_back("answer" + answer); }
+    std::vector<std::string> seen;
+  } menus;
+  LinkFixture f(GetParam());
+  f.phone.device().SetDsr(true, 0);
+  f.phone.model().SetCharsets({"GSM", "UTF-8"});
+  auto& rules = f.phone.model().rules();
+  rules.Edit("+CNMI").interject = "*EAAI";
+  rules.Edit("+CGMI").interject = "*EAII: 1,2";
+  rules.Edit("+CSCS=?").interject = "*ECAV: 2,6,1";
+  rules.Edit("+CSCS").interject = "*EAMI: 3";  // with the read and with the choice
+  RecordedCalls recorded;
+  recorded.askingId = 2;
+  f.link.callEvents = &recorded;
+  f.link.handlers = &menus;
+  f.link.charsetWish = CharsetWish::kAuto;
+  OnInit(f.link, false);
+  EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
+  EXPECT_EQ(menus.seen, std::vector<std::string>{});
+  EXPECT_EQ(recorded.calls, std::vector<std::string>{"list"});
+  while (!f.link.strays.empty() || !f.link.rx.drained) DispatchLines(f.link, false);
+  EXPECT_EQ(menus.seen,
+            (std::vector<std::string>{"open", "answer: 1,2", "choose 3", "choose 3"}));
+  EXPECT_EQ(recorded.calls, (std::vector<std::string>{"list", "2,6", "list"}));
 }
 
 // A phone still reporting from an earlier connection: what the set-up reads
