@@ -220,6 +220,8 @@ TEST_F(LifecycleFixture, ThePhoneIsLeftAsItWasFound) {
   plugin.ApplySettings(cleared);
   ASSERT_TRUE(os.RunUntil([&] { return history.back() == "AT+CSCS=\"UTF-8\""; }, 20000));
   openKeys();
+  // Quillet's own: no other program can signal or reset it by name.
+  EXPECT_EQ(os.EventName(plugin.link().state.overlapped.event), "");
   const std::size_t written = phone.device().written().size();
   const std::uint64_t began = os.VirtualMs();
   plugin.Quit();
