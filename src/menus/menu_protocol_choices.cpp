@@ -13,7 +13,6 @@ namespace {
 // offers at most this many.
 constexpr std::int32_t kMostChoiceLabels = 100;
 
-
 }  // namespace
 
 void MenuProtocol::GoBack() {

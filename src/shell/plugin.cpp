@@ -135,8 +135,7 @@ bool Plugin::ApplySettings(const Settings& next) {
   // A crash or a kill later loses nothing; before init the file's own
   // values are not known yet, and would be overwritten.
   if (!settingsLoaded_ || SaveSettings(os_, ModuleInstance(), next)) return true;
-  link_.trace.WriteTrace("could not write " + BuildSettingsPath(os_, ModuleInstance()),
-                         kTraceInfo);
+  link_.trace.WriteTrace("could not write " + BuildSettingsPath(os_, ModuleInstance()), kTraceInfo);
   return false;
 }
 

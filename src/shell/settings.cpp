@@ -43,7 +43,9 @@ const SettingRow kRows[] = {
     {"Charset", "", [](Settings& s, const std::string& text) { s.charset = text; },
      [](const Settings& s) { return s.charset; }, &Settings::charsetStored,
      ApplyEffect::kSetUpAgain,
-     [](const Settings& s) { return std::to_string(static_cast<int>(ParseCharsetWish(s.charset))); }},
+     [](const Settings& s) {
+       return std::to_string(static_cast<int>(ParseCharsetWish(s.charset)));
+     }},
 };
 
 }  // namespace
