@@ -44,7 +44,7 @@ struct Rig {
   void OpenPort() {
     link.state.port = os.OpenPort("COM1");
     os.SetPortTimeouts(link.state.port, kPortTimeouts);
-    link.state.overlapped.event = os.CreateEvent(kLinkEventName);
+    link.state.overlapped.event = os.CreateEvent(nullptr);
   }
   void Drain() {
     while (!link.rx.drained) ReadLine(link, false);
@@ -99,16 +99,15 @@ Cost OneSendCommand(Rig& rig, bool* ok) {
 }
 
 // Calls reported to nobody: the set-up's cost with PauseOnCall=1.
-struct IgnoredCalls : PhoneEventHandlers {
+struct IgnoredCalls : CallEvents {
   bool CallChanged(const CallStatus&) override { return false; }
   void CallsListed(const std::vector<CallStatus>*) override {}
   void LinkInterrupted() override {}
   void CallsForgotten() override {}
 };
 
-Cost OneSetUp(Rig& rig, PhoneEventHandlers* calls = nullptr,
-              CharsetWish charset = CharsetWish::kOff) {
-  rig.link.phoneEvents = calls;
+Cost OneSetUp(Rig& rig, CallEvents* calls = nullptr, CharsetWish charset = CharsetWish::kOff) {
+  rig.link.callEvents = calls;
   rig.link.charsetWish = charset;
   rig.phone.device().SetDsr(true, rig.os.VirtualMs());
   return Measure(rig, [&] { OnInit(rig.link, false); });

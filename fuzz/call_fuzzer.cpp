@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   });
   HostWindow host(f.os, 0x1234);
   CallTracker tracker(host);
-  f.link.phoneEvents = &tracker;
+  f.link.callEvents = &tracker;
   f.link.callsReported = true;
 
   auto arrive = [&](const std::string& line) {

@@ -146,7 +146,7 @@ class Harness {
   void OpenPort() {
     link_.state.port = recorder_.OpenPort("COM1");
     recorder_.SetPortTimeouts(link_.state.port, kPortTimeouts);
-    link_.state.overlapped.event = recorder_.CreateEvent(kLinkEventName);
+    link_.state.overlapped.event = recorder_.CreateEvent(nullptr);
   }
   void Deliver(std::string bytes, std::uint32_t delayMs) {
     if (delivered_ + bytes.size() > kMaxBytesPerInput || pieces_ == kMaxPiecesPerInput) return;

@@ -100,6 +100,8 @@ SEEDS = {
     + send("+CGMI") + PORT + read_line(True) + read_line(False),
     "chatty_phone_outlasts_the_wait": WINDOWS + trickle("x", 400, 30) + wait_reply("")
     + read_line(True),
+    "cellular_ring_before_echo": WINDOWS + raw("+CRING: VOICE\r\n") + send("+CMEE=1")
+    + read_line(False) * 2,
     "stop_requested": WINDOWS + STOP + send("+CMEE=1") + wait_reply("AT") + STOP
     + read_line(False),
     "newer_codes": WINDOWS + raw("*SEAAI: 5\r\n*SEGUII: 1,5,2\r\n*SESFI: 1\r\n*SEGUII:1,0\r\n")

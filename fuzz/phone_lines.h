@@ -65,7 +65,7 @@ struct MenuWorld {
 // false. Other lines go to `other`, and "+CKEV" lines that read right to
 // `keys` when there is one. At most `most` codes.
 struct LineHooks {
-  PhoneEventHandlers* keys = nullptr;
+  KeyEvents* keys = nullptr;
   std::function<void(std::string_view)> before = [](std::string_view) {};
   std::function<bool(std::string_view)> after = [](std::string_view) { return true; };
   std::function<void(std::string_view)> other = [](std::string_view) {};

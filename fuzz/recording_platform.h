@@ -108,6 +108,9 @@ class RecordingPlatform : public Platform {
   std::string GetControlText(Handle dialog, int controlId, std::size_t capacity) override {
     return inner_.GetControlText(dialog, controlId, capacity);
   }
+  void ShowMessage(Handle owner, const std::string& text, const std::string& caption) override {
+    inner_.ShowMessage(owner, text, caption);
+  }
   void PostStatusUpdate(Handle dialog) override { inner_.PostStatusUpdate(dialog); }
   bool IsChecked(Handle dialog, int controlId) override {
     return inner_.IsChecked(dialog, controlId);

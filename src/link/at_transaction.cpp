@@ -86,13 +86,17 @@ Reply WaitReply(Link& link, std::string_view prefix, bool wait, int tries, long 
   }
 }
 
+std::string Framed(std::string_view command) {
+  return "\r" + std::string(phone::kCommandPrefix) + std::string(command) + "\r";
+}
+
 bool SendCommand(Link& link, std::string_view command) {
   return SendCommand(link, command, nullptr);
 }
 
 bool SendCommand(Link& link, std::string_view command, std::size_t* answerEnd) {
   const std::string full = std::string(phone::kCommandPrefix) + std::string(command);
-  const std::string wire = "\r" + full + "\r";
+  const std::string wire = Framed(command);
   for (int send = 0; send < kMaxSends && !link.stopping(); ++send) {
     if (!WritePort(link, wire)) return false;
     link.os.Sleep(kPauseAfterSendMs);

@@ -32,6 +32,9 @@ bool WritePort(Link& link, std::string_view text);
 // `from` on (the cursor when -1). The line is cut out of the buffer whole.
 Reply WaitReply(Link& link, std::string_view prefix, bool wait, int tries, long from = -1);
 
+// The command as it goes on the wire: "\r" "AT" + command "\r".
+std::string Framed(std::string_view command);
+
 // Sends "\r" "AT" + command "\r"; true when the phone's final result is "OK".
 bool SendCommand(Link& link, std::string_view command);
 // The same; `answerEnd` gets where the final result stood in the receive

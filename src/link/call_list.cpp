@@ -7,6 +7,7 @@
 #include "link/call_status.h"
 #include "link/command_reply.h"
 #include "link/line_fields.h"
+#include "link/line_router.h"
 #include "link/phone_commands.h"
 
 namespace quillet {
@@ -22,7 +23,7 @@ void ListCalls(Link& link) {
       CallStatus call;
       if (IsCallReport(line)) {
         // The list that follows answers any question this report raises.
-        if (ParseCallStatus(line, &call)) link.phoneEvents->CallChanged(call);
+        ApplyCallReport(link, line, false);
       } else if (ParseCallListLine(line, &call)) {
         calls.push_back(call);
       } else {
@@ -33,7 +34,7 @@ void ListCalls(Link& link) {
     }
   }
   link.trace.WriteTrace(listed ? "calls listed" : "calls not listed", kTraceInfo);
-  link.phoneEvents->CallsListed(listed ? &calls : nullptr);
+  link.callEvents->CallsListed(listed ? &calls : nullptr);
 }
 
 }  // namespace quillet

@@ -79,8 +79,12 @@ bool ParseCallListLine(const std::string& line, CallStatus* call) {
                                           CallState::Calling,  CallState::Connecting,
                                           CallState::Alerting, CallState::Waiting};
   if (stat < 0 || stat > 5 || mode < 0 || mode > 9) return false;
-  // <mode> 0 is voice; the others are data, fax and their mixes.
-  const int type = mode == 0 ? kVoiceCall : mode == 2 ? kFaxCall : kDataCall;
+  // <mode> 0 is voice, and so are the mixes that begin with voice (3, 4, 5)
+  // and 9 (unknown): a call going on that is taken for data would look ended
+  // after a blink. 1 is data, 2 fax, 6 to 8 data first.
+  const int type = mode == 1 || (mode >= 6 && mode <= 8) ? kDataCall
+                   : mode == 2                           ? kFaxCall
+                                                         : kVoiceCall;
   *call = CallStatus{id, kStages[stat], type};
   return true;
 }

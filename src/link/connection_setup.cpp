@@ -1,12 +1,11 @@
 #include "link/connection_setup.h"
 
-#include <algorithm>
-
 #include "link/at_transaction.h"
 #include "link/call_list.h"
 #include "link/call_status.h"
 #include "link/charset_setup.h"
 #include "link/line_reader.h"
+#include "link/line_router.h"
 #include "link/menu_registration.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
@@ -14,28 +13,13 @@
 namespace quillet {
 namespace {
 
-// With calls wanted, a call report that the set-up reads is kept rather than
-// lost with the leftovers: a phone still reporting from an earlier connection
-// sends them at any time, and the latest state of each call is what counts.
-bool HoldCallReport(Link& link, const std::string& line) {
-  if (link.phoneEvents == nullptr || !IsCallReport(line)) return false;
-  CallStatus call;
-  if (!ParseCallStatus(line, &call)) return true;
-  auto& held = link.heldCalls;
-  held.erase(std::remove_if(held.begin(), held.end(),
-                            [&](const CallStatus& c) { return c.id == call.id; }),
-             held.end());
-  held.push_back(call);
-  return true;
-}
-
 // Sends the commands that prepare the phone; true when the menu was registered.
 bool PreparePhone(Link& link) {
   bool menusAvailable = RegisterMenu(link);
   link.trace.WriteTrace(menusAvailable ? "menus available" : "menus not available", kTraceInfo);
   if (!SendCommand(link, phone::kIndications)) SendCommand(link, phone::kIndicationsFallback);
   SendCommand(link, phone::kErrorReporting);
-  while (!link.rx.drained && !link.stopping()) HoldCallReport(link, ReadLine(link, false));
+  while (!link.rx.drained && !link.stopping()) KeepStray(link, ReadLine(link, false));
   return menusAvailable;
 }
 
@@ -46,19 +30,10 @@ bool PreparePhone(Link& link) {
 void AskForCallReports(Link& link) {
   link.callsReported = SendCommand(link, phone::kCallMonitoringOn);
   link.trace.WriteTrace(link.callsReported ? "calls reported" : "calls not reported", kTraceInfo);
-  if (link.callsReported)
-    for (const CallStatus& call : link.heldCalls) link.phoneEvents->CallChanged(call);
-  link.heldCalls.clear();
-  if (link.callsReported && !link.stopping()) ListCalls(link);
-}
-
-// A call report that arrives during the character-set step: the phone
-// already reports calls, so it is handed on rather than lost.
-void PassOnCallReport(Link& link, const std::string& line) {
-  CallStatus call;
-  if (link.phoneEvents != nullptr && link.callsReported && IsCallReport(line) &&
-      ParseCallStatus(line, &call))
-    link.phoneEvents->CallChanged(call);
+  if (!link.callsReported || link.stopping()) return;
+  // What came before is older than the list, which answers it.
+  ApplyStrayCallReports(link);
+  ListCalls(link);
 }
 
 std::string ConnectedStatus(Link& link, bool menusAvailable) {
@@ -80,7 +55,10 @@ std::string ReadValueLine(Link& link) {
   while (value.empty() && !link.rx.drained && !link.stopping() &&
          ElapsedMs(startedAt, link.os.NowMs()) < kLongestReplyWaitMs) {
     value = ReadLine(link, false);
-    if (HoldCallReport(link, value)) value.clear();
+    if (IsPhoneCode(value)) {
+      KeepStray(link, value);
+      value.clear();
+    }
   }
   return value;
 }
@@ -88,7 +66,8 @@ std::string ReadValueLine(Link& link) {
 void OnInit(Link& link, bool calledByMonitor) {
   if (link.beforeSetUp) link.beforeSetUp();
   link.callsReported = false;
-  link.heldCalls.clear();
+  link.strays.clear();
+  link.strayKeysSilenced = false;
   link.charset = PhoneCharset::kNone;
   const std::string portName = link.portName();
   if (portName == kPortDisabled) {
@@ -102,7 +81,7 @@ void OnInit(Link& link, bool calledByMonitor) {
   link.state.connected = false;
 
   link.state.overlapped = Overlapped{};
-  link.state.overlapped.event = link.os.CreateEvent(kLinkEventName);
+  link.state.overlapped.event = link.os.CreateEvent(nullptr);
   const std::string path = DevicePath(portName);
   Handle port = path.empty() ? kNoHandle : link.os.OpenPort(path);
   if (port == kNoHandle) {
@@ -123,10 +102,9 @@ void OnInit(Link& link, bool calledByMonitor) {
     status = ConnectedStatus(link, menusAvailable);
   }
   link.status.SetStatus(status);
-  if (link.state.connected && link.phoneEvents != nullptr && !link.stopping())
+  if (link.state.connected && link.callEvents != nullptr && !link.stopping())
     AskForCallReports(link);
-  if (link.state.connected && link.charsetWish != CharsetWish::kOff && !link.stopping())
-    AgreeCharset(link, [&link](const std::string& line) { PassOnCallReport(link, line); });
+  if (link.state.connected && !link.stopping()) AgreeCharset(link);
   if (link.afterSetUp) link.afterSetUp();
   CloseEvent(link.os, link.state.overlapped);
 }

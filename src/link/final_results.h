@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "link/phone_commands.h"
+
 namespace quillet {
 
 struct FinalResult {
@@ -12,10 +14,10 @@ struct FinalResult {
 };
 
 constexpr FinalResult kFinalResults[] = {
-    {"OK", true, true},
-    {"ERROR", false, false},
-    {"+CME ERROR", false, false},
-    {"+CMS ERROR", false, false},
+    {phone::kOk, true, true},
+    {phone::kError, false, false},
+    {phone::kEquipmentError, false, false},
+    {phone::kMessageError, false, false},
 };
 
 // The row a line matches, or null when it is no final result.

@@ -4,6 +4,7 @@
 // thread reaches the monitor thread.
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -49,23 +50,31 @@ struct Link {
   MenuRegistration menus;
   // Told of the newer set's codes on a connection that registered there.
   NewerMenuLines* newerMenus = nullptr;
-  // The phone's calls. Set only when the user wants them: each set-up then
-  // asks the phone to report them ("*ECAM=1"); null leaves the link as it
-  // always was.
-  PhoneEventHandlers* phoneEvents = nullptr;
+  // The phone's calls. Set only when a feature needs them (calls pause the
+  // music, or a call must close the key screen): each set-up then asks the
+  // phone to report them ("*ECAM=1"); null leaves the link as it always was.
+  CallEvents* callEvents = nullptr;
   // The phone's keys: set only when the user wants them (RemoteKeys), and
   // then told of every "+CKEV" line; null leaves those lines ignored.
-  PhoneEventHandlers* keyEvents = nullptr;
+  KeyEvents* keyEvents = nullptr;
   // The phone accepted to report calls on this connection. Monitor thread only.
   bool callsReported = false;
-  // Call reports read by the set-up before the phone accepted: the latest of
-  // each call, oldest first. Monitor thread only.
-  std::vector<CallStatus> heldCalls;
+  // Lines a transaction read past while waiting for its answer, oldest
+  // first, for dispatch. Monitor thread only.
+  std::deque<std::string> strays;
+  // Key reports that came with no key screen up were turned off on this
+  // connection. Monitor thread only.
+  bool strayKeysSilenced = false;
   // The Charset setting: kOff leaves the set-up as it always was; otherwise
   // its last step agrees a character set with the phone.
   CharsetWish charsetWish = CharsetWish::kOff;
   // The set the phone accepted on this connection. Monitor thread only.
   PhoneCharset charset = PhoneCharset::kNone;
+  // The phone's own set ("+CSCS?" before Quillet first selected one on this
+  // port; empty when it could not be read), and whether Quillet's choice is
+  // still selected, so the phone gets its own back. Kept across blinks.
+  std::string ownCharset;
+  bool charsetSelected = false;
 
   // Set by quit and by a port change to wake the monitor thread at once.
   Handle wakeEvent = kNoHandle;

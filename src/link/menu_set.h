@@ -21,19 +21,6 @@ struct MenuRegistration {
   std::uint32_t connection = 0;
 };
 
-namespace phone {
-
-constexpr char kNewerMenuTest[] = "*SEAM=?";
-// Category 2: Entertainment.
-constexpr char kNewerRegisterMenu[] = "*SEAM=\"Winamp\",2";
-constexpr char kNewerMenuReply[] = "*SEAM";
-// Unsolicited codes of the newer set.
-constexpr char kNewerMenuOpened[] = "*SEAAI";
-constexpr char kNewerAnswer[] = "*SEGUII";
-constexpr char kNewerFocus[] = "*SESFI";
-
-}  // namespace phone
-
 // The newer set's unsolicited lines, each whole, on a connection that speaks it.
 class NewerMenuLines {
  public:

@@ -1,14 +1,10 @@
 #include "link/monitor.h"
 
-#include <cctype>
-
-#include "link/call_list.h"
-#include "link/call_status.h"
+#include "link/at_transaction.h"
+#include "link/charset_setup.h"
 #include "link/connection_setup.h"
-#include "link/decimal.h"
-#include "link/key_report.h"
-#include "link/line_fields.h"
 #include "link/line_reader.h"
+#include "link/line_router.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
 
@@ -19,7 +15,7 @@ namespace {
 constexpr std::uint32_t kCancelWaitMs = 1000;
 
 void CreateLinkEvents(Link& link) {
-  link.state.overlapped.event = link.os.CreateEvent(kLinkEventName);
+  link.state.overlapped.event = link.os.CreateEvent(nullptr);
   link.state.commWait.event = link.os.CreateEvent(nullptr);
 }
 
@@ -35,12 +31,12 @@ void WatchPort(Link& link) {
 // A phone that blinks away is often in a call: what the calls paused stays
 // until the phone, set up again, says which calls are going on.
 void InterruptCalls(Link& link) {
-  if (link.phoneEvents != nullptr) link.phoneEvents->LinkInterrupted();
+  if (link.callEvents != nullptr) link.callEvents->LinkInterrupted();
 }
 
 // Another port, or the end: no phone will ever end the calls known.
 void ForgetCalls(Link& link) {
-  if (link.phoneEvents != nullptr) link.phoneEvents->CallsForgotten();
+  if (link.callEvents != nullptr) link.callEvents->CallsForgotten();
 }
 
 // Likewise the screen the keys drove, and a key held on it.
@@ -48,7 +44,8 @@ void ForgetKeys(Link& link) {
   if (link.keyEvents != nullptr) link.keyEvents->KeysForgotten();
 }
 
-void Reconnect(Link& link) {
+// The phone went away or the port failed: it is looked for again.
+void SetUpAfterDrop(Link& link) {
   InterruptCalls(link);
   ForgetKeys(link);
   link.trace.WriteTrace("not having connection...", kTraceInfo);
@@ -58,6 +55,29 @@ void Reconnect(Link& link) {
   CreateLinkEvents(link);
   WatchPort(link);
   if (link.state.connected) link.trace.WriteTrace("got connection", kTraceInfo);
+}
+
+// Strays from the set-up or unread bytes wait for dispatch.
+bool LinesLeft(Link& link) {
+  return link.state.connected && (!link.rx.drained || !link.strays.empty());
+}
+
+// What Quillet changed on the phone goes back before the port is let go:
+// key reports off with the key screen up, and, when the phone is left for
+// good (quit, another port), its own character set.
+void LeavePhone(Link& link, bool forGood) {
+  const bool here = link.state.port != kNoHandle && link.state.connected;
+  const bool keysOn = here && link.keyEvents != nullptr && link.keyEvents->ScreenUp();
+  const std::string charset = here && forGood ? CharsetToPutBack(link) : std::string();
+  if (forGood) ForgetPhoneCharset(link);
+  if (link.stopping()) {
+    // Quit waits for no answer: the bytes are written and the port closes.
+    if (keysOn) WritePort(link, Framed(phone::kKeyReportsOff));
+    if (!charset.empty()) WritePort(link, Framed(charset));
+    return;
+  }
+  if (keysOn) SendCommand(link, phone::kKeyReportsOff);
+  if (!charset.empty()) SendCommand(link, charset);
 }
 
 enum class WaitOutcome { Reported, Quiet, PortFailed };
@@ -174,6 +194,7 @@ Wakeup WaitForPortEvents(Link& link) {
 }
 
 void Stop(Link& link) {
+  LeavePhone(link, true);
   ForgetCalls(link);
   ForgetKeys(link);
   Handle port = link.state.port;
@@ -185,67 +206,25 @@ void Stop(Link& link) {
   CloseLinkEvents(link);
 }
 
-// Acted on only while the phone reports calls because this link asked it to;
-// a report that does not read right is dropped alone.
-void DispatchCallReport(Link& link, const std::string& line) {
-  CallStatus call;
-  if (link.callsReported && link.phoneEvents != nullptr && ParseCallStatus(line, &call) &&
-      link.phoneEvents->CallChanged(call))
-    ListCalls(link);
-}
-
-// Only a handler that wants keys hears of them; a report that does not
-// read right is dropped alone.
-void DispatchKeyReport(Link& link, const std::string& line) {
-  KeyReport key;
-  if (ParseKeyReport(line, &key)) link.keyEvents->KeyChanged(key);
-}
-
 }  // namespace
 
-int ScanMenuChoice(const std::string& line, int* entry) {
-  const std::string literal = "*EAMI:";
-  std::size_t i = 0;
-  for (; i < literal.size(); ++i) {
-    if (i >= line.size()) return -1;
-    if (line[i] != literal[i]) return 0;
-  }
-  while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
-  if (i >= line.size()) return -1;
-  std::int32_t value = 0;
-  if (!ReadDecimal(line, &i, &value)) return 0;
-  *entry = value;
-  return 1;
-}
-
 void DispatchLines(Link& link, bool waitForFirst) {
-  MenuHandlers* handlers = link.handlers;
+  // Lines a transaction read past come first: they were read first.
+  while (!link.strays.empty() && !link.stopping()) {
+    const std::string line = std::move(link.strays.front());
+    link.strays.pop_front();
+    if (RouteLine(link, line)) return;
+  }
   bool wait = waitForFirst;
   while (!link.stopping()) {
-    std::string line = ReadLine(link, wait);
+    const std::string line = ReadLine(link, wait);
     wait = true;
-    if (link.keyEvents != nullptr && IsKeyReport(line)) {
-      DispatchKeyReport(link, line);
-    } else if (IsCallReport(line)) {
-      DispatchCallReport(link, line);
-    } else if (link.menus.set == MenuCommandSet::kNewer && IsNewerMenuCode(line)) {
-      if (link.newerMenus != nullptr) link.newerMenus->Line(line);
-    } else if (line.size() > 1 && handlers) {
-      if (line == phone::kMenuActivated) {
-        handlers->MenuActivated();
-      } else if (StartsWithCode(line, phone::kMenuChoice)) {
-        int entry = 0;
-        if (ScanMenuChoice(line, &entry) != 0) handlers->ChooseEntry(entry);
-        return;
-      } else if (StartsWithCode(line, phone::kDialogAnswer)) {
-        handlers->HandleAnswer(line.substr(phone::kCodeLength));
-      }
-    }
+    if (RouteLine(link, line)) return;
     if (link.rx.drained) return;
   }
 }
 
-void RequestReconnect(Link& link) {
+void RequestPortChange(Link& link) {
   link.portChangePending = true;
   if (link.wakeEvent != kNoHandle) link.os.SetEvent(link.wakeEvent);
 }
@@ -265,7 +244,8 @@ void MonitorDevice(Link& link) {
 
   // Lines left behind (by a menu choice, or by the set-up) are dispatched
   // without waiting for the phone's next character.
-  bool linesLeft = link.state.connected && !link.rx.drained;
+  bool linesLeft = LinesLeft(link);
+  std::uint32_t lookedAt = link.os.NowMs();
   while (!link.stopping()) {
     Wakeup wakeup;
     if (!linesLeft) {
@@ -275,6 +255,8 @@ void MonitorDevice(Link& link) {
     if (link.wakeEvent != kNoHandle) link.os.ResetEvent(link.wakeEvent);
     const bool portChanged = link.portChangePending.exchange(false);
     if (link.setUpPending.exchange(false) || portChanged) {
+      // The phone is left as it was found: another port is another phone.
+      LeavePhone(link, portChanged);
       if (portChanged) ForgetCalls(link);
       CloseLinkEvents(link);
       ClosePort(link.os, link.state);
@@ -284,13 +266,19 @@ void MonitorDevice(Link& link) {
     const std::uint32_t events = wakeup.reported ? link.state.eventMask : 0;
     if (link.state.connected && (events & kEvDsr)) ReadDsr(link);
     if (link.state.connected) {
+      // The long wait's end, or as long without a look while a held key
+      // keeps the waits short.
+      const bool lookDue =
+          wakeup.timedOut || ElapsedMs(lookedAt, link.os.NowMs()) >= kLongestEventWaitMs;
       if (linesLeft || (events & kEvRxChar)) {
         // A report of bytes already read would have the reader wait for the
         // next line, and a held key wait with it.
         DispatchLines(link, !KeyDue(link));
-      } else if (wakeup.timedOut) {
+        lookedAt = link.os.NowMs();
+      } else if (lookDue) {
         // Bytes that came while no wait was armed may have gone unannounced.
         DispatchLines(link, false);
+        lookedAt = link.os.NowMs();
       }
     }
     // A held key repeats on the clock, whatever woke the thread.
@@ -298,8 +286,8 @@ void MonitorDevice(Link& link) {
       link.keyEvents->ClockReached(link.os.NowMs());
     // A phone that went away is looked for again at once, so the status
     // says so without waiting for the next event.
-    if (!link.state.connected && !link.stopping()) Reconnect(link);
-    linesLeft = link.state.connected && !link.rx.drained;
+    if (!link.state.connected && !link.stopping()) SetUpAfterDrop(link);
+    linesLeft = LinesLeft(link);
   }
   Stop(link);
 }

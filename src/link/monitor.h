@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "link/line_router.h"
 #include "link/link.h"
 
 namespace quillet {
@@ -22,15 +23,13 @@ void MonitorDevice(Link& link);
 // Without `waitForFirst`, returns at once when nothing has arrived.
 void DispatchLines(Link& link, bool waitForFirst = true);
 
-// How a "*EAMI" line reads with "*EAMI: %d" under scanf's rules: the count of
-// numbers assigned, or -1 when the line ends before the number.
-int ScanMenuChoice(const std::string& line, int* entry);
-
-// Asks the monitor thread to drop the port and set the link up again: for
-// another port, which forgets the calls known on the old one, ...
-void RequestReconnect(Link& link);
+// Asks the monitor thread to leave the phone as it found it, drop the port
+// and set the link up again: for another port, which forgets the calls and
+// the character set known on the old one, ...
+void RequestPortChange(Link& link);
 // ... or for other settings on the same port, which keeps them as a blink of
-// the link does.
+// the link does. (A link that drops by itself is set up again without being
+// asked, keeping them too.)
 void RequestSetUpAgain(Link& link);
 
 }  // namespace quillet

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "link/phone_commands.h"
+
 namespace quillet {
 namespace {
 
@@ -39,7 +41,7 @@ const char* CharsetName(PhoneCharset set) {
 }
 
 PhoneCharset ChooseCharset(std::string_view listLine) {
-  constexpr std::string_view kPrefix = "+CSCS:";
+  constexpr std::string_view kPrefix = phone::kCharsetList;
   if (listLine.substr(0, kPrefix.size()) != kPrefix) return PhoneCharset::kNone;
   bool utf8 = false;
   bool latin1 = false;

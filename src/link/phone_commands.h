@@ -21,7 +21,15 @@ constexpr char kCallListReply[] = "+CLCC:";
 // The last step of the set-up when the user wants titles in the phone's
 // character set: the sets it offers, and the one chosen.
 constexpr char kListCharsets[] = "+CSCS=?";
-constexpr char kCharsetList[] = "+CSCS:";
+constexpr char kCharsetList[] = "+CSCS:";  // the list, and the set in use
+// The phone's own set, read before Quillet first selects one, and put back.
+constexpr char kReadCharset[] = "+CSCS?";
+constexpr char kSelectCharset[] = "+CSCS=";  // then the set's name in quotes
+// The newer accessory commands, asked about only when "*EAM" is refused;
+// the menu goes under category 2, Entertainment.
+constexpr char kNewerMenuTest[] = "*SEAM=?";
+constexpr char kNewerRegisterMenu[] = "*SEAM=\"Winamp\",2";
+constexpr char kNewerMenuReply[] = "*SEAM";  // then the item's id
 // Key reports, on while the remote-keys screen is up, and off again.
 constexpr char kKeyReportsOn[] = "+CMER=3,2,0,0,0";
 constexpr char kKeyReportsOff[] = "+CMER=0,0,0,0,0";
@@ -32,9 +40,20 @@ constexpr char kMenuChoice[] = "*EAMI";
 constexpr char kDialogAnswer[] = "*EAII";
 constexpr char kCallStatus[] = "*ECAV";  // only once "*ECAM=1" was accepted
 constexpr char kKeyReport[] = "+CKEV";   // only once "+CMER=3,2,0,0,0" was accepted
-constexpr int kCodeLength = 5;           // the length of each code's name
+constexpr char kRing[] = "RING";         // the whole line: a call rings
+constexpr char kCellularRing[] = "+CRING";
+// The newer set's: the menu opened, an object answered, the focus moved.
+constexpr char kNewerMenuOpened[] = "*SEAAI";
+constexpr char kNewerAnswer[] = "*SEGUII";
+constexpr char kNewerFocus[] = "*SESFI";
+constexpr int kCodeLength = 5;  // the length of the accessory codes' names
+// "*EAMI: %d" as the phone writes it.
+constexpr char kMenuChoiceLead[] = "*EAMI:";
 
-// The final result that says a command succeeded.
+// The final results: the one that says a command succeeded, and the others.
 constexpr char kOk[] = "OK";
+constexpr char kError[] = "ERROR";
+constexpr char kEquipmentError[] = "+CME ERROR";
+constexpr char kMessageError[] = "+CMS ERROR";
 
 }  // namespace quillet::phone

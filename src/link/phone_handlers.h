@@ -30,10 +30,10 @@ class NoMenuHandlers : public MenuHandlers {
   void HandleAnswer(const std::string&) override {}
 };
 
-// The phone's events that are not menus. Called on the monitor thread only.
-class PhoneEventHandlers {
+// The phone's calls, once it reports them. Called on the monitor thread only.
+class CallEvents {
  public:
-  virtual ~PhoneEventHandlers() = default;
+  virtual ~CallEvents() = default;
   // "*ECAV": a call changed its state. True asks the link to list the calls
   // going on ("+CLCC"); CallsListed follows.
   virtual bool CallChanged(const CallStatus& call) = 0;
@@ -45,18 +45,26 @@ class PhoneEventHandlers {
   virtual void LinkInterrupted() = 0;
   // Quit or another port: nothing known about calls holds any more.
   virtual void CallsForgotten() = 0;
+  // "RING" or "+CRING": a call rings, reported by any phone; it names no
+  // call, so it counts none.
+  virtual void Ringing() {}
+};
 
-  // Keys, for handlers that want them (the link's keyEvents); the others
-  // never hear of them.
+// The phone's keys, while the user wants them. Monitor thread only.
+class KeyEvents {
+ public:
+  virtual ~KeyEvents() = default;
   // "+CKEV": a key went down or came up.
-  virtual void KeyChanged(const KeyReport& /*key*/) {}
+  virtual void KeyChanged(const KeyReport& key) = 0;
   // A held key acts again at a time of the platform clock: true, with the
   // time, while one is due; the monitor's wait ends by then.
-  virtual bool NextDue(std::uint32_t* /*dueMs*/) const { return false; }
+  virtual bool NextDue(std::uint32_t* dueMs) const = 0;
   // The clock has reached `nowMs`: act on what has come due.
-  virtual void ClockReached(std::uint32_t /*nowMs*/) {}
+  virtual void ClockReached(std::uint32_t nowMs) = 0;
+  // The screen the keys act on is up, so the phone reports them.
+  virtual bool ScreenUp() const = 0;
   // The link went away: the screen the keys acted on went with it.
-  virtual void KeysForgotten() {}
+  virtual void KeysForgotten() = 0;
 };
 
 }  // namespace quillet

@@ -11,7 +11,6 @@ namespace quillet {
 
 constexpr PortTimeouts kPortTimeouts{50, 0, 500, 0, 500};
 constexpr char kLineSettings[] = "baud=9600 parity=N data=8 stop=1";
-constexpr char kLinkEventName[] = "UIRSampleEvent";
 
 // Comm events and modem bits the link uses.
 constexpr std::uint32_t kEvRxChar = 0x0001;

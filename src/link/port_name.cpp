@@ -38,7 +38,7 @@ void ChangePortName(Link& link, std::string& stored, const std::string& name) {
     stored = name;
   }
   // Outside the lock: waking the thread must never wait on anything it holds.
-  RequestReconnect(link);
+  RequestPortChange(link);
 }
 
 }  // namespace quillet

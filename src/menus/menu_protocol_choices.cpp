@@ -10,8 +10,6 @@ namespace {
 // offers at most this many.
 constexpr std::int32_t kMostChoiceLabels = 100;
 
-constexpr char kNoKeysText[] = "This phone does not report its keys.";
-
 }  // namespace
 
 void MenuProtocol::GoBack() {
@@ -111,11 +109,20 @@ void MenuProtocol::RunCommand(const MenuItem& item) {
 }
 
 void MenuProtocol::OpenKeyScreen(const Menu& menu) {
-  // Its dialog's end shows the menu again.
-  if (Dialect().ShowKeyScreen(kKeyScreenTitle) && keyScreen_->Open()) return;
+  const char* refusal =
+      keyScreen_->Open([this] { return Dialect().ShowKeyScreen(kKeyScreenTitle); });
+  if (refusal == nullptr) return;  // its dialog's end shows the menu again
   // Said once; its answer shows the menu again, as the screen's would.
   listShown_ = false;
-  Dialect().ShowNotice(menu.parent != 0 ? '2' : '1', kKeyScreenTitle, kNoKeysText);
+  Dialect().ShowNotice(menu.parent != 0 ? '2' : '1', kKeyScreenTitle, refusal);
+}
+
+void MenuProtocol::EndKeyScreen() {
+  if (keyScreen_ == nullptr || !keyScreen_->Up()) return;
+  // As the user's NO would: reports off, then the menu, found after the call.
+  keyScreen_->Close();
+  source_.ReopenMenu();
+  ShowMenu();
 }
 
 void MenuProtocol::OpenDialog(const MenuItem& item) {

@@ -12,13 +12,23 @@ std::u32string MenuTexts::FromAnsi(std::string_view ansi) const {
 
 std::string MenuTexts::ToAnsi(std::u32string_view text, std::size_t most) const {
   std::string ansi = os_.UnicodeToAnsi(ToUtf16(text));
-  // A code page of double-byte characters may need more bytes than
-  // characters: drop whole characters until it fits.
-  while (ansi.size() > most && !text.empty()) {
-    text.remove_suffix(ansi.size() - most < text.size() ? ansi.size() - most : text.size());
-    ansi = os_.UnicodeToAnsi(ToUtf16(text));
+  if (ansi.size() <= most) return ansi;
+  // A code page of double-byte characters (or UTF-8) may need more bytes
+  // than characters: the most whole characters that fit.
+  std::size_t fits = 0;
+  std::size_t fails = text.size();
+  std::string best;
+  while (fails - fits > 1) {
+    const std::size_t mid = fits + (fails - fits) / 2;
+    std::string tried = os_.UnicodeToAnsi(ToUtf16(text.substr(0, mid)));
+    if (tried.size() <= most) {
+      fits = mid;
+      best = std::move(tried);
+    } else {
+      fails = mid;
+    }
   }
-  return ansi.size() > most ? std::string() : ansi;
+  return best;
 }
 
 std::u32string MenuTexts::Of(const char* where, std::string_view ansi) const {

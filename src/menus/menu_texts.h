@@ -39,6 +39,7 @@ class MenuTexts {
   // the code page makes of it.
   void Hold(const char* where, std::u32string text);
   void Release(const char* where);
+  void ReleaseAll() { held_.clear(); }
 
   // The bytes of a quoted parameter in the agreed set.
   std::string Out(std::u32string_view text) const;

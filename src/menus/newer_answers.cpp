@@ -3,6 +3,7 @@
 #include "link/decimal.h"
 #include "link/line_fields.h"
 #include "link/menu_registration.h"
+#include "link/phone_commands.h"
 #include "menus/menu_record.h"
 #include "menus/newer_dialect.h"
 

@@ -179,6 +179,8 @@ class Platform {
   // A check box's tick.
   virtual bool IsChecked(Handle dialog, int controlId) = 0;
   virtual void SetChecked(Handle dialog, int controlId, bool checked) = 0;
+  // A modal message box with an OK button, owned by `owner`.
+  virtual void ShowMessage(Handle owner, const std::string& text, const std::string& caption) = 0;
   // Asks the dialog's own thread to call OnStatusUpdate. Posted, never
   // waited for, so any thread may call it under any lock.
   virtual void PostStatusUpdate(Handle dialog) = 0;

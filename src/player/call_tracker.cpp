@@ -46,6 +46,7 @@ int CallTracker::Counted(int except) const {
 
 bool CallTracker::CallChanged(const CallStatus& call) {
   CallState& known = calls_[call.id];
+  if (call.state != CallState::Idle && callGoingOn_) callGoingOn_();
   if (call.state == CallState::Idle) {
     const bool wasGoing = Counted() != 0;
     known = CallState::Idle;
@@ -58,6 +59,13 @@ bool CallTracker::CallChanged(const CallStatus& call) {
   // Data and fax calls leave the music alone.
   if (!IsVoice(call.type)) return false;
   bool newRun = false;
+  if (Starts(call.state) && known == call.state) {
+    // The same start again: its idle may have been lost, or it is the same
+    // call said twice; the phone's list decides.
+    starting_ = call.id;
+    restarted_ = true;
+    return true;
+  }
   if (Starts(call.state) && PastTheStart(known)) {
     // Dropped without resuming: the new call wants the music off anyway.
     known = CallState::Idle;
@@ -79,8 +87,10 @@ bool CallTracker::CallChanged(const CallStatus& call) {
 void CallTracker::CallsListed(const std::vector<CallStatus>* calls) {
   const bool unsure = unsure_;
   const int starting = starting_;
+  const bool restarted = restarted_;
   unsure_ = false;
   starting_ = 0;
+  restarted_ = false;
   if (calls == nullptr) {
     // Without a list, calls from before the link went away can never be
     // seen to end; a pause of Quillet's waits for the next end of any call,
@@ -101,8 +111,14 @@ void CallTracker::CallsListed(const std::vector<CallStatus>* calls) {
     // After the link came back, the list is what is going on.
     if (unsure || listed[id] == CallState::Idle) calls_[id] = listed[id];
   }
-  if (unsure && Counted() == 0) {
+  if ((unsure || restarted) && Counted() == 0) {
     AllCallsEnded();
+    return;
+  }
+  // A start said again on a call the list holds, alone: a new call whose
+  // earlier one ended unseen, so the player is looked at afresh.
+  if (restarted && calls_[starting] != CallState::Idle && Counted(starting) == 0) {
+    StartRun();
     return;
   }
   // The call that started is then the first of a run.
@@ -124,6 +140,7 @@ void CallTracker::CallsListed(const std::vector<CallStatus>* calls) {
 
 void CallTracker::StartRun() {
   looked_ = true;
+  if (!pausing_) return;
   const std::intptr_t state = host_.Request(0, host::kPlayState);
   if (state == kPlaying) {
     pausedAt_ = host_.Request(0, host::kPlaylistPosition);
@@ -151,6 +168,16 @@ void CallTracker::AllCallsEnded() {
 void CallTracker::LinkInterrupted() {
   unsure_ = true;
   starting_ = 0;
+  restarted_ = false;
+}
+
+void CallTracker::Ringing() {
+  if (callGoingOn_) callGoingOn_();
+}
+
+void CallTracker::SetPausing(bool on) {
+  if (pausing_ && !on) CallsForgotten();
+  pausing_ = on;
 }
 
 void CallTracker::CallsForgotten() {
@@ -164,6 +191,7 @@ void CallTracker::Reset() {
   pausedByUs_ = false;
   pausedAt_ = 0;
   starting_ = 0;
+  restarted_ = false;
 }
 
 }  // namespace quillet

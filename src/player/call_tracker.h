@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "link/phone_handlers.h"
@@ -14,7 +15,7 @@
 
 namespace quillet {
 
-class CallTracker : public PhoneEventHandlers {
+class CallTracker : public CallEvents {
  public:
   explicit CallTracker(HostWindow& host) : host_(host) {}
 
@@ -22,6 +23,14 @@ class CallTracker : public PhoneEventHandlers {
   void CallsListed(const std::vector<CallStatus>* calls) override;
   void LinkInterrupted() override;
   void CallsForgotten() override;
+  void Ringing() override;
+
+  // Calls pause the music (PauseOnCall); off, they are only counted. Turned
+  // off, the calls and Quillet's pause are forgotten: the music is then the
+  // user's, and turning it on again resumes nothing from before.
+  void SetPausing(bool on);
+  // Told of every report that a call starts or goes on.
+  void OnCallGoingOn(std::function<void()> hook) { callGoingOn_ = std::move(hook); }
 
   // For tests: a voice call is going on.
   bool InCall() const { return Counted() != 0; }
@@ -37,6 +46,8 @@ class CallTracker : public PhoneEventHandlers {
   void Reset();
 
   HostWindow& host_;
+  bool pausing_ = true;
+  std::function<void()> callGoingOn_;
   // The stage of each ccid's voice call; Idle where none is counted.
   std::array<CallState, kLastCallId + 1> calls_{};
   bool looked_ = false;         // the player was looked at for these calls
@@ -45,7 +56,8 @@ class CallTracker : public PhoneEventHandlers {
   // Calls may have changed unheard (no link yet, or it was away) until the
   // phone lists them.
   bool unsure_ = true;
-  int starting_ = 0;  // the call that started when the list was asked for
+  int starting_ = 0;        // the call that started when the list was asked for
+  bool restarted_ = false;  // ... on an id already at that start
 };
 
 }  // namespace quillet

@@ -57,7 +57,8 @@ void RemoteKeys::KeyChanged(const KeyReport& key) {
   if (Repeats(action)) {
     held_ = action;
     heldKey_ = key.key;
-    dueMs_ = os_.NowMs() + kFirstRepeatMs;
+    pressedMs_ = os_.NowMs();
+    dueMs_ = pressedMs_ + kFirstRepeatMs;
   }
 }
 
@@ -69,6 +70,10 @@ bool RemoteKeys::NextDue(std::uint32_t* dueMs) const {
 
 void RemoteKeys::ClockReached(std::uint32_t nowMs) {
   if (!up_ || held_ == KeyAction::None || MsUntil(dueMs_, nowMs) > 0) return;
+  if (ElapsedMs(pressedMs_, nowMs) >= kLongestHoldMs) {
+    held_ = KeyAction::None;
+    return;
+  }
   Act(held_);
   // Late wake-ups keep the pace; one far behind starts it afresh rather
   // than acting several times at once.
@@ -81,11 +86,14 @@ void RemoteKeys::KeysForgotten() {
   held_ = KeyAction::None;
 }
 
-bool RemoteKeys::Open() {
+const char* RemoteKeys::Open(const std::function<bool()>& putUp) {
   KeysForgotten();
-  if (!send_(phone::kKeyReportsOn)) return false;
+  // Digits typed in a call (a PIN, a voice menu) must not drive the player.
+  if (inCall_()) return kInCallText;
+  if (!putUp()) return kNoKeysText;
+  if (!send_(phone::kKeyReportsOn)) return kNoKeysText;
   up_ = true;
-  return true;
+  return nullptr;
 }
 
 void RemoteKeys::Close() {

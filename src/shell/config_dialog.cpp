@@ -94,10 +94,10 @@ void ConfigDialog::OnCommand(Handle dialog, int controlId) {
   if (dialog != dialog_) return;
   switch (controlId) {
     case kApplyButtonId:
-      apply_(ReadControls(dialog, current_()));
+      ApplyControls(dialog);
       return;
     case kOkButtonId:
-      apply_(ReadControls(dialog, current_()));
+      ApplyControls(dialog);
       [[fallthrough]];
     case kCancelButtonId:
       link_.status.DetachDialog();
@@ -107,6 +107,12 @@ void ConfigDialog::OnCommand(Handle dialog, int controlId) {
     default:
       return;
   }
+}
+
+void ConfigDialog::ApplyControls(Handle dialog) {
+  // The settings take effect anyway; the user must know they will not last.
+  if (!apply_(ReadControls(dialog, current_())))
+    os_.ShowMessage(dialog, kSaveFailedText, kMessageCaption);
 }
 
 void ConfigDialog::OnDestroy(Handle) {

@@ -23,6 +23,9 @@ constexpr int kOkButtonId = 1;
 constexpr int kCancelButtonId = 2;  // also the close box and Escape
 constexpr int kApplyButtonId = 3;
 
+constexpr char kSaveFailedText[] = "Quillet could not save its settings.";
+constexpr char kMessageCaption[] = "Quillet";
+
 // The entries of the plug-in menus list, in order, and the PluginMenus
 // value each stands for.
 struct PluginMenusEntry {
@@ -41,8 +44,9 @@ class ConfigDialog : public DialogProcedure {
  public:
   // A consistent copy of the settings in effect.
   using Current = std::function<Settings()>;
-  // Puts the settings the dialog has into effect (and into the file).
-  using Apply = std::function<void(const Settings&)>;
+  // Puts the settings the dialog has into effect (and into the file): false
+  // when the file could not be written.
+  using Apply = std::function<bool(const Settings&)>;
 
   ConfigDialog(Platform& os, Link& link, Current current, Apply apply)
       : os_(os), link_(link), current_(std::move(current)), apply_(std::move(apply)) {}
@@ -63,6 +67,8 @@ class ConfigDialog : public DialogProcedure {
   Settings ReadControls(Handle dialog, const Settings& shown);
 
  private:
+  // Apply and OK: the settings into effect, and a word if they were not saved.
+  void ApplyControls(Handle dialog);
   void ShowSettings(Handle dialog, const Settings& settings);
 
   Platform& os_;

@@ -41,8 +41,12 @@ struct MenuBundle {
             [&link](const std::string& text) { link.trace.WriteTrace(text, kTraceInfo); },
             link.menus),
         calls(host),
-        keys(link.os, host, menus.remoteKeysItem(),
-             [&link](const std::string& command) { return SendCommand(link, command); }) {
+        keys(
+            link.os, host, menus.remoteKeysItem(),
+            [&link](const std::string& command) { return SendCommand(link, command); },
+            [this] { return calls.InCall(); }) {
+    textsInUse_ = Unicode(link);
+    calls.OnCallGoingOn([this] { protocol.EndKeyScreen(); });
     UseRemoteKeys(link, remoteKeys);
     // The newer commands on a connection that registered the menu there.
     newer.Tell(&protocol);
@@ -59,10 +63,15 @@ struct MenuBundle {
     return WantsCharset(link.charsetWish, link.menus.set == MenuCommandSet::kNewer) ? &texts
                                                                                     : nullptr;
   }
-  // A Charset applied from the dialog takes effect at the next set-up.
+  // A Charset applied from the dialog takes effect at the next set-up. Texts
+  // held before a switch may no longer be the fields' (one title shown,
+  // another played), so a switch drops them all.
   void UseTexts(const Link& link) {
-    player.UseTexts(Unicode(link));
-    protocol.UseTexts(Unicode(link));
+    MenuTexts* now = Unicode(link);
+    if (now != textsInUse_) texts.ReleaseAll();
+    textsInUse_ = now;
+    player.UseTexts(now);
+    protocol.UseTexts(now);
   }
   // The remote-keys entry, its screen and the key reports, on or off.
   void UseRemoteKeys(Link& link, bool on) {
@@ -80,6 +89,9 @@ struct MenuBundle {
   NewerDialect newer;
   CallTracker calls;
   RemoteKeys keys;
+
+ private:
+  MenuTexts* textsInUse_ = nullptr;
 };
 
 }  // namespace quillet

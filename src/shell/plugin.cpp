@@ -17,7 +17,7 @@ Plugin::Plugin(Platform& os, EntryPoints entries)
       link_(os),
       configDialog_(
           os, link_, [this] { return CurrentSettings(); },
-          [this](const Settings& next) { ApplySettings(next); }) {
+          [this](const Settings& next) { return ApplySettings(next); }) {
   link_.SetDialogLock(dialogLock_.get());
   link_.portName = [this] { return ReadPortName(link_, settings_.portName); };
   link_.beforeSetUp = [this] { TakeSetUpSettings(); };
@@ -50,7 +50,7 @@ int Plugin::Init() {
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus,
                                         settings_.remoteKeys != 0);
   link_.handlers = &menus_->protocol;
-  link_.phoneEvents = settings_.pauseOnCall != 0 ? &menus_->calls : nullptr;
+  UseCalls(settings_.pauseOnCall != 0, settings_.remoteKeys != 0);
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
   link_.state.stopRequested = false;
   link_.wakeEvent = os_.CreateEvent(nullptr);
@@ -114,36 +114,41 @@ Settings Plugin::CurrentSettings() const {
   return settings_;
 }
 
-namespace {
-
-// The settings that the set-up sends to the phone, or that decide which of
-// its reports the link acts on.
-bool SetUpDiffers(const Settings& a, const Settings& b) {
-  return (a.pauseOnCall != 0) != (b.pauseOnCall != 0) ||
-         (a.remoteKeys != 0) != (b.remoteKeys != 0) || a.charset != b.charset;
-}
-
-}  // namespace
-
-void Plugin::ApplySettings(const Settings& next) {
-  bool portChanged = false;
-  bool setUpChanged = false;
+bool Plugin::ApplySettings(const Settings& next) {
+  ApplyEffect effect = ApplyEffect::kNextOpening;
   {
     LockGuard guard(link_.dialogLock);
-    portChanged = settings_.portName != next.portName;
-    setUpChanged = SetUpDiffers(settings_, next);
+    effect = EffectOfChange(settings_, next);
+    // Cleared during a call: the pause from before is the user's for good,
+    // however soon the box is ticked again.
+    if (settings_.pauseOnCall != 0 && next.pauseOnCall == 0) forgetCallPause_ = true;
     settings_ = next;
   }
   if (menus_) menus_->router.SetPluginMenus(next.pluginMenus);
   // Outside the lock: waking the thread must never wait on anything it holds.
-  if (portChanged) {
-    RequestReconnect(link_);
-  } else if (setUpChanged) {
-    RequestSetUpAgain(link_);
+  switch (effect) {
+    case ApplyEffect::kReconnect:
+      RequestPortChange(link_);
+      break;
+    case ApplyEffect::kSetUpAgain:
+      RequestSetUpAgain(link_);
+      break;
+    case ApplyEffect::kNextOpening:
+      break;
   }
   // A crash or a kill later loses nothing; before init the file's own
   // values are not known yet, and would be overwritten.
-  if (settingsLoaded_) SaveSettings(os_, ModuleInstance(), next);
+  if (!settingsLoaded_ || SaveSettings(os_, ModuleInstance(), next)) return true;
+  link_.trace.WriteTrace("could not write " + BuildSettingsPath(os_, ModuleInstance()), kTraceInfo);
+  return false;
+}
+
+void Plugin::UseCalls(bool pauseOnCall, bool remoteKeys) {
+  if (!menus_) return;
+  if (forgetCallPause_.exchange(false)) menus_->calls.CallsForgotten();
+  menus_->calls.SetPausing(pauseOnCall);
+  // A call must close the key screen even when it pauses nothing.
+  link_.callEvents = pauseOnCall || remoteKeys ? &menus_->calls : nullptr;
 }
 
 void Plugin::TakeSetUpSettings() {
@@ -158,7 +163,7 @@ void Plugin::TakeSetUpSettings() {
     charset = settings_.charset;
     charsetStored = settings_.charsetStored;
   }
-  link_.phoneEvents = calls && menus_ ? &menus_->calls : nullptr;
+  UseCalls(calls, keys);
   // On the monitor thread, before anything is sent: the menus switch their
   // texts between connections, never under a page.
   link_.charsetWish = ParseCharsetWish(charset, charsetStored);

@@ -2,6 +2,7 @@
 // The plug-in as the host sees it: the record handed out once, and the init,
 // config and quit entries. One instance lives in the DLL; tests make their own.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,8 +49,9 @@ class Plugin {
   Settings CurrentSettings() const;
   // Puts `next` into effect at once: a change the set-up uses sets the link
   // up again, the menus take the mode at their next opening; once the file
-  // has been read, every setting is written to it.
-  void ApplySettings(const Settings& next);
+  // has been read, every setting is written to it. False when the file could
+  // not be written (the settings still take effect).
+  bool ApplySettings(const Settings& next);
 
   const PluginRecord& record() const { return record_; }
   // The host's thread only; the monitor thread reads them under the lock.
@@ -71,6 +73,8 @@ class Plugin {
   // On the monitor thread before each set-up: what the link asks the phone
   // for follows the settings in effect.
   void TakeSetUpSettings();
+  // On the monitor thread: the calls the link hears, and what they do.
+  void UseCalls(bool pauseOnCall, bool remoteKeys);
 
   Platform& os_;
   PluginRecord record_;
@@ -81,6 +85,8 @@ class Plugin {
   bool settingsLoaded_ = false;
   // Changed on the host's thread under the dialog lock.
   Settings settings_;
+  // PauseOnCall was cleared: the next set-up forgets Quillet's pause.
+  std::atomic<bool> forgetCallPause_{false};
   MenuMessageIds menuMessages_;
   // dialogLock_ lives as long as the plug-in: a dialog left open across quit,
   // or a thread quit could not stop, may still take it.

@@ -3,29 +3,49 @@
 #include <cctype>
 #include <limits>
 
+#include "link/phone_charset.h"
+
 namespace quillet {
 namespace {
 
 constexpr char kSection[] = "Quillet";
 constexpr char kFileName[] = "plugin.ini";
 
+std::string OnOff(std::int32_t value) {
+  return value != 0 ? "1" : "0";
+}
+
+// The port as it is opened: "COM3", "com3:" and " COM3" are one port.
+std::string PortMeaning(const Settings& s) {
+  std::string path = DevicePath(s.portName);
+  for (char& c : path) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s.portName == kPortDisabled ? std::string(kPortDisabled) : path;
+}
+
 // std::to_string of an int is exactly "%d".
 const SettingRow kRows[] = {
     {"Port", kPortDisabled, [](Settings& s, const std::string& text) { s.portName = text; },
-     [](const Settings& s) { return s.portName; }, nullptr},
+     [](const Settings& s) { return s.portName; }, nullptr, ApplyEffect::kReconnect, PortMeaning},
     // A text without a leading number leaves the default.
     {"PluginMenus", "0",
      [](Settings& s, const std::string& text) { s.pluginMenus = ParseLeadingInt(text, 0); },
-     [](const Settings& s) { return std::to_string(s.pluginMenus); }, nullptr},
+     [](const Settings& s) { return std::to_string(s.pluginMenus); }, nullptr,
+     ApplyEffect::kNextOpening, [](const Settings& s) { return std::to_string(s.pluginMenus); }},
     {"PauseOnCall", "0",
      [](Settings& s, const std::string& text) { s.pauseOnCall = ParseLeadingInt(text, 0); },
-     [](const Settings& s) { return std::to_string(s.pauseOnCall); }, &Settings::pauseOnCallStored},
+     [](const Settings& s) { return std::to_string(s.pauseOnCall); }, &Settings::pauseOnCallStored,
+     ApplyEffect::kSetUpAgain, [](const Settings& s) { return OnOff(s.pauseOnCall); }},
     {"RemoteKeys", "0",
      [](Settings& s, const std::string& text) { s.remoteKeys = ParseLeadingInt(text, 0); },
-     [](const Settings& s) { return std::to_string(s.remoteKeys); }, &Settings::remoteKeysStored},
+     [](const Settings& s) { return std::to_string(s.remoteKeys); }, &Settings::remoteKeysStored,
+     ApplyEffect::kSetUpAgain, [](const Settings& s) { return OnOff(s.remoteKeys); }},
     // Any name is kept as it stands: the set-up decides what it can use.
     {"Charset", "", [](Settings& s, const std::string& text) { s.charset = text; },
-     [](const Settings& s) { return s.charset; }, &Settings::charsetStored},
+     [](const Settings& s) { return s.charset; }, &Settings::charsetStored,
+     ApplyEffect::kSetUpAgain,
+     [](const Settings& s) {
+       return std::to_string(static_cast<int>(ParseCharsetWish(s.charset)));
+     }},
 };
 
 }  // namespace
@@ -78,12 +98,21 @@ void LoadSettings(Platform& os, Handle moduleInstance, Settings& settings) {
   }
 }
 
-void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings) {
+bool SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings) {
   const std::string path = BuildSettingsPath(os, moduleInstance);
+  bool written = true;
   for (const SettingRow& row : kRows) {
     if (row.stored && !(settings.*row.stored)) continue;
-    os.WriteProfileString(kSection, row.key, row.write(settings), path);
+    written = os.WriteProfileString(kSection, row.key, row.write(settings), path) && written;
   }
+  return written;
+}
+
+ApplyEffect EffectOfChange(const Settings& current, const Settings& next) {
+  ApplyEffect effect = ApplyEffect::kNextOpening;
+  for (const SettingRow& row : kRows)
+    if (row.effect > effect && row.meaning(current) != row.meaning(next)) effect = row.effect;
+  return effect;
 }
 
 }  // namespace quillet

@@ -28,6 +28,13 @@ struct Settings {
   bool charsetStored = false;
 };
 
+// What applying a changed setting does, from least to most.
+enum class ApplyEffect {
+  kNextOpening,  // the menus take it the next time they are opened
+  kSetUpAgain,   // the link is set up again on the same port, calls kept
+  kReconnect,    // another port: the link starts afresh, calls forgotten
+};
+
 // One key of the section. `stored` is null for a key that is always written.
 struct SettingRow {
   const char* key;
@@ -35,6 +42,9 @@ struct SettingRow {
   void (*read)(Settings& settings, const std::string& text);
   std::string (*write)(const Settings& settings);
   bool Settings::*stored;
+  ApplyEffect effect;
+  // What the setting means: a change counts only when this differs.
+  std::string (*meaning)(const Settings& settings);
 };
 
 // The rows, in the order they are read and written.
@@ -43,8 +53,12 @@ const SettingRow* SettingsTable(std::size_t* count);
 // The module's directory followed by "plugin.ini".
 std::string BuildSettingsPath(Platform& os, Handle moduleInstance);
 void LoadSettings(Platform& os, Handle moduleInstance, Settings& settings);
-// Writes every key that is always written or stored.
-void SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings);
+// Writes every key that is always written or stored; false when the file
+// could not be written.
+bool SaveSettings(Platform& os, Handle moduleInstance, const Settings& settings);
+
+// What putting `next` in place of `current` into effect takes.
+ApplyEffect EffectOfChange(const Settings& current, const Settings& next);
 
 // The leading decimal number of `text` as "%d" reads it; `fallback` when there
 // is none. Out-of-range numbers are clamped rather than left undefined.

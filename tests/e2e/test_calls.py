@@ -9,6 +9,9 @@ import unittest
 from rig import SETUP_COMMANDS, Session
 
 PAUSE_ON_CALL = ["PauseOnCall=1"]
+WITH_KEYS = PAUSE_ON_CALL + ["RemoteKeys=1"]
+KEYS_ON = "AT+CMER=3,2,0,0,0"
+KEYS_OFF = "AT+CMER=0,0,0,0,0"
 PAUSE = r"^msg kind=sent .*msg=WM_COMMAND wparam=40046\b"
 
 
@@ -35,7 +38,7 @@ class Calls(unittest.TestCase):
         self.assertTrue(page, s.received()[-5:])
 
     def test_a_call_pauses_the_player_and_its_end_resumes_it(self):
-        with Session(ini_lines=PAUSE_ON_CALL, host_args=["--state", "playing"]) as s:
+        with Session(ini_lines=WITH_KEYS, host_args=["--state", "playing"]) as s:
             self.connect(s, SETUP_COMMANDS + ["AT*ECAM=1", "AT+CLCC"])
             # Traced once the phone's OK is read, after the phone saw the command.
             self.assertTrue(s.wait_trace("info: calls reported\r\n", 10), s.trace())
@@ -101,6 +104,31 @@ class Calls(unittest.TestCase):
             self.assertEqual(self.state(s), "paused")
             pauses = [l for l in s.host_lines.snapshot()[mark:] if re.search(PAUSE, l)]
             self.assertEqual(len(pauses), 1, pauses)
+
+            # The key screen up, a call comes: the screen closes (reports off,
+            # the main menu), and a digit typed in the call plays nothing.
+            mark = len(s.host_lines.snapshot())
+            s.host_cmd("state playing")
+            self.assertTrue(s.wait_host(r"^player state=playing", 10, mark))
+            self.settled(s)
+            count = len(s.received())
+            s.phone_cmd("choose 11")
+            self.assertEqual(s.wait_received(count + 2)[count:],
+                             ['AT*EAID=13,2,"Remote keys"', KEYS_ON])
+            mark = len(s.host_lines.snapshot())
+            s.phone_cmd("call ring")
+            self.assertTrue(s.wait_host(r"^player state=paused", 10, mark), s.host_log()[-2000:])
+            got = s.wait_received(count + 4)[count + 2:]
+            self.assertEqual(got[0], KEYS_OFF)
+            self.assertTrue(got[1].startswith('AT*EASM="Winamp menu"'), got)
+            s.phone_cmd("call answer")
+            s.phone_cmd("urc +CKEV: 2,1")
+            s.phone_cmd("urc +CKEV: 2,0")
+            self.settled(s)
+            self.assertEqual(self.state(s), "paused")
+            mark = len(s.host_lines.snapshot())
+            s.phone_cmd("call hangup")
+            self.assertTrue(s.wait_host(r"^player state=playing", 10, mark), s.trace()[-2000:])
 
             self.assertTrue(s.quit_plugin(), s.host_log())
             self.assertRegex(s.settings(), r"(?m)^PauseOnCall=1\r?$")

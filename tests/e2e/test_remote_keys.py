@@ -20,9 +20,11 @@ SET_VOLUME = re.compile(r"^msg kind=sent thread=monitor msg=WM_USER wparam=(\d+)
 
 
 class RemoteKeys(unittest.TestCase):
-    def ready(self, s):
+    def ready(self, s, keys=True):
+        # A call must close the key screen, so the phone reports calls too.
+        setup = SETUP_COMMANDS + (["AT*ECAM=1", "AT+CLCC"] if keys else [])
         self.assertTrue(s.wait_connected(30), s.trace())
-        self.assertEqual(s.wait_received(len(SETUP_COMMANDS)), SETUP_COMMANDS)
+        self.assertEqual(s.wait_received(len(setup)), setup)
 
     def act(self, s, control, commands):
         """Does `control` on the phone: the commands the phone received for it."""
@@ -66,13 +68,16 @@ class RemoteKeys(unittest.TestCase):
             self.assertTrue(got[1].startswith('AT*EASM="Winamp menu", 1, 11, 11,'), got)
             self.assertTrue(got[1].endswith('"Volume: 4","Video window","Remote keys"'), got)
 
-            # A key the phone reports all the same acts on nothing.
+            # A key the phone reports all the same acts on nothing, and
+            # turns the reports off once more.
             mark = len(s.host_lines.snapshot())
+            before = len(s.received())
             s.phone_cmd("urc +CKEV: >,1")
             s.phone_cmd("urc +CKEV: >,0")
+            self.assertEqual(s.wait_received(before + 1)[before:], [KEYS_OFF])
             self.assertEqual(len(self.act(s, "open", 1)), 1)
             self.assertEqual(self.host_since(s, mark, NEXT), [])
-            self.assertEqual(s.received().count(KEYS_OFF), 1)
+            self.assertEqual(s.received().count(KEYS_OFF), 2)
 
             self.assertTrue(s.quit_plugin(), s.host_log())
             self.assertRegex(s.settings(), r"(?m)^RemoteKeys=1\r?$")
@@ -80,7 +85,7 @@ class RemoteKeys(unittest.TestCase):
     def test_without_the_setting_the_menu_and_the_line_are_as_before(self):
         args = ["--position", "3", "--volume", "200", "--state", "playing"]
         with Session(entries=10, host_args=args) as s:
-            self.ready(s)
+            self.ready(s, keys=False)
             self.assertEqual(self.act(s, "open", 1), [PAGE])
             mark = len(s.host_lines.snapshot())
             s.phone_cmd("urc +CKEV: >,1")

@@ -15,7 +15,7 @@ LinkFixture::LinkFixture(bool wineQuirks) : phone(os), link(os), dialogLock(os.C
 void LinkFixture::OpenPort() {
   link.state.port = os.OpenPort("COM1");
   os.SetPortTimeouts(link.state.port, kPortTimeouts);
-  link.state.overlapped.event = os.CreateEvent(kLinkEventName);
+  link.state.overlapped.event = os.CreateEvent(nullptr);
 }
 
 void LinkFixture::Arrive(const std::vector<std::string>& pieces, std::uint32_t gapMs,

@@ -77,6 +77,10 @@ TEST(CallStatus, ReadsCallListLines) {
       {"+CLCC: 6,1,5,0,0", true, 6, 5, kVoiceCall},
       {"+CLCC: 7,1,4,1,0", true, 7, 6, kDataCall},
       {"+CLCC: 1,1,4,2,0", true, 1, 6, kFaxCall},
+      {"+CLCC: 2,1,4,3,0", true, 2, 6, kVoiceCall},
+      {"+CLCC: 3,0,0,5,0", true, 3, 3, kVoiceCall},
+      {"+CLCC: 4,0,0,9,0", true, 4, 3, kVoiceCall},
+      {"+CLCC: 5,0,0,7,0", true, 5, 3, kDataCall},
       {"+CLCC: 1,1,4,0", false},
       {"+CLCC: 1,1,6,0,0", false},
       {"+CLCC: 1,2,4,0,0", false},
@@ -99,7 +103,7 @@ TEST(CallStatus, ReadsCallListLines) {
 struct CallRig : testing::LinkFixture {
   CallRig() : player(os), host(os, 0x1234), tracker(host) {
     OpenPort();
-    link.phoneEvents = &tracker;
+    link.callEvents = &tracker;
     link.callsReported = true;
     player.Entries(5);
     player.state = kPlaying;
@@ -132,6 +136,8 @@ struct CallRig : testing::LinkFixture {
       player.position = (player.position + 1) % 5;
     } else if (step == "forget") {
       tracker.CallsForgotten();
+    } else if (step == "nopause" || step == "pause") {
+      tracker.SetPausing(step == "pause");
     } else {
       if (step[0] != '*') Change(step);
       const std::string line = step[0] == '*' ? step : "*ECAV: " + step;
@@ -265,6 +271,36 @@ TEST(CallTracker, PausesForVoiceCallsAndResumesWhatItPaused) {
        4,
        1},
       {"forgotten calls never resume", kPlaying, {"1,6,1", "forget", "1,0,1"}, 1, 2, 3},
+      {"a start said twice: the list holds it",
+       kPlaying,
+       {"1,6,1", "1,6,1", "=3", "1,0,1"},
+       2,
+       6,
+       1},
+      {"a start said again, its idle lost, after the user played again",
+       kPlaying,
+       {"1,6,1", "~1,0", "toggle", "1,6,1", "=3", "1,0,1"},
+       3,
+       6,
+       1},
+      {"a start said again that the list lacks",
+       kPlaying,
+       {"1,6,1", "~1,0", "*ECAV: 1,6,1"},
+       2,
+       4,
+       1},
+      {"without pausing, calls are counted and pause nothing",
+       kPlaying,
+       {"nopause", "1,6,1", "=1", "1,0,1"},
+       0,
+       0,
+       1},
+      {"pausing cleared during a call: the pause is the user's",
+       kPlaying,
+       {"1,6,1", "=3", "nopause", "pause", "1,0,1"},
+       1,
+       2,
+       3},
       {"again after the calls ended",
        kPlaying,
        {"1,6,1", "1,0,1", "1,6,1", "=3", "1,0,1"},

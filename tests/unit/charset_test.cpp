@@ -115,6 +115,16 @@ TEST(Charset, TitlesThroughEachModeToTheBytesSent) {
        {"Next: Say 'Hi' Now", "Next: Say 'Hi' Now", "Next: Say 'Hi' Now", "Next: Say 'Hi' Now"}},
       // 36 characters and "...", never 36 bytes: 30 Cyrillic letters need 60.
       {"a long Cyrillic title", zhe30 + zhe30, {cut30, "Next: " + zhe30 + "...", cut30, cut30}},
+      {"C1 controls as blanks",
+       "A\xC2\x80"
+       "B\xC2\x9F"
+       "C",
+       {"Next: A?B?C", "Next: A B C", "Next: A B C", "Next: A?B?C"}},
+      // "Next: " and 33 characters: 39, the most a label keeps whole.
+      {"a title of exactly the label's limit",
+       Repeat("\xC3\xA9", 33),
+       {"Next: " + std::string(33, '\xE9'), "Next: " + Repeat("\xC3\xA9", 33),
+        "Next: " + std::string(33, '\xE9'), "Next: " + std::string(33, 'e')}},
       {"long 4-byte characters cut between them",
        "Ab" + note28 + note28,
        {cut28, "Next: Ab" + note28 + "...", cut28, cut28}},
@@ -239,9 +249,15 @@ TEST(Charset, TextAnswersGoBackToTheCodePage) {
     PhoneCharset set;
     std::string answer;
     std::string stored;
+    bool utf8CodePage = false;  // Windows' "Unicode UTF-8 for worldwide language support"
   };
   const Case cases[] = {
       {PhoneCharset::kUtf8, ": 1,\"D\xC3\xA9j\xC3\xA0 vu\"", "D\xE9j\xE0 v"},
+      // Overlong forms spell '/' and 'A': neither may come through.
+      {PhoneCharset::kUtf8, ": 1,\"\xC0\xAF\xE0\x80\xC1\"", "?????"},
+      {PhoneCharset::kUtf8, ": 1,\"D\xC3\xA9j\xC3\xA0 vu\"", "D\xC3\xA9j\xC3\xA0", true},
+      {PhoneCharset::kUtf8, ": 1,\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\"", "\xD0\x9A\xD0\xB8\xD0\xBD",
+       true},
       {PhoneCharset::kUtf8, ": 1,\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\"", "????"},
       {PhoneCharset::kUtf8, ": 1,\"\xE2\x80\x93\xF0\x9F\x8E\xB5\xC3\"", "\x96??"},
       {PhoneCharset::kLatin1, ": 1,\"D\xE9j\xE0 vu\"", "D\xE9j\xE0 v"},
@@ -250,6 +266,7 @@ TEST(Charset, TextAnswersGoBackToTheCodePage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer);
     fake::FakePlatform os;
+    os.utf8CodePage = c.utf8CodePage;
     PhoneCharset set = c.set;
     MenuTexts texts(os, [&] { return set; });
     testing::StubMenuSource source;
@@ -296,24 +313,43 @@ TEST(Charset, TheSetIsChosenFromWhatThePhoneOffers) {
     std::vector<std::string> sent;
     PhoneCharset agreed;
     const char* trace;
+    // Quillet's set selected on this port before, over the phone's own.
+    bool selectedBefore = false;
+    const char* own = "";
     bool newer = false;
   };
   const std::vector<std::string> usual = {"GSM", "IRA", "8859-1", "UTF-8", "UCS2"};
   const std::string ask = "AT+CSCS=?", utf8 = "AT+CSCS=\"UTF-8\"", latin1 = "AT+CSCS=\"8859-1\"";
+  const std::string read = "AT+CSCS?", gsm = "AT+CSCS=\"GSM\"";
   const char* toUtf8 = "info: character set: UTF-8";
   const char* toLatin1 = "info: character set: 8859-1";
   const char* toAscii = "info: character set: none agreed, texts in ASCII";
   const Case cases[] = {
-      {CharsetWish::kAuto, usual, {ask, utf8}, PhoneCharset::kUtf8, toUtf8},
-      {CharsetWish::kAuto, {"GSM", "8859-1"}, {ask, latin1}, PhoneCharset::kLatin1, toLatin1},
+      {CharsetWish::kAuto, usual, {ask, read, utf8}, PhoneCharset::kUtf8, toUtf8},
+      {CharsetWish::kAuto, {"GSM", "8859-1"}, {ask, read, latin1}, PhoneCharset::kLatin1, toLatin1},
       {CharsetWish::kAuto, {"GSM", "UCS2"}, {ask}, PhoneCharset::kNone, toAscii},
       {CharsetWish::kAuto, {}, {ask}, PhoneCharset::kNone, toAscii},
-      {CharsetWish::kLatin1, usual, {latin1}, PhoneCharset::kLatin1, toLatin1},
-      {CharsetWish::kUtf8, {"GSM"}, {utf8}, PhoneCharset::kNone, toAscii},
+      {CharsetWish::kLatin1, usual, {read, latin1}, PhoneCharset::kLatin1, toLatin1},
+      {CharsetWish::kUtf8, {"GSM"}, {read, utf8}, PhoneCharset::kNone, toAscii},
       {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr},
+      // The phone's own set is read only while it has it, and put back when
+      // the setting is cleared; unknown, nothing is put back.
+      {CharsetWish::kUtf8, usual, {utf8}, PhoneCharset::kUtf8, toUtf8, true, "GSM"},
+      {CharsetWish::kOff, usual, {gsm}, PhoneCharset::kNone, nullptr, true, "GSM"},
+      {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr, true, ""},
+      // A Charset left out: off on an older phone (its set put back), auto on
+      // a newer one.
       {CharsetWish::kAutoOnNewer, usual, {}, PhoneCharset::kNone, nullptr},
-      {CharsetWish::kAutoOnNewer, usual, {ask, utf8}, PhoneCharset::kUtf8, toUtf8, true},
-      {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr, true},
+      {CharsetWish::kAutoOnNewer, usual, {gsm}, PhoneCharset::kNone, nullptr, true, "GSM"},
+      {CharsetWish::kAutoOnNewer,
+       usual,
+       {ask, read, utf8},
+       PhoneCharset::kUtf8,
+       toUtf8,
+       false,
+       "",
+       true},
+      {CharsetWish::kOff, usual, {}, PhoneCharset::kNone, nullptr, false, "", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sent.empty() ? "off" : c.sent.back());
@@ -322,6 +358,8 @@ TEST(Charset, TheSetIsChosenFromWhatThePhoneOffers) {
     f.phone.model().SetNewer(c.newer);
     f.link.charsetWish = c.wish;
     f.link.charset = PhoneCharset::kUtf8;  // from an earlier phone
+    f.link.charsetSelected = c.selectedBefore;
+    f.link.ownCharset = c.own;
     OnInit(f.link, false);
     EXPECT_EQ(f.AfterSetup(), c.sent);
     EXPECT_EQ(f.link.charset, c.agreed);

@@ -269,6 +269,11 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
   };
   const auto nothing = [](fake::FakePlatform&) {};
   const auto port12 = [](fake::FakePlatform& os) { os.dialog.texts[kPortComboId] = "COM12"; };
+  const auto port3 = [](fake::FakePlatform& os) { os.dialog.texts[kPortComboId] = " com3:"; };
+  const auto readOnly = [](fake::FakePlatform& os) {
+    os.profilesReadOnly = true;
+    os.dialog.checks[kPauseOnCallCheckId] = true;
+  };
   const int apply = kApplyButtonId, ok = kOkButtonId;
   const Case cases[] = {
       {"nothing changed: the lines the file had", "", nothing, apply, saved(""), false},
@@ -287,6 +292,9 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
       {"the chooser picked", "PluginMenus=-1", pick(1), ok, saved("PluginMenus=2"), false},
       {"direct picked", "PluginMenus=2", pick(0), ok, saved(""), false},
       {"a new port", "", port12, apply, saved("Port=COM12"), true},
+      {"the same port typed another way", "", port3, apply, saved("Port= com3:"), false},
+      // Not saved, yet in effect; the user is told.
+      {"the file cannot be written", "", readOnly, ok, {{"Port", "COM3"}}, true},
       {"cancel", "", tick(kPauseOnCallCheckId, true), kCancelButtonId, {{"Port", "COM3"}}, false},
   };
   for (const Case& c : cases) {
@@ -310,7 +318,14 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
       EXPECT_EQ(plugin.settings().pauseOnCall, before.pauseOnCall);
       EXPECT_FALSE(plugin.settings().pauseOnCallStored);
     }
+    EXPECT_EQ(os.messages, os.profilesReadOnly
+                               ? std::vector<std::string>{"Quillet could not save its settings."}
+                               : std::vector<std::string>{});
+    const bool named = os.files["t.log"].find("could not write C:\\") != std::string::npos;
+    EXPECT_EQ(named, os.profilesReadOnly) << os.files["t.log"];
+    os.messages.clear();
     plugin.Quit();
+    os.profilesReadOnly = false;
     if (c.button != kCancelButtonId) {
       EXPECT_EQ(File(), c.written) << "quit writes the same";
     }
@@ -320,20 +335,25 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
 // Each box ticked and cleared again: what the link and the menus use
 // follows from the next set-up on, without a restart.
 TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
+  static const char kHeldProbe[] = "a built-in field";
   const struct {
     const char* name;
     int box;
     std::function<bool(Plugin&)> inEffect;
   } rows[] = {
       {"calls", kPauseOnCallCheckId,
-       [](Plugin& p) { return p.link().phoneEvents == &p.menus()->calls; }},
+       [](Plugin& p) { return p.link().callEvents == &p.menus()->calls; }},
       {"keys", kRemoteKeysCheckId,
        [](Plugin& p) {
          return p.link().keyEvents == &p.menus()->keys &&
                 p.menus()->menus.mainMenu.count == static_cast<std::int32_t>(kMainItemCount + 1);
        }},
+      // Texts held before a switch would show one title and play another.
       {"charset", kCharsetCheckId,
-       [](Plugin& p) { return p.link().charsetWish == CharsetWish::kAuto; }},
+       [](Plugin& p) {
+         return p.link().charsetWish == CharsetWish::kAuto &&
+                p.menus()->texts.Of(kHeldProbe, "").empty();
+       }},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -341,6 +361,7 @@ TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
     ASSERT_NE(plugin.menus(), nullptr);
     EXPECT_FALSE(row.inEffect(plugin));
     for (bool ticked : {true, false}) {
+      plugin.menus()->texts.Hold(kHeldProbe, U"held");
       Open([&](DialogProcedure& dialog, Handle h) {
         EXPECT_EQ(os.dialog.checks[row.box], !ticked) << "shown as in effect";
         os.dialog.checks[row.box] = ticked;

@@ -191,11 +191,12 @@ TEST_P(SetupFixture, UnsolicitedLinesDuringPreparationAreDiscarded) {
 
 // What the link hands on about calls, as "id,state", a list as "list" and
 // its calls, or "no list".
-struct RecordedCalls : PhoneEventHandlers {
+struct RecordedCalls : CallEvents {
   bool CallChanged(const CallStatus& call) override {
     calls.push_back(std::to_string(call.id) + "," + std::to_string(static_cast<int>(call.state)));
-    return false;
+    return call.id == askingId;
   }
+  int askingId = 0;  // a report of this call asks for the list
   void CallsListed(const std::vector<CallStatus>* listed) override {
     std::string line = listed ? "list" : "no list";
     if (listed)
@@ -235,7 +236,7 @@ TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
     f.phone.model().rules().Edit("*ECAM").result = c.answer;
     f.phone.model().rules().Edit("+CLCC").result = c.listAnswer;
     RecordedCalls recorded;
-    if (c.wanted) f.link.phoneEvents = &recorded;
+    if (c.wanted) f.link.callEvents = &recorded;
     OnInit(f.link, false);
     std::string expected = setUp + (c.wanted ? "\rAT*ECAM=1\r" : "");
     for (int i = c.listAnswer == ReplyRule::Result::Silent ? 3 : 1; c.reported && i > 0; --i)
@@ -252,8 +253,40 @@ TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
   }
 }
 
+// What the phone says while the set-up waits for its answers is handled once
+// the set-up has ended, in the order read: a menu opened then gets its page,
+// and a call report that raises a question gets the list it asks for.
+TEST_P(SetupFixture, LinesReadDuringTheSetupAreHandledWhenItEnds) {
+  struct Menus : NoMenuHandlers {
+    void MenuActivated() override { seen.push_back("open"); }
+    void ChooseEntry(int entry) override { seen.push_back("choose " + std::to_string(entry)); }
+    void HandleAnswer(const std::string& answer) override { seen.push_back("answer" + answer); }
+    std::vector<std::string> seen;
+  } menus;
+  LinkFixture f(GetParam());
+  f.phone.device().SetDsr(true, 0);
+  f.phone.model().SetCharsets({"GSM", "UTF-8"});
+  auto& rules = f.phone.model().rules();
+  rules.Edit("+CNMI").interject = "*EAAI";
+  rules.Edit("+CGMI").interject = "*EAII: 1,2";
+  rules.Edit("+CSCS=?").interject = "*ECAV: 2,6,1";
+  rules.Edit("+CSCS").interject = "*EAMI: 3";  // with the read and with the choice
+  RecordedCalls recorded;
+  recorded.askingId = 2;
+  f.link.callEvents = &recorded;
+  f.link.handlers = &menus;
+  f.link.charsetWish = CharsetWish::kAuto;
+  OnInit(f.link, false);
+  EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
+  EXPECT_EQ(menus.seen, std::vector<std::string>{});
+  EXPECT_EQ(recorded.calls, std::vector<std::string>{"list"});
+  while (!f.link.strays.empty() || !f.link.rx.drained) DispatchLines(f.link, false);
+  EXPECT_EQ(menus.seen, (std::vector<std::string>{"open", "answer: 1,2", "choose 3", "choose 3"}));
+  EXPECT_EQ(recorded.calls, (std::vector<std::string>{"list", "2,6", "list"}));
+}
+
 // A phone still reporting from an earlier connection: what the set-up reads
-// of it is kept, the latest of each call, and handed on once the phone has
+// of it is kept, in the order read, and handed on once the phone has
 // agreed; reports that came with the later answers are handed on in order
 // before the list of calls, and the list is read among them.
 TEST_P(SetupFixture, CallReportsReadDuringTheSetupAreKept) {
@@ -271,11 +304,11 @@ TEST_P(SetupFixture, CallReportsReadDuringTheSetupAreKept) {
     f.phone.model().SetValue("+CLCC", {"+CLCC: 1,1,0,0,0,\"+1555\",145", "+CLCC: 3,1,4,0,0"});
     if (!accepted) rules.Edit("*ECAM").result = ReplyRule::Result::Error;
     RecordedCalls recorded;
-    f.link.phoneEvents = &recorded;
+    f.link.callEvents = &recorded;
     OnInit(f.link, false);
     EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
     const std::vector<std::string> handed =
-        accepted ? std::vector<std::string>{"1,3", "2,5", "2,0", "3,6", "list 1,3 3,6"}
+        accepted ? std::vector<std::string>{"1,6", "1,3", "2,5", "2,0", "3,6", "list 1,3 3,6"}
                  : std::vector<std::string>{};
     EXPECT_EQ(recorded.calls, handed);
     DispatchLines(f.link, false);

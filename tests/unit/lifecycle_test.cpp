@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "control.h"
 #include "fake_player.h"
 #include "fake_port_phone.h"
 #include "link/phone_link.h"
@@ -98,7 +99,7 @@ TEST_F(LifecycleFixture, SettingsAreReadBeforeRegistration) {
   Start();
   EXPECT_EQ(plugin.PortName(), "COM7");
   EXPECT_EQ(plugin.settings().pluginMenus, 3);
-  EXPECT_EQ(plugin.link().phoneEvents, nullptr);  // no PauseOnCall line: calls stay the phone's
+  EXPECT_EQ(plugin.link().callEvents, nullptr);  // no PauseOnCall line: calls stay the phone's
   plugin.Quit();
   EXPECT_EQ(os.profiles["C:\\P\\plugin.ini"]["Quillet"].count("PauseOnCall"), 0u);
 }
@@ -177,6 +178,56 @@ TEST_F(LifecycleFixture, CallsPauseThePlayerWhenTheUserAsks) {
   EXPECT_EQ(std::count(player.commands.begin(), player.commands.end(), host::kCommandPause), 3);
   plugin.Quit();
   EXPECT_EQ(ini["PauseOnCall"], "1");
+}
+
+// What Quillet turned on goes off again: the key reports when the setting is
+// cleared with the key screen up (before the set-up's first command), and at
+// quit, with the phone's own character set, within a second.
+TEST_F(LifecycleFixture, ThePhoneIsLeftAsItWasFound) {
+  testing::FakePlayer player(os);
+  player.Entries(3);
+  auto& ini = os.profiles["C:\\P\\plugin.ini"]["Quillet"];
+  ini["Port"] = "COM1";
+  ini["RemoteKeys"] = "1";
+  ini["Charset"] = "UTF-8";
+  testing::FakePortPhone phone(os);
+  phone.SetDsr(true);
+  Start();
+  auto& history = phone.model().history();
+  const auto sentAfter = [&](std::size_t from) {
+    return std::vector<std::string>(history.begin() + static_cast<long>(from), history.end());
+  };
+  const auto openKeys = [&] {
+    const std::size_t before = history.size();
+    phone.Now();
+    phone.model().OpenAccessoryMenu();
+    EXPECT_TRUE(os.RunUntil([&] { return history.size() == before + 1; }, 5000));
+    phone.Now();
+    EXPECT_NE(phone::RunControl(phone.model(), "choose 11").kind,
+              phone::ControlOutcome::Kind::Error);
+    EXPECT_TRUE(os.RunUntil([&] { return plugin.menus()->keys.up(); }, 5000));
+  };
+  ASSERT_TRUE(os.RunUntil([&] { return history.size() == 9; }, 20000));
+  EXPECT_EQ(sentAfter(7), (std::vector<std::string>{"AT+CSCS?", "AT+CSCS=\"UTF-8\""}));
+  openKeys();
+  Settings cleared = plugin.CurrentSettings();
+  cleared.remoteKeys = 0;
+  std::size_t mark = history.size();
+  plugin.ApplySettings(cleared);
+  ASSERT_TRUE(os.RunUntil([&] { return history.size() >= mark + 2; }, 5000));
+  EXPECT_EQ(sentAfter(mark)[0], "AT+CMER=0,0,0,0,0");
+  EXPECT_EQ(sentAfter(mark)[1], "AT*EAM=\"Winamp\"");
+  cleared.remoteKeys = 1;
+  plugin.ApplySettings(cleared);
+  ASSERT_TRUE(os.RunUntil([&] { return history.back() == "AT+CSCS=\"UTF-8\""; }, 20000));
+  openKeys();
+  // Quillet's own: no other program can signal or reset it by name.
+  EXPECT_EQ(os.EventName(plugin.link().state.overlapped.event), "");
+  const std::size_t written = phone.device().written().size();
+  const std::uint64_t began = os.VirtualMs();
+  plugin.Quit();
+  EXPECT_LE(os.VirtualMs() - began, 1000u);
+  EXPECT_EQ(phone.device().written().substr(written), "\rAT+CMER=0,0,0,0,0\r\rAT+CSCS=\"GSM\"\r");
 }
 
 TEST_F(LifecycleFixture, PluginMenusSetKeepsTheBuiltInMainMenu) {
@@ -294,7 +345,7 @@ TEST_F(LifecycleFixture, CloseLinkTwiceClosesEachHandleOnce) {
   TraceLog trace(os);
   trace.Attach(os.OpenAppendFile("x"));
   link.port = os.OpenPort("COM2");
-  link.overlapped.event = os.CreateEvent(kLinkEventName);
+  link.overlapped.event = os.CreateEvent(nullptr);
   CloseLink(os, link, trace);
   CloseLink(os, link, trace);
   EXPECT_EQ(os.closedHandles.size(), 3u);

@@ -295,7 +295,7 @@ TEST_P(MonitorFixture, PortChangeIsHandedToTheMonitor) {
 }
 
 // What the link tells the calls, in order, repeats folded.
-class RecordingPhoneEvents : public PhoneEventHandlers {
+class RecordingPhoneEvents : public CallEvents {
  public:
   bool CallChanged(const CallStatus&) override { return Add("call"), false; }
   void CallsListed(const std::vector<CallStatus>* calls) override {
@@ -325,7 +325,7 @@ class RecordingPhoneEvents : public PhoneEventHandlers {
 // again; only another port and the end forget them.
 TEST_P(MonitorFixture, CallsOutliveAPhoneThatBlinksButNotAPortChange) {
   RecordingPhoneEvents calls;
-  link.phoneEvents = &calls;
+  link.callEvents = &calls;
   phone.device().SetDsr(true, 0);
   phone.device().SetDsr(false, 20000);
   phone.device().SetDsr(true, 25000);
@@ -343,7 +343,7 @@ TEST_P(MonitorFixture, CallsOutliveAPhoneThatBlinksButNotAPortChange) {
 // does: the calls are kept, to be listed again.
 TEST_P(MonitorFixture, SettingsAppliedOnTheSamePortKeepTheCalls) {
   RecordingPhoneEvents calls;
-  link.phoneEvents = &calls;
+  link.callEvents = &calls;
   phone.device().SetDsr(true, 0);
   StartMonitor();
   ASSERT_TRUE(RunUntil([&] { return calls.Last() == "listed"; }));

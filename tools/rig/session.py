@@ -43,7 +43,7 @@ SETUP_COMMANDS = ['AT*EAM="Winamp"', "AT+CNMI=3,1", "AT+CMEE=1", "AT+CGMI", "AT+
 # The same on a phone that speaks only the newer accessory commands; there a
 # Charset left out counts as auto.
 NEWER_SETUP_COMMANDS = (SETUP_COMMANDS[:1] + ["AT*SEAM=?", 'AT*SEAM="Winamp",2'] +
-                        SETUP_COMMANDS[1:] + ["AT+CSCS=?", 'AT+CSCS="UTF-8"'])
+                        SETUP_COMMANDS[1:] + ["AT+CSCS=?", "AT+CSCS?", 'AT+CSCS="UTF-8"'])
 
 
 def win_path(path: Path) -> str:

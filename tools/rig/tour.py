@@ -566,8 +566,10 @@ def calls_pause_the_music(s: Session, screen_json: Optional[str]) -> None:
     say("  * The phone is attached; after the set-up the plug-in asks it to report calls,")
     say("    and which calls are going on:")
     tour.attach()
-    tour.expect(s.wait_received(len(setup_commands()) + 2, STEP_TIMEOUT)[-2:] ==
-                ["AT*ECAM=1", "AT+CLCC"], "the plug-in did not ask for call reports")
+    # On a newer phone the character set, auto there, comes after them.
+    got = s.wait_received(len(setup_commands()) + 2, STEP_TIMEOUT)
+    tour.expect("AT*ECAM=1" in got and got[got.index("AT*ECAM=1") + 1:][:1] == ["AT+CLCC"],
+                "the plug-in did not ask for call reports")
     tour.show_news()
     tour.act("open", "opens the accessory menu")
     tour.choose("Play", host=[r"^player state=playing"])

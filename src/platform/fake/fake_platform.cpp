@@ -510,6 +510,11 @@ std::vector<std::string> FakePlatform::SerialPortNames() {
   return serialPorts;
 }
 
+void FakePlatform::ShowMessage(Handle, const std::string& text, const std::string&) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  messages.push_back(text);
+}
+
 void FakePlatform::PostStatusUpdate(Handle) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (dialog.destroyed) {
@@ -542,6 +547,7 @@ std::string FakePlatform::GetProfileString(const std::string& section, const std
 bool FakePlatform::WriteProfileString(const std::string& section, const std::string& key,
                                       const std::string& value, const std::string& path) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (profilesReadOnly) return false;
   profiles[path][section][key] = value;
   return true;
 }
@@ -593,7 +599,80 @@ constexpr char16_t kCp1252High[32] = {
 
 }  // namespace
 
+namespace {
+
+void AppendUtf16(char32_t c, std::u16string& text) {
+  if (c < 0x10000) {
+    text += static_cast<char16_t>(c);
+    return;
+  }
+  c -= 0x10000;
+  text += static_cast<char16_t>(0xD800 + (c >> 10));
+  text += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+}
+
+// The UTF-8 code page as Windows reads it, U+FFFD for each byte that begins
+// no well-formed sequence.
+std::u16string FromUtf8CodePage(std::string_view ansi) {
+  std::u16string text;
+  for (std::size_t at = 0; at < ansi.size();) {
+    const auto lead = static_cast<unsigned char>(ansi[at]);
+    const int length = lead < 0x80                   ? 1
+                       : lead >= 0xC2 && lead < 0xE0 ? 2
+                       : lead >= 0xE0 && lead < 0xF0 ? 3
+                       : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                     : 0;
+    char32_t c = length == 1   ? lead
+                 : length == 2 ? lead & 0x1F
+                 : length == 3 ? lead & 0x0F
+                               : lead & 0x07;
+    bool good = length > 0 && at + length <= ansi.size();
+    for (int i = 1; good && i < length; ++i) {
+      const auto next = static_cast<unsigned char>(ansi[at + i]);
+      good = (next & 0xC0) == 0x80;
+      c = (c << 6) | (next & 0x3F);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    good = good && c >= kLeast[length] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+    AppendUtf16(good ? c : 0xFFFD, text);
+    at += good ? length : 1;
+  }
+  return text;
+}
+
+// Every character the UTF-8 code page can hold, which is all of them.
+std::string ToUtf8CodePage(std::u16string_view text) {
+  std::string ansi;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    char32_t c = text[at];
+    if (c >= 0xD800 && c <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+        text[at + 1] <= 0xDFFF)
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++at] - 0xDC00);
+    else if (c >= 0xD800 && c <= 0xDFFF)
+      c = 0xFFFD;  // a lone surrogate, as Windows converts it
+    if (c < 0x80) {
+      ansi += static_cast<char>(c);
+    } else if (c < 0x800) {
+      ansi += static_cast<char>(0xC0 | (c >> 6));
+      ansi += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      ansi += static_cast<char>(0xE0 | (c >> 12));
+      ansi += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      ansi += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      ansi += static_cast<char>(0xF0 | (c >> 18));
+      ansi += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      ansi += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      ansi += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return ansi;
+}
+
+}  // namespace
+
 std::u16string FakePlatform::AnsiToUnicode(std::string_view ansi) {
+  if (utf8CodePage) return FromUtf8CodePage(ansi);
   std::u16string text;
   text.reserve(ansi.size());
   for (char c : ansi) {
@@ -607,6 +686,7 @@ std::u16string FakePlatform::AnsiToUnicode(std::string_view ansi) {
 }
 
 std::string FakePlatform::UnicodeToAnsi(std::u16string_view text) {
+  if (utf8CodePage) return ToUtf8CodePage(text);
   std::string ansi;
   ansi.reserve(text.size());
   for (std::size_t at = 0; at < text.size(); ++at) {

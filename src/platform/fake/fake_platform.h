@@ -62,6 +62,11 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> environment;
   // The serial ports the system lists, as SerialPortNames gives them.
   std::vector<std::string> serialPorts;
+  // The ANSI code page is UTF-8 (65001), as Windows' "Unicode UTF-8 for
+  // worldwide language support" makes it; else Windows-1252.
+  bool utf8CodePage = false;
+  // Profile writes fail, as on a folder the user may not write to.
+  bool profilesReadOnly = false;
 
   // Lets the started threads run, moving the clock as they wait, until
   // `done` holds (looked at whenever all of them wait) or `forMs` of virtual
@@ -83,6 +88,7 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> files;
   std::map<Handle, int> threadPriorities;
   std::vector<std::pair<int, std::string>> controlTexts;  // (control id, text) in order
+  std::vector<std::string> messages;  // the texts of the message boxes shown, in order
 
   // The dialog RunDialog shows: its controls as the procedure left them.
   struct FakeDialog {
@@ -157,6 +163,7 @@ class FakePlatform : public Platform {
   bool IsChecked(Handle dialog, int controlId) override;
   void SetChecked(Handle dialog, int controlId, bool checked) override;
   std::vector<std::string> SerialPortNames() override;
+  void ShowMessage(Handle owner, const std::string& text, const std::string& caption) override;
   void PostStatusUpdate(Handle dialog) override;
 
   std::string GetProfileString(const std::string& section, const std::string& key,

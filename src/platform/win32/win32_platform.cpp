@@ -347,6 +347,10 @@ std::vector<std::string> Win32Platform::SerialPortNames() {
   return names;
 }
 
+void Win32Platform::ShowMessage(Handle owner, const std::string& text, const std::string& caption) {
+  MessageBoxA(W(owner), text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+}
+
 void Win32Platform::PostStatusUpdate(Handle dialog) {
   PostMessageA(W(dialog), kStatusUpdateMessage, 0, 0);
 }
@@ -409,14 +413,38 @@ std::u16string Win32Platform::AnsiToUnicode(std::string_view ansi) {
   return text;
 }
 
-std::string Win32Platform::UnicodeToAnsi(std::u16string_view text) {
-  if (text.empty()) return std::string();
+namespace {
+
+// False when the code page refuses the text.
+bool ToCodePage(std::u16string_view text, const char* fallback, std::string* ansi) {
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   const int units = static_cast<int>(text.size());
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, "?", nullptr);
-  if (size <= 0) return std::string(text.size(), '?');
-  std::string ansi(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide, units, ansi.data(), size, "?", nullptr);
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, fallback, nullptr);
+  if (size <= 0) return false;
+  ansi->assign(static_cast<std::size_t>(size), '\0');
+  return WideCharToMultiByte(CP_ACP, 0, wide, units, ansi->data(), size, fallback, nullptr) == size;
+}
+
+}  // namespace
+
+std::string Win32Platform::UnicodeToAnsi(std::u16string_view text) {
+  if (text.empty()) return std::string();
+  // The UTF-7 and UTF-8 code pages (Windows' "Unicode UTF-8 for worldwide
+  // language support") fail every conversion that names a default character.
+  const UINT codePage = GetACP();
+  const char* fallback = codePage == CP_UTF7 || codePage == CP_UTF8 ? nullptr : "?";
+  std::string ansi;
+  if (ToCodePage(text, fallback, &ansi)) return ansi;
+  // One character at a time, so only those the code page refuses are lost.
+  ansi.clear();
+  for (std::size_t at = 0; at < text.size();) {
+    const bool pair = text[at] >= 0xD800 && text[at] <= 0xDBFF && at + 1 < text.size() &&
+                      text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF;
+    const std::size_t units = pair ? 2 : 1;
+    std::string one;
+    ansi += ToCodePage(text.substr(at, units), fallback, &one) ? one : std::string("?");
+    at += units;
+  }
   return ansi;
 }
 

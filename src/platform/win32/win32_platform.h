@@ -50,6 +50,7 @@ class Win32Platform : public Platform {
   bool IsChecked(Handle dialog, int controlId) override;
   void SetChecked(Handle dialog, int controlId, bool checked) override;
   std::vector<std::string> SerialPortNames() override;
+  void ShowMessage(Handle owner, const std::string& text, const std::string& caption) override;
   void PostStatusUpdate(Handle dialog) override;
 
   std::string GetProfileString(const std::string& section, const std::string& key,
