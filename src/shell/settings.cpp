@@ -43,7 +43,13 @@ const SettingRow kRows[] = {
     {"Charset", "", [](Settings& s, const std::string& text) { s.charset = text; },
      [](const Settings& s) { return s.charset; }, &Settings::charsetStored,
      ApplyEffect::kSetUpAgain,
-     [](const Settings& s) { return std::to_string(static_cast<int>(ParseCharsetWish(s.charset))); }},
+     [](const Settings& s) {
+       return std::to_string(static_cast<int>(ParseCharsetWish(s.charset)));
+     }},
+    {"FindTrack", "0",
+     [](Settings& s, const std::string& text) { s.findTrack = ParseLeadingInt(text, 0); },
+     [](const Settings& s) { return std::to_string(s.findTrack); }, &Settings::findTrackStored,
+     ApplyEffect::kNextOpening, [](const Settings& s) { return OnOff(s.findTrack); }},
 };
 
 }  // namespace
