@@ -44,6 +44,9 @@ class MenuProtocol : public MenuHandlers {
   void MenuActivated() override;
   void ChooseEntry(int entry) override;
   void HandleAnswer(const std::string& answer) override;
+  // A menu being filled: one step, and its page once it is ready.
+  bool WorkPending() const override { return source_.Filling(); }
+  void DoWork() override;
   // A call came while the key screen may be up: it ends as its dialog's
   // dismissal would end it, so no key typed in the call reaches the player.
   void EndKeyScreen();

@@ -52,6 +52,7 @@ void MenuProtocol::StoreText(MenuItem& item, const std::string& answer) {
 }
 
 void MenuProtocol::HandleAnswer(const std::string& answer) {
+  source_.StopFilling();
   Menu* menu = source_.CurrentMenu();
   if (!menu) return;
   const std::int32_t count = ItemCount(*menu);

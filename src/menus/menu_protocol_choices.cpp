@@ -13,7 +13,6 @@ namespace {
 // offers at most this many.
 constexpr std::int32_t kMostChoiceLabels = 100;
 
-
 }  // namespace
 
 void MenuProtocol::GoBack() {
@@ -30,6 +29,7 @@ void MenuProtocol::GoBack() {
 }
 
 void MenuProtocol::ChooseEntry(int entry) {
+  source_.StopFilling();
   // A choice means the phone shows a list again, not the key screen.
   if (keyScreen_ != nullptr) keyScreen_->Close();
   Menu* menu = source_.CurrentMenu();
