@@ -19,6 +19,7 @@
 #include "player/menu_router.h"
 #include "player/player_menus.h"
 #include "player/remote_keys.h"
+#include "player/track_finder.h"
 
 namespace quillet {
 
@@ -28,6 +29,7 @@ struct MenuBundle {
       : texts(link.os, [&link] { return link.charset; }),
         host(link.os, hostWindow),
         player(menus, host, Unicode(link)),
+        finder(link.os, menus, host, Unicode(link)),
         router(host, player, messages, pluginMenus),
         protocol(
             router, [&link](const std::string& command) { SendCommand(link, command); },
@@ -38,6 +40,7 @@ struct MenuBundle {
             [&link](const std::string& command) { return SendCommand(link, command); },
             [this] { return calls.InCall(); }) {
     textsInUse_ = Unicode(link);
+    router.UseFinder(&finder);
     calls.OnCallGoingOn([this] { protocol.EndKeyScreen(); });
     UseRemoteKeys(link, remoteKeys);
   }
@@ -56,6 +59,7 @@ struct MenuBundle {
     if (now != textsInUse_) texts.ReleaseAll();
     textsInUse_ = now;
     player.UseTexts(now);
+    finder.UseTexts(now);
     protocol.UseTexts(now);
   }
   // The remote-keys entry, its screen and the key reports, on or off.
@@ -69,6 +73,7 @@ struct MenuBundle {
   MenuTexts texts;
   HostWindow host;
   PlayerMenus player;
+  TrackFinder finder;
   MenuRouter router;
   MenuProtocol protocol;
   CallTracker calls;

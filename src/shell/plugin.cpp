@@ -46,6 +46,7 @@ int Plugin::Init() {
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus,
                                         settings_.remoteKeys != 0);
   link_.handlers = &menus_->protocol;
+  menus_->player.SetFindTrack(settings_.findTrack != 0);
   UseCalls(settings_.pauseOnCall != 0, settings_.remoteKeys != 0);
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
   link_.state.stopRequested = false;
@@ -120,7 +121,10 @@ bool Plugin::ApplySettings(const Settings& next) {
     if (settings_.pauseOnCall != 0 && next.pauseOnCall == 0) forgetCallPause_ = true;
     settings_ = next;
   }
-  if (menus_) menus_->router.SetPluginMenus(next.pluginMenus);
+  if (menus_) {
+    menus_->router.SetPluginMenus(next.pluginMenus);
+    menus_->player.SetFindTrack(next.findTrack != 0);
+  }
   // Outside the lock: waking the thread must never wait on anything it holds.
   switch (effect) {
     case ApplyEffect::kReconnect:
@@ -135,8 +139,7 @@ bool Plugin::ApplySettings(const Settings& next) {
   // A crash or a kill later loses nothing; before init the file's own
   // values are not known yet, and would be overwritten.
   if (!settingsLoaded_ || SaveSettings(os_, ModuleInstance(), next)) return true;
-  link_.trace.WriteTrace("could not write " + BuildSettingsPath(os_, ModuleInstance()),
-                         kTraceInfo);
+  link_.trace.WriteTrace("could not write " + BuildSettingsPath(os_, ModuleInstance()), kTraceInfo);
   return false;
 }
 
