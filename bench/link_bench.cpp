@@ -106,8 +106,7 @@ struct IgnoredCalls : CallEvents {
   void CallsForgotten() override {}
 };
 
-Cost OneSetUp(Rig& rig, CallEvents* calls = nullptr,
-              CharsetWish charset = CharsetWish::kOff) {
+Cost OneSetUp(Rig& rig, CallEvents* calls = nullptr, CharsetWish charset = CharsetWish::kOff) {
   rig.link.callEvents = calls;
   rig.link.charsetWish = charset;
   rig.phone.device().SetDsr(true, rig.os.VirtualMs());

@@ -13,7 +13,7 @@ namespace {
 std::string CharsetAnswer(Link& link, const char* command) {
   if (!SendCommand(link, command)) return std::string();
   while (!link.rx.drained && !link.stopping()) {
-    const std::string line = ReadLine(link, false);
+    std::string line = ReadLine(link, false);
     if (StartsWithCode(line, phone::kCharsetList)) return line;
     KeepStray(link, line);
   }
@@ -37,8 +37,7 @@ std::string SelectCommand(const std::string& name) {
 void Select(Link& link, PhoneCharset wanted) {
   // Read once, while the phone still has its own set: a read after
   // Quillet's choice would only give that back.
-  if (!link.charsetSelected)
-    link.ownCharset = QuotedName(CharsetAnswer(link, phone::kReadCharset));
+  if (!link.charsetSelected) link.ownCharset = QuotedName(CharsetAnswer(link, phone::kReadCharset));
   if (link.stopping()) return;
   if (SendCommand(link, SelectCommand(CharsetName(wanted)))) {
     link.charset = wanted;

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include "link/at_transaction.h"
 #include "link/call_list.h"
 #include "link/call_status.h"
 #include "link/decimal.h"
 #include "link/key_report.h"
 #include "link/line_fields.h"
-#include "link/at_transaction.h"
 #include "link/phone_commands.h"
 
 namespace quillet {

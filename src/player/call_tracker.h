@@ -56,7 +56,7 @@ class CallTracker : public CallEvents {
   // Calls may have changed unheard (no link yet, or it was away) until the
   // phone lists them.
   bool unsure_ = true;
-  int starting_ = 0;  // the call that started when the list was asked for
+  int starting_ = 0;        // the call that started when the list was asked for
   bool restarted_ = false;  // ... on an id already at that start
 };
 

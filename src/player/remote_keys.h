@@ -42,8 +42,9 @@ class RemoteKeys : public KeyEvents, public KeyScreen {
   // A call is going on: the screen stays down.
   using InCall = std::function<bool()>;
 
-  RemoteKeys(Platform& os, HostWindow& host, const MenuItem& entry, Send send,
-             InCall inCall = [] { return false; })
+  RemoteKeys(
+      Platform& os, HostWindow& host, const MenuItem& entry, Send send,
+      InCall inCall = [] { return false; })
       : os_(os), host_(host), entry_(entry), send_(std::move(send)), inCall_(std::move(inCall)) {}
 
   void KeyChanged(const KeyReport& key) override;

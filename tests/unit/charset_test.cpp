@@ -116,7 +116,9 @@ TEST(Charset, TitlesThroughEachModeToTheBytesSent) {
       // 36 characters and "...", never 36 bytes: 30 Cyrillic letters need 60.
       {"a long Cyrillic title", zhe30 + zhe30, {cut30, "Next: " + zhe30 + "...", cut30, cut30}},
       {"C1 controls as blanks",
-       "A\xC2\x80" "B\xC2\x9F" "C",
+       "A\xC2\x80"
+       "B\xC2\x9F"
+       "C",
        {"Next: A?B?C", "Next: A B C", "Next: A B C", "Next: A?B?C"}},
       // "Next: " and 33 characters: 39, the most a label keeps whole.
       {"a title of exactly the label's limit",
@@ -254,7 +256,8 @@ TEST(Charset, TextAnswersGoBackToTheCodePage) {
       // Overlong forms spell '/' and 'A': neither may come through.
       {PhoneCharset::kUtf8, ": 1,\"\xC0\xAF\xE0\x80\xC1\"", "?????"},
       {PhoneCharset::kUtf8, ": 1,\"D\xC3\xA9j\xC3\xA0 vu\"", "D\xC3\xA9j\xC3\xA0", true},
-      {PhoneCharset::kUtf8, ": 1,\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\"", "\xD0\x9A\xD0\xB8\xD0\xBD", true},
+      {PhoneCharset::kUtf8, ": 1,\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\"", "\xD0\x9A\xD0\xB8\xD0\xBD",
+       true},
       {PhoneCharset::kUtf8, ": 1,\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\"", "????"},
       {PhoneCharset::kUtf8, ": 1,\"\xE2\x80\x93\xF0\x9F\x8E\xB5\xC3\"", "\x96??"},
       {PhoneCharset::kLatin1, ": 1,\"D\xE9j\xE0 vu\"", "D\xE9j\xE0 v"},

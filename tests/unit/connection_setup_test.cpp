@@ -261,8 +261,7 @@ TEST_P(SetupFixture, LinesReadDuringTheSetupAreHandledWhenItEnds) {
   EXPECT_EQ(menus.seen, std::vector<std::string>{});
   EXPECT_EQ(recorded.calls, std::vector<std::string>{"list"});
   while (!f.link.strays.empty() || !f.link.rx.drained) DispatchLines(f.link, false);
-  EXPECT_EQ(menus.seen,
-            (std::vector<std::string>{"open", "answer: 1,2", "choose 3", "choose 3"}));
+  EXPECT_EQ(menus.seen, (std::vector<std::string>{"open", "answer: 1,2", "choose 3", "choose 3"}));
   EXPECT_EQ(recorded.calls, (std::vector<std::string>{"list", "2,6", "list"}));
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "control.h"
 #include "fake_player.h"
 #include "fake_port_phone.h"
 #include "link/phone_link.h"
@@ -10,7 +11,6 @@
 #include "platform/fake/fake_platform.h"
 #include "platform/host_messages.h"
 #include "plugin_entries.h"
-#include "control.h"
 #include "shell/plugin.h"
 
 namespace quillet {
@@ -203,7 +203,8 @@ TEST_F(LifecycleFixture, ThePhoneIsLeftAsItWasFound) {
     phone.model().OpenAccessoryMenu();
     EXPECT_TRUE(os.RunUntil([&] { return history.size() == before + 1; }, 5000));
     phone.Now();
-    EXPECT_NE(phone::RunControl(phone.model(), "choose 11").kind, phone::ControlOutcome::Kind::Error);
+    EXPECT_NE(phone::RunControl(phone.model(), "choose 11").kind,
+              phone::ControlOutcome::Kind::Error);
     EXPECT_TRUE(os.RunUntil([&] { return plugin.menus()->keys.up(); }, 5000));
   };
   ASSERT_TRUE(os.RunUntil([&] { return history.size() == 9; }, 20000));
@@ -226,8 +227,7 @@ TEST_F(LifecycleFixture, ThePhoneIsLeftAsItWasFound) {
   const std::uint64_t began = os.VirtualMs();
   plugin.Quit();
   EXPECT_LE(os.VirtualMs() - began, 1000u);
-  EXPECT_EQ(phone.device().written().substr(written),
-            "\rAT+CMER=0,0,0,0,0\r\rAT+CSCS=\"GSM\"\r");
+  EXPECT_EQ(phone.device().written().substr(written), "\rAT+CMER=0,0,0,0,0\r\rAT+CSCS=\"GSM\"\r");
 }
 
 TEST_F(LifecycleFixture, PluginMenusSetKeepsTheBuiltInMainMenu) {

@@ -61,7 +61,7 @@ constexpr std::uint64_t kStepMs = 300;
 constexpr char kIni[] = "C:\\P\\plugin.ini";
 // With RemoteKeys=1 the phone reports calls too, so a call closes the screen.
 const std::vector<std::string> kSetup = {"AT*EAM=\"Winamp\"", "AT+CNMI=3,1", "AT+CMEE=1", "AT+CGMI",
-                                         "AT+CGMM",          "AT*ECAM=1",   "AT+CLCC"};
+                                         "AT+CGMM",           "AT*ECAM=1",   "AT+CLCC"};
 
 // The plug-in with RemoteKeys=1 on a phone on COM1, the key screen open.
 struct KeyRig {
@@ -335,7 +335,11 @@ TEST(RemoteKeys, TheEntryOpensTheScreenAndItsEndClosesIt) {
        {"AT*EAID=14,1,\"Remote keys\",\"Not during a call.\"", "menu", kOff},
        ""},
       {"reports refused", "reply +CMER error", {"reject"}, {kHold, kOn, kNotice, "menu", kOff}, ""},
-      {"hold dialog refused", "reply *EAID=13 error", {"abort"}, {kHold, kNotice, "menu", kOff}, ""},
+      {"hold dialog refused",
+       "reply *EAID=13 error",
+       {"abort"},
+       {kHold, kNotice, "menu", kOff},
+       ""},
       {"refused once, then granted",
        "reply +CMER cme 4 times 1",
        {"reject", "choose 11"},

@@ -422,8 +422,7 @@ bool ToCodePage(std::u16string_view text, const char* fallback, std::string* ans
   const int size = WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, fallback, nullptr);
   if (size <= 0) return false;
   ansi->assign(static_cast<std::size_t>(size), '\0');
-  return WideCharToMultiByte(CP_ACP, 0, wide, units, ansi->data(), size, fallback, nullptr) ==
-         size;
+  return WideCharToMultiByte(CP_ACP, 0, wide, units, ansi->data(), size, fallback, nullptr) == size;
 }
 
 }  // namespace
