@@ -47,6 +47,14 @@ int Plugin::Init() {
                                         settings_.remoteKeys != 0);
   link_.handlers = &menus_->protocol;
   menus_->player.SetFindTrack(settings_.findTrack != 0);
+  // Title requests made on the player's own thread are plain calls there,
+  // far cheaper than sent to it from the monitor thread: the search reads
+  // titles through a window of ours on this thread, a slice at a time.
+  workWindow_ = os_.CreateWorkWindow();
+  if (workWindow_ != kNoHandle) {
+    menus_->finder.RunSlicesWith(
+        [this](const std::function<void()>& slice) { os_.RunOnWindowThread(workWindow_, slice); });
+  }
   UseCalls(settings_.pauseOnCall != 0, settings_.remoteKeys != 0);
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
   link_.state.stopRequested = false;
@@ -88,6 +96,8 @@ void Plugin::Quit() {
     return;
   }
   CloseLink(os_, link_.state, link_.trace);
+  os_.DestroyWorkWindow(workWindow_);
+  workWindow_ = kNoHandle;
   if (link_.wakeEvent != kNoHandle) {
     os_.CloseHandle(link_.wakeEvent);
     link_.wakeEvent = kNoHandle;
