@@ -153,7 +153,7 @@ bool MenuRouter::FillStep() {
 void MenuRouter::ApplyValue(std::int32_t id, std::int32_t value) {
   // The main menu's own entry; the same id elsewhere is its menu's owner's.
   if (id == kFindTrackId && finder_ != nullptr && current_ != nullptr && current_->selection >= 0 &&
-      current_->selection < current_->count &&
+      current_->selection < ItemCount(*current_) &&
       finder_->IsEntry(current_->items[current_->selection])) {
     finder_->Ask();
     return;
