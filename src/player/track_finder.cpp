@@ -90,10 +90,18 @@ bool TrackFinder::Step() {
   if (!searching_) return false;
   bool ended = false;
   const std::function<void()> slice = [this, &ended] { ended = search_.Slice(); };
-  if (runSlice_) {
-    runSlice_(slice);
-  } else {
-    slice();
+  // Slices for a while, the phone's lines after them. Between two, a pause
+  // gives the player's window its own messages: sent ones, as the next
+  // slice is, would come before them.
+  const std::uint32_t began = os_.NowMs();
+  for (;;) {
+    if (runSlice_) {
+      runSlice_(slice);
+    } else {
+      slice();
+    }
+    if (ended || ElapsedMs(began, os_.NowMs()) >= kSearchStepMs) break;
+    os_.Sleep(kSearchBreatherMs);
   }
   if (!ended) return false;
   searching_ = false;

@@ -17,6 +17,10 @@ namespace quillet {
 
 // The longest a slice looks at titles.
 constexpr std::uint32_t kSearchSliceMs = 20;
+// The longest the phone's lines wait for a run of slices.
+constexpr std::uint32_t kSearchStepMs = 200;
+// Between two slices, for the player's window.
+constexpr std::uint32_t kSearchBreatherMs = 1;
 // A page not full after this long is shown with what it has.
 constexpr std::uint32_t kSearchPatienceMs = 5000;
 
