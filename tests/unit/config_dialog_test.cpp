@@ -337,6 +337,7 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
 // Each box ticked and cleared again: what the link and the menus use
 // follows from the next set-up on, without a restart.
 TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
+  static const char kHeldProbe[] = "a built-in field";
   const struct {
     const char* name;
     int box;
@@ -349,8 +350,12 @@ TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
          return p.link().keyEvents == &p.menus()->keys &&
                 p.menus()->menus.mainMenu.count == static_cast<std::int32_t>(kMainItemCount + 1);
        }},
+      // Texts held before a switch would show one title and play another.
       {"charset", kCharsetCheckId,
-       [](Plugin& p) { return p.link().charsetWish == CharsetWish::kAuto; }},
+       [](Plugin& p) {
+         return p.link().charsetWish == CharsetWish::kAuto &&
+                p.menus()->texts.Of(kHeldProbe, "").empty();
+       }},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -358,6 +363,7 @@ TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
     ASSERT_NE(plugin.menus(), nullptr);
     EXPECT_FALSE(row.inEffect(plugin));
     for (bool ticked : {true, false}) {
+      plugin.menus()->texts.Hold(kHeldProbe, U"held");
       Open([&](DialogProcedure& dialog, Handle h) {
         EXPECT_EQ(os.dialog.checks[row.box], !ticked) << "shown as in effect";
         os.dialog.checks[row.box] = ticked;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "chunkings.h"
 #include "control.h"
 #include "fake_player.h"
@@ -88,7 +90,8 @@ struct KeyRig {
       EXPECT_TRUE(os.RunUntil([&] { return history().size() == kSetup.size() + 3; }, 5000));
     }
     os.RunFor(1000);
-    opened = std::vector<std::string>(history().begin(), history().begin() + kSetup.size() + 3);
+    const std::size_t shown = std::min(history().size(), kSetup.size() + 3);
+    opened = std::vector<std::string>(history().begin(), history().begin() + shown);
     mark = os.HostCalls().size();
   }
   ~KeyRig() { plugin.Quit(); }
