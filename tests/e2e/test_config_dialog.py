@@ -198,9 +198,9 @@ class ConfigDialog(unittest.TestCase):
                 self.assertIn("COM12", items)
                 self.assertEqual(ports["selected"], "3")
                 self.assertEqual(ports["text"], "COM3")
-                self.assertEqual(controls[9]["text"], "Comport busy.")
+                self.assertEqual(controls[10]["text"], "Comport busy.")
                 self.assertEqual(controls[5]["selected"], "0")
-                self.assertEqual([c["checked"] for c in controls[6:9]], ["no"] * 3)
+                self.assertEqual([c["checked"] for c in controls[6:10]], ["no"] * 4)
                 if dpi == 96:
                     shot = s.dir / "dialog.bmp"
                     mark = len(s.host_lines.snapshot())
