@@ -116,7 +116,7 @@ def link_rows(t: Table, folder: Path) -> None:
         # The set-up with one setting more: its row beside the plain one.
         for key, setting, added in (("set_up_calls", "PauseOnCall=1", "*ECAM=1 and +CLCC"),
                                     ("set_up_charset", "Charset=auto",
-                                     "+CSCS=? and +CSCS=\"UTF-8\"")):
+                                     "+CSCS=?, +CSCS? and +CSCS=\"UTF-8\"")):
             v = native.get(key)
             if v:
                 t.add("1. Set-up with %s, virtual" % setting, ms(v["virtual_ms"]),

@@ -53,7 +53,7 @@ class Charset(unittest.TestCase):
             return page, menu, requests
 
     def test_auto_picks_utf8_and_the_screen_shows_every_script(self):
-        page, menu, requests = self.walk("auto", ["AT+CSCS=?", 'AT+CSCS="UTF-8"'])
+        page, menu, requests = self.walk("auto", ["AT+CSCS=?", "AT+CSCS?", 'AT+CSCS="UTF-8"'])
         self.assertEqual(menu["charset"], "UTF-8")
         self.assertEqual(menu["shown"]["entries"][0:2], ["Prev: " + KINO, "Next: " + CAFE])
         # The bytes on the line are UTF-8.
@@ -82,7 +82,7 @@ class Charset(unittest.TestCase):
         self.walk(None, [], then=find)
 
     def test_8859_1_shows_the_dash_as_a_hyphen(self):
-        page, menu, _ = self.walk("8859-1", ['AT+CSCS="8859-1"'])
+        page, menu, _ = self.walk("8859-1", ["AT+CSCS?", 'AT+CSCS="8859-1"'])
         self.assertEqual(menu["charset"], "8859-1")
         self.assertEqual(menu["shown"]["entries"][0:2],
                          ["Prev: ????", "Next: Caf\u00e9 - D\u00e9j\u00e0 Vu"])
