@@ -7,7 +7,7 @@ write into one folder:
   link_bench_gbench.json,             their Google Benchmark output
   menu_bench_gbench.json              (--benchmark_out, JSON)
   wine_link.json, wine_menu.json,
-  wine_standby.json                   the Wine benches' --json
+  wine_standby.json, wine_find.json   the Wine benches' --json
 
 Prints the table as Markdown (padded, so it reads as plain text too) and
 writes it to FOLDER/table.md. A figure whose file is missing shows as "not
@@ -353,6 +353,24 @@ def caption(folder: Path) -> str:
     return ("Benchmarks: " + "; ".join(parts) + ".") if parts else "Benchmarks."
 
 
+def find_rows(t: Table, folder: Path) -> None:
+    wine = load(folder, "wine_find.json")
+    if not wine:
+        t.skip("8. Find track: the Text answer to the page of the match, Wine",
+               "wine_find_bench.py failed")
+        return
+    for r in wine["rows"]:
+        t.add("8. Find track in %s entries, the match %s: the answer to its page, Wine"
+              % (thousands(r["entries"]), r["place"]), ms(r["ms"]),
+              "%s (%s title requests + 50 ms read interval)"
+              % (ms(r["floor_ms"]), thousands(r["requests"])), ratio(r["ms"], r["floor_ms"]),
+              "each \"More...\" chosen at once; a title request costs %.1f µs on the "
+              "player's thread, %.1f µs sent from another (the search uses the first); the "
+              "player's window waited at most %.1f ms"
+              % (r["same_thread_ns"] / 1000, r["other_thread_ns"] / 1000,
+                 r["longest_wait_ms"]))
+
+
 def main() -> int:
     if len(sys.argv) != 2:
         print(__doc__, file=sys.stderr)
@@ -366,6 +384,7 @@ def main() -> int:
     playlist_rows(table, folder)
     opening_rows(table, folder)
     idle_rows(table, folder)
+    find_rows(table, folder)
     text = "\n".join([
         caption(folder), "",
         table.markdown(), "",

@@ -92,6 +92,11 @@ class RecordingPlatform : public Platform {
   void SetControlText(Handle dialog, int controlId, const std::string& text) override {
     inner_.SetControlText(dialog, controlId, text);
   }
+  Handle CreateWorkWindow() override { return inner_.CreateWorkWindow(); }
+  void RunOnWindowThread(Handle window, const std::function<void()>& work) override {
+    inner_.RunOnWindowThread(window, work);
+  }
+  void DestroyWorkWindow(Handle window) override { inner_.DestroyWorkWindow(window); }
   std::size_t ReadableBytes(std::uintptr_t address, std::size_t most) override {
     return inner_.ReadableBytes(address, most);
   }

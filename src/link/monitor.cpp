@@ -130,8 +130,15 @@ bool KeyDue(Link& link) {
   return link.keyEvents != nullptr && link.keyEvents->NextDue(&due);
 }
 
-// The longest wait, cut short when a held key is due to act before its end.
+// The menus have work to do in steps between the phone's lines.
+bool WorkPending(Link& link) {
+  return link.state.connected && link.handlers != nullptr && link.handlers->WorkPending();
+}
+
+// The longest wait, cut short when a held key is due to act before its end,
+// and none while the menus have work.
 std::uint32_t EventWaitMs(Link& link) {
+  if (WorkPending(link)) return 0;
   std::uint32_t due = 0;
   if (link.keyEvents == nullptr || !link.keyEvents->NextDue(&due)) return kLongestEventWaitMs;
   const std::int32_t left = MsUntil(due, link.os.NowMs());
@@ -273,7 +280,7 @@ void MonitorDevice(Link& link) {
       if (linesLeft || (events & kEvRxChar)) {
         // A report of bytes already read would have the reader wait for the
         // next line, and a held key wait with it.
-        DispatchLines(link, !KeyDue(link));
+        DispatchLines(link, !KeyDue(link) && !WorkPending(link));
         lookedAt = link.os.NowMs();
       } else if (lookDue) {
         // Bytes that came while no wait was armed may have gone unannounced.
@@ -284,6 +291,8 @@ void MonitorDevice(Link& link) {
     // A held key repeats on the clock, whatever woke the thread.
     if (link.state.connected && link.keyEvents != nullptr)
       link.keyEvents->ClockReached(link.os.NowMs());
+    // One step of the menus' work, with the phone's lines handled between.
+    if (WorkPending(link)) link.handlers->DoWork();
     // A phone that went away is looked for again at once, so the status
     // says so without waiting for the next event.
     if (!link.state.connected && !link.stopping()) SetUpAfterDrop(link);

@@ -20,6 +20,10 @@ class MenuHandlers {
   virtual void ChooseEntry(int entry) = 0;
   // "*EAII": the answer of an input dialog, the line without its code.
   virtual void HandleAnswer(const std::string& answer) = 0;
+  // Work done in steps between the phone's lines: while there is some, the
+  // monitor does not wait, and does one step each time round.
+  virtual bool WorkPending() const { return false; }
+  virtual void DoWork() {}
 };
 
 // Used until menus exist, and whenever nobody listens.

@@ -40,7 +40,7 @@ constexpr char kEntryTemplate[] = "xx. item";
 
 }  // namespace
 
-BuiltInMenus::BuiltInMenus() : nowPlayingText{}, emptyPlaylistText{} {
+BuiltInMenus::BuiltInMenus() : findText{}, nowPlayingText{}, emptyPlaylistText{} {
   using namespace host;
   const MenuItem main[kMainItemCount] = {
       Item("Previous", kCommand, kCommandPrevious, kAfterReopen),
@@ -54,11 +54,12 @@ BuiltInMenus::BuiltInMenus() : nowPlayingText{}, emptyPlaylistText{} {
       Item("Volume", kLevel, kVolumeId),
       Item("Video window", kSubmenu, kVideoMenuId),
   };
-  std::memcpy(mainItems, main, sizeof main);
+  // Without the find-track entry: the first slot stays free.
+  std::memcpy(mainItems + 1, main, sizeof main);
   mainItems[kRemoteKeysItem] = Item(kKeyScreenTitle, kSubmenu, kRemoteKeysId);
-  SetFieldText(mainItems[6].prompt, "Track number");
-  mainItems[8].minimum = 0;
-  mainItems[8].maximum = 255;
+  SetFieldText(mainItems[1 + 6].prompt, "Track number");
+  mainItems[1 + 8].minimum = 0;
+  mainItems[1 + 8].maximum = 255;
 
   videoItems[0] = Item("Shown", kSwitch, kVideoShownId);
   videoItems[1] = Item("Fullscreen", kCommand, kCommandFullscreen, kAfterShowAgain);
@@ -73,7 +74,7 @@ BuiltInMenus::BuiltInMenus() : nowPlayingText{}, emptyPlaylistText{} {
 
   std::strcpy(emptyPlaylistText, "No item to display.");
 
-  mainMenu = MakeMenu(kMainMenuId, 0, kMainMenuTitle, mainItems, kMainItemCount);
+  mainMenu = MakeMenu(kMainMenuId, 0, kMainMenuTitle, mainItems + 1, kMainItemCount);
   nowPlayingMenu =
       MakeMenu(kNowPlayingMenuId, kMainMenuId, "Now playing", nullptr, 0, nowPlayingText);
   videoMenu = MakeMenu(kVideoMenuId, kMainMenuId, "Video options", videoItems, kVideoItemCount);
@@ -85,7 +86,31 @@ BuiltInMenus::BuiltInMenus() : nowPlayingText{}, emptyPlaylistText{} {
 }
 
 void BuiltInMenus::ShowRemoteKeys(bool shown) {
-  mainMenu.count = static_cast<std::int32_t>(kMainItemCount + (shown ? 1 : 0));
+  const std::size_t first = findTrackShown() ? 0 : 1;
+  mainMenu.count = static_cast<std::int32_t>(kRemoteKeysItem - first + (shown ? 1 : 0));
+}
+
+void BuiltInMenus::ShowFindTrack(bool shown) {
+  if (shown == findTrackShown()) return;
+  const bool remoteKeys =
+      mainMenu.count == static_cast<std::int32_t>(kRemoteKeysItem + 1 - (findTrackShown() ? 0 : 1));
+  // The entries before the find-track entry move one slot; those after it
+  // stay where they are, one index further on or back.
+  const std::int32_t selection = mainMenu.selection;
+  if (shown) {
+    std::memmove(mainItems, mainItems + 1, kFindTrackItem * sizeof(MenuItem));
+    mainItems[kFindTrackItem] = Item(kFindTrackTitle, kText, kFindTrackId);
+    SetFieldText(mainItems[kFindTrackItem].prompt, "Title contains");
+    mainItems[kFindTrackItem].labels = findText;
+    mainItems[kFindTrackItem].maximum = kLongestFindText;
+    mainMenu.items = mainItems;
+    if (selection >= static_cast<std::int32_t>(kFindTrackItem)) mainMenu.selection = selection + 1;
+  } else {
+    std::memmove(mainItems + 1, mainItems, kFindTrackItem * sizeof(MenuItem));
+    mainMenu.items = mainItems + 1;
+    if (selection > static_cast<std::int32_t>(kFindTrackItem)) mainMenu.selection = selection - 1;
+  }
+  ShowRemoteKeys(remoteKeys);
 }
 
 }  // namespace quillet

@@ -24,6 +24,11 @@ constexpr std::int32_t kVideoShownId = 103;
 // The remote-keys entry's id: no menu has it, the key screen answers it, so
 // it stays clear of the ids the menu router may serve.
 constexpr std::int32_t kRemoteKeysId = 18;
+// The find-track entry's id: its text goes to the track search.
+constexpr std::int32_t kFindTrackId = 104;
+constexpr char kFindTrackTitle[] = "Find track";
+// The longest text the find-track dialog takes.
+constexpr std::int32_t kLongestFindText = 30;
 
 // The decimal digits of n, 0 counting as one.
 constexpr int DecimalDigits(std::int64_t n) {
@@ -52,8 +57,12 @@ constexpr std::int32_t kLastAlwaysPlaylistPageId = 128;
 
 constexpr std::size_t kNowPlayingCapacity = 200;  // bytes, NUL included
 constexpr std::size_t kMainItemCount = 10;
-// With remote keys, one more entry ends the main menu.
-constexpr std::size_t kRemoteKeysItem = kMainItemCount;
+// The main items live in one array with room for the find-track entry after
+// "Go to track" and the remote-keys entry at its end. Without the find-track
+// entry the menu starts one slot in, so that the entries after it, the
+// remote-keys entry among them, keep their addresses either way.
+constexpr std::size_t kFindTrackItem = 7;
+constexpr std::size_t kRemoteKeysItem = kMainItemCount + 1;
 constexpr std::size_t kVideoItemCount = 2;
 constexpr std::size_t kPlaylistLevelItemCount = 12;
 constexpr std::size_t kPlaylistTopItemCount = 10;
@@ -66,8 +75,14 @@ struct BuiltInMenus {
   // Shows or hides the remote-keys entry at the end of the main menu.
   void ShowRemoteKeys(bool shown);
   MenuItem& remoteKeysItem() { return mainItems[kRemoteKeysItem]; }
+  // Shows or hides the find-track entry after "Go to track"; the selection
+  // stays on the entry it was on.
+  void ShowFindTrack(bool shown);
+  bool findTrackShown() const { return mainMenu.items == mainItems; }
+  MenuItem& findTrackItem() { return mainItems[kFindTrackItem]; }
 
-  MenuItem mainItems[kMainItemCount + 1];
+  MenuItem mainItems[kMainItemCount + 2];
+  char findText[kLongestFindText + 1];
   MenuItem videoItems[kVideoItemCount];
   MenuItem playlistLevelItems[kPlaylistLevelItemCount];
   MenuItem playlistTopItems[kPlaylistTopItemCount];

@@ -53,6 +53,9 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   void HandleAnswer(const std::string& answer) override;
   void Answered(const DialogAnswer& answer) override;
   void Cancelled() override;
+  // A menu being filled: one step, and its page once it is ready.
+  bool WorkPending() const override { return source_.Filling(); }
+  void DoWork() override;
   // A call came while the key screen may be up: it ends as its dialog's
   // dismissal would end it, so no key typed in the call reaches the player.
   void EndKeyScreen();

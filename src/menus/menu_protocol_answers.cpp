@@ -41,6 +41,7 @@ void MenuProtocol::HandleAnswer(const std::string& answer) {
 }
 
 void MenuProtocol::Answered(const DialogAnswer& answer) {
+  source_.StopFilling();
   Menu* menu = source_.CurrentMenu();
   if (!menu) {
     // Only the notice that a menu is missing was left to answer: nothing of

@@ -27,6 +27,7 @@ void MenuProtocol::GoBack() {
 }
 
 void MenuProtocol::Cancelled() {
+  source_.StopFilling();
   if (keyScreen_ != nullptr) keyScreen_->Close();
   source_.CloseMenu();
   listShown_ = false;
@@ -34,6 +35,7 @@ void MenuProtocol::Cancelled() {
 }
 
 void MenuProtocol::ChooseEntry(int entry) {
+  source_.StopFilling();
   // A choice means the phone shows a list again, not the key screen.
   if (keyScreen_ != nullptr) keyScreen_->Close();
   Menu* menu = source_.CurrentMenu();

@@ -43,8 +43,9 @@ std::string MenuProtocol::Quote(const char* where, std::string_view ansi) const 
 }
 
 std::string MenuProtocol::EntryText(const MenuItem& item) const {
-  if (!texts_) return QuotedText(FieldText(item.name) + Suffix(item));
-  return texts_->Out(texts_->Of(item.name, FieldText(item.name)) + texts_->FromAnsi(Suffix(item)));
+  const std::string suffix = source_.NameOnly(item) ? std::string() : Suffix(item);
+  if (!texts_) return QuotedText(FieldText(item.name) + suffix);
+  return texts_->Out(texts_->Of(item.name, FieldText(item.name)) + texts_->FromAnsi(suffix));
 }
 
 std::string MenuProtocol::PageTitle(const Menu& menu) const {
@@ -90,6 +91,8 @@ MenuDialect& MenuProtocol::Dialect() {
 }
 
 void MenuProtocol::ShowMenu() {
+  // A menu being filled is shown once it is ready.
+  if (source_.Filling()) return;
   Menu* menu = source_.CurrentMenu();
   if (!menu) {
     listShown_ = false;
@@ -132,7 +135,12 @@ void MenuProtocol::ShowMenu() {
   Dialect().ShowList(page);
 }
 
+void MenuProtocol::DoWork() {
+  if (source_.FillStep()) ShowMenu();
+}
+
 void MenuProtocol::MenuActivated() {
+  source_.StopFilling();
   // Opened afresh, the accessory menu has left any key screen behind.
   if (keyScreen_ != nullptr) keyScreen_->Close();
   Dialect().Opened();

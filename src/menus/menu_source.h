@@ -36,6 +36,17 @@ class MenuSource {
   virtual void ApplyValue(std::int32_t id, std::int32_t value) = 0;
   // Posts WM_COMMAND `id` to `window`, or to the player's window when 0.
   virtual void PostCommand(std::int32_t window, std::int32_t id) = 0;
+
+  // An entry that shows its item's name alone: a Text item that asks for a
+  // new text each time rather than showing the one it holds.
+  virtual bool NameOnly(const MenuItem&) const { return false; }
+  // A menu being filled in steps between the phone's lines (a search):
+  // nothing is shown until it is ready, and any new code from the phone
+  // drops it.
+  virtual bool Filling() const { return false; }
+  // One step of filling it: true once it is current and ready to show.
+  virtual bool FillStep() { return false; }
+  virtual void StopFilling() {}
 };
 
 }  // namespace quillet

@@ -33,7 +33,8 @@ constexpr char kExtendedABase[] =
 static_assert(sizeof(kLatin1Base) == 0x40 + 1 && sizeof(kExtendedABase) == 0x80 + 1,
               "one base letter a character");
 
-// The plain form of a character outside 7-bit ASCII, "" when there is none.
+}  // namespace
+
 std::u32string PlainForm(char32_t c) {
   if (c >= 0xC0 && c <= 0xFF) {
     const char base = kLatin1Base[c - 0xC0];
@@ -125,6 +126,8 @@ std::u32string PlainForm(char32_t c) {
       return U"";
   }
 }
+
+namespace {
 
 bool InSet(char32_t c, PhoneCharset set) {
   switch (set) {

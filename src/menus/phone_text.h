@@ -24,6 +24,10 @@ std::u16string ToUtf16(std::u32string_view text);
 // and "?" otherwise. UTF-8 carries everything.
 std::u32string FoldInto(std::u32string_view text, PhoneCharset set);
 
+// The plain form of a character outside 7-bit ASCII as the sets above fold
+// it (a marked Latin letter its base letter, a dash "-"); "" when it has none.
+std::u32string PlainForm(char32_t c);
+
 // Double quotes become apostrophes and control characters blanks, so that no
 // text can end a quoted parameter or the command line early.
 std::u32string Sanitised(std::u32string_view text);

@@ -157,6 +157,14 @@ class Platform {
   virtual bool PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                                std::intptr_t lParam) = 0;
   virtual void SetControlText(Handle dialog, int controlId, const std::string& text) = 0;
+  // A hidden window of this module on the calling thread, through which
+  // another thread has work done on this one: the host's, where sending to
+  // the host's window is a plain call. kNoHandle when none could be made.
+  virtual Handle CreateWorkWindow() = 0;
+  // Runs `work` on the thread of `window` and returns when it has run.
+  virtual void RunOnWindowThread(Handle window, const std::function<void()>& work) = 0;
+  // On the thread that made it, once no other thread uses it.
+  virtual void DestroyWorkWindow(Handle window) = 0;
 
   // --- Memory ---
   // How many bytes from `address` on, at most `most`, are committed and

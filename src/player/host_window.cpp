@@ -35,7 +35,7 @@ bool HostWindow::EntryTitle(std::int32_t position, std::string_view* title) {
   return true;
 }
 
-bool HostWindow::EntryTitleUnicode(std::int32_t position, std::u32string* title) {
+bool HostWindow::EntryTitleUtf16(std::int32_t position, std::u32string* title) {
   const auto result = static_cast<std::uintptr_t>(
       Request(static_cast<std::uintptr_t>(position), host::kEntryTitleUnicode));
   // Any address from 64 KiB up may hold the title; what the OS can read of
@@ -44,21 +44,24 @@ bool HostWindow::EntryTitleUnicode(std::int32_t position, std::u32string* title)
                                    ? 0
                                    : os_.ReadableBytes(result, kLongestTitle * sizeof(char16_t));
   const std::size_t most = readable / sizeof(char16_t);
-  if (most > 0) {
-    std::u16string units;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(result);
-    for (std::size_t i = 0; i < most; ++i) {
-      char16_t unit = 0;
-      std::memcpy(&unit, bytes + i * sizeof unit, sizeof unit);  // may be unaligned
-      if (unit == 0) break;
-      units += unit;
-    }
-    // Cut at the limit: a pair's first half alone is no character.
-    if (units.size() == kLongestTitle && units.back() >= 0xD800 && units.back() <= 0xDBFF)
-      units.pop_back();
-    *title = FromUtf16(units);
-    return true;
+  if (most == 0) return false;
+  std::u16string units;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(result);
+  for (std::size_t i = 0; i < most; ++i) {
+    char16_t unit = 0;
+    std::memcpy(&unit, bytes + i * sizeof unit, sizeof unit);  // may be unaligned
+    if (unit == 0) break;
+    units += unit;
   }
+  // Cut at the limit: a pair's first half alone is no character.
+  if (units.size() == kLongestTitle && units.back() >= 0xD800 && units.back() <= 0xDBFF)
+    units.pop_back();
+  *title = FromUtf16(units);
+  return true;
+}
+
+bool HostWindow::EntryTitleUnicode(std::int32_t position, std::u32string* title) {
+  if (EntryTitleUtf16(position, title)) return true;
   std::string_view ansi;
   if (!EntryTitle(position, &ansi)) {
     title->clear();

@@ -59,6 +59,9 @@ class HostWindow {
   // kLongestTitle units, never half a surrogate pair), else from the ANSI
   // one through the code page. False when neither gives a title.
   bool EntryTitleUnicode(std::int32_t position, std::u32string* title);
+  // The UTF-16 request alone: false when the player gives no readable
+  // answer to it.
+  bool EntryTitleUtf16(std::int32_t position, std::u32string* title);
 
   Handle window() const { return window_; }
 

@@ -63,6 +63,14 @@ void MenuRouter::OpenAccessoryMenu() {
 
 void MenuRouter::OpenMenu(std::int32_t id) {
   if (current_) CloseMenu();
+  if (finder_ != nullptr) {
+    if (finder_->Serves(id)) {
+      current_ = finder_->Page(id);
+      idOffset_ = 0;
+      return;
+    }
+    finder_->Leave();
+  }
   // Inside the menus chosen on the "Menus" page, the main menu's id (a
   // supplied sub-menu's parent, a reopening) is the supplied main menu.
   if (id == kMainMenuRequestId && choosing_) id = kChosenMainMenuId;
@@ -130,7 +138,26 @@ void MenuRouter::NotifyValueChanged(std::int32_t id, std::int32_t value) {
   host_.Request(reinterpret_cast<std::uintptr_t>(&change), messages_.valueChanged);
 }
 
+bool MenuRouter::NameOnly(const MenuItem& item) const {
+  return finder_ != nullptr && finder_->IsEntry(item);
+}
+
+bool MenuRouter::FillStep() {
+  if (finder_ == nullptr || !finder_->Step()) return false;
+  if (current_) CloseMenu();
+  current_ = finder_->page();
+  idOffset_ = 0;
+  return true;
+}
+
 void MenuRouter::ApplyValue(std::int32_t id, std::int32_t value) {
+  // The main menu's own entry; the same id elsewhere is its menu's owner's.
+  if (id == kFindTrackId && finder_ != nullptr && current_ != nullptr && current_->selection >= 0 &&
+      current_->selection < ItemCount(*current_) &&
+      finder_->IsEntry(current_->items[current_->selection])) {
+    finder_->Ask();
+    return;
+  }
   switch (player_.ApplyValue(id, value)) {
     case ValueOutcome::kAppliedReopen:
       ReopenMenu();

@@ -11,6 +11,7 @@
 #include "player/host_window.h"
 #include "player/menu_messages.h"
 #include "player/player_menus.h"
+#include "player/track_finder.h"
 
 namespace quillet {
 
@@ -43,6 +44,14 @@ class MenuRouter : public MenuSource {
   std::int32_t BackId(const Menu& menu) const override;
   void ApplyValue(std::int32_t id, std::int32_t value) override;
   void PostCommand(std::int32_t window, std::int32_t id) override;
+  // The find-track entry and its pages, through the finder.
+  bool NameOnly(const MenuItem& item) const override;
+  bool Filling() const override { return finder_ != nullptr && finder_->Searching(); }
+  bool FillStep() override;
+  void StopFilling() override {
+    if (finder_ != nullptr) finder_->Stop();
+  }
+  void UseFinder(TrackFinder* finder) { finder_ = finder; }
 
   void NotifyValueChanged(std::int32_t id, std::int32_t value);
   std::int32_t idOffset() const { return idOffset_; }
@@ -66,6 +75,7 @@ class MenuRouter : public MenuSource {
   MenuMessageIds messages_;
   // Set on the host's thread by the dialog; read at each opening.
   std::atomic<std::int32_t> pluginMenus_;
+  TrackFinder* finder_ = nullptr;
   Menu* current_ = nullptr;
   std::int32_t idOffset_ = 0;
   // The accessory menu was opened on the "Menus" page.

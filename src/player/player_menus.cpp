@@ -47,6 +47,7 @@ Menu* PlayerMenus::BuiltInMenu(std::int32_t id) {
 
 Menu* PlayerMenus::MainMenu() {
   Menu& menu = menus_.mainMenu;
+  menus_.ShowFindTrack(findTrack_);
   if (MenuItem* volume = FindItem(menu, kVolumeId))
     volume->value = Int32(host_.Request(host::kQueryVolume, host::kVolume));
   const std::int32_t position = Int32(host_.Request(0, host::kPlaylistPosition));

@@ -2,6 +2,7 @@
 // The built-in menus that show the player's state, refreshed from the player
 // on every opening, and the values the user sets that act on the player.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,9 @@ class PlayerMenus {
   }
 
   PlaylistPages& playlist() { return playlist_; }
+  // Any thread: the next opening of the main menu shows the find-track
+  // entry, or no longer does.
+  void SetFindTrack(bool shown) { findTrack_ = shown; }
 
   // The built-in record for a menu id, refreshed; null for other ids.
   Menu* BuiltInMenu(std::int32_t id);
@@ -51,6 +55,7 @@ class PlayerMenus {
   HostWindow& host_;
   MenuTexts* texts_;
   PlaylistPages playlist_;
+  std::atomic<bool> findTrack_{false};
 };
 
 }  // namespace quillet

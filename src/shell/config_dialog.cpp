@@ -57,6 +57,7 @@ void ConfigDialog::ShowSettings(Handle dialog, const Settings& settings) {
   os_.SetChecked(dialog, kPauseOnCallCheckId, settings.pauseOnCall != 0);
   os_.SetChecked(dialog, kRemoteKeysCheckId, settings.remoteKeys != 0);
   os_.SetChecked(dialog, kCharsetCheckId, !settings.charset.empty());
+  os_.SetChecked(dialog, kFindTrackCheckId, settings.findTrack != 0);
 }
 
 Settings ConfigDialog::ReadControls(Handle dialog, const Settings& shown) {
@@ -73,6 +74,7 @@ Settings ConfigDialog::ReadControls(Handle dialog, const Settings& shown) {
 
   ReadSwitch(os_.IsChecked(dialog, kPauseOnCallCheckId), next.pauseOnCall, next.pauseOnCallStored);
   ReadSwitch(os_.IsChecked(dialog, kRemoteKeysCheckId), next.remoteKeys, next.remoteKeysStored);
+  ReadSwitch(os_.IsChecked(dialog, kFindTrackCheckId), next.findTrack, next.findTrackStored);
   // Ticked means "auto"; a set named by hand stays until the box is cleared.
   const bool charsetTicked = os_.IsChecked(dialog, kCharsetCheckId);
   if (charsetTicked != !shown.charset.empty()) {

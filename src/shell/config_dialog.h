@@ -19,6 +19,7 @@ constexpr int kPluginMenusComboId = 1003;
 constexpr int kPauseOnCallCheckId = 1005;
 constexpr int kRemoteKeysCheckId = 1006;
 constexpr int kCharsetCheckId = 1007;
+constexpr int kFindTrackCheckId = 1008;
 constexpr int kOkButtonId = 1;
 constexpr int kCancelButtonId = 2;  // also the close box and Escape
 constexpr int kApplyButtonId = 3;

@@ -21,6 +21,7 @@
 #include "player/menu_router.h"
 #include "player/player_menus.h"
 #include "player/remote_keys.h"
+#include "player/track_finder.h"
 
 namespace quillet {
 
@@ -30,6 +31,7 @@ struct MenuBundle {
       : texts(link.os, [&link] { return link.charset; }),
         host(link.os, hostWindow),
         player(menus, host, Unicode(link)),
+        finder(link.os, menus, host, Unicode(link)),
         router(host, player, messages, pluginMenus),
         protocol(
             router, [&link](const std::string& command) { return SendCommand(link, command); },
@@ -46,6 +48,7 @@ struct MenuBundle {
             [&link](const std::string& command) { return SendCommand(link, command); },
             [this] { return calls.InCall(); }) {
     textsInUse_ = Unicode(link);
+    router.UseFinder(&finder);
     calls.OnCallGoingOn([this] { protocol.EndKeyScreen(); });
     UseRemoteKeys(link, remoteKeys);
     // The newer commands on a connection that registered the menu there.
@@ -71,6 +74,7 @@ struct MenuBundle {
     if (now != textsInUse_) texts.ReleaseAll();
     textsInUse_ = now;
     player.UseTexts(now);
+    finder.UseTexts(now);
     protocol.UseTexts(now);
   }
   // The remote-keys entry, its screen and the key reports, on or off.
@@ -84,6 +88,7 @@ struct MenuBundle {
   MenuTexts texts;
   HostWindow host;
   PlayerMenus player;
+  TrackFinder finder;
   MenuRouter router;
   MenuProtocol protocol;
   NewerDialect newer;

@@ -50,6 +50,15 @@ int Plugin::Init() {
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus,
                                         settings_.remoteKeys != 0);
   link_.handlers = &menus_->protocol;
+  menus_->player.SetFindTrack(settings_.findTrack != 0);
+  // Title requests made on the player's own thread are plain calls there,
+  // far cheaper than sent to it from the monitor thread: the search reads
+  // titles through a window of ours on this thread, a slice at a time.
+  workWindow_ = os_.CreateWorkWindow();
+  if (workWindow_ != kNoHandle) {
+    menus_->finder.RunSlicesWith(
+        [this](const std::function<void()>& slice) { os_.RunOnWindowThread(workWindow_, slice); });
+  }
   UseCalls(settings_.pauseOnCall != 0, settings_.remoteKeys != 0);
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
   link_.state.stopRequested = false;
@@ -91,6 +100,8 @@ void Plugin::Quit() {
     return;
   }
   CloseLink(os_, link_.state, link_.trace);
+  os_.DestroyWorkWindow(workWindow_);
+  workWindow_ = kNoHandle;
   if (link_.wakeEvent != kNoHandle) {
     os_.CloseHandle(link_.wakeEvent);
     link_.wakeEvent = kNoHandle;
@@ -124,7 +135,10 @@ bool Plugin::ApplySettings(const Settings& next) {
     if (settings_.pauseOnCall != 0 && next.pauseOnCall == 0) forgetCallPause_ = true;
     settings_ = next;
   }
-  if (menus_) menus_->router.SetPluginMenus(next.pluginMenus);
+  if (menus_) {
+    menus_->router.SetPluginMenus(next.pluginMenus);
+    menus_->player.SetFindTrack(next.findTrack != 0);
+  }
   // Outside the lock: waking the thread must never wait on anything it holds.
   switch (effect) {
     case ApplyEffect::kReconnect:

@@ -98,6 +98,8 @@ class Plugin {
   // abandoned thread may still use it.
   std::unique_ptr<MenuBundle> menus_;
   Handle monitorThread_ = kNoHandle;
+  // On the host's thread, from init until the monitor thread has ended.
+  Handle workWindow_ = kNoHandle;
 };
 
 }  // namespace quillet

@@ -46,6 +46,10 @@ const SettingRow kRows[] = {
      [](const Settings& s) {
        return std::to_string(static_cast<int>(ParseCharsetWish(s.charset)));
      }},
+    {"FindTrack", "0",
+     [](Settings& s, const std::string& text) { s.findTrack = ParseLeadingInt(text, 0); },
+     [](const Settings& s) { return std::to_string(s.findTrack); }, &Settings::findTrackStored,
+     ApplyEffect::kNextOpening, [](const Settings& s) { return OnOff(s.findTrack); }},
 };
 
 }  // namespace

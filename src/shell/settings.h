@@ -21,11 +21,13 @@ struct Settings {
   std::int32_t pauseOnCall = 0;          // not 0: the phone's calls pause the player
   std::int32_t remoteKeys = 0;           // not 0: the phone's keys drive the player
   std::string charset;                   // empty: texts go out as they always did
+  std::int32_t findTrack = 0;            // not 0: the main menu finds tracks by name
   // The file has the line (or the user set the value in the dialog): only
   // then is it written back, so a file without one stays without one.
   bool pauseOnCallStored = false;
   bool remoteKeysStored = false;
   bool charsetStored = false;
+  bool findTrackStored = false;
 };
 
 // What applying a changed setting does, from least to most.

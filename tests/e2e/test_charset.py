@@ -20,11 +20,13 @@ def ansi(text):
 
 
 class Charset(unittest.TestCase):
-    def walk(self, charset, setup):
+    def walk(self, charset, setup, then=None):
         """Connects with `charset` (None: no Charset line), opens the main menu
         with entry 1 current (so Prev names entry 3 and Next entry 2) and
-        returns the page as sent, the screen's menu and the host's requests."""
+        returns the page as sent, the screen's menu and the host's requests;
+        `then(s)`, when given, goes on from there with FindTrack=1."""
         ini = [] if charset is None else ["Charset=" + charset]
+        ini += ["FindTrack=1"] if then else []
         with Session(entries=1, ini_lines=ini, host_args=["--utf8-titles"]) as s:
             playlist = s.dir / "titles.txt"
             playlist.write_bytes("\n".join(TITLES).encode("utf-8") + b"\n")
@@ -45,6 +47,8 @@ class Charset(unittest.TestCase):
             menu = s.screen()["menu"]
             requests = [re.search(r"lparam=(\d+)", line).group(1) for line in s.settle_host()[mark:]
                         if line.startswith("msg kind=sent thread=monitor")]
+            if then:
+                then(s)
             self.assertNotRegex(s.host_log(), r"(?m)^crash")
             return page, menu, requests
 
@@ -57,6 +61,25 @@ class Charset(unittest.TestCase):
                       page)
         self.assertEqual(requests.count("213"), 2)
         self.assertNotIn("212", requests)
+
+    def test_find_an_accented_title_and_play_it(self):
+        def find(s):
+            entries = s.screen()["menu"]["entries"]
+            self.assertEqual(entries[6:9], ["Go to track: 1", "Find track", "Playlist"])
+            before = len(s.received())
+            s.phone_cmd("choose 8")
+            self.assertEqual(s.wait_received(before + 1)[before:],
+                             ['AT*EAID=11,2,"Find track","Title contains",30,""'])
+            s.phone_cmd("text deja vu")
+            page = s.wait_received(before + 2)[before + 1]
+            # Read in UTF-16, sent in the code page as every title without Charset.
+            self.assertEqual(page, 'AT*EASM="deja vu", 2, 1, 1,"2. %s"' % ansi(CAFE))
+            mark = len(s.host_lines.snapshot())
+            s.phone_cmd("choose 1")
+            self.assertTrue(s.wait_host(r"^player position=1", 10, mark), s.host_log()[-2000:])
+            self.assertTrue(s.wait_host(r"^player state=playing", 10, mark), s.host_log()[-2000:])
+
+        self.walk(None, [], then=find)
 
     def test_8859_1_shows_the_dash_as_a_hyphen(self):
         page, menu, _ = self.walk("8859-1", ["AT+CSCS?", 'AT+CSCS="8859-1"'])

@@ -31,10 +31,11 @@ LAYOUT = [
     (1005, "Button", "Pause the music during calls", 7, 45, 172, 10, True),
     (1006, "Button", "Phone keys as a remote", 7, 58, 172, 10, True),
     (1007, "Button", "Titles in the phone's character set", 7, 71, 172, 10, True),
-    (1004, "Static", None, 7, 86, 172, 19, True),
-    (1, "Button", "OK", 69, 110, 50, 14, True),
-    (2, "Button", "Cancel", 129, 110, 50, 14, True),
-    (3, "Button", "Apply", 7, 110, 50, 14, True),
+    (1008, "Button", "Find tracks by name", 7, 84, 172, 10, True),
+    (1004, "Static", None, 7, 99, 172, 19, True),
+    (1, "Button", "OK", 69, 123, 50, 14, True),
+    (2, "Button", "Cancel", 129, 123, 50, 14, True),
+    (3, "Button", "Apply", 7, 123, 50, 14, True),
 ]
 MENUS = ["Show custom menus directly", "Select which menu to use", "Ignore custom menus"]
 # What a drop-down combo box's edit field shares its width with: the arrow
@@ -127,7 +128,7 @@ class ConfigDialog(unittest.TestCase):
         window, every text fitting its control at this DPI."""
         self.assertEqual(window["title"], "")
         self.assertEqual((window["font"], window["size"]), ("MS Shell Dlg", "8"))
-        self.assertEqual(window["client_du"], "186,131")
+        self.assertEqual(window["client_du"], "186,144")
         self.assertEqual(len(controls), len(LAYOUT))
         client = numbers(window["client"])
         dpi = int(window["dpi"])
@@ -197,9 +198,9 @@ class ConfigDialog(unittest.TestCase):
                 self.assertIn("COM12", items)
                 self.assertEqual(ports["selected"], "3")
                 self.assertEqual(ports["text"], "COM3")
-                self.assertEqual(controls[9]["text"], "Comport busy.")
+                self.assertEqual(controls[10]["text"], "Comport busy.")
                 self.assertEqual(controls[5]["selected"], "0")
-                self.assertEqual([c["checked"] for c in controls[6:9]], ["no"] * 3)
+                self.assertEqual([c["checked"] for c in controls[6:10]], ["no"] * 4)
                 if dpi == 96:
                     shot = s.dir / "dialog.bmp"
                     mark = len(s.host_lines.snapshot())

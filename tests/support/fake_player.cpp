@@ -41,6 +41,7 @@ std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
   }
   if (lParam >= 0xC000) return Registered(wParam, lParam);
   ++requests;
+  if (beforeRequest) beforeRequest();
   const auto entry = static_cast<std::intptr_t>(wParam);
   switch (lParam) {
     case host::kVolume:

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -48,6 +49,9 @@ class FakePlayer {
   std::vector<ValueChange> changes;
   std::vector<std::uintptr_t> commands;  // WM_COMMANDs sent (not posted)
   int requests = 0;                      // player requests (not registered messages)
+  // Called before each player request is answered: a slow player, or one
+  // that changes under the requests.
+  std::function<void()> beforeRequest;
 
   MenuMessageIds messages;  // registered ids, once RegisterMenuMessages ran
 

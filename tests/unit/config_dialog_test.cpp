@@ -283,6 +283,8 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
       // The link acts on key reports from the next set-up on.
       {"keys ticked", "", tick(kRemoteKeysCheckId, true), ok, saved("RemoteKeys=1"), true},
       {"charset ticked", "", tick(kCharsetCheckId, true), apply, saved("Charset=auto"), true},
+      // The menus take it at their next opening; the link stays as it is.
+      {"find ticked", "", tick(kFindTrackCheckId, true), apply, saved("FindTrack=1"), false},
       {"a named charset left ticked", "Charset=8859-1", nothing, apply, saved("Charset=8859-1"),
        false},
       {"a named charset cleared", "Charset=8859-1", tick(kCharsetCheckId, false), apply,

@@ -95,7 +95,7 @@ TEST(SettingsTable, EveryKeyAbsentValidUnreadableAndWrittenBack) {
   std::vector<std::string> keys;
   for (std::size_t i = 0; i < count; ++i) keys.push_back(rows[i].key);
   EXPECT_EQ(keys, (std::vector<std::string>{"Port", "PluginMenus", "PauseOnCall", "RemoteKeys",
-                                            "Charset"}));
+                                            "Charset", "FindTrack"}));
   struct Case {
     const char* key;
     const char* stored;    // null: absent
@@ -124,6 +124,10 @@ TEST(SettingsTable, EveryKeyAbsentValidUnreadableAndWrittenBack) {
       {"Charset", "junk", "junk", "junk"},
       {"Charset", "", "", ""},
       {"Charset", "?", "?", "?"},
+      {"FindTrack", nullptr, "0", nullptr},
+      {"FindTrack", "1", "1", "1"},
+      {"FindTrack", "by name", "0", "0"},
+      {"FindTrack", "0", "0", "0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + "=" + (c.stored ? c.stored : "(absent)"));

@@ -14,6 +14,8 @@ constexpr const char* kWindowClass = "Winamp v1.x";
 constexpr const char* kWindowTitle = "Quillet host";
 constexpr const char* kControlClass = "QuilletHostControl";
 constexpr UINT kRunDeferredMessage = WM_APP + 3;
+// Posted to the player's window by the latency probe.
+constexpr UINT kProbeMessage = WM_APP + 4;
 constexpr UINT_PTR kLingerTimer = 1;
 constexpr int kWindowExitCode = 4;
 
@@ -97,6 +99,9 @@ int HostApp::Run(HINSTANCE instance) {
   if (!ApplyStartOptions()) return 1;
   if (!CreateWindows(instance)) return kWindowExitCode;
   if (!log_.Install(window_)) LogError("hooks");
+  if (options_.quiet_titles) log_.QuietTitles();
+  if (options_.probe_ms > 0 && !probe_.Start(window_, kProbeMessage, options_.probe_ms))
+    LogError("probe");
   model_.SetListener([this](const char* field, const std::string& value) {
     log_.EmitAfterMessage(LogLine("player").Token(field, value.c_str()));
   });
@@ -145,6 +150,9 @@ LRESULT HostApp::PlayerWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM l
       return 0;
     case WM_CLOSE:
       // The host ends through its `exit` command only.
+      return 0;
+    case kProbeMessage:
+      probe_.Arrived();
       return 0;
     default:
       if (msg >= 0xC000) log_.NoteHostHandled(msg, wparam, lparam);

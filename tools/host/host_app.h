@@ -16,6 +16,7 @@
 #include "player_model.h"
 #include "player_requests.h"
 #include "plugin_module.h"
+#include "title_timing.h"
 #include "watchdog.h"
 
 namespace host {
@@ -58,6 +59,8 @@ class HostApp {
   void Exit(int code);
   void Finish(int code);
   void Status();
+  // `time-titles N`, `latency` and `titles`: the search benchmark's figures.
+  bool Measure(const std::string& verb, const std::string& arg);
 
   // Runs a plug-in entry point; lifecycle commands that arrive meanwhile
   // (from a dialog's message loop) wait until it returns, and so does an
@@ -71,6 +74,7 @@ class HostApp {
   MessageRegistry registry_;
   PlayerRequests requests_;
   MessageLog log_;
+  LatencyProbe probe_;
   PluginModule plugin_;
   struct Companion {
     std::unique_ptr<PluginModule> module;

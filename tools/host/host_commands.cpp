@@ -42,6 +42,30 @@ void Fail(const std::string& verb, const char* reason) {
 
 }  // namespace
 
+bool HostApp::Measure(const std::string& verb, const std::string& arg) {
+  long long n = 0;
+  if (verb == "time-titles") {
+    if (!ParseNumber(arg, &n) || n < 1) {
+      Fail(verb, "needs a count");
+      return true;
+    }
+    long long same = 0;
+    long long other = 0;
+    TimeTitleRequests(window_, static_cast<long long>(model_.length()), n, &same, &other);
+    Emit(LogLine("time-titles").Num("n", n).Num("same_ns", same).Num("other_ns", other));
+  } else if (verb == "latency") {
+    const long long longest = probe_.TakeLongestUs(&n);
+    Emit(LogLine("latency").Num("longest_us", longest).Num("probes", n));
+  } else if (verb == "titles") {
+    Emit(LogLine("titles")
+             .Num("same", log_.titles_same_thread())
+             .Num("other", log_.titles_other_thread()));
+  } else {
+    return false;
+  }
+  return true;
+}
+
 void HostApp::Execute(const std::string& raw, bool from_queue) {
   const std::string line = Trim(raw);
   if (line.empty() || line[0] == '#') return;
@@ -128,6 +152,7 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
     SendToPlayer(arg);
   } else if (verb == "status") {
     Status();
+  } else if (Measure(verb, arg)) {
   } else if (verb == "echo") {
     Emit(LogLine("echo").Text("text", arg));
   } else if (verb == "dialog") {

@@ -22,6 +22,9 @@ const char* const kUsage =
     "  --timeout MS       end the run (exit code 2) after MS ms\n"
     "  --stall-ms MS      report an entry point still running after MS ms (0: never)\n"
     "  --no-stdin         do not read commands from standard input\n"
+    "  --quiet-titles     count title requests (212, 213) instead of logging each\n"
+    "  --probe-ms MS      post a probe to the player's window every MS ms and keep\n"
+    "                     the longest it waited (command `latency`)\n"
     "  --show             show the host window\n";
 
 bool ParseNumber(const std::string& text, long long* value) {
@@ -64,6 +67,8 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions* options, st
       options->show_window = true;
     } else if (arg == "--no-stdin") {
       options->read_stdin = false;
+    } else if (arg == "--quiet-titles") {
+      options->quiet_titles = true;
     } else if (arg == "--companion") {
       if (!value(&v)) return false;
       options->companions.push_back(v);
@@ -102,10 +107,12 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions* options, st
         return false;
       }
       options->video = v == "on";
-    } else if (arg == "--linger" || arg == "--timeout" || arg == "--stall-ms") {
-      unsigned* target = arg == "--linger"    ? &options->linger_ms
-                         : arg == "--timeout" ? &options->timeout_ms
-                                              : &options->stall_ms;
+    } else if (arg == "--linger" || arg == "--timeout" || arg == "--stall-ms" ||
+               arg == "--probe-ms") {
+      unsigned* target = arg == "--linger"     ? &options->linger_ms
+                         : arg == "--timeout"  ? &options->timeout_ms
+                         : arg == "--probe-ms" ? &options->probe_ms
+                                               : &options->stall_ms;
       if (!value(&v) || !ParseMs(v, target)) {
         *error = arg + " needs milliseconds";
         return false;

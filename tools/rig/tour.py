@@ -20,6 +20,10 @@ the phone's screen and the player's state beside it.
                            the volume down with the phone's keys
     tour.py --phone newer  ... on a phone that speaks only the newer accessory
                            commands: every page and dialog one of its objects
+    tour.py --find         ... with FindTrack=1: the scripted tour ends by
+                           finding a title with an accent by typing it plain,
+                           and playing it (interactive: "Find track" takes
+                           the text typed with t TEXT)
 
 Interactive commands (type one, then Enter; works from a pipe as well):
 
@@ -623,9 +627,43 @@ def remote_keys(s: Session) -> None:
     say("  plugin.ini      %s" % " | ".join(s.settings().split()))
 
 
+FIND_TRACK = ["FindTrack=1"]
+
+
+def find_track(s: Session, entries: int) -> None:
+    """With FindTrack=1 in plugin.ini: "Find track" takes a text typed plain,
+    the page of matches shows the title with its accents, and choosing it
+    plays it."""
+    tour = Tour(s)
+    heading("13. Find a track by name: FindTrack=1 in plugin.ini")
+    spot = entries * 2 // 3 + 1
+    titles = ["Track %d" % n for n in range(1, entries + 1)]
+    titles[spot - 1] = WORLD_TITLES[0]
+    playlist = s.dir / "find.txt"
+    playlist.write_bytes("\n".join(titles).encode("utf-8") + b"\n")
+    s.host_cmd("playlist " + win_path(playlist))
+    tour.expect(s.wait_host(r"^player entries=%d" % entries, STEP_TIMEOUT) is not None,
+                "the player did not load the playlist")
+    say("  * Entry %d of %d is \"%s\"; the user types it without accents:"
+        % (spot, entries, WORLD_TITLES[0]))
+    tour.attach()
+    tour.act("open", "opens the accessory menu")
+    tour.choose("Find track")
+    tour.dialog("text")
+    tour.act("text deja vu", 'types "deja vu" and OK')
+    label = "%d. %s" % (spot, WORLD_TITLES[0])
+    tour.expect(tour.menu()["entries"] == [label], "the match is not on the page")
+    tour.choose("%d. " % spot, host=[r"^player position=%d\b" % (spot - 1), r"^player state=playing"])
+    tour.expect(tour.status["state"] == "playing", "the match does not play")
+
+    heading("The player quits")
+    tour.quit_player()
+    say("  plugin.ini      %s" % " | ".join(s.settings().split()))
+
+
 def scripted(entries: int, pause_on_call: bool = False,
              screen_json: Optional[str] = None, charset: Optional[str] = None,
-             keys: bool = False) -> int:
+             keys: bool = False, find: bool = False) -> int:
     target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
     track = min(42, entries)
     began = time.monotonic()
@@ -657,6 +695,14 @@ def scripted(entries: int, pause_on_call: bool = False,
                          host_args=["--state", "playing", "--volume", "200"]) as s:
                 try:
                     remote_keys(s)
+                except (TourFailed, RuntimeError) as e:
+                    return failed(s, e)
+        if find:
+            Tour.unicode = True
+            with Session(dsr=False, entries=entries, ini_lines=FIND_TRACK + ["Charset=auto"],
+                         host_args=["--utf8-titles"]) as s:
+                try:
+                    find_track(s, entries)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
     except RuntimeError as e:  # a session that did not start
@@ -793,6 +839,8 @@ def main() -> int:
     parser.add_argument("--phone", choices=("older", "newer"), default="older",
                         help="the phone's accessory commands: older (*EA, default) or newer "
                              "(*SE objects only, the menu under Entertainment)")
+    parser.add_argument("--find", action="store_true",
+                        help="FindTrack=1: find tracks by name (scripted: a title with accents)")
     parser.add_argument("--screen-json", metavar="PATH",
                         help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
@@ -801,10 +849,10 @@ def main() -> int:
         parser.error("--entries must be at least 1")
     if not options.interactive:
         return scripted(options.entries, options.pause_on_call, options.screen_json,
-                        options.charset, options.remote_keys)
+                        options.charset, options.remote_keys, options.find)
     companions = [SAMPLE_MENU] if options.sample else []
     ini_lines = (PAUSE_ON_CALL if options.pause_on_call else []) + (
-        REMOTE_KEYS if options.remote_keys else [])
+        REMOTE_KEYS if options.remote_keys else []) + (FIND_TRACK if options.find else [])
     if options.charset:
         ini_lines = ini_lines + ["Charset=" + options.charset]
         Tour.unicode = True

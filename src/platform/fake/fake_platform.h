@@ -80,6 +80,8 @@ class FakePlatform : public Platform {
 
   // --- What the logic did ---
   std::vector<std::string> portOpens;  // the names OpenPort was given, in order
+  Handle workWindows = 0;              // work windows alive
+  int workRuns = 0;                    // works run through them
   std::vector<HostCall> HostCalls() const;
   std::vector<Handle> closedHandles;
   int badCloses = 0;         // closes of unknown or already-closed handles
@@ -147,6 +149,15 @@ class FakePlatform : public Platform {
   std::uint32_t NowMs() override { return static_cast<std::uint32_t>(now_); }
   void Sleep(std::uint32_t ms) override;
 
+  // The work window's thread is the caller's: the work runs at once.
+  Handle CreateWorkWindow() override { return ++workWindows; }
+  void RunOnWindowThread(Handle, const std::function<void()>& work) override {
+    ++workRuns;
+    work();
+  }
+  void DestroyWorkWindow(Handle window) override {
+    if (window != kNoHandle) --workWindows;
+  }
   std::intptr_t SendHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                                 std::intptr_t lParam) override;
   bool PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,

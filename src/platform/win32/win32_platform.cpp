@@ -206,6 +206,52 @@ bool Win32Platform::PostHostMessage(Handle window, std::uint32_t msg, std::uintp
   return PostMessageA(reinterpret_cast<HWND>(window), msg, wParam, lParam) != 0;
 }
 
+namespace {
+
+constexpr char kWorkWindowClass[] = "QuilletWork";
+constexpr UINT kRunWork = WM_APP + 1;
+
+HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&ThisModule), &module);
+  return module;
+}
+
+LRESULT CALLBACK WorkWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != kRunWork) return DefWindowProcA(window, msg, wParam, lParam);
+  // No exception may leave through the host's message loop.
+  try {
+    (*reinterpret_cast<const std::function<void()>*>(lParam))();
+  } catch (...) {
+  }
+  return 0;
+}
+
+}  // namespace
+
+Handle Win32Platform::CreateWorkWindow() {
+  WNDCLASSA type{};
+  type.lpfnWndProc = WorkWindowProc;
+  type.hInstance = ThisModule();
+  type.lpszClassName = kWorkWindowClass;
+  RegisterClassA(&type);
+  HWND window = CreateWindowExA(0, kWorkWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                type.hInstance, nullptr);
+  return reinterpret_cast<Handle>(window);
+}
+
+void Win32Platform::RunOnWindowThread(Handle window, const std::function<void()>& work) {
+  SendMessageA(reinterpret_cast<HWND>(window), kRunWork, 0, reinterpret_cast<LPARAM>(&work));
+}
+
+void Win32Platform::DestroyWorkWindow(Handle window) {
+  if (window == kNoHandle) return;
+  DestroyWindow(reinterpret_cast<HWND>(window));
+  UnregisterClassA(kWorkWindowClass, ThisModule());
+}
+
 void Win32Platform::SetControlText(Handle dialog, int controlId, const std::string& text) {
   SetWindowTextA(GetDlgItem(reinterpret_cast<HWND>(dialog), controlId), text.c_str());
 }

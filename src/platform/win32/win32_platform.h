@@ -36,6 +36,9 @@ class Win32Platform : public Platform {
 
   std::intptr_t SendHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                                 std::intptr_t lParam) override;
+  Handle CreateWorkWindow() override;
+  void RunOnWindowThread(Handle window, const std::function<void()>& work) override;
+  void DestroyWorkWindow(Handle window) override;
   bool PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                        std::intptr_t lParam) override;
   void SetControlText(Handle dialog, int controlId, const std::string& text) override;

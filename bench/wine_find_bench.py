@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Finding a track by name under Wine: the real DLL in the stand-in player,
+the simulated phone on a pty, FindTrack=1. Playlists of 10,000 and 1,000,000
+entries with one title that holds the text, placed first, in the middle and
+last. From the phone's clock: the time from the Text answer ("*EAII") to the
+whole page that holds the match (each "More..." chosen at once), beside its
+floor: the title requests alone (every title the search looked at, as the
+player counted them), made the cheapest way the stand-in player measures in
+the same run (on its own thread or sent from another), plus the
+read interval that ends the read holding the answer. Also the longest a
+message posted to the player's window waited during the search, and both
+ways' cost per title request. Prints; asserts nothing.
+
+Usage: wine_find_bench.py [--sizes N,N] [--json PATH]"""
+
+import argparse
+import json
+import re
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools" / "rig"))
+from session import SETUP_COMMANDS, Session, win_path  # noqa: E402
+
+READ_INTERVAL_MS = 50
+MATCH = "Caf\u00e9 \u2013 D\u00e9j\u00e0 Vu"
+TYPED = "deja vu"
+PROBE_MS = 5
+TIMED_REQUESTS = 20000
+
+
+def host_fields(line: str) -> dict:
+    return dict(re.findall(r"(\w+)=(\S+)", line))
+
+
+def search(s: Session, label: str) -> float:
+    """Opens the main menu, types the text into "Find track" and chooses each
+    "More..." at once: ms from the answer to the page that holds the match,
+    whose entry begins with `label`."""
+    before = len(s.received())
+    s.phone_cmd("open")
+    s.wait_received(before + 1)
+    entries = s.screen()["menu"]["entries"]
+    s.phone_cmd("choose %d" % (entries.index("Find track") + 1))
+    s.wait_received(before + 2)
+    events = len(s.phone_events.snapshot())
+    s.phone_cmd("text " + TYPED)
+    sent = s.phone_events.wait(lambda e: e.get("ev") == "tx" and "*EAII" in e.get("bytes", ""),
+                               10, events)
+    while True:
+        page = s.phone_events.wait(
+            lambda e: e.get("ev") == "rx" and e["cmd"].startswith('AT*EASM="deja vu"'), 120, events)
+        if not sent or not page:
+            raise RuntimeError("no page of matches came")
+        events = s.phone_events.snapshot().index(page) + 1
+        if ',"%s' % label in page["cmd"] or "More..." not in page["cmd"]:
+            return page["t"] - sent["t"]
+        s.phone_events.wait(lambda e: e.get("ev") == "tx", 5, events)
+        menu = s.screen()["menu"]["entries"]
+        s.phone_cmd("choose %d" % (menu.index("More...") + 1))
+
+
+def time_titles(s: Session) -> tuple:
+    mark = len(s.host_lines.snapshot())
+    s.host_cmd("time-titles %d" % TIMED_REQUESTS)
+    timing = host_fields(s.wait_host(r"^time-titles ", 120, mark))
+    return int(timing["same_ns"]), int(timing["other_ns"])
+
+
+def run(entries: int, place: str) -> dict:
+    spot = {"first": 0, "middle": entries // 2, "last": entries - 1}[place]
+    with Session(entries=1, ini_lines=["FindTrack=1"],
+                 host_args=["--utf8-titles", "--quiet-titles", "--probe-ms", str(PROBE_MS)],
+                 host_timeout=600) as s:
+        titles = ["Song %d" % n for n in range(1, entries + 1)]
+        titles[spot] = MATCH
+        playlist = s.dir / "find.txt"
+        playlist.write_bytes("\n".join(titles).encode("utf-8") + b"\n")
+        s.host_cmd("playlist " + win_path(playlist))
+        if not s.wait_host(r"^player entries=%d" % entries, 60):
+            raise RuntimeError("the player did not load the playlist")
+        if not s.wait_connected(30) or len(s.wait_received(len(SETUP_COMMANDS))) < 5:
+            raise RuntimeError("the plug-in did not connect")
+        time.sleep(0.5)
+        before = time_titles(s)
+        # A probe that waited behind the timing lands before the count restarts.
+        time.sleep(20 * PROBE_MS / 1000)
+        mark = len(s.host_lines.snapshot())
+        s.host_cmd("latency")
+        s.host_cmd("titles")
+        counted_before = host_fields(s.wait_host(r"^titles ", 10, mark))
+        elapsed = search(s, "%d. " % (spot + 1))
+        mark = len(s.host_lines.snapshot())
+        s.host_cmd("latency")
+        s.host_cmd("titles")
+        latency = host_fields(s.wait_host(r"^latency ", 10, mark))
+        counted = host_fields(s.wait_host(r"^titles ", 10, mark))
+        after = time_titles(s)
+    # The machine's load varies: each way at its best, before or after.
+    same = min(before[0], after[0])
+    other = min(before[1], after[1])
+    # Every title the search looked at before the page could go (the whole
+    # playlist, as one match never fills a page), as the player counted them.
+    requests = sum(int(counted[k]) - int(counted_before[k]) for k in ("same", "other"))
+    floor = requests * min(same, other) / 1e6 + READ_INTERVAL_MS
+    return {"entries": entries, "place": place, "ms": elapsed, "floor_ms": floor,
+            "ratio": elapsed / floor, "requests": requests, "longest_wait_ms": int(latency["longest_us"]) / 1000,
+            "probes": int(latency["probes"]), "same_thread_ns": same, "other_thread_ns": other,
+            "title_requests": {k: int(counted[k]) - int(counted_before[k])
+                               for k in ("same", "other")}}
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--sizes", default="10000,1000000")
+    parser.add_argument("--json", metavar="PATH", help="also write the figures to PATH")
+    args = parser.parse_args()
+    rows = []
+    for entries in (int(n) for n in args.sizes.split(",")):
+        for place in ("first", "middle", "last"):
+            row = run(entries, place)
+            rows.append(row)
+            print("Wine: find in %d entries, the match %s: %.0f ms to the page, floor %.0f ms "
+                  "(%d title requests at %.2f us, the cheaper of %.2f us on the player's thread "
+                  "and %.2f us sent from another, + %d ms read interval), ratio %.2f; longest "
+                  "wait of the player's window %.1f ms (%d probes); requests on its thread %d, "
+                  "from others %d"
+                  % (entries, place, row["ms"], row["floor_ms"],
+                     row["requests"],
+                     min(row["same_thread_ns"], row["other_thread_ns"]) / 1000,
+                     row["same_thread_ns"] / 1000, row["other_thread_ns"] / 1000,
+                     READ_INTERVAL_MS, row["ratio"], row["longest_wait_ms"], row["probes"],
+                     row["title_requests"]["same"], row["title_requests"]["other"]))
+            sys.stdout.flush()
+    if args.json:
+        Path(args.json).write_text(json.dumps({"rows": rows}, indent=1) + "\n")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fake_player.h"
+#include "menus/menu_protocol.h"
+#include "platform/host_messages.h"
+#include "player/menu_router.h"
+#include "player/track_finder.h"
+
+namespace quillet {
+namespace {
+
+using testing::FakePlayer;
+
+struct Finding {
+  fake::FakePlatform os;
+  FakePlayer player{os};
+  BuiltInMenus menus;
+  HostWindow host{os, 0x4242};
+  PlayerMenus playerMenus{menus, host};
+  TrackFinder finder{os, menus, host};
+  MenuRouter router{host, playerMenus, MenuMessageIds{}, 1};
+  std::vector<std::string> sent;
+  MenuProtocol protocol{router, [this](const std::string& c) { sent.push_back(c); }};
+  // Runs once, after the first slice of the first search.
+  std::function<void()> afterFirstSlice;
+  int slices = 0;
+
+  Finding() {
+    router.UseFinder(&finder);
+    playerMenus.SetFindTrack(true);
+  }
+  // What the phone gets for a line of its own: the command sent once the
+  // menus have no more work.
+  std::string Line(const std::string& line) {
+    sent.clear();
+    if (line == "*EAAI") protocol.MenuActivated();
+    if (line.rfind("*EAMI: ", 0) == 0) protocol.ChooseEntry(std::stoi(line.substr(7)));
+    if (line.rfind("*EAII", 0) == 0) protocol.HandleAnswer(line.substr(5));
+    while (protocol.WorkPending()) {
+      protocol.DoWork();
+      if (++slices == 1 && afterFirstSlice) afterFirstSlice();
+    }
+    return sent.empty() ? "(nothing)" : sent.back();
+  }
+};
+
+// "*EASM" of a page of matches titled `text`, the entries as they are sent.
+std::string Page(const std::string& text, int selected, const std::vector<std::string>& entries) {
+  std::string page = "*EASM=\"" + (text.size() > 15 ? text.substr(0, 12) + "..." : text) +
+                     "\", 2, " + std::to_string(selected) + ", " + std::to_string(entries.size());
+  for (const std::string& e : entries) page += ",\"" + e + "\"";
+  return page;
+}
+
+std::vector<std::string> Matches(int from, int to) {
+  std::vector<std::string> out;
+  for (int i = from; i <= to; ++i)
+    out.push_back(std::to_string(i) + ". Track " + std::to_string(i));
+  return out;
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const std::vector<std::string> kCafe = {"Alpha", "Caf\xE9 \x96 D\xE9j\xE0 Vu", "BETA Song", "Deja",
+                                        "Cafe Deja Vu (live)"};
+const std::string kDialog = "*EAID=11,2,\"Find track\",\"Title contains\",30,\"\"";
+
+TEST(TrackFind, SearchesAgainstAFakePlaylist) {
+  struct Step {
+    std::string line;
+    std::string sent;
+  };
+  struct Row {
+    const char* what;
+    std::function<void(Finding&)> setUp;
+    std::vector<Step> steps;
+    std::int32_t playing = -1;  // the entry the player plays at the end; -1: none started
+  };
+  const std::string main = "*EASM=\"Winamp menu\", 1, 8, 11";
+  const std::vector<Row> rows = {
+      {"case", [](Finding& f) { f.player.titles = kCafe; },
+       {{"*EAII: 11,\"beta\"", Page("beta", 1, {"3. BETA Song"})},
+        {"*EAMI: 0", main.substr(0, 29)}}},
+      {"accents either way",
+       [](Finding& f) { f.player.titles = kCafe; },
+       {{"*EAII: 11,\"deja vu\"",
+         Page("deja vu", 1, {"2. Caf\xE9 \x96 D\xE9j\xE0 Vu", "5. Cafe Deja Vu (live)"})},
+        {"*EAMI: 2", Page("deja vu", 2, {"2. Caf\xE9 \x96 D\xE9j\xE0 Vu", "5. Cafe Deja Vu (live)"})}},
+       4},
+      {"accent typed, none in the title",
+       [](Finding& f) { f.player.titles = kCafe; },
+       {{"*EAII: 11,\"CAF\xC9\"",
+         Page("CAF\xC9", 1, {"2. Caf\xE9 \x96 D\xE9j\xE0 Vu", "5. Cafe Deja Vu (live)"})},
+        {"*EAMI: 1", Page("CAF\xC9", 1, {"2. Caf\xE9 \x96 D\xE9j\xE0 Vu", "5. Cafe Deja Vu (live)"})}},
+       1},
+      {"Cyrillic and Greek in Unicode",
+       [](Finding& f) {
+         f.os.utf8CodePage = true;
+         f.player.titles = {"Kino", "?", "?"};
+         f.player.unicodeTitles = {u"Kino", u"\u041A\u0418\u041D\u041E", u"\u039A\u03AF\u03BD\u03BF"};
+       },
+       {{"*EAII: 11,\"\xD0\xBA\xD0\xB8\xD0\xBD\xD0\xBE\"",
+         Page("\xD0\xBA\xD0\xB8\xD0\xBD\xD0\xBE", 1, {"2. \xD0\x9A\xD0\x98\xD0\x9D\xD0\x9E"})},
+        {"*EAMI: 0", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"\xD0\xBA\xD0\xB8\xD0\xBD\xD0\xBE\""},
+        {"*EAII: 11,\"\xCE\xBA\xCE\xB9\xCE\xBD\"",
+         "*EASM=\"\xCE\xBA\xCE\xB9\xCE\xBD\", 2, 1, 1,\"3. \xCE\x9A\xCE\xAF\xCE\xBD\xCE\xBF\""}}},
+      {"no match, and its notice goes back",
+       [](Finding& f) { f.player.titles = kCafe; },
+       {{"*EAII: 11,\"zzz\"", "*EAID=14,2,\"Find track\",\"No title contains zzz.\""},
+        {"*EAII: 0", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"zzz\""},
+        {"*EAII: 11,\"\"", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"zzz\""},
+        {"*EAII: 0", main.substr(0, 29)}}},
+      {"a match on the page's edge, >> and <<",
+       [](Finding& f) { f.player.Entries(40); },
+       {{"*EAII: 11,\"track\"", Page("track", 1, Matches(1, 13) + std::vector<std::string>{">>"})},
+        {"*EAMI: 14", Page("track", 2, std::vector<std::string>{"<<"} + Matches(14, 25) +
+                                            std::vector<std::string>{">>"})},
+        {"*EAMI: 14", Page("track", 2, std::vector<std::string>{"<<"} + Matches(26, 37) +
+                                            std::vector<std::string>{">>"})},
+        {"*EAMI: 14", Page("track", 2, std::vector<std::string>{"<<"} + Matches(38, 40))},
+        {"*EAMI: 1", Page("track", 2, std::vector<std::string>{"<<"} + Matches(26, 37) +
+                                           std::vector<std::string>{">>"})},
+        {"*EAMI: 1", Page("track", 2, std::vector<std::string>{"<<"} + Matches(14, 25) +
+                                           std::vector<std::string>{">>"})},
+        {"*EAMI: 3", Page("track", 3, std::vector<std::string>{"<<"} + Matches(14, 25) +
+                                           std::vector<std::string>{">>"})}},
+       14},
+      {"the playlist changes mid-search",
+       [](Finding& f) {
+         f.player.Generate(10000);
+         f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
+         f.afterFirstSlice = [&f] { f.player.Generate(9000); };
+       },
+       {{"*EAII: 11,\"track 99\"", Page("track 99", 1, Matches(99, 99))}}},
+      {"a new menu code ends the search",
+       [](Finding& f) {
+         f.player.Generate(10000);
+         f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
+         f.afterFirstSlice = [&f] { f.protocol.MenuActivated(); };
+       },
+       {{"*EAII: 11,\"track 9999\"", main.substr(0, 29)}}},
+      {"five seconds without a full page",
+       [](Finding& f) {
+         f.player.Generate(6000);
+         f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
+       },
+       {{"*EAII: 11,\"track 5999\"", Page("track 5999", 1, {"More..."})},
+        {"*EAMI: 1", Page("track 5999", 1, {"5999. Track 5999"})}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Finding f;
+    row.setUp(f);
+    EXPECT_NE(f.Line("*EAAI").find(",\"Go to track: 1\",\"Find track\",\"Playlist\""),
+              std::string::npos);
+    EXPECT_EQ(f.Line("*EAMI: 8"), kDialog);
+    for (const Step& step : row.steps) {
+      const std::string sent = f.Line(step.line);
+      EXPECT_EQ(sent.substr(0, step.sent.size()), step.sent) << step.line;
+    }
+    EXPECT_EQ(f.player.state == 1 ? f.player.position : -1, row.playing);
+  }
+}
+
+}  // namespace
+}  // namespace quillet
