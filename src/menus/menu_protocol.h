@@ -30,6 +30,10 @@ namespace quillet {
 constexpr std::size_t kPageBudget = 200;
 // Longer titles are cut to 12 characters and "...".
 constexpr std::size_t kLongestPageTitle = 15;
+// The entries that page a long list: a menu that pages itself uses them too,
+// so the phone shows one way of paging.
+constexpr char kPreviousPageEntry[] = "<<";
+constexpr char kNextPageEntry[] = ">>";
 
 class MenuProtocol : public MenuHandlers, public MenuEvents {
  public:

@@ -9,8 +9,6 @@ namespace {
 
 constexpr char kMissingTitle[] = "Missing menu";
 constexpr char kMissingText[] = "This menu is not available.";
-constexpr char kPreviousPage[] = "<<";
-constexpr char kNextPage[] = ">>";
 
 // A menu with a menu to go back to.
 bool HasParent(const Menu& menu, const MenuSource& source) {
@@ -122,10 +120,10 @@ void MenuProtocol::ShowMenu() {
   pageBase_ = start - 1;
   pageEnd_ = end;
   if (start > 0) {
-    page.entries.insert(page.entries.begin(), kPreviousPage);
+    page.entries.insert(page.entries.begin(), kPreviousPageEntry);
     --pageBase_;
   }
-  if (end < count) page.entries.emplace_back(kNextPage);
+  if (end < count) page.entries.emplace_back(kNextPageEntry);
   listShown_ = true;
   pageEntries_ = static_cast<std::int32_t>(page.entries.size());
   pageHasPrevious_ = start > 0;

@@ -12,8 +12,6 @@
 namespace quillet {
 namespace {
 
-constexpr char kPreviousName[] = "<<";
-constexpr char kNextName[] = ">>";
 constexpr char kMoreName[] = "More...";
 constexpr char kNoMatchFormat[] = "No title contains %s.";
 // An entry's bytes beyond its label: a comma and two double quotes.
@@ -27,7 +25,7 @@ std::size_t EntryBytes(const char* name) {
 // budget, less "<<" when there is a page before, less the longest entry
 // that may end the page (">>" or "More...").
 std::size_t MatchRoom(bool previous) {
-  return kPageBudget - 1 - (previous ? EntryBytes(kPreviousName) : 0) - EntryBytes(kMoreName);
+  return kPageBudget - 1 - (previous ? EntryBytes(kPreviousPageEntry) : 0) - EntryBytes(kMoreName);
 }
 
 std::u32string WideLabel(std::int32_t index, const std::u32string& title) {
@@ -209,7 +207,7 @@ void TrackFinder::Build() {
   }
   page_.text = nullptr;
   std::int32_t count = 0;
-  if (previous) Fixed(items_[count++], kPreviousName, kFindPreviousId);
+  if (previous) Fixed(items_[count++], kPreviousPageEntry, kFindPreviousId);
   firstMatchItem_ = count;
   for (const FoundTrack& match : found) {
     MenuItem& item = items_[count];
@@ -221,7 +219,7 @@ void TrackFinder::Build() {
   if (search_.end() == TrackSearch::End::kPatience) {
     Fixed(items_[count++], kMoreName, kFindMoreId);
   } else if (search_.end() == TrackSearch::End::kFull && search_.next() < search_.length()) {
-    Fixed(items_[count++], kNextName, kFindNextId);
+    Fixed(items_[count++], kNextPageEntry, kFindNextId);
   }
   page_.count = count;
   const std::size_t selected = before < shown_.size() ? before : 0;
