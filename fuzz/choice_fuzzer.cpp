@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::int32_t selection = 0;
   LineHooks hooks;
   if (world.remoteKeys) {
-    menus.menus.ShowRemoteKeys(true);
+    menus.player.Want(MainEntry::kRemoteKeys, true);
     w.protocol.SetKeyScreen(&w.keys);
     hooks.keys = &w.keys;
   }

@@ -39,11 +39,10 @@ constexpr Handle kHostWindow = 0x4242;
 MenuWorld::MenuWorld(const WorldHead& head, std::int32_t pluginMenus)
     : menus(link, kHostWindow, RegisterMenuMessages(os, kHostWindow), pluginMenus),
       protocol(menus.router, [this](const std::string& c) { sent.push_back(c); }),
-      keys(os, menus.host, menus.menus.remoteKeysItem(),
-           [this, refused = head.keysRefused](const std::string& c) {
-             sent.push_back(c);
-             return !refused;
-           }) {
+      keys(os, menus.host, menus.menus, [this, refused = head.keysRefused](const std::string& c) {
+        sent.push_back(c);
+        return !refused;
+      }) {
   player.Generate(head.playlistLength);
   player.position = head.position;
   player.state = head.playState;

@@ -40,26 +40,46 @@ constexpr char kEntryTemplate[] = "xx. item";
 
 }  // namespace
 
-BuiltInMenus::BuiltInMenus() : findText{}, nowPlayingText{}, emptyPlaylistText{} {
+BuiltInMenus::BuiltInMenus()
+    : mainItems{},
+      findText{},
+      nowPlayingText{},
+      emptyPlaylistText{},
+      entryItems_{},
+      shown_{},
+      shownEntries_{} {
   using namespace host;
-  const MenuItem main[kMainItemCount] = {
-      Item("Previous", kCommand, kCommandPrevious, kAfterReopen),
-      Item("Next", kCommand, kCommandNext, kAfterReopen),
-      Item("Play", kCommand, kCommandPlay, kAfterReopen),
-      Item("Pause", kCommand, kCommandPause, kAfterShowAgain),
-      Item("Stop", kCommand, kCommandStop, kAfterReopen),
-      Item("Track info", kSubmenu, kNowPlayingMenuId),
-      Item("Go to track", kNumber, kTrackId),
-      Item("Playlist", kSubmenu, kPlaylistMenuId),
-      Item("Volume", kLevel, kVolumeId),
-      Item("Video window", kSubmenu, kVideoMenuId),
+  // The one list of the main menu's entries, in the order shown.
+  const struct {
+    MainEntry entry;
+    MenuItem item;
+    bool optional;
+  } main[] = {
+      {MainEntry::kPrevious, Item("Previous", kCommand, kCommandPrevious, kAfterReopen), false},
+      {MainEntry::kNext, Item("Next", kCommand, kCommandNext, kAfterReopen), false},
+      {MainEntry::kPlay, Item("Play", kCommand, kCommandPlay, kAfterReopen), false},
+      {MainEntry::kPause, Item("Pause", kCommand, kCommandPause, kAfterShowAgain), false},
+      {MainEntry::kStop, Item("Stop", kCommand, kCommandStop, kAfterReopen), false},
+      {MainEntry::kTrackInfo, Item("Track info", kSubmenu, kNowPlayingMenuId), false},
+      {MainEntry::kGoToTrack, Item("Go to track", kNumber, kTrackId), false},
+      {MainEntry::kFindTrack, Item(kFindTrackTitle, kText, kFindTrackId), true},
+      {MainEntry::kPlaylist, Item("Playlist", kSubmenu, kPlaylistMenuId), false},
+      {MainEntry::kVolume, Item("Volume", kLevel, kVolumeId), false},
+      {MainEntry::kVideoWindow, Item("Video window", kSubmenu, kVideoMenuId), false},
+      {MainEntry::kRemoteKeys, Item(kKeyScreenTitle, kSubmenu, kRemoteKeysId), true},
   };
-  // Without the find-track entry: the first slot stays free.
-  std::memcpy(mainItems + 1, main, sizeof main);
-  mainItems[kRemoteKeysItem] = Item(kKeyScreenTitle, kSubmenu, kRemoteKeysId);
-  SetFieldText(mainItems[1 + 6].prompt, "Track number");
-  mainItems[1 + 8].minimum = 0;
-  mainItems[1 + 8].maximum = 255;
+  static_assert(sizeof main / sizeof main[0] == kMainEntryCount, "every entry listed once");
+  for (const auto& row : main) {
+    entryItems_[Index(row.entry)] = row.item;
+    shown_[Index(row.entry)] = !row.optional;
+  }
+  SetFieldText(entryItems_[Index(MainEntry::kGoToTrack)].prompt, "Track number");
+  MenuItem& find = entryItems_[Index(MainEntry::kFindTrack)];
+  SetFieldText(find.prompt, "Title contains");
+  find.labels = findText;
+  find.maximum = kLongestFindText;
+  entryItems_[Index(MainEntry::kVolume)].minimum = 0;
+  entryItems_[Index(MainEntry::kVolume)].maximum = 255;
 
   videoItems[0] = Item("Shown", kSwitch, kVideoShownId);
   videoItems[1] = Item("Fullscreen", kCommand, kCommandFullscreen, kAfterShowAgain);
@@ -74,7 +94,8 @@ BuiltInMenus::BuiltInMenus() : findText{}, nowPlayingText{}, emptyPlaylistText{}
 
   std::strcpy(emptyPlaylistText, "No item to display.");
 
-  mainMenu = MakeMenu(kMainMenuId, 0, kMainMenuTitle, mainItems + 1, kMainItemCount);
+  mainMenu = MakeMenu(kMainMenuId, 0, kMainMenuTitle, mainItems, 0);
+  LayOutMain();
   nowPlayingMenu =
       MakeMenu(kNowPlayingMenuId, kMainMenuId, "Now playing", nullptr, 0, nowPlayingText);
   videoMenu = MakeMenu(kVideoMenuId, kMainMenuId, "Video options", videoItems, kVideoItemCount);
@@ -85,32 +106,50 @@ BuiltInMenus::BuiltInMenus() : findText{}, nowPlayingText{}, emptyPlaylistText{}
       MakeMenu(kNowPlayingMenuId, kMainMenuId, "Playlist", nullptr, 0, emptyPlaylistText);
 }
 
-void BuiltInMenus::ShowRemoteKeys(bool shown) {
-  const std::size_t first = findTrackShown() ? 0 : 1;
-  mainMenu.count = static_cast<std::int32_t>(kRemoteKeysItem - first + (shown ? 1 : 0));
+bool BuiltInMenus::ShowMainEntry(MainEntry entry, bool shown) {
+  if (shown_[Index(entry)] == shown) return false;
+  const std::int32_t count = mainMenu.count;
+  const std::int32_t selection = mainMenu.selection;
+  const bool selected = selection >= 0 && selection < count;
+  const MainEntry selectedEntry = selected ? shownEntries_[selection] : MainEntry::kPrevious;
+  // What the shown items hold now (the player's state, labels) stays theirs.
+  for (std::int32_t i = 0; i < count; ++i) entryItems_[Index(shownEntries_[i])] = mainItems[i];
+  shown_[Index(entry)] = shown;
+  LayOutMain();
+  if (!selected) return true;
+  // An entry that went away leaves the selection on the one after it.
+  mainMenu.selection = 0;
+  for (std::int32_t i = 0; i < mainMenu.count; ++i) {
+    if (shownEntries_[i] >= selectedEntry) {
+      mainMenu.selection = i;
+      break;
+    }
+  }
+  return true;
 }
 
-void BuiltInMenus::ShowFindTrack(bool shown) {
-  if (shown == findTrackShown()) return;
-  const bool remoteKeys =
-      mainMenu.count == static_cast<std::int32_t>(kRemoteKeysItem + 1 - (findTrackShown() ? 0 : 1));
-  // The entries before the find-track entry move one slot; those after it
-  // stay where they are, one index further on or back.
-  const std::int32_t selection = mainMenu.selection;
-  if (shown) {
-    std::memmove(mainItems, mainItems + 1, kFindTrackItem * sizeof(MenuItem));
-    mainItems[kFindTrackItem] = Item(kFindTrackTitle, kText, kFindTrackId);
-    SetFieldText(mainItems[kFindTrackItem].prompt, "Title contains");
-    mainItems[kFindTrackItem].labels = findText;
-    mainItems[kFindTrackItem].maximum = kLongestFindText;
-    mainMenu.items = mainItems;
-    if (selection >= static_cast<std::int32_t>(kFindTrackItem)) mainMenu.selection = selection + 1;
-  } else {
-    std::memmove(mainItems + 1, mainItems, kFindTrackItem * sizeof(MenuItem));
-    mainMenu.items = mainItems + 1;
-    if (selection > static_cast<std::int32_t>(kFindTrackItem)) mainMenu.selection = selection - 1;
+void BuiltInMenus::LayOutMain() {
+  std::int32_t count = 0;
+  for (std::size_t i = 0; i < kMainEntryCount; ++i) {
+    if (!shown_[i]) continue;
+    mainItems[count] = entryItems_[i];
+    shownEntries_[count] = static_cast<MainEntry>(i);
+    ++count;
   }
-  ShowRemoteKeys(remoteKeys);
+  mainMenu.count = count;
+}
+
+MenuItem* BuiltInMenus::MainItem(MainEntry entry) {
+  for (std::int32_t i = 0; i < mainMenu.count; ++i)
+    if (shownEntries_[i] == entry) return &mainItems[i];
+  return nullptr;
+}
+
+bool BuiltInMenus::IsMainItem(const MenuItem& item, MainEntry entry) const {
+  const std::ptrdiff_t at = &item - mainItems;
+  // Only an address inside the array says which slot it is.
+  if (&item < mainItems || &item >= mainItems + mainMenu.count) return false;
+  return shownEntries_[at] == entry;
 }
 
 }  // namespace quillet

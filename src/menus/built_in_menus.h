@@ -56,13 +56,27 @@ constexpr std::int32_t kLastPlaylistPageId =
 constexpr std::int32_t kLastAlwaysPlaylistPageId = 128;
 
 constexpr std::size_t kNowPlayingCapacity = 200;  // bytes, NUL included
+
+// The main menu's entries in the order they are shown. The optional ones are
+// there only while the user wants them; every other entry keeps its own item
+// whichever of them come and go.
+enum class MainEntry : std::uint8_t {
+  kPrevious,
+  kNext,
+  kPlay,
+  kPause,
+  kStop,
+  kTrackInfo,
+  kGoToTrack,
+  kFindTrack,
+  kPlaylist,
+  kVolume,
+  kVideoWindow,
+  kRemoteKeys,
+};
+constexpr std::size_t kMainEntryCount = static_cast<std::size_t>(MainEntry::kRemoteKeys) + 1;
+// The entries shown with no optional one wanted.
 constexpr std::size_t kMainItemCount = 10;
-// The main items live in one array with room for the find-track entry after
-// "Go to track" and the remote-keys entry at its end. Without the find-track
-// entry the menu starts one slot in, so that the entries after it, the
-// remote-keys entry among them, keep their addresses either way.
-constexpr std::size_t kFindTrackItem = 7;
-constexpr std::size_t kRemoteKeysItem = kMainItemCount + 1;
 constexpr std::size_t kVideoItemCount = 2;
 constexpr std::size_t kPlaylistLevelItemCount = 12;
 constexpr std::size_t kPlaylistTopItemCount = 10;
@@ -72,16 +86,17 @@ struct BuiltInMenus {
   BuiltInMenus(const BuiltInMenus&) = delete;
   BuiltInMenus& operator=(const BuiltInMenus&) = delete;
 
-  // Shows or hides the remote-keys entry at the end of the main menu.
-  void ShowRemoteKeys(bool shown);
-  MenuItem& remoteKeysItem() { return mainItems[kRemoteKeysItem]; }
-  // Shows or hides the find-track entry after "Go to track"; the selection
-  // stays on the entry it was on.
-  void ShowFindTrack(bool shown);
-  bool findTrackShown() const { return mainMenu.items == mainItems; }
-  MenuItem& findTrackItem() { return mainItems[kFindTrackItem]; }
+  // Shows or hides an optional main-menu entry; the selection stays on the
+  // entry it was on. True when the main menu's items moved.
+  bool ShowMainEntry(MainEntry entry, bool shown);
+  bool Shows(MainEntry entry) const { return shown_[Index(entry)]; }
+  // The entry's item while the main menu shows it, else null.
+  MenuItem* MainItem(MainEntry entry);
+  // `item` is the main menu's own item for `entry`, not one that looks alike.
+  bool IsMainItem(const MenuItem& item, MainEntry entry) const;
 
-  MenuItem mainItems[kMainItemCount + 2];
+  // The shown entries, in order: the main menu's items.
+  MenuItem mainItems[kMainEntryCount];
   char findText[kLongestFindText + 1];
   MenuItem videoItems[kVideoItemCount];
   MenuItem playlistLevelItems[kPlaylistLevelItemCount];
@@ -95,6 +110,17 @@ struct BuiltInMenus {
   Menu playlistLevelMenu;
   Menu playlistTopMenu;
   Menu emptyPlaylistMenu;
+
+ private:
+  static constexpr std::size_t Index(MainEntry entry) { return static_cast<std::size_t>(entry); }
+  // Lays the shown entries out in order, each from its own item.
+  void LayOutMain();
+
+  // Every entry's item, shown or not: what it holds stays its own.
+  MenuItem entryItems_[kMainEntryCount];
+  bool shown_[kMainEntryCount];
+  // The entry at each of the main menu's items.
+  MainEntry shownEntries_[kMainEntryCount];
 };
 
 }  // namespace quillet

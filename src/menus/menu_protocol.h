@@ -90,10 +90,10 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   void StoreText(MenuItem& item, const std::string& text);
   MenuDialect& Dialect();
   // A quoted parameter from a record's text: as it stands, or in the
-  // phone's set. `where` names the field or buffer the text came from.
-  std::string Quote(const char* where, std::string_view ansi) const;
-  // The text an entry shows for an item, quoted for the phone.
-  std::string EntryText(const MenuItem& item) const;
+  // phone's set. `place` says which field or buffer the text came from.
+  std::string Quote(const TextPlace& place, std::string_view ansi) const;
+  // The text an entry shows for item `index` of `menu`, quoted for the phone.
+  std::string EntryText(const Menu& menu, std::int32_t index) const;
   std::string PageTitle(const Menu& menu) const;
 
   bool OpensKeyScreen(const MenuItem& item) const {

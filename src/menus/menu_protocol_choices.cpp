@@ -128,9 +128,13 @@ void MenuProtocol::EndKeyScreen() {
 }
 
 void MenuProtocol::OpenDialog(const MenuItem& item) {
+  const Menu* menu = source_.CurrentMenu();
+  const auto place = [&](TextPlace::Field field) {
+    return menu != nullptr ? TextPlace::Of(*menu, item, field) : TextPlace::Nowhere();
+  };
   DialogRequest dialog;
   dialog.kind = item.kind;
-  dialog.name = Quote(item.name, FieldText(item.name));
+  dialog.name = Quote(place(TextPlace::Field::kName), FieldText(item.name));
   switch (item.kind) {
     case kLevel:
       dialog.count = ToSteps(item.maximum, item);
@@ -143,23 +147,23 @@ void MenuProtocol::OpenDialog(const MenuItem& item) {
       dialog.value = item.value;
       dialog.count = labels;
       for (std::int32_t i = 0; i < labels; ++i)
-        dialog.labels.push_back(Quote(nullptr, LabelAt(i, item)));
+        dialog.labels.push_back(Quote(TextPlace::Nowhere(), LabelAt(i, item)));
       break;
     }
     case kSwitch:
       dialog.value = item.value;
       break;
     case kNumber:
-      dialog.prompt = Quote(item.prompt, FieldText(item.prompt));
+      dialog.prompt = Quote(place(TextPlace::Field::kPrompt), FieldText(item.prompt));
       dialog.minimum = item.minimum;
       dialog.maximum = item.maximum;
       dialog.value = item.value;
       break;
     default:
       dialog.kind = kText;
-      dialog.prompt = Quote(item.prompt, FieldText(item.prompt));
+      dialog.prompt = Quote(place(TextPlace::Field::kPrompt), FieldText(item.prompt));
       dialog.maximum = item.maximum;
-      dialog.text = Quote(item.labels, TextBuffer(item));
+      dialog.text = Quote(place(TextPlace::Field::kCurrent), TextBuffer(item));
       break;
   }
   // The list stays the last one sent: its entry numbers still count.

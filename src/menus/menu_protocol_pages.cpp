@@ -35,20 +35,22 @@ std::string Suffix(const MenuItem& item) {
 
 }  // namespace
 
-std::string MenuProtocol::Quote(const char* where, std::string_view ansi) const {
+std::string MenuProtocol::Quote(const TextPlace& place, std::string_view ansi) const {
   if (!texts_) return QuotedText(ansi);
-  return texts_->Out(texts_->Of(where, ansi));
+  return texts_->Out(texts_->Of(place, ansi));
 }
 
-std::string MenuProtocol::EntryText(const MenuItem& item) const {
+std::string MenuProtocol::EntryText(const Menu& menu, std::int32_t index) const {
+  const MenuItem& item = menu.items[index];
   const std::string suffix = source_.NameOnly(item) ? std::string() : Suffix(item);
   if (!texts_) return QuotedText(FieldText(item.name) + suffix);
-  return texts_->Out(texts_->Of(item.name, FieldText(item.name)) + texts_->FromAnsi(suffix));
+  return texts_->Out(texts_->Of(TextPlace::Name(menu, index), FieldText(item.name)) +
+                     texts_->FromAnsi(suffix));
 }
 
 std::string MenuProtocol::PageTitle(const Menu& menu) const {
   std::string title = FieldText(menu.title);
-  if (texts_) return texts_->OutTitle(texts_->Of(menu.title, title));
+  if (texts_) return texts_->OutTitle(texts_->Of(TextPlace::Title(menu), title));
   if (title.size() > kLongestPageTitle) title = title.substr(0, 12) + "...";
   return QuotedText(title);
 }
@@ -61,7 +63,7 @@ std::vector<std::string> MenuProtocol::PageEntries(std::int32_t first, std::int3
   std::size_t length = 0;
   std::int32_t i = first;
   for (; i < count; ++i) {
-    std::string entry = EntryText(menu->items[i]);
+    std::string entry = EntryText(*menu, i);
     const std::size_t size = entry.size() + 3;
     // An entry too long for any page still goes alone on one, so that every
     // page takes an item and paging always ends.
@@ -100,9 +102,9 @@ void MenuProtocol::ShowMenu() {
   const std::int32_t count = ItemCount(*menu);
   if (count == 0) {
     listShown_ = false;
-    const std::string text = menu->text ? Quote(menu->text, menu->text) : std::string();
+    const std::string text = menu->text ? Quote(TextPlace::Text(*menu), menu->text) : std::string();
     Dialect().ShowNotice(HasParent(*menu, source_) ? '2' : '1',
-                         Quote(menu->title, FieldText(menu->title)), text);
+                         Quote(TextPlace::Title(*menu), FieldText(menu->title)), text);
     return;
   }
   // A selection outside the items (a supplied record may hold any) would

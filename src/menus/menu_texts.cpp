@@ -31,17 +31,25 @@ std::string MenuTexts::ToAnsi(std::u32string_view text, std::size_t most) const 
   return best;
 }
 
-std::u32string MenuTexts::Of(const char* where, std::string_view ansi) const {
-  auto held = held_.find(where);
+std::u32string MenuTexts::Of(const TextPlace& place, std::string_view ansi) const {
+  auto held = place.record != nullptr ? held_.find(place) : held_.end();
   return held != held_.end() ? held->second : FromAnsi(ansi);
 }
 
-void MenuTexts::Hold(const char* where, std::u32string text) {
-  held_[where] = std::move(text);
+void MenuTexts::Hold(const TextPlace& place, std::u32string text) {
+  if (place.record != nullptr) held_[place] = std::move(text);
 }
 
-void MenuTexts::Release(const char* where) {
-  held_.erase(where);
+void MenuTexts::Release(const TextPlace& place) {
+  held_.erase(place);
+}
+
+void MenuTexts::ReleaseRecord(const Menu* record) {
+  // Places sort by record first: its texts are one run.
+  auto first = held_.lower_bound(TextPlace{record, INT32_MIN, TextPlace::Field::kName});
+  auto last = first;
+  while (last != held_.end() && last->first.record == record) ++last;
+  held_.erase(first, last);
 }
 
 std::string MenuTexts::Out(std::u32string_view text) const {

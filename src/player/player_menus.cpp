@@ -47,7 +47,7 @@ Menu* PlayerMenus::BuiltInMenu(std::int32_t id) {
 
 Menu* PlayerMenus::MainMenu() {
   Menu& menu = menus_.mainMenu;
-  menus_.ShowFindTrack(findTrack_);
+  LayOutMainMenu();
   if (MenuItem* volume = FindItem(menu, kVolumeId))
     volume->value = Int32(host_.Request(host::kQueryVolume, host::kVolume));
   const std::int32_t position = Int32(host_.Request(0, host::kPlaylistPosition));
@@ -66,19 +66,28 @@ Menu* PlayerMenus::MainMenu() {
   return &menu;
 }
 
+void PlayerMenus::LayOutMainMenu() {
+  bool moved = false;
+  for (const MainEntry entry : {MainEntry::kFindTrack, MainEntry::kRemoteKeys})
+    moved = menus_.ShowMainEntry(entry, Wants(entry)) || moved;
+  // A text is held by its item's place in the record: moved items would show
+  // another's. The labels held there are set again below.
+  if (moved && texts_) texts_->ReleaseRecord(&menus_.mainMenu);
+}
+
 void PlayerMenus::SetNeighbourLabel(MenuItem* item, const char* format, const char* plainName,
                                     std::int32_t position) {
   if (texts_) {
     std::u32string title;
     if (!host_.EntryTitleUnicode(position, &title)) {
-      texts_->Release(item->name);
+      texts_->Release(TextPlace::Of(menus_.mainMenu, *item, TextPlace::Field::kName));
       SetFieldText(item->name, plainName);
       return;
     }
     // "Prev: " or "Next: ", the format's words before the title.
     const std::u32string label =
         CutLabel(Widen(std::string_view(format, std::strchr(format, '%') - format)) + title);
-    texts_->Hold(item->name, label);
+    texts_->Hold(TextPlace::Of(menus_.mainMenu, *item, TextPlace::Field::kName), label);
     SetFieldText(item->name, texts_->ToAnsi(label, kFieldSize - 1));
     return;
   }
@@ -104,7 +113,7 @@ Menu* PlayerMenus::NowPlayingMenu() {
     std::u32string title;
     host_.EntryTitleUnicode(position, &title);
     const std::u32string text = Widen(StatePrefix(state)) + title;
-    texts_->Hold(menus_.nowPlayingText, text);
+    texts_->Hold(TextPlace::Text(menus_.nowPlayingMenu), text);
     const std::string ansi = texts_->ToAnsi(text, kNowPlayingCapacity - 1);
     std::memcpy(menus_.nowPlayingText, ansi.data(), ansi.size());
     menus_.nowPlayingText[ansi.size()] = '\0';

@@ -32,9 +32,18 @@ class PlayerMenus {
   }
 
   PlaylistPages& playlist() { return playlist_; }
-  // Any thread: the next opening of the main menu shows the find-track
-  // entry, or no longer does.
-  void SetFindTrack(bool shown) { findTrack_ = shown; }
+  // Any thread: the next opening of the main menu shows an optional entry
+  // (find track, remote keys), or no longer does.
+  void Want(MainEntry entry, bool shown) {
+    const std::uint32_t bit = 1u << static_cast<unsigned>(entry);
+    if (shown)
+      wanted_.fetch_or(bit);
+    else
+      wanted_.fetch_and(~bit);
+  }
+  bool Wants(MainEntry entry) const {
+    return (wanted_.load() & (1u << static_cast<unsigned>(entry))) != 0;
+  }
 
   // The built-in record for a menu id, refreshed; null for other ids.
   Menu* BuiltInMenu(std::int32_t id);
@@ -42,6 +51,8 @@ class PlayerMenus {
 
  private:
   Menu* MainMenu();
+  // The optional entries as wanted; texts held for items that moved let go.
+  void LayOutMainMenu();
   Menu* VideoMenu();
   Menu* NowPlayingMenu();
   // "Prev: <title>" or "Next: <title>" for an entry, cut to fit a name;
@@ -55,7 +66,8 @@ class PlayerMenus {
   HostWindow& host_;
   MenuTexts* texts_;
   PlaylistPages playlist_;
-  std::atomic<bool> findTrack_{false};
+  // The optional main-menu entries wanted, a bit each.
+  std::atomic<std::uint32_t> wanted_{0};
 };
 
 }  // namespace quillet

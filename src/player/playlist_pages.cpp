@@ -132,7 +132,7 @@ Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64
     item.kind = kSubmenu;
     item.id = firstEntryId + k;
     const std::int64_t from = first + k * groupSize;
-    if (texts_) texts_->Release(item.name);
+    if (texts_) texts_->Release(TextPlace::Of(menu, item, TextPlace::Field::kName));
     if (level == 0 && texts_) {
       std::u32string title;
       const std::u32string number = Widen(std::to_string(from + 1) + ". ");
@@ -140,7 +140,7 @@ Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64
           CutLabel(number + (host_.EntryTitleUnicode(static_cast<std::int32_t>(from), &title)
                                  ? title
                                  : Widen("Unknown")));
-      texts_->Hold(item.name, label);
+      texts_->Hold(TextPlace::Of(menu, item, TextPlace::Field::kName), label);
       SetFieldText(item.name, texts_->ToAnsi(label, kFieldSize - 1));
     } else if (level == 0) {
       std::string_view title;
@@ -166,7 +166,7 @@ Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64
   MenuItem& next = menu.items[kPlaylistLevelItemCount - 1];
   next.id = levelId + kNextBlockOffset;
   slots[entries] = next;
-  if (texts_) texts_->Release(slots[entries].name);
+  if (texts_) texts_->Release(TextPlace::Of(menu, slots[entries], TextPlace::Field::kName));
   menu.count = entries + 2;
   menu.parent = levelId + kUpOffset;
   ++menu.selection;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "link/phone_handlers.h"
+#include "menus/built_in_menus.h"
 #include "menus/key_screen.h"
 #include "player/host_window.h"
 
@@ -43,9 +44,9 @@ class RemoteKeys : public KeyEvents, public KeyScreen {
   using InCall = std::function<bool()>;
 
   RemoteKeys(
-      Platform& os, HostWindow& host, const MenuItem& entry, Send send,
+      Platform& os, HostWindow& host, const BuiltInMenus& menus, Send send,
       InCall inCall = [] { return false; })
-      : os_(os), host_(host), entry_(entry), send_(std::move(send)), inCall_(std::move(inCall)) {}
+      : os_(os), host_(host), menus_(menus), send_(std::move(send)), inCall_(std::move(inCall)) {}
 
   void KeyChanged(const KeyReport& key) override;
   bool NextDue(std::uint32_t* dueMs) const override;
@@ -53,7 +54,9 @@ class RemoteKeys : public KeyEvents, public KeyScreen {
   bool ScreenUp() const override { return up_; }
   void KeysForgotten() override;
 
-  bool OpenedBy(const MenuItem& item) const override { return &item == &entry_; }
+  bool OpenedBy(const MenuItem& item) const override {
+    return menus_.IsMainItem(item, MainEntry::kRemoteKeys);
+  }
   const char* Open(const std::function<bool()>& putUp) override;
   void Close() override;
   bool Up() const override { return up_; }
@@ -68,7 +71,7 @@ class RemoteKeys : public KeyEvents, public KeyScreen {
 
   Platform& os_;
   HostWindow& host_;
-  const MenuItem& entry_;
+  const BuiltInMenus& menus_;
   Send send_;
   InCall inCall_;
   bool up_ = false;                    // the screen is up and keys are reported

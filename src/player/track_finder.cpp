@@ -42,7 +42,7 @@ TrackFinder::TrackFinder(Platform& os, BuiltInMenus& menus, HostWindow& host, Me
 }
 
 bool TrackFinder::IsEntry(const MenuItem& item) const {
-  return menus_.findTrackShown() && &item == &menus_.mainItems[kFindTrackItem];
+  return menus_.IsMainItem(item, MainEntry::kFindTrack);
 }
 
 bool TrackFinder::Serves(std::int32_t id) const {
@@ -52,7 +52,8 @@ bool TrackFinder::Serves(std::int32_t id) const {
 }
 
 void TrackFinder::Ask() {
-  const std::string typed = TextBuffer(menus_.findTrackItem());
+  const MenuItem* entry = menus_.MainItem(MainEntry::kFindTrack);
+  const std::string typed = entry != nullptr ? TextBuffer(*entry) : std::string();
   if (typed.empty()) {
     // Nothing to look for: the dialog offers the last text again.
     std::memcpy(menus_.findText, text_.c_str(), text_.size() + 1);
@@ -161,7 +162,7 @@ void TrackFinder::Label(MenuItem& item, const FoundTrack& match) {
   item.kind = kSubmenu;
   if (texts_) {
     const std::u32string label = WideLabel(match.index, match.title);
-    texts_->Hold(item.name, label);
+    texts_->Hold(TextPlace::Of(page_, item, TextPlace::Field::kName), label);
     SetFieldText(item.name, texts_->ToAnsi(label, kFieldSize - 1));
     return;
   }
@@ -179,9 +180,7 @@ void TrackFinder::Fixed(MenuItem& item, const char* name, std::int32_t id) {
 
 void TrackFinder::Build() {
   if (texts_) {
-    for (MenuItem& item : items_) texts_->Release(item.name);
-    texts_->Release(page_.title);
-    texts_->Release(notice_);
+    texts_->ReleaseRecord(&page_);
   }
   const std::vector<FoundTrack>& found = search_.found();
   const bool previous = pageStarts_.size() > 1;
@@ -196,7 +195,7 @@ void TrackFinder::Build() {
     SetFieldText(page_.title, kFindTrackTitle);
     if (texts_) {
       const std::u32string text = Widen("No title contains ") + wide_ + U".";
-      texts_->Hold(notice_, text);
+      texts_->Hold(TextPlace::Text(page_), text);
       const std::string ansi = texts_->ToAnsi(text, sizeof notice_ - 1);
       std::memcpy(notice_, ansi.c_str(), ansi.size() + 1);
     } else {
@@ -225,7 +224,7 @@ void TrackFinder::Build() {
   const std::size_t selected = before < shown_.size() ? before : 0;
   page_.selection = shown_.empty() ? 0 : firstMatchItem_ + static_cast<std::int32_t>(selected);
   SetFieldText(page_.title, text_);
-  if (texts_) texts_->Hold(page_.title, wide_);
+  if (texts_) texts_->Hold(TextPlace::Title(page_), wide_);
 }
 
 }  // namespace quillet

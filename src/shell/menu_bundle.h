@@ -44,7 +44,7 @@ struct MenuBundle {
             link.menus),
         calls(host),
         keys(
-            link.os, host, menus.remoteKeysItem(),
+            link.os, host, menus,
             [&link](const std::string& command) { return SendCommand(link, command); },
             [this] { return calls.InCall(); }) {
     textsInUse_ = Unicode(link);
@@ -79,7 +79,7 @@ struct MenuBundle {
   }
   // The remote-keys entry, its screen and the key reports, on or off.
   void UseRemoteKeys(Link& link, bool on) {
-    menus.ShowRemoteKeys(on);
+    player.Want(MainEntry::kRemoteKeys, on);
     protocol.SetKeyScreen(on ? &keys : nullptr);
     link.keyEvents = on ? &keys : nullptr;
   }

@@ -50,7 +50,7 @@ int Plugin::Init() {
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus,
                                         settings_.remoteKeys != 0);
   link_.handlers = &menus_->protocol;
-  menus_->player.SetFindTrack(settings_.findTrack != 0);
+  menus_->player.Want(MainEntry::kFindTrack, settings_.findTrack != 0);
   // Title requests made on the player's own thread are plain calls there,
   // far cheaper than sent to it from the monitor thread: the search reads
   // titles through a window of ours on this thread, a slice at a time.
@@ -137,7 +137,7 @@ bool Plugin::ApplySettings(const Settings& next) {
   }
   if (menus_) {
     menus_->router.SetPluginMenus(next.pluginMenus);
-    menus_->player.SetFindTrack(next.findTrack != 0);
+    menus_->player.Want(MainEntry::kFindTrack, next.findTrack != 0);
   }
   // Outside the lock: waking the thread must never wait on anything it holds.
   switch (effect) {

@@ -14,6 +14,7 @@
 #include "menus/built_in_menus.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
+#include "menus/newer_dialect.h"
 #include "menus/phone_text.h"
 #include "platform/host_messages.h"
 #include "player/menu_router.h"
@@ -54,6 +55,37 @@ struct Walk {
     protocol->MenuActivated();
     return sent.back();
   }
+  // The pages go out on the newer commands, each list taken with an id.
+  void SpeakNewer() {
+    newer = std::make_unique<NewerDialect>(
+        [this](const std::string& command, const char* code, std::string* reply) {
+          sent.push_back(command);
+          if (*code != '\0') *reply = std::string(code) + ": " + std::to_string(++objects);
+          return true;
+        },
+        [](const std::string&) {}, registration);
+    newer->Tell(protocol.get());
+    protocol->UseDialects([this] { return newer.get(); });
+  }
+  // The entries of the last page, as the phone shows them.
+  std::vector<std::string> Entries() {
+    std::vector<std::string> quoted;
+    auto last = sent.rbegin();
+    while (last != sent.rend() && last->rfind("*EASM", 0) != 0 && last->rfind("*SELIST", 0) != 0)
+      ++last;
+    if (last == sent.rend()) return quoted;
+    const std::string& page = *last;
+    for (std::size_t at = page.find('"', page.find('"', page.find('"') + 1) + 1);
+         at != std::string::npos; at = page.find('"', at + 1)) {
+      const std::size_t end = page.find('"', at + 1);
+      quoted.push_back(page.substr(at + 1, end - at - 1));
+      at = end;
+    }
+    if (!newer) return quoted;
+    std::vector<std::string> texts;  // each entry's text, then its image
+    for (std::size_t i = 0; i < quoted.size(); i += 2) texts.push_back(quoted[i]);
+    return texts;
+  }
 
   fake::FakePlatform os;
   FakePlayer player{os};
@@ -65,6 +97,9 @@ struct Walk {
   std::unique_ptr<PlayerMenus> playerMenus;
   std::unique_ptr<MenuRouter> router;
   std::unique_ptr<MenuProtocol> protocol;
+  MenuRegistration registration{MenuCommandSet::kNewer, 5, 1};
+  std::unique_ptr<NewerDialect> newer;
+  int objects = 0;
   std::vector<std::string> sent;
 };
 
@@ -152,6 +187,53 @@ TEST(Charset, AnUnpairedSurrogateIsOneUnknownCharacter) {
     EXPECT_NE(walk.MainPage().find(",\"Next: A?B\","), std::string::npos);
     walk.player.position = 1;  // a lone second half next
     EXPECT_NE(walk.MainPage().find(",\"Prev: One\",\"Next: ?\","), std::string::npos);
+  }
+}
+
+// The optional entries come and go in any order, on either command set,
+// with the titles held in full or not: each entry keeps its own label.
+TEST(Charset, OptionalMainEntriesNeverRelabelAnother) {
+  const MainEntry find = MainEntry::kFindTrack;
+  const MainEntry keys = MainEntry::kRemoteKeys;
+  struct Toggle {
+    MainEntry entry;
+    bool shown;
+  };
+  const std::vector<std::vector<Toggle>> orders = {
+      {{find, true}, {keys, true}, {find, false}, {keys, false}},
+      {{find, true}, {keys, true}, {keys, false}, {find, false}},
+      {{keys, true}, {find, true}, {find, false}, {keys, false}},
+      {{keys, true}, {find, true}, {keys, false}, {find, false}},
+      {{find, true}, {find, false}, {keys, true}, {keys, false}},
+      {{keys, true}, {keys, false}, {find, true}, {find, false}},
+  };
+  for (bool on : {false, true}) {
+    for (bool newer : {false, true}) {
+      for (std::size_t order = 0; order < orders.size(); ++order) {
+        SCOPED_TRACE(std::string(on ? "UTF-8" : "no charset") + (newer ? ", newer" : ", older") +
+                     ", order " + std::to_string(order));
+        Walk walk(on, PhoneCharset::kUtf8);
+        if (newer) walk.SpeakNewer();
+        walk.NextTitle("Caf\xC3\xA9");
+        walk.MainPage();
+        const std::vector<std::string> plain = walk.Entries();
+        ASSERT_GE(plain.size(), 3u);
+        EXPECT_EQ(plain[0], on ? "Prev: Three" : "Prev: Track 3");
+        EXPECT_EQ(plain[1], on ? "Next: Caf\xC3\xA9" : "Next: Caf\xE9");
+        EXPECT_EQ(plain[2], "Play");
+        bool shows[2] = {false, false};
+        for (const Toggle& toggle : orders[order]) {
+          shows[toggle.entry == keys] = toggle.shown;
+          walk.playerMenus->Want(toggle.entry, toggle.shown);
+          std::vector<std::string> expected = plain;
+          // Find track after Go to track; Remote keys last.
+          if (shows[0]) expected.insert(expected.begin() + 7, "Find track: ");
+          if (shows[1]) expected.emplace_back("Remote keys");
+          walk.MainPage();
+          EXPECT_EQ(walk.Entries(), expected);
+        }
+      }
+    }
   }
 }
 

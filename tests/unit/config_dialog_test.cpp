@@ -337,7 +337,8 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
 // Each box ticked and cleared again: what the link and the menus use
 // follows from the next set-up on, without a restart.
 TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
-  static const char kHeldProbe[] = "a built-in field";
+  static const Menu kProbeRecord{};
+  static const TextPlace kHeldProbe = TextPlace::Title(kProbeRecord);
   const struct {
     const char* name;
     int box;
@@ -348,7 +349,7 @@ TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
       {"keys", kRemoteKeysCheckId,
        [](Plugin& p) {
          return p.link().keyEvents == &p.menus()->keys &&
-                p.menus()->menus.mainMenu.count == static_cast<std::int32_t>(kMainItemCount + 1);
+                p.menus()->player.Wants(MainEntry::kRemoteKeys);
        }},
       // Texts held before a switch would show one title and play another.
       {"charset", kCharsetCheckId,

@@ -387,9 +387,9 @@ TEST(RemoteKeys, ReportsInAnyChunkingAmongOtherLines) {
     player.Entries(5);
     player.state = kPlaying;
     HostWindow host(rig.os, 0x1234);
-    MenuItem entry{};
+    BuiltInMenus builtIn;
     std::vector<std::string> sent;
-    RemoteKeys keys(rig.os, host, entry, [&](const std::string& c) {
+    RemoteKeys keys(rig.os, host, builtIn, [&](const std::string& c) {
       sent.push_back(c);
       return true;
     });

@@ -31,7 +31,7 @@ struct Finding {
 
   Finding() {
     router.UseFinder(&finder);
-    playerMenus.SetFindTrack(true);
+    playerMenus.Want(MainEntry::kFindTrack, true);
   }
   // What the phone gets for a line of its own: the command sent once the
   // menus have no more work.
