@@ -41,6 +41,24 @@ bool WritePort(Link& link, std::string_view text) {
   return true;
 }
 
+bool WritePortWithin(Link& link, std::string_view text, std::uint32_t waitMs) {
+  Handle port = link.state.port;
+  Overlapped& ov = link.state.overlapped;
+  bool started = port != kNoHandle &&
+                 link.os.StartWrite(port, ov, text.data(), static_cast<std::uint32_t>(text.size()));
+  link.trace.WriteTrace(text, kTracePut);
+  if (!started) return false;
+  link.os.WaitForEvents(&ov.event, 1, waitMs);
+  IoResult result = link.os.GetResult(port, ov, false);
+  if (result.state == IoResult::State::Pending) {
+    link.os.CancelIo(port);
+    result = link.os.GetResult(port, ov, false);
+    if (result.state == IoResult::State::Pending) return false;
+  }
+  link.os.ResetEvent(ov.event);
+  return true;
+}
+
 Reply WaitReply(Link& link, std::string_view prefix, bool wait, int tries, long from) {
   ReceiveBuffer& rx = link.rx;
   rx.Prepare();

@@ -26,6 +26,11 @@ struct Reply {
 
 // Writes every byte of `text` to the port; false on failure or a short write.
 bool WritePort(Link& link, std::string_view text);
+// Starts writing `text` and waits at most `waitMs` for it to go out; a write
+// still under way then is cancelled. False when nothing more can be written:
+// the write could not start, or could not be ended, so the link's record is
+// still the port's.
+bool WritePortWithin(Link& link, std::string_view text, std::uint32_t waitMs);
 
 // Waits for a complete line that begins with `prefix` (the echo), or with an
 // empty prefix for a final result line, looking at unconsumed text from

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quillet {
 
@@ -26,6 +27,13 @@ class NewerMenuLines {
  public:
   virtual ~NewerMenuLines() = default;
   virtual void Line(const std::string& line) = 0;
+  // Before the phone is set up again or left: the commands that take
+  // Quillet's screen off it, in order (its object deleted, its session
+  // ended); none when nothing of ours is up. Afterwards nothing is.
+  virtual std::vector<std::string> TakeScreenOff() = 0;
+  // Another phone, or none, from now on: nothing known of this one's
+  // screens holds.
+  virtual void ForgetPhone() = 0;
 };
 
 // "*SEAAI", "*SEGUII" or "*SESFI", whatever follows.

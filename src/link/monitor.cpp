@@ -63,21 +63,41 @@ bool LinesLeft(Link& link) {
 }
 
 // What Quillet changed on the phone goes back before the port is let go:
-// key reports off with the key screen up, and, when the phone is left for
-// good (quit, another port), its own character set.
+// key reports off with the key screen up, on a newer phone its screen taken
+// off, and, when the phone is left for good (quit, another port), its own
+// character set.
 void LeavePhone(Link& link, bool forGood) {
   const bool here = link.state.port != kNoHandle && link.state.connected;
-  const bool keysOn = here && link.keyEvents != nullptr && link.keyEvents->ScreenUp();
+  std::vector<std::string> commands;
+  if (here && link.keyEvents != nullptr && link.keyEvents->ScreenUp())
+    commands.emplace_back(phone::kKeyReportsOff);
+  if (here && link.menus.set == MenuCommandSet::kNewer && link.newerMenus != nullptr) {
+    for (std::string& command : link.newerMenus->TakeScreenOff())
+      commands.push_back(std::move(command));
+  }
   const std::string charset = here && forGood ? CharsetToPutBack(link) : std::string();
-  if (forGood) ForgetPhoneCharset(link);
+  if (!charset.empty()) commands.push_back(charset);
+  if (forGood) {
+    ForgetPhoneCharset(link);
+    if (link.newerMenus != nullptr) link.newerMenus->ForgetPhone();
+  }
   if (link.stopping()) {
-    // Quit waits for no answer: the bytes are written and the port closes.
-    if (keysOn) WritePort(link, Framed(phone::kKeyReportsOff));
-    if (!charset.empty()) WritePort(link, Framed(charset));
+    // Quit waits for no answer, and for a wedged port not long: the bytes
+    // are written and the port closes.
+    const std::uint32_t began = link.os.NowMs();
+    for (const std::string& command : commands) {
+      const std::uint32_t spent = ElapsedMs(began, link.os.NowMs());
+      if (spent >= kQuitWritesMs) return;
+      const std::uint32_t left = kQuitWritesMs - spent;
+      if (!WritePortWithin(link, Framed(command), left < kQuitWriteMs ? left : kQuitWriteMs))
+        return;
+    }
     return;
   }
-  if (keysOn) SendCommand(link, phone::kKeyReportsOff);
-  if (!charset.empty()) SendCommand(link, charset);
+  for (const std::string& command : commands) {
+    if (!SendCommand(link, command))
+      link.trace.WriteTrace(command + " refused: going on", kTraceInfo);
+  }
 }
 
 enum class WaitOutcome { Reported, Quiet, PortFailed };

@@ -79,7 +79,7 @@ void NewerDialect::Line(const std::string& line) {
     if (!read || (at < line.size() && line[at] != ',')) {
       trace_("unreadable answer: ignored");
     } else if (object != object_ || object < 0) {
-      trace_("answer for another object: ignored");
+      if (!ClearLeftBehind(object)) trace_("answer for another object: ignored");
     } else {
       std::string info = at < line.size() ? line.substr(at + 1) : std::string();
       std::size_t start = 0;

@@ -1,5 +1,7 @@
 #include "menus/newer_dialect.h"
 
+#include <algorithm>
+
 #include "link/menu_registration.h"
 #include "menus/accessory_commands.h"
 #include "menus/at_text.h"
@@ -10,15 +12,53 @@ namespace {
 
 constexpr int kOneOfMany = 1;
 constexpr int kMenuList = 3;
+// Blinks in a row that each left an object up: older ones are forgotten.
+constexpr std::size_t kMostLeftBehind = 4;
 
 }  // namespace
 
 void NewerDialect::Follow() {
   if (connection_ == registration_.connection) return;
   connection_ = registration_.connection;
+  if (object_ >= 0) {
+    if (leftBehind_.size() == kMostLeftBehind) leftBehind_.erase(leftBehind_.begin());
+    leftBehind_.push_back(object_);
+  }
   object_ = -1;
+  sessionOpen_ = false;
   shown_ = Shown::kNothing;
   imagesAsZero_ = false;
+}
+
+std::vector<std::string> NewerDialect::TakeScreenOff() {
+  Follow();
+  std::vector<std::string> commands;
+  if (object_ >= 0) commands.push_back(Format(phone::newer::kDelete, static_cast<int>(object_)));
+  if (sessionOpen_) commands.emplace_back(phone::newer::kSessionEnd);
+  object_ = -1;
+  sessionOpen_ = false;
+  shown_ = Shown::kNothing;
+  return commands;
+}
+
+void NewerDialect::ForgetPhone() {
+  // Whatever follows Follow()'s next look belongs to another phone.
+  connection_ = registration_.connection;
+  object_ = -1;
+  sessionOpen_ = false;
+  shown_ = Shown::kNothing;
+  leftBehind_.clear();
+}
+
+bool NewerDialect::ClearLeftBehind(std::int32_t object) {
+  auto left = std::find(leftBehind_.begin(), leftBehind_.end(), object);
+  if (left == leftBehind_.end()) return false;
+  leftBehind_.erase(left);
+  trace_("answer for an object an earlier connection left up: taken off");
+  Send(Format(phone::newer::kDelete, static_cast<int>(object)));
+  Send(phone::newer::kSessionEnd);
+  sessionOpen_ = false;
+  return true;
 }
 
 void NewerDialect::Send(const std::string& command) {
@@ -39,6 +79,8 @@ bool NewerDialect::Replace(const std::string& command, const char* code, bool* r
   }
   const std::int32_t old = object_;
   object_ = id;
+  // The phone gave the id again: it is no longer one left behind.
+  leftBehind_.erase(std::remove(leftBehind_.begin(), leftBehind_.end(), id), leftBehind_.end());
   if (old >= 0 && old != id) Send(Format(phone::newer::kDelete, static_cast<int>(old)));
   return true;
 }
@@ -70,7 +112,8 @@ void NewerDialect::Opened() {
   // Whether the phone ends a session by itself is not known: one is begun
   // on every opening, and a refusal changes nothing.
   std::string reply;
-  if (!transact_(phone::newer::kSessionStart, "", &reply)) trace_("session start refused");
+  sessionOpen_ = transact_(phone::newer::kSessionStart, "", &reply);
+  if (!sessionOpen_) trace_("session start refused");
 }
 
 void NewerDialect::ShowList(const MenuPage& page) {
@@ -132,6 +175,7 @@ void NewerDialect::Left() {
   if (object_ >= 0) Send(Format(phone::newer::kDelete, static_cast<int>(object_)));
   Send(phone::newer::kSessionEnd);
   object_ = -1;
+  sessionOpen_ = false;
   shown_ = Shown::kNothing;
 }
 

@@ -37,6 +37,8 @@ class NewerDialect : public MenuDialect, public NewerMenuLines {
 
   // "*SEAAI", "*SEGUII" and "*SESFI".
   void Line(const std::string& line) override;
+  std::vector<std::string> TakeScreenOff() override;
+  void ForgetPhone() override;
 
   // The object on the phone, -1 for none.
   std::int32_t object() const { return object_; }
@@ -44,8 +46,13 @@ class NewerDialect : public MenuDialect, public NewerMenuLines {
  private:
   enum class Shown { kNothing, kList, kNotice, kDialog };
 
-  // A connection set up since starts with nothing of ours on the phone.
+  // A connection set up since starts with nothing of ours on the phone; an
+  // object still up then was left there by a blink.
   void Follow();
+  // An answer for an object a blink left up: it goes, and so does the
+  // session, so the phone is back on its own screens. False for an object
+  // that was never left behind.
+  bool ClearLeftBehind(std::int32_t object);
   // Puts a new object up; once the phone has it, the old one goes.
   // `refused`: the phone answered the command with an error.
   bool Replace(const std::string& command, const char* code, bool* refused = nullptr);
@@ -62,6 +69,10 @@ class NewerDialect : public MenuDialect, public NewerMenuLines {
   MenuEvents* events_ = nullptr;
   std::uint32_t connection_ = 0;
   std::int32_t object_ = -1;
+  // The last "*SEUIS=1" was taken and no "*SEUIS=0" has followed.
+  bool sessionOpen_ = false;
+  // Objects of ours that earlier connections left on the phone, newest last.
+  std::vector<std::int32_t> leftBehind_;
   Shown shown_ = Shown::kNothing;
   std::int32_t dialogKind_ = 0;  // of the dialog shown
   std::int32_t steps_ = 0;       // of the level shown

@@ -6,6 +6,7 @@
 #include "control.h"
 #include "fake_player.h"
 #include "fake_port_phone.h"
+#include "link/monitor.h"
 #include "link/phone_link.h"
 #include "menus/menu_items.h"
 #include "platform/fake/fake_platform.h"
@@ -229,6 +230,171 @@ TEST_F(LifecycleFixture, ThePhoneIsLeftAsItWasFound) {
   plugin.Quit();
   EXPECT_LE(os.VirtualMs() - began, 1000u);
   EXPECT_EQ(phone.device().written().substr(written), "\rAT+CMER=0,0,0,0,0\r\rAT+CSCS=\"GSM\"\r");
+}
+
+// On a newer phone Quillet's object and session are taken off before a
+// set-up again, a port change and quit, whatever is up; a blink sends
+// nothing, and an answer on an object it left up takes that object off.
+TEST_F(LifecycleFixture, ANewerPhonesScreenIsTakenOffBeforeItIsLeft) {
+  enum class Up { kList, kGauge, kKeyNotice };
+  enum class Leave { kPauseOnCall, kRemoteKeys, kCharset, kPortChange, kQuit, kBlink };
+  const struct {
+    const char* what;
+    Up up;
+    Leave leave;
+    bool wedged = false;  // the port's writes never end by themselves
+  } rows[] = {
+      {"list, pause on call applied", Up::kList, Leave::kPauseOnCall},
+      {"gauge, pause on call applied", Up::kGauge, Leave::kPauseOnCall},
+      {"key notice, pause on call applied", Up::kKeyNotice, Leave::kPauseOnCall},
+      {"list, remote keys applied", Up::kList, Leave::kRemoteKeys},
+      {"gauge, remote keys applied", Up::kGauge, Leave::kRemoteKeys},
+      {"key notice, remote keys cleared", Up::kKeyNotice, Leave::kRemoteKeys},
+      {"list, charset applied", Up::kList, Leave::kCharset},
+      {"gauge, charset applied", Up::kGauge, Leave::kCharset},
+      {"key notice, charset applied", Up::kKeyNotice, Leave::kCharset},
+      {"list, another port", Up::kList, Leave::kPortChange},
+      {"key notice, another port", Up::kKeyNotice, Leave::kPortChange},
+      {"list, quit", Up::kList, Leave::kQuit},
+      {"gauge, quit", Up::kGauge, Leave::kQuit},
+      {"key notice, quit", Up::kKeyNotice, Leave::kQuit},
+      {"key notice, quit on a wedged port", Up::kKeyNotice, Leave::kQuit, true},
+      {"list, a blink", Up::kList, Leave::kBlink},
+      {"gauge, a blink", Up::kGauge, Leave::kBlink},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fake::FakePlatform os;
+    os.moduleFileName = "C:\\P\\gen_quillet.dll";
+    Plugin plugin(os, testing::kNoEntries);
+    testing::FakePlayer player(os);
+    player.Entries(3);
+    auto& ini = os.profiles["C:\\P\\plugin.ini"]["Quillet"];
+    ini["Port"] = "COM1";
+    ini["RemoteKeys"] = "1";
+    ini["Charset"] = "";
+    testing::FakePortPhone phone(os);
+    phone.model().SetNewer(true);
+    phone.SetDsr(true);
+    PluginRecord* record = plugin.HandOutRecord();
+    record->hostWindow = reinterpret_cast<void*>(0x1234);
+    ASSERT_EQ(plugin.Init(), 0);
+    const auto& history = phone.model().history();
+    const auto& objects = phone.model().objects();
+    const auto settled = [&] {
+      return os.RunUntil([&] { return !history.empty() && history.back() == "AT+CGMM"; }, 20000);
+    };
+    const auto showMain = [&] {
+      const std::size_t before = history.size();
+      phone.Now();
+      phone.model().OpenAccessoryMenu();
+      return os.RunUntil(
+          [&] { return history.size() > before && history.back().rfind("AT*SELIST", 0) == 0; },
+          5000);
+    };
+    ASSERT_TRUE(settled());
+    ASSERT_TRUE(showMain());
+    if (row.up != Up::kList) {
+      const std::size_t before = history.size();
+      phone.Now();
+      phone.model().ChooseEntry(row.up == Up::kGauge ? 9 : 11);
+      const char* shows = row.up == Up::kGauge ? "AT*SEGAUGE" : "AT*SELERT";
+      ASSERT_TRUE(os.RunUntil(
+          [&] {
+            for (std::size_t i = before; i < history.size(); ++i)
+              if (history[i].rfind(shows, 0) == 0) return true;
+            return false;
+          },
+          5000));
+    }
+    // The last transaction's answer is in.
+    os.RunFor(1000);
+    ASSERT_FALSE(objects.empty());
+    const std::int32_t id = objects.back().id;
+    const std::string deleteIt = "AT*SEDEL=" + std::to_string(id);
+    std::vector<std::string> takenOff = {deleteIt, "AT*SEUIS=0"};
+    if (row.up == Up::kKeyNotice) takenOff.insert(takenOff.begin(), "AT+CMER=0,0,0,0,0");
+    const std::size_t mark = history.size();
+    const std::size_t written = phone.device().written().size();
+    Settings next = plugin.CurrentSettings();
+    switch (row.leave) {
+      case Leave::kPauseOnCall:
+        next.pauseOnCall = 1;
+        break;
+      case Leave::kRemoteKeys:
+        next.remoteKeys = row.up == Up::kKeyNotice ? 0 : 1;
+        next.pauseOnCall = row.up == Up::kKeyNotice ? 0 : 1;
+        break;
+      case Leave::kCharset:
+        next.charset = "auto";
+        break;
+      case Leave::kPortChange:
+        next.portName = "COM2";
+        break;
+      case Leave::kQuit: {
+        if (row.wedged) {
+          // Idle, past the reads that follow the last answer: only quit's
+          // own writes meet the wedged driver.
+          os.RunFor(kLongestEventWaitMs);
+          phone.device().hangIo = true;
+        }
+        const std::uint64_t began = os.VirtualMs();
+        plugin.Quit();
+        EXPECT_LE(os.VirtualMs() - began, kQuitWritesMs);
+        EXPECT_FALSE(plugin.abandoned());
+        std::string bytes;
+        for (const std::string& command : takenOff) bytes += "\r" + command + "\r";
+        EXPECT_EQ(phone.device().written().substr(written), bytes);
+        continue;
+      }
+      case Leave::kBlink:
+        phone.SetDsr(false);
+        ASSERT_TRUE(os.RunUntil([&] { return !plugin.link().state.connected; }, 5000));
+        phone.SetDsr(true);
+        ASSERT_TRUE(settled());
+        // Nothing reached the phone between the blink and the set-up.
+        EXPECT_EQ(history[mark], "AT*EAM=\"Winamp\"");
+        // The user answers on the list the blink left up: it goes, and so
+        // does the session.
+        phone.Now();
+        phone.model().ChooseEntry(4);
+        ASSERT_TRUE(os.RunUntil([&] { return history.back() == "AT*SEUIS=0"; }, 5000));
+        EXPECT_EQ(history[history.size() - 2], deleteIt);
+        EXPECT_TRUE(objects.empty());
+        // Once taken off, the same answer again is another object's.
+        phone.model().SendUnsolicited("*SEGUII: " + std::to_string(id) + ",5,4");
+        os.RunFor(2000);
+        EXPECT_EQ(history.back(), "AT*SEUIS=0");
+        break;
+    }
+    if (row.leave != Leave::kBlink) {
+      plugin.ApplySettings(next);
+      ASSERT_TRUE(os.RunUntil([&] { return history.size() >= mark + takenOff.size(); }, 5000));
+      EXPECT_EQ(
+          std::vector<std::string>(history.begin() + static_cast<long>(mark),
+                                   history.begin() + static_cast<long>(mark + takenOff.size())),
+          takenOff);
+      if (row.leave == Leave::kPortChange) {
+        plugin.Quit();
+        continue;
+      }
+      ASSERT_TRUE(settled());
+    }
+    // The next opening starts afresh, and a choice on it acts.
+    ASSERT_TRUE(showMain());
+    const std::size_t calls = os.HostCalls().size();
+    phone.Now();
+    phone.model().ChooseEntry(4);
+    EXPECT_TRUE(os.RunUntil(
+        [&] {
+          const auto all = os.HostCalls();
+          for (std::size_t i = calls; i < all.size(); ++i)
+            if (all[i].posted && all[i].wParam == host::kCommandPause) return true;
+          return false;
+        },
+        5000));
+    plugin.Quit();
+  }
 }
 
 TEST_F(LifecycleFixture, PluginMenusSetKeepsTheBuiltInMainMenu) {
