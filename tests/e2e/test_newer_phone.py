@@ -4,10 +4,17 @@ and dialog as the newer set's objects, each one deleted once its successor
 is up."""
 
 import re
+import time
 import unittest
 
 from rig import Session  # noqa: F401
 from rig import NEWER_SETUP_COMMANDS
+from test_config_dialog import Dialog
+
+PAUSE_ON_CALL_BOX, REMOTE_KEYS_BOX, CHARSET_BOX = 1005, 1006, 1007
+PORT_COMBO, OK_BUTTON, APPLY_BUTTON = 1001, 1, 3
+# The phone's model, read last in every set-up.
+SET_UP_ENDS = "got:  QX-1\r\n"
 
 
 class NewerPhone(unittest.TestCase):
@@ -81,6 +88,79 @@ class NewerPhone(unittest.TestCase):
             self.assertTrue(s.phone_events.wait(lambda e: e.get("ev") == "menu-left", 10))
             self.assertEqual([e["cmd"] for e in s.phone_events.snapshot()
                               if e.get("ev") == "refused"], ['AT*EAM="Winamp"'])
+            self.assertNotRegex(s.host_log(), r"(?m)^crash")
+
+    def last_object(self, s):
+        """The id the phone gave the last object it took."""
+        ids = re.findall(r"got:  \*SE(?:LIST|GAUGE|LERT|ONO|STRI): (\d+)\r\n", s.trace())
+        self.assertTrue(ids, s.trace()[-3000:])
+        return int(ids[-1])
+
+    def open_and_act(self, s):
+        """A fresh opening shows the main menu, and "Next" on it acts."""
+        got = self.step(s, "open", 2)
+        self.assertEqual(got[0], "AT*SEUIS=1")
+        self.assertTrue(got[1].startswith('AT*SELIST="Winamp menu",3,'), got)
+        mark = len(s.host_lines.snapshot())
+        self.step(s, "pick 2", 2)
+        self.assertTrue(s.wait_host(r"^player position=", 15, mark), s.host_log()[-2000:])
+
+    def set_up_done(self, s, set_ups):
+        """The set-up begun after `set_ups` ended ones has ended too: the
+        phone's model was read and the phone then heard nothing for a second
+        (the calls and the character set come after it)."""
+        self.assertTrue(s.wait_trace(SET_UP_ENDS, 30, set_ups + 1), s.trace()[-3000:])
+        heard, still = len(s.received()), time.monotonic()
+        while time.monotonic() - still < 1.0:
+            time.sleep(0.1)
+            if len(s.received()) != heard:
+                heard, still = len(s.received()), time.monotonic()
+
+    def taken_off_first(self, s, before, expected):
+        got = s.wait_received(before + len(expected))[before:before + len(expected)]
+        self.assertEqual(got, expected, s.trace()[-3000:])
+
+    def test_the_screen_is_taken_off_before_a_set_up_a_port_change_and_quit(self):
+        with Session(entries=20, generation="newer", ini_lines=["RemoteKeys=1"]) as s:
+            self.set_up_done(s, 0)
+            # With each box applied, another of the three screens is up.
+            for box, action, screen in ((PAUSE_ON_CALL_BOX, None, "list"),
+                                        (CHARSET_BOX, "pick 11", "key notice"),
+                                        (REMOTE_KEYS_BOX, "pick 9", "gauge")):
+                with self.subTest(screen=screen):
+                    self.step(s, "open", 2)
+                    expected = []
+                    if action:
+                        self.step(s, action, 3 if screen == "key notice" else 2)
+                    if screen == "key notice":
+                        expected.append("AT+CMER=0,0,0,0,0")
+                    expected += ["AT*SEDEL=%d" % self.last_object(s), "AT*SEUIS=0"]
+                    d = Dialog(self, s)
+                    before = len(s.received())
+                    set_ups = s.trace().count(SET_UP_ENDS)
+                    state = d.control(box)["checked"] == "no"
+                    s.host_cmd("dialog check %d %d" % (box, state))
+                    d.close_with(OK_BUTTON)
+                    self.taken_off_first(s, before, expected)
+                    self.assertEqual(s.objects(), 0)
+                    self.set_up_done(s, set_ups)
+                    self.open_and_act(s)
+            # Another port: the old phone is left with nothing of ours up.
+            self.step(s, "open", 2)
+            d = Dialog(self, s)
+            before = len(s.received())
+            s.host_cmd("dialog type %d COM2" % PORT_COMBO)
+            d.press(APPLY_BUTTON)
+            self.taken_off_first(s, before, ["AT*SEDEL=%d" % self.last_object(s), "AT*SEUIS=0"])
+            set_ups = s.trace().count(SET_UP_ENDS)
+            s.host_cmd("dialog type %d COM1" % PORT_COMBO)
+            d.close_with(OK_BUTTON)
+            self.set_up_done(s, set_ups)
+            self.open_and_act(s)
+            # Quit with the list up.
+            before = len(s.received())
+            s.quit_plugin()
+            self.taken_off_first(s, before, ["AT*SEDEL=%d" % self.last_object(s), "AT*SEUIS=0"])
             self.assertNotRegex(s.host_log(), r"(?m)^crash")
 
 

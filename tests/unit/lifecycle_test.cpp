@@ -178,6 +178,25 @@ TEST_F(LifecycleFixture, CallsPauseThePlayerWhenTheUserAsks) {
   ASSERT_TRUE(os.RunUntil([&] { return history.size() == 13; }, 5000));
   EXPECT_EQ(player.state, 3);
   EXPECT_EQ(std::count(player.commands.begin(), player.commands.end(), host::kCommandPause), 3);
+
+  // Cleared during a call and ticked again before the next set-up: the
+  // pause became the user's all the same, and the hang-up leaves it.
+  player.state = 1;
+  phone.Now();
+  EXPECT_EQ(phone.model().RingCall(""), "");
+  ASSERT_TRUE(os.RunUntil([&] { return player.state == 3; }, 5000));
+  Settings next = plugin.CurrentSettings();
+  next.pauseOnCall = 0;
+  plugin.ApplySettings(next);
+  next.pauseOnCall = 1;
+  plugin.ApplySettings(next);
+  const std::size_t mark = history.size();
+  ASSERT_TRUE(
+      os.RunUntil([&] { return history.size() > mark + 2 && history.back() == "AT+CLCC"; }, 20000));
+  phone.Now();
+  EXPECT_EQ(phone.model().HangUpCall(0), "");
+  os.RunFor(3000);
+  EXPECT_EQ(player.state, 3);
   plugin.Quit();
   EXPECT_EQ(ini["PauseOnCall"], "1");
 }

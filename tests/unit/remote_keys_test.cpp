@@ -291,6 +291,19 @@ TEST(RemoteKeys, KeySequencesDriveThePlayer) {
        // The key after the blink finds no screen: reports off, as no one else will.
        {kSetup[0], kSetup[1], kSetup[2], kSetup[3], kSetup[4], kSetup[5], kSetup[6],
         "AT+CMER=0,0,0,0,0", "menu"}},
+      {"stray reports are turned off once a connection",
+       kPlaying,
+       {{"reject", ""},
+        {"urc +CKEV: 6,1", ""},
+        {"urc +CKEV: 6,0", ""},
+        {"dsr off", ""},
+        {"wait 1000", ""},
+        {"dsr on", ""},
+        {"wait 3000", ""},
+        {"urc +CKEV: 6,1", ""},
+        {"urc +CKEV: 6,0", ""}},
+       {"AT+CMER=0,0,0,0,0", "menu", "AT+CMER=0,0,0,0,0", kSetup[0], kSetup[1], kSetup[2],
+        kSetup[3], kSetup[4], kSetup[5], kSetup[6], "AT+CMER=0,0,0,0,0"}},
   };
   for (const KeyCase& c : cases) {
     SCOPED_TRACE(c.what);
