@@ -13,6 +13,7 @@ from test_config_dialog import Dialog
 
 PAUSE_ON_CALL_BOX, REMOTE_KEYS_BOX, CHARSET_BOX = 1005, 1006, 1007
 PORT_COMBO, OK_BUTTON, APPLY_BUTTON = 1001, 1, 3
+OBJECT = re.compile(r"AT\*SE(?:LIST|GAUGE|LERT|ONO|STRI)=")
 # The phone's model, read last in every set-up.
 SET_UP_ENDS = "got:  QX-1\r\n"
 
@@ -91,8 +92,15 @@ class NewerPhone(unittest.TestCase):
             self.assertNotRegex(s.host_log(), r"(?m)^crash")
 
     def last_object(self, s):
-        """The id the phone gave the last object it took."""
-        ids = re.findall(r"got:  \*SE(?:LIST|GAUGE|LERT|ONO|STRI): (\d+)\r\n", s.trace())
+        """The id the phone gave the last object it took, once the answer to
+        every object sent is in the trace."""
+        sent = len([c for c in s.received() if OBJECT.match(c)])
+        deadline = time.monotonic() + 15
+        while True:
+            ids = re.findall(r"got:  \*SE(?:LIST|GAUGE|LERT|ONO|STRI): (\d+)\r\n", s.trace())
+            if len(ids) >= sent or time.monotonic() > deadline:
+                break
+            time.sleep(0.05)
         self.assertTrue(ids, s.trace()[-3000:])
         return int(ids[-1])
 
@@ -123,12 +131,12 @@ class NewerPhone(unittest.TestCase):
     def test_the_screen_is_taken_off_before_a_set_up_a_port_change_and_quit(self):
         with Session(entries=20, generation="newer", ini_lines=["RemoteKeys=1"]) as s:
             self.set_up_done(s, 0)
+            self.step(s, "open", 2)
             # With each box applied, another of the three screens is up.
             for box, action, screen in ((PAUSE_ON_CALL_BOX, None, "list"),
                                         (CHARSET_BOX, "pick 11", "key notice"),
                                         (REMOTE_KEYS_BOX, "pick 9", "gauge")):
                 with self.subTest(screen=screen):
-                    self.step(s, "open", 2)
                     expected = []
                     if action:
                         self.step(s, action, 3 if screen == "key notice" else 2)
@@ -146,7 +154,6 @@ class NewerPhone(unittest.TestCase):
                     self.set_up_done(s, set_ups)
                     self.open_and_act(s)
             # Another port: the old phone is left with nothing of ours up.
-            self.step(s, "open", 2)
             d = Dialog(self, s)
             before = len(s.received())
             s.host_cmd("dialog type %d COM2" % PORT_COMBO)
