@@ -28,26 +28,32 @@ void Reclaim(ReceiveBuffer& rx, long& from) {
 
 }  // namespace
 
-bool WritePort(Link& link, std::string_view text) {
+namespace {
+
+// Starts writing `text` on the link's record, traced whether it starts or not.
+bool StartWriting(Link& link, std::string_view text) {
   Handle port = link.state.port;
-  Overlapped& ov = link.state.overlapped;
-  bool started = port != kNoHandle &&
-                 link.os.StartWrite(port, ov, text.data(), static_cast<std::uint32_t>(text.size()));
+  bool started = port != kNoHandle && link.os.StartWrite(port, link.state.overlapped, text.data(),
+                                                         static_cast<std::uint32_t>(text.size()));
   link.trace.WriteTrace(text, kTracePut);
-  if (!started) return false;
-  IoResult result = link.os.GetResult(port, ov, true);
+  return started;
+}
+
+}  // namespace
+
+bool WritePort(Link& link, std::string_view text) {
+  if (!StartWriting(link, text)) return false;
+  Overlapped& ov = link.state.overlapped;
+  IoResult result = link.os.GetResult(link.state.port, ov, true);
   if (!result.completed() || result.bytes < text.size()) return false;
   link.os.ResetEvent(ov.event);
   return true;
 }
 
 bool WritePortWithin(Link& link, std::string_view text, std::uint32_t waitMs) {
+  if (!StartWriting(link, text)) return false;
   Handle port = link.state.port;
   Overlapped& ov = link.state.overlapped;
-  bool started = port != kNoHandle &&
-                 link.os.StartWrite(port, ov, text.data(), static_cast<std::uint32_t>(text.size()));
-  link.trace.WriteTrace(text, kTracePut);
-  if (!started) return false;
   link.os.WaitForEvents(&ov.event, 1, waitMs);
   IoResult result = link.os.GetResult(port, ov, false);
   if (result.state == IoResult::State::Pending) {
