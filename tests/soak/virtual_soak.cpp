@@ -215,8 +215,8 @@ const ForeignTitle kForeignTitles[] = {
     {"\u00dcber den Wolken", "\u00dcber den Wolken", "Uber den Wolken", "uber den wolken"},
     {"\u201cHey\u201d \u2026 it\u2019s", "'Hey' ... it's", "'Hey' ... it's",
      "\x01hey\x01 \x01 it\x01s"},
-    {"\U0001F3B5 Song", "? Song", "? Song",
-     "\x01 song"},  // beyond 16 bits: a surrogate pair in UTF-16
+    // Beyond 16 bits: a surrogate pair in UTF-16.
+    {"\U0001F3B5 Song", "? Song", "? Song", "\x01 song"},
 };
 
 // The searches the user types for "Find track", each with letters, digits
@@ -289,8 +289,6 @@ class Soak {
   void SetLength(std::int32_t n);
   void SetSupplier(bool present);
   std::string Status() { return plugin_.link().status.Text(); }
-  // A phone of the later generation speaks only the newer command set.
-  bool Newer() const { return newer_; }
   const std::vector<std::string>& History() { return phone_.model().history(); }
   std::vector<std::string> CommandsSince(std::size_t mark);
   // An entry's title as the phone should show it, in a playlist of `length`
@@ -326,7 +324,7 @@ class Soak {
   // Entries that are not on the page: nothing is expected of them.
   void ChooseInvalid(const phone::MenuScreen& page);
   // The user types a search for "Find track".
-  void AnswerFind(const phone::Dialog& dialog, Expect& e);
+  void AnswerFind(Expect& e);
   // A page of matches against the playlist: empty, or what is wrong.
   std::string CheckFound(const phone::MenuScreen& page) const;
   // Whether the plug-in counts a call going on: not known after a blink
@@ -452,6 +450,8 @@ class Soak {
   std::map<std::string, int> calls_;
   std::map<std::string, int> tracker_;  // what the calls did to the player
   int keyScreensClosed_ = 0;            // ... and to the key screen
+  int keysRefusedInCall_ = 0;           // the key screen's entry chosen during a call
+  int dialogsRefused_ = 0;              // by a newer phone
   mutable int foreignTitlesShown_ = 0;  // counted as the pages are checked
   std::size_t maxHandles_ = 0;
 
@@ -728,7 +728,9 @@ void Soak::UserAction() {
   const Marks marks = Mark();
   Expect e;
   e.player = Snapshot();
-  if (!screen.menu) {
+  // A dialog may stand alone: on a newer phone a notice that replaced a
+  // dialog has no list beneath it.
+  if (!screen.menu && !screen.dialog) {
     if (Chance(0.94)) {
       Open(e);
     } else {
@@ -743,7 +745,7 @@ void Soak::UserAction() {
     if (Chance(0.05)) {
       Open(e);
     } else {
-      AnswerDialog(*screen.menu, *screen.dialog, e);
+      AnswerDialog(screen.menu ? *screen.menu : phone::MenuScreen{}, *screen.dialog, e);
     }
   } else if (!menuValid_) {
     // What the plug-in dropped still shows: the user tries it, then opens.
@@ -1005,7 +1007,7 @@ void Soak::ChooseValid(const phone::MenuScreen& page, Expect& e) {
         e.keyScreenOrNotice = true;
       } else if (*inCall) {
         // Keys typed in a call must not reach the player: a notice instead.
-        ++actions_["keys refused in a call"];
+        ++keysRefusedInCall_;
         e.dialogType = DialogType::Notice;
         e.screen = [](const phone::Screen& s) -> std::string {
           return s.dialog->text == "Not during a call." ? ""
@@ -1082,7 +1084,7 @@ void Soak::ChooseValid(const phone::MenuScreen& page, Expect& e) {
       // refuses the dialog, and the page stays with its entries.
       ExpectPage(e, {title});
       e.refusedDialog = true;
-      ++actions_["dialog refused"];
+      ++dialogsRefused_;
     } else if (StartsWith(label, "Count")) {
       ExpectDialog(e, DialogType::Number, "Count");
       e.screen = [this](const phone::Screen& s) -> std::string {
@@ -1361,7 +1363,7 @@ void Soak::AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dial
         same();
         return;
       }
-      if (dialog.title == "Find track" && under == "Winamp menu") return AnswerFind(dialog, e);
+      if (dialog.title == "Find track" && under == "Winamp menu") return AnswerFind(e);
       // How a newer phone would carry a quote in its answer is not known.
       const std::string text = RandomText(30, !newer_);
       Note("text \"" + text + "\"");
@@ -1386,7 +1388,7 @@ void Soak::AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dial
   }
 }
 
-void Soak::AnswerFind(const phone::Dialog& /*dialog*/, Expect& e) {
+void Soak::AnswerFind(Expect& e) {
   // The longest playlists are searched only for what is found early in them.
   std::vector<std::string> fit;
   for (const Search& search : kSearches)
@@ -2116,8 +2118,9 @@ void Soak::Report(const char* verdict, double realSeconds) {
   std::printf("  user actions   %s\n", list(actions_).c_str());
   std::printf("  player changes %s\n", list(playerChanges_).c_str());
   std::printf("  faults         %s; junk lines %d\n", list(faults_).c_str(), junkLines_);
-  std::printf("  calls          %s; the player %s; key screens closed %d\n", list(calls_).c_str(),
-              list(tracker_).c_str(), keyScreensClosed_);
+  std::printf(
+      "  calls          %s; the player %s; key screens closed %d, refused during a call %d\n",
+      list(calls_).c_str(), list(tracker_).c_str(), keyScreensClosed_, keysRefusedInCall_);
   std::printf("  searches       %s\n", list(searches_).c_str());
   std::printf("  charset        Charset=%s, phone offers %s: %s\n",
               charset_.empty() ? "(absent)" : charset_.c_str(), Join(offered_).c_str(),
@@ -2137,8 +2140,9 @@ void Soak::Report(const char* verdict, double realSeconds) {
       "overlapped misuse %d\n",
       handlesAtStart_, handlesAtEnd_, maxHandles_, handlesAfterQuit_, os_.badCloses,
       os_.overlappedMisuse);
-  std::printf("  phone          %zu commands received, %zu bytes sent; fullscreen %d\n",
-              phone_.model().history().size(), phone_.bytesSent(), fullscreens_);
+  std::printf(
+      "  phone          %zu commands received, %zu bytes sent; fullscreen %d; dialogs refused %d\n",
+      phone_.model().history().size(), phone_.bytesSent(), fullscreens_, dialogsRefused_);
   std::fflush(stdout);
 }
 
