@@ -2046,7 +2046,7 @@ void Soak::Recover(const char* after) {
       kReopenBoundMs);
   Check(answered, std::string("after ") + after + " a menu opening got no page");
   const std::uint64_t answeredIn = os_.VirtualMs() - opened;
-  Run(kSettleMs);
+  Settle();
   // A key screen left up through the fault has its reports turned off first.
   std::vector<std::string> opening = WithoutUpkeep(CommandsSince(mark));
   if (opening.size() == 2 && opening[0] == "AT+CMER=0,0,0,0,0") opening.erase(opening.begin());
