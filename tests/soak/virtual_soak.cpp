@@ -13,10 +13,15 @@
 // player is paused and resumed as the call tracker should. The Charset of
 // the run (none, auto, or a named set) meets a phone offering some sets, and
 // the titles in other scripts show on the phone as the agreed set folds them.
+// Where features meet, the rules are the plug-in's: a call that rings or goes
+// on closes the key screen, and during one the key screen's entry only says
+// why not. The phone is of the older or the newer generation, by seed; with
+// FindTrack=1 the user searches the playlist by name and plays what is found.
 //
 //   virtual_soak [--seed N] [--minutes M]   (M minutes of virtual time, 60 by default)
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cinttypes>
 #include <climits>
@@ -58,7 +63,9 @@ constexpr std::uint64_t kAnswerBoundMs = 5000;      // a page or dialog after th
 constexpr std::uint64_t kSettleMs = 500;            // then anything more it would send
 constexpr std::uint64_t kSilenceMs = 3000;          // watched for an action that sends nothing
 constexpr std::uint64_t kReconnectBoundMs = 20000;  // fault removed: connected again
-constexpr std::uint64_t kQuietBoundMs = 20000;      // ... and the line quiet
+// ... and the line quiet: what the user did meanwhile is answered first (a
+// dozen openings take 20 s on the newer set).
+constexpr std::uint64_t kQuietBoundMs = 60000;
 constexpr std::uint64_t kQuietMs = 2000;
 constexpr std::uint64_t kReopenBoundMs = 10000;  // then a menu opening answered
 constexpr std::uint64_t kPortChangeBoundMs = 15000;
@@ -100,6 +107,13 @@ struct Expect {
   // Commands sent besides the page or dialog, in order: the key screen's
   // reports turned on after its dialog, or off before the page.
   std::vector<std::string> also;
+  // The key screen's entry while the plug-in may or may not count a call:
+  // the screen with its reports, or the notice, whichever came is checked.
+  bool keyScreenOrNotice = false;
+  // Back from a top-level page: nothing of ours stays on the phone.
+  bool leaves = false;
+  // The phone refuses the dialog: the page stays.
+  bool refusedDialog = false;
   bool lastValueAny = false;  // a text's value is its buffer's address
 };
 
@@ -116,6 +130,35 @@ std::string Join(const std::vector<std::string>& items) {
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A command that puts a page, notice or dialog up, in either command set.
+bool Draws(const std::string& command) {
+  for (const char* prefix : {"AT*EASM=", "AT*EAID=", "AT*SELIST=", "AT*SELERT=", "AT*SEGAUGE=",
+                             "AT*SEONO=", "AT*SESTRI="})
+    if (StartsWith(command, prefix)) return true;
+  return false;
+}
+
+// The newer set's upkeep: an object of ours deleted, a session begun or
+// ended. Where and how often it comes is the plug-in's affair; what it must
+// leave on the phone (one object of ours at most, none once the menu is
+// left) is checked on the phone's objects instead.
+bool Upkeep(const std::string& command) {
+  return StartsWith(command, "AT*SEDEL=") || StartsWith(command, "AT*SEUIS=");
+}
+
+std::vector<std::string> WithoutUpkeep(const std::vector<std::string>& commands) {
+  std::vector<std::string> kept;
+  for (const std::string& c : commands)
+    if (!Upkeep(c)) kept.push_back(c);
+  return kept;
+}
+
+// The pages that leave the menus on back: the player's main menu and the
+// other plug-in's, each opened at the top.
+bool TopLevel(const std::string& title) {
+  return title == "Winamp menu" || title == "Sample menu";
 }
 
 // A Level item's value for a percentage, and where a value lies on its
@@ -159,14 +202,36 @@ struct ForeignTitle {
   const char* unicode;  // UTF-8; UTF-8 carries it as it is
   const char* latin1;   // in 8859-1
   const char* ascii;    // with the set on but none agreed
+  // Its letters and digits as a search sees them: lower case, no accents or
+  // marks, every other character a blank (the user's searches are letters,
+  // digits and blanks only).
+  const char* searched;
 };
 const ForeignTitle kForeignTitles[] = {
-    {"Caf\u00e9 \u2013 D\u00e9j\u00e0 Vu", "Caf\u00e9 - D\u00e9j\u00e0 Vu", "Cafe - Deja Vu"},
-    {"\u041a\u0438\u043d\u043e", "????", "????"},
-    {"\u591c\u306e\u6b4c", "???", "???"},
-    {"\u00dcber den Wolken", "\u00dcber den Wolken", "Uber den Wolken"},
-    {"\u201cHey\u201d \u2026 it\u2019s", "'Hey' ... it's", "'Hey' ... it's"},
-    {"\U0001F3B5 Song", "? Song", "? Song"},  // beyond 16 bits: a surrogate pair in UTF-16
+    {"Caf\u00e9 \u2013 D\u00e9j\u00e0 Vu", "Caf\u00e9 - D\u00e9j\u00e0 Vu", "Cafe - Deja Vu",
+     "cafe \x01 deja vu"},
+    {"\u041a\u0438\u043d\u043e", "????", "????", "\x01\x01\x01\x01"},
+    {"\u591c\u306e\u6b4c", "???", "???", "\x01\x01\x01"},
+    {"\u00dcber den Wolken", "\u00dcber den Wolken", "Uber den Wolken", "uber den wolken"},
+    {"\u201cHey\u201d \u2026 it\u2019s", "'Hey' ... it's", "'Hey' ... it's",
+     "\x01hey\x01 \x01 it\x01s"},
+    // Beyond 16 bits: a surrogate pair in UTF-16.
+    {"\U0001F3B5 Song", "? Song", "? Song", "\x01 song"},
+};
+
+// The searches the user types for "Find track", each with letters, digits
+// and blanks only: some find the foreign titles through their accents, some
+// only "Track n" titles, some nothing; "" asks for the last text again. The
+// last column: found early in any playlist, so fit for the longest ones.
+struct Search {
+  const char* typed;
+  bool early;
+};
+const Search kSearches[] = {
+    {"deja vu", false}, {"CAFE", false}, {"uber", false}, {"Song", false},
+    {"track 1", true},  {"TRACK", true}, {"7", true},     {"k 2", true},
+    {"Wolken", false},  {"zzz", false},  {"", true},      {"track 99999", false},
+    {"e", false},       {"12", true},    {"a", true},     {"HEY", false},
 };
 
 // What the plug-in and the phone agree on: nothing asked (today's bytes, the
@@ -232,6 +297,11 @@ class Soak {
   bool Foreign(std::int64_t index, std::int32_t length = -1) const {
     return (length < 0 ? length_ : length) <= 2000 && index % 3 == 1;
   }
+  // Whether entry `index`'s title holds `typed`, as a search sees both.
+  bool Holds(std::int64_t index, const std::string& typed) const;
+  // The first `most` entries from `from` on whose titles hold `typed`.
+  std::vector<std::int64_t> Matches(const std::string& typed, std::int64_t from,
+                                    std::size_t most) const;
   void ChooseCharset();
 
   // --- Randomness ---
@@ -253,6 +323,15 @@ class Soak {
   void ChooseValid(const phone::MenuScreen& page, Expect& e);
   // Entries that are not on the page: nothing is expected of them.
   void ChooseInvalid(const phone::MenuScreen& page);
+  // The user types a search for "Find track".
+  void AnswerFind(Expect& e);
+  // A page of matches against the playlist: empty, or what is wrong.
+  std::string CheckFound(const phone::MenuScreen& page) const;
+  // Whether the plug-in counts a call going on: not known after a blink
+  // whose +CLCC the phone refused while calls went on.
+  std::optional<bool> PluginInCall();
+  // The dialog on the screen is the key screen, in either command set.
+  bool KeyScreenShown(const phone::Screen& screen) const;
   void Back(const phone::MenuScreen& page, Expect& e);
   void AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dialog, Expect& e);
   void AnswerLevel(const phone::MenuScreen& page, const phone::Dialog& dialog, Expect& e);
@@ -281,6 +360,10 @@ class Soak {
       pauseUntouched_ = false;
   }
   void Observe(const Marks& marks, const Expect& e, bool predicted);
+  // After a page or dialog: until the line has been quiet for a while and a
+  // new object has replaced the one before it (its deletion waits for the
+  // phone's answer to a long list).
+  void Settle();
   // A page of the player's or the other plug-in's menus against what it was
   // made from: empty, or what is wrong.
   std::string CheckPage(const phone::MenuScreen& page) const;
@@ -320,6 +403,12 @@ class Soak {
 
   std::int32_t length_ = 10;
   bool supplierPresent_ = true;
+  bool newer_ = false;
+  // Find track: the text last searched, which the dialog offers again and
+  // which titles the pages of its matches.
+  std::string findText_;
+  bool findTextKnown_ = true;
+  std::map<std::string, int> searches_;
   std::size_t hostCallsSeen_ = 0;
   int fullscreens_ = 0;
   // What the player's main menu was last made from: the volume its item
@@ -360,6 +449,9 @@ class Soak {
   bool clccRefused_ = false;
   std::map<std::string, int> calls_;
   std::map<std::string, int> tracker_;  // what the calls did to the player
+  int keyScreensClosed_ = 0;            // ... and to the key screen
+  int keysRefusedInCall_ = 0;           // the key screen's entry chosen during a call
+  int dialogsRefused_ = 0;              // by a newer phone
   mutable int foreignTitlesShown_ = 0;  // counted as the pages are checked
   std::size_t maxHandles_ = 0;
 
@@ -389,6 +481,9 @@ void Soak::Start() {
   os_.profiles[kIniPath]["Quillet"]["Port"] = "COM1";
   os_.profiles[kIniPath]["Quillet"]["RemoteKeys"] = "1";
   os_.profiles[kIniPath]["Quillet"]["PauseOnCall"] = "1";
+  os_.profiles[kIniPath]["Quillet"]["FindTrack"] = "1";
+  newer_ = Chance(0.5);
+  phone_.model().SetNewer(newer_);
   ChooseCharset();
   os_.SetHostHandler([this](std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
     return PlayerWindow(msg, wParam, lParam);
@@ -535,9 +630,9 @@ void Soak::ChooseCharset() {
   if (!charset_.empty()) os_.profiles[kIniPath]["Quillet"]["Charset"] = charset_;
   auto offers8859 = std::find(offered_.begin(), offered_.end(), "8859-1") != offered_.end();
   auto offersUtf8 = std::find(offered_.begin(), offered_.end(), "UTF-8") != offered_.end();
-  if (charset_.empty()) {
+  if (charset_.empty() && !newer_) {
     agreed_ = Agreed::kNoCharset;
-  } else if (charset_ == "auto") {
+  } else if (charset_.empty() || charset_ == "auto") {  // a newer phone: absent is auto
     agreed_ = offersUtf8 ? Agreed::kUtf8 : offers8859 ? Agreed::kLatin1 : Agreed::kAscii;
   } else if (charset_ == "UTF-8") {
     agreed_ = offersUtf8 ? Agreed::kUtf8 : Agreed::kAscii;
@@ -555,6 +650,27 @@ std::string Soak::Title(std::int64_t index, std::int32_t length) const {
   return agreed_ == Agreed::kUtf8     ? title.unicode
          : agreed_ == Agreed::kLatin1 ? title.latin1
                                       : title.ascii;
+}
+
+bool Soak::Holds(std::int64_t index, const std::string& typed) const {
+  std::string searched;
+  if (Foreign(index)) {
+    searched =
+        kForeignTitles[static_cast<std::size_t>(index / 3) % std::size(kForeignTitles)].searched;
+  } else {
+    searched = "track " + std::to_string(index + 1);
+  }
+  std::string text = typed;
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return searched.find(text) != std::string::npos;
+}
+
+std::vector<std::int64_t> Soak::Matches(const std::string& typed, std::int64_t from,
+                                        std::size_t most) const {
+  std::vector<std::int64_t> found;
+  for (std::int64_t i = from; i < length_ && found.size() < most; ++i)
+    if (Holds(i, typed)) found.push_back(i);
+  return found;
 }
 
 std::vector<std::string> Soak::CommandsSince(std::size_t mark) {
@@ -592,9 +708,9 @@ void Soak::Step() {
   if (!fault_ && inSync_ && Chance(0.01)) ConfigNoChange();
   WatchPause();
   // Calls come now and then and end within a few steps, leaving the faults
-  // room between them.
+  // room between them; more often on the key screen, which a call closes.
   const bool calls = !phone_.model().screen().calls.empty();
-  if (!fault_ && inSync_ && Chance(calls ? 0.3 : 0.05)) {
+  if (!fault_ && inSync_ && Chance(calls ? 0.3 : keyScreenUp_ ? 0.15 : 0.05)) {
     CallStep();
   } else {
     UserAction();
@@ -612,7 +728,9 @@ void Soak::UserAction() {
   const Marks marks = Mark();
   Expect e;
   e.player = Snapshot();
-  if (!screen.menu) {
+  // A dialog may stand alone: on a newer phone a notice that replaced a
+  // dialog has no list beneath it.
+  if (!screen.menu && !screen.dialog) {
     if (Chance(0.94)) {
       Open(e);
     } else {
@@ -627,7 +745,7 @@ void Soak::UserAction() {
     if (Chance(0.05)) {
       Open(e);
     } else {
-      AnswerDialog(*screen.menu, *screen.dialog, e);
+      AnswerDialog(screen.menu ? *screen.menu : phone::MenuScreen{}, *screen.dialog, e);
     }
   } else if (!menuValid_) {
     // What the plug-in dropped still shows: the user tries it, then opens.
@@ -688,6 +806,7 @@ std::string Soak::CheckMainPage(const phone::MenuScreen& page) const {
       "Stop",
       "Track info",
       "Go to track: " + std::to_string(p + 1),
+      "Find track",
       "Playlist",
       "Volume: " + std::to_string(StepsOf(storedVolume_, 0, 255)),
       "Video window",
@@ -699,8 +818,48 @@ std::string Soak::CheckMainPage(const phone::MenuScreen& page) const {
   return "";
 }
 
+std::string Soak::CheckFound(const phone::MenuScreen& page) const {
+  // A page the playlist changed under goes on as the plug-in sees fit.
+  if (pageStale_) return "";
+  bool previous = false;
+  bool further = false;
+  std::vector<std::int64_t> shown;
+  for (std::size_t i = 0; i < page.entries.size(); ++i) {
+    const std::string& label = page.entries[i];
+    const bool last = i + 1 == page.entries.size();
+    if (label == "<<" && i == 0) {
+      previous = true;
+      continue;
+    }
+    if ((label == ">>" || label == "More...") && last) {
+      further = true;
+      continue;
+    }
+    const std::int64_t entry = EntryNumber(label);
+    const std::string read = Shows(label, page.charset);
+    if (entry <= 0 || read != std::to_string(entry) + ". " + Title(entry - 1))
+      return "a match reads \"" + read + "\"";
+    if (!Holds(entry - 1, findText_))
+      return "\"" + read + "\" is no match for \"" + findText_ + "\"";
+    shown.push_back(entry - 1);
+  }
+  if (shown.empty()) return "a page of matches shows none: " + Join(page.entries);
+  // In playlist order, none left out: from the first entry on the first
+  // page, from the first shown on a later one.
+  const std::vector<std::int64_t> want =
+      Matches(findText_, previous ? shown.front() : 0, shown.size() + 1);
+  if (want.size() < shown.size() || !std::equal(shown.begin(), shown.end(), want.begin()))
+    return "the matches for \"" + findText_ + "\" shown are " + Join(page.entries);
+  if (want.size() > shown.size() && !further)
+    return "more titles hold \"" + findText_ + "\" and the page has no \">>\"";
+  foreignTitlesShown_ += static_cast<int>(
+      std::count_if(shown.begin(), shown.end(), [&](std::int64_t i) { return Foreign(i); }));
+  return "";
+}
+
 std::string Soak::CheckPage(const phone::MenuScreen& page) const {
   if (page.title == "Winamp menu") return CheckMainPage(page);
+  if (!findText_.empty() && page.title == findText_) return CheckFound(page);
   if (page.title == "Playlist") {
     // A page the playlist changed under goes on as the plug-in sees fit.
     if (pageStale_) return "";
@@ -759,7 +918,7 @@ void Soak::ChooseValid(const phone::MenuScreen& page, Expect& e) {
   const std::int32_t n = length_;
   PlayerState& after = e.player;
   auto posted = [&](std::uintptr_t command) { e.posted = {command}; };
-  if (label == "<<" || label == ">>") {
+  if (label == "<<" || label == ">>" || label == "More...") {
     ExpectPage(e, {title});
     if (pageStale_) {
       e.answer = Expect::Answer::kPageOrDialog;
@@ -803,10 +962,11 @@ void Soak::ChooseValid(const phone::MenuScreen& page, Expect& e) {
       };
     } else if (StartsWith(label, "Go to track")) {
       ExpectDialog(e, DialogType::Number, "Go to track");
+      // The newer set's number field has no bounds.
       e.screen = [this](const phone::Screen& s) -> std::string {
         const phone::Dialog& d = *s.dialog;
-        if (d.prompt != "Track number" || d.minimum != 1 || d.maximum != refreshLength_ ||
-            d.value != refreshPosition_ + 1)
+        if (d.prompt != "Track number" || d.value != refreshPosition_ + 1 ||
+            (!newer_ && (d.minimum != 1 || d.maximum != refreshLength_)))
           return "go to track asks " + std::to_string(d.value) + " in " +
                  std::to_string(d.minimum) + ".." + std::to_string(d.maximum);
         return "";
@@ -826,10 +986,37 @@ void Soak::ChooseValid(const phone::MenuScreen& page, Expect& e) {
                    ? ""
                    : "the volume dialog's value is off";
       };
+    } else if (label == "Find track") {
+      ExpectDialog(e, DialogType::Text, "Find track");
+      const std::string last = findText_;
+      const bool known = findTextKnown_;
+      const bool older = !newer_;
+      e.screen = [last, known, older](const phone::Screen& s) -> std::string {
+        const phone::Dialog& d = *s.dialog;
+        return d.prompt == "Title contains" && (!known || d.text == last) &&
+                       (!older || d.maxLength == 30)
+                   ? ""
+                   : "find track offers \"" + d.text + "\", not \"" + last + "\"";
+      };
     } else if (label == "Remote keys") {
-      ExpectDialog(e, DialogType::Hold, "Remote keys");
-      e.also = {"AT+CMER=3,2,0,0,0"};
-      keyScreenUp_ = true;
+      const std::optional<bool> inCall = PluginInCall();
+      e.answer = Expect::Answer::kDialog;
+      e.titles = {"Remote keys"};
+      e.dialogType = newer_ ? DialogType::Notice : DialogType::Hold;
+      if (!inCall) {
+        e.keyScreenOrNotice = true;
+      } else if (*inCall) {
+        // Keys typed in a call must not reach the player: a notice instead.
+        ++keysRefusedInCall_;
+        e.dialogType = DialogType::Notice;
+        e.screen = [](const phone::Screen& s) -> std::string {
+          return s.dialog->text == "Not during a call." ? ""
+                                                        : "the key screen came up during a call";
+        };
+      } else {
+        e.also = {"AT+CMER=3,2,0,0,0"};
+        keyScreenUp_ = true;
+      }
     } else if (label == "Video window") {
       ExpectPage(e, {"Video options"});
       const std::string shown = after.video ? "Shown: On" : "Shown: Off";
@@ -891,25 +1078,45 @@ void Soak::ChooseValid(const phone::MenuScreen& page, Expect& e) {
       };
     } else if (StartsWith(label, "Shuffle")) {
       ExpectDialog(e, DialogType::OnOff, "Shuffle");
+    } else if (newer_ && StartsWith(label, "Count") &&
+               std::to_string(sample_.mainItems[6].value).size() > 9) {
+      // A newer phone takes at most nine characters in a number field: it
+      // refuses the dialog, and the page stays with its entries.
+      ExpectPage(e, {title});
+      e.refusedDialog = true;
+      ++dialogsRefused_;
     } else if (StartsWith(label, "Count")) {
       ExpectDialog(e, DialogType::Number, "Count");
-      e.screen = [](const phone::Screen& s) -> std::string {
+      e.screen = [this](const phone::Screen& s) -> std::string {
         const phone::Dialog& d = *s.dialog;
-        return d.prompt == "How many" && d.minimum == 1 && d.maximum == 99
+        return d.prompt == "How many" && (newer_ || (d.minimum == 1 && d.maximum == 99))
                    ? ""
                    : "the count dialog is off";
       };
     } else if (StartsWith(label, "Name")) {
       ExpectDialog(e, DialogType::Text, "Name");
       const std::string text = sample_.name;
-      e.screen = [text](const phone::Screen& s) -> std::string {
+      e.screen = [this, text](const phone::Screen& s) -> std::string {
         const phone::Dialog& d = *s.dialog;
-        return d.prompt == "Your name" && d.maxLength == kNameCapacity && d.text == text
+        return d.prompt == "Your name" && (newer_ || d.maxLength == kNameCapacity) && d.text == text
                    ? ""
                    : "the name dialog shows \"" + d.text + "\", not \"" + text + "\"";
       };
     } else {
       e.answer = Expect::Answer::kPageOrDialog;
+    }
+  } else if (!findText_.empty() && title == findText_) {
+    // A match plays, and the page stays.
+    const std::int64_t entry = EntryNumber(label);
+    ExpectPage(e, {title});
+    if (pageStale_) {
+      e.answer = Expect::Answer::kPageOrDialog;
+      e.titles.clear();
+      e.playerKnown = false;
+    } else if (entry > 0) {
+      ++searches_["match played"];
+      after.position = static_cast<std::int32_t>(entry - 1);
+      after.state = 1;
     }
   } else if (title == "Sample options") {
     if (label == "Fullscreen") {
@@ -948,14 +1155,21 @@ void Soak::Back(const phone::MenuScreen& page, Expect& e) {
   phone_.Now();
   phone_.model().ChooseEntry(0);
   if (!menuValid_) return;
-  if (page.navigation != '2') {
+  // The newer set draws every list alike; the older marks the top ones.
+  if (!newer_ && !pageStale_)
+    Check((page.navigation != '2') == TopLevel(page.title),
+          "\"" + page.title + "\" has navigation " + page.navigation);
+  if (newer_ ? TopLevel(page.title) : page.navigation != '2') {
     menuValid_ = false;  // left the menu: the plug-in holds none
+    e.leaves = true;
     return;
   }
   if (page.title == "Video options") {
     ExpectPage(e, {"Winamp menu"});
   } else if (page.title == "Sample options") {
     ExpectPage(e, {supplierPresent_ ? "Sample menu" : "Winamp menu"});
+  } else if (!findText_.empty() && page.title == findText_) {
+    ExpectPage(e, {"Winamp menu"});
   } else if (page.title == "Playlist" && !pageStale_) {
     // Only the pages below the top one have "<<<" and ">>>": back from one
     // goes up a level, from the top one to the player's menu.
@@ -1062,13 +1276,11 @@ void Soak::AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dial
   auto same = [&] {
     if (answering) ExpectPage(e, {under});
   };
+  if (keyScreenUp_ && KeyScreenShown(phone_.model().screen())) return PressKeys(e);
   switch (dialog.type) {
     case DialogType::Hold:
-      if (!answering) {
-        Dismiss();
-      } else {
-        PressKeys(e);
-      }
+      Dismiss();
+      if (answering) ExpectPage(e, {"Winamp menu"});
       return;
     case DialogType::Notice:
       Dismiss();
@@ -1151,7 +1363,9 @@ void Soak::AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dial
         same();
         return;
       }
-      const std::string text = RandomText(30, true);
+      if (dialog.title == "Find track" && under == "Winamp menu") return AnswerFind(e);
+      // How a newer phone would carry a quote in its answer is not known.
+      const std::string text = RandomText(30, !newer_);
       Note("text \"" + text + "\"");
       ++actions_["text"];
       phone_.Now();
@@ -1172,6 +1386,41 @@ void Soak::AnswerDialog(const phone::MenuScreen& page, const phone::Dialog& dial
       return;
     }
   }
+}
+
+void Soak::AnswerFind(Expect& e) {
+  // The longest playlists are searched only for what is found early in them.
+  std::vector<std::string> fit;
+  for (const Search& search : kSearches)
+    if (length_ <= 2000 || search.early) fit.push_back(search.typed);
+  const std::string typed = Pick(fit);
+  Note("find \"" + typed + "\"");
+  ++actions_["find"];
+  phone_.Now();
+  phone_.model().AnswerText(typed);
+  // During a fault the text may or may not reach the plug-in.
+  const bool reaches = !fault_ && inSync_;
+  if (!reaches && !typed.empty()) findTextKnown_ = false;
+  if (!menuValid_) return;
+  if (typed.empty()) {
+    ++searches_["empty, main menu again"];
+    ExpectPage(e, {"Winamp menu"});
+    return;
+  }
+  findText_ = typed;
+  findTextKnown_ = reaches;
+  pageStale_ = false;
+  if (!Matches(typed, 0, 1).empty()) {
+    ++searches_["found"];
+    ExpectPage(e, {typed});
+    return;
+  }
+  ++searches_["nothing found"];
+  ExpectDialog(e, DialogType::Notice, "Find track");
+  const std::string text = "No title contains " + typed + ".";
+  e.screen = [text](const phone::Screen& s) -> std::string {
+    return s.dialog->text == text ? "" : "no match says \"" + s.dialog->text + "\"";
+  };
 }
 
 void Soak::AnswerLevel(const phone::MenuScreen& page, const phone::Dialog& dialog, Expect& e) {
@@ -1203,7 +1452,8 @@ void Soak::AnswerLevel(const phone::MenuScreen& page, const phone::Dialog& dialo
     ++actions_["interim"];
     phone_.Now();
     phone_.model().AnswerInterimLevel(percent);
-    if (answering) apply(FromPercentOf(percent, 0, maximum));
+    // A newer phone tells only where the level is left.
+    if (answering && !newer_) apply(FromPercentOf(percent, 0, maximum));
   } else if (r < 0.85) {
     const std::int32_t percent = RandomPercent();
     Note("level " + std::to_string(percent));
@@ -1212,7 +1462,13 @@ void Soak::AnswerLevel(const phone::MenuScreen& page, const phone::Dialog& dialo
     phone_.model().AnswerLevel(percent);
     if (!answering) return;
     ExpectPage(e, {under});
-    const std::int32_t value = FromPercentOf(percent, 0, maximum);
+    // A newer phone answers with the step its slider shows.
+    const std::int32_t steps = dialog.steps;
+    const std::int32_t reached =
+        !newer_ || steps <= 0
+            ? percent
+            : static_cast<std::int32_t>(std::int64_t{(percent * steps + 50) / 100} * 100 / steps);
+    const std::int32_t value = FromPercentOf(reached, 0, maximum);
     apply(value);
     if (target == Target::kMainVolume) storedVolume_ = value;  // the item keeps a final answer
   } else {
@@ -1268,7 +1524,9 @@ void Soak::PlayerChange() {
       Note("player length " + std::to_string(length_));
       // A playlist page (or its empty notice) on the screen no longer tells
       // what its entries mean.
-      if (screen.menu && screen.menu->title == "Playlist") pageStale_ = true;
+      if (screen.menu && (screen.menu->title == "Playlist" ||
+                          (!findText_.empty() && screen.menu->title == findText_)))
+        pageStale_ = true;
       if (screen.dialog && screen.dialog->title == "Playlist") pageStale_ = true;
       break;
     }
@@ -1309,6 +1567,21 @@ void Soak::ConfigNoChange() {
   Check(plugin_.PortName() == "COM1", "the port is now " + plugin_.PortName());
 }
 
+void Soak::Settle() {
+  std::size_t seen = History().size();
+  std::uint64_t quietSince = os_.VirtualMs();
+  RunUntil(
+      [&] {
+        // Quiet from the last command and the phone's last answer to one.
+        if (History().size() != seen || phone_.device().pendingBytes() != 0) {
+          seen = History().size();
+          quietSince = os_.VirtualMs();
+        }
+        return os_.VirtualMs() - quietSince >= kSettleMs && phone_.model().objects().size() <= 1;
+      },
+      kAnswerBoundMs);
+}
+
 void Soak::Observe(const Marks& marks, const Expect& e, bool predicted) {
   if (!predicted) {
     // A fault is on, or the screen has not been brought back in line yet:
@@ -1319,47 +1592,56 @@ void Soak::Observe(const Marks& marks, const Expect& e, bool predicted) {
   }
   if (e.answer == Expect::Answer::kNothing) {
     Run(kSilenceMs);
-    const std::vector<std::string> sent = CommandsSince(marks.history);
+    const std::vector<std::string> sent = WithoutUpkeep(CommandsSince(marks.history));
     Check(sent.empty(), "expected nothing, the plug-in sent \"" +
                             (sent.empty() ? std::string() : sent[0]) + "\"");
+    if (e.leaves && newer_)
+      Check(phone_.model().objects().empty(), "the menu was left, the phone keeps " +
+                                                  std::to_string(phone_.model().objects().size()) +
+                                                  " objects of ours");
   } else {
     const bool answered = RunUntil(
         [&] {
           for (std::size_t i = marks.history; i < History().size(); ++i)
-            if (StartsWith(History()[i], "AT*EASM=") || StartsWith(History()[i], "AT*EAID="))
-              return true;
+            if (Draws(History()[i])) return true;
           return false;
         },
         kAnswerBoundMs);
     Check(answered, "no page or dialog within " + std::to_string(kAnswerBoundMs) + " ms");
-    Run(kSettleMs);
+    Settle();
     std::vector<std::string> sent = CommandsSince(marks.history);
     std::vector<std::string> others;
     std::string command;
     for (const std::string& c : sent) {
-      if (command.empty() && (StartsWith(c, "AT*EASM=") || StartsWith(c, "AT*EAID="))) {
+      if (Upkeep(c)) continue;
+      if (command.empty() && Draws(c)) {
         command = c;
       } else {
         others.push_back(c.substr(2));
       }
     }
+    const phone::Screen& screen = phone_.model().screen();
+    std::vector<std::string> expectedAlso = e.also;
+    if (e.keyScreenOrNotice && KeyScreenShown(screen)) {
+      expectedAlso = {"AT+CMER=3,2,0,0,0"};
+      keyScreenUp_ = true;
+    }
     std::vector<std::string> also;
-    for (const std::string& c : e.also) also.push_back(c.substr(2));
+    for (const std::string& c : expectedAlso) also.push_back(c.substr(2));
     Check(!command.empty() && others == also,
           "expected one page or dialog and " + Join(also) + ", the plug-in sent " + Join(sent));
-    const phone::Screen& screen = phone_.model().screen();
+    const bool page = screen.menu && !screen.dialog;
     std::string title;
-    if (e.answer == Expect::Answer::kPage ||
-        (e.answer == Expect::Answer::kPageOrDialog && StartsWith(command, "AT*EASM="))) {
-      Check(StartsWith(command, "AT*EASM=") && screen.menu && !screen.dialog,
+    if (e.answer == Expect::Answer::kPage || (e.answer == Expect::Answer::kPageOrDialog && page)) {
+      Check(page && (e.refusedDialog || StartsWith(command, newer_ ? "AT*SELIST=" : "AT*EASM=")),
             "expected a page, got \"" + command + "\"");
       title = screen.menu->title;
       const std::string wrong = CheckPage(*screen.menu);
       Check(wrong.empty(), wrong);
     } else {
-      Check(StartsWith(command, "AT*EAID=") && screen.dialog,
+      Check(screen.dialog && (newer_ || StartsWith(command, "AT*EAID=")),
             "expected a dialog, got \"" + command + "\"");
-      if (e.answer == Expect::Answer::kDialog)
+      if (e.answer == Expect::Answer::kDialog && !e.keyScreenOrNotice)
         Check(screen.dialog->type == e.dialogType,
               "the dialog is of another type: \"" + command + "\"");
       title = screen.dialog->title;
@@ -1395,6 +1677,20 @@ void Soak::Observe(const Marks& marks, const Expect& e, bool predicted) {
 }
 
 // --- Calls ---
+
+std::optional<bool> Soak::PluginInCall() {
+  if (phone_.model().screen().calls.empty()) return false;
+  if (callsExact_) return true;
+  return std::nullopt;
+}
+
+bool Soak::KeyScreenShown(const phone::Screen& screen) const {
+  if (!screen.dialog || screen.dialog->title != "Remote keys") return false;
+  // The newer set has no screen of its own for it: a notice saying so.
+  return newer_ ? screen.dialog->type == DialogType::Notice &&
+                      screen.dialog->text == "Keys drive the player."
+                : screen.dialog->type == DialogType::Hold;
+}
 
 void Soak::SetClccRefused(bool refused) {
   clccRefused_ = refused;
@@ -1491,8 +1787,25 @@ void Soak::CallStep() {
                                       [&](const phone::PhoneCall& c) { return c.id == call.id; });
   }
   const bool asks = started && !before.empty();
+  // A call that rings or goes on closes the key screen as NO would: its
+  // reports off, the main menu back. An end of one leaves it up.
+  const bool closesKeys =
+      keyScreenUp_ && error.empty() && (what == "ring" || what == "dial" || what == "answer");
   Run(kSilenceMs);
-  const std::vector<std::string> sent = CommandsSince(marks.history);
+  std::vector<std::string> sent = WithoutUpkeep(CommandsSince(marks.history));
+  if (closesKeys) {
+    Check(sent.size() >= 2 && sent[0] == "AT+CMER=0,0,0,0,0" &&
+              StartsWith(sent[1], newer_ ? "AT*SELIST=" : "AT*EASM="),
+          "a call left the key screen up: the plug-in sent " + Join(sent));
+    const phone::Screen& screen = phone_.model().screen();
+    Check(screen.menu && !screen.dialog && screen.menu->title == "Winamp menu",
+          "a call closed the key screen to \"" + sent[1] + "\"");
+    const std::string wrong = CheckMainPage(*screen.menu);
+    Check(wrong.empty(), wrong);
+    sent.erase(sent.begin(), sent.begin() + 2);
+    keyScreenUp_ = false;
+    ++keyScreensClosed_;
+  }
   Check(ProcessPosted().empty(), "a call posted a command to the player");
   if (!callsExact_) {
     for (const std::string& c : sent) Check(c == "AT+CLCC", "a call made the plug-in send " + c);
@@ -1727,15 +2040,15 @@ void Soak::Recover(const char* after) {
   const bool answered = RunUntil(
       [&] {
         for (std::size_t i = mark; i < History().size(); ++i)
-          if (StartsWith(History()[i], "AT*EASM=")) return true;
+          if (Draws(History()[i])) return true;
         return false;
       },
       kReopenBoundMs);
   Check(answered, std::string("after ") + after + " a menu opening got no page");
   const std::uint64_t answeredIn = os_.VirtualMs() - opened;
-  Run(kSettleMs);
+  Settle();
   // A key screen left up through the fault has its reports turned off first.
-  std::vector<std::string> opening = CommandsSince(mark);
+  std::vector<std::string> opening = WithoutUpkeep(CommandsSince(mark));
   if (opening.size() == 2 && opening[0] == "AT+CMER=0,0,0,0,0") opening.erase(opening.begin());
   keyScreenUp_ = false;
   Check(opening.size() == 1, "an opening got " + Join(CommandsSince(mark)));
@@ -1770,6 +2083,9 @@ void Soak::QuietChecks() {
   Check(os_.badCloses == 0, "bad closes: " + std::to_string(os_.badCloses));
   Check(os_.overlappedMisuse == 0,
         "overlapped records misused: " + std::to_string(os_.overlappedMisuse));
+  // Each new object replaces the one before it.
+  Check(phone_.model().objects().size() <= 1,
+        "the phone holds " + std::to_string(phone_.model().objects().size()) + " objects of ours");
 }
 
 void Soak::Check(bool ok, const std::string& what) {
@@ -1794,14 +2110,18 @@ void Soak::Report(const char* verdict, double realSeconds) {
     }
     return std::to_string(total) + (text.empty() ? "" : " (" + text + ")");
   };
-  std::printf("virtual soak %s: seed %" PRIu64 "\n", verdict, options_.seed);
+  std::printf("virtual soak %s: seed %" PRIu64 ", %s phone\n", verdict, options_.seed,
+              newer_ ? "newer" : "older");
   std::printf("  virtual time   %.1f s (%.1f min)\n", virtualSeconds, virtualSeconds / 60);
   std::printf("  real time      %.1f s\n", realSeconds);
   std::printf("  steps          %d (%d checked against the player)\n", steps_, checkedSteps_);
   std::printf("  user actions   %s\n", list(actions_).c_str());
   std::printf("  player changes %s\n", list(playerChanges_).c_str());
   std::printf("  faults         %s; junk lines %d\n", list(faults_).c_str(), junkLines_);
-  std::printf("  calls          %s; the player %s\n", list(calls_).c_str(), list(tracker_).c_str());
+  std::printf(
+      "  calls          %s; the player %s; key screens closed %d, refused during a call %d\n",
+      list(calls_).c_str(), list(tracker_).c_str(), keyScreensClosed_, keysRefusedInCall_);
+  std::printf("  searches       %s\n", list(searches_).c_str());
   std::printf("  charset        Charset=%s, phone offers %s: %s\n",
               charset_.empty() ? "(absent)" : charset_.c_str(), Join(offered_).c_str(),
               agreed_ == Agreed::kNoCharset ? "ANSI bytes as before"
@@ -1820,8 +2140,9 @@ void Soak::Report(const char* verdict, double realSeconds) {
       "overlapped misuse %d\n",
       handlesAtStart_, handlesAtEnd_, maxHandles_, handlesAfterQuit_, os_.badCloses,
       os_.overlappedMisuse);
-  std::printf("  phone          %zu commands received, %zu bytes sent; fullscreen %d\n",
-              phone_.model().history().size(), phone_.bytesSent(), fullscreens_);
+  std::printf(
+      "  phone          %zu commands received, %zu bytes sent; fullscreen %d; dialogs refused %d\n",
+      phone_.model().history().size(), phone_.bytesSent(), fullscreens_, dialogsRefused_);
   std::fflush(stdout);
 }
 
