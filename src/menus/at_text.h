@@ -8,7 +8,7 @@
 namespace quillet {
 
 // The text with each double quote turned into an apostrophe and each control
-// character into a blank, so that no title or label can end a quoted text or
+// character (DEL too) into a blank, so that no title or label can end a quoted text or
 // the command line early. The length stays the same.
 std::string QuotedText(std::string_view text);
 
