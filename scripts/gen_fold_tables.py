@@ -5,8 +5,9 @@ Usage: gen_fold_tables.py UNICODE_DIR OUTPUT_HEADER
 
 Each code point folds as: full case folding, compatibility decomposition,
 the combining marks of the diacritical blocks dropped, full case folding
-again. Hangul syllables stay whole: their jamo are letters, and a syllable
-typed in part would otherwise find every syllable it begins.
+again. Hangul syllables stay whole (UnicodeData.txt gives them no
+decomposition; theirs is by rule, not taken): their jamo are letters, and a
+syllable typed in part would otherwise find every syllable it begins.
 
 The tables, for the code points below kTableEnd whose fold is not themselves:
   kBlockOf[cp >> 6]        the block of 64 values that holds cp's value
@@ -23,7 +24,6 @@ import sys
 from pathlib import Path
 
 DROPPED = [(0x300, 0x36F), (0x1AB0, 0x1AFF), (0x1DC0, 0x1DFF), (0x20D0, 0x20FF), (0xFE20, 0xFE2F)]
-HANGUL = (0xAC00, 0xD7A3)
 SHIFT = 6
 BLOCK = 1 << SHIFT
 TABLE_END = 0x30000
@@ -68,7 +68,7 @@ def fold_all(decompositions, folding):
 
     folds = {}
     for c in set(decompositions) | set(folding):
-        if dropped(c) or HANGUL[0] <= c <= HANGUL[1]:
+        if dropped(c):
             continue
         decomposed = [d for f in case_fold([c]) for d in decompose(f)]
         result = case_fold([d for d in decomposed if not dropped(d)])
