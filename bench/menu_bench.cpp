@@ -5,7 +5,8 @@
 // the simulated phone, the virtual time from the phone's "*EAAI" (opening the
 // menu) and then its "*EAMI" (choosing the video window) to the first byte of
 // the page that answers each; the floor is the code's wire time plus the
-// 50 ms read interval that ends the read holding it.
+// 50 ms read interval that ends the read holding it. And a title brought to
+// its search form: CPU time and heap allocations per title.
 //
 // --figures-json PATH also writes the printed figures to PATH, for
 // bench/report.py; every other flag goes to Google Benchmark.
@@ -30,6 +31,7 @@
 #include "platform/fake/fake_platform.h"
 #include "platform/host_messages.h"
 #include "player/playlist_pages.h"
+#include "player/title_match.h"
 #include "plugin_entries.h"
 #include "shell/menu_bundle.h"
 #include "shell/plugin.h"
@@ -117,6 +119,35 @@ void BM_PlaylistPage(benchmark::State& state) {
   state.counters["allocations"] = double(allocations) / double(pagesBuilt);
 }
 BENCHMARK(BM_PlaylistPage)->Arg(10)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+// Titles in several scripts brought to their search form, as the track
+// finder looks at them: one title per iteration, into the one buffer.
+void BM_TitleSearchForm(benchmark::State& state) {
+  const std::u32string titles[] = {
+      U"Caf\u00E9 \u2013 D\u00E9j\u00E0 Vu (Live at the Olympia, 1998)",
+      U"Ph\u1EDF B\u00F2 \u2014 N\u01D0 h\u01CEo, STRA\u00DFE",
+      U"\u041A\u0418\u041D\u041E \u2013 \u0490\u0430\u043D\u043E\u043A",
+      U"\u1F08\u03B8\u03AE\u03BD\u03B1 \uFF21\uFF22\uFF23 \uFB01nal",
+      U"\u591C\u306E\u6B4C \u3070\u3089 \uD55C\uAD6D\uC5B4",
+      U"Track 4321",
+  };
+  std::u32string form;
+  SearchForm(titles[0], &form);  // warm: the buffer grows once
+  for (const auto& title : titles) SearchForm(title, &form);
+  std::int64_t folded = 0;
+  std::size_t at = 0;
+  allocations = 0;
+  for (auto _ : state) {
+    counting = true;
+    SearchForm(titles[at], &form);
+    counting = false;
+    benchmark::DoNotOptimize(form.data());
+    at = (at + 1) % std::size(titles);
+    ++folded;
+  }
+  state.counters["allocations"] = double(allocations) / double(folded);
+}
+BENCHMARK(BM_TitleSearchForm)->Unit(benchmark::kNanosecond);
 
 // A prime, so that the walks' targets end in every digit at every level.
 constexpr std::int64_t kWalkStride = 1009;

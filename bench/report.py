@@ -280,6 +280,19 @@ def playlist_rows(t: Table, folder: Path) -> None:
             t.skip(label + " heap allocations per page", "menu_bench failed")
 
 
+def search_form_rows(t: Table, folder: Path) -> None:
+    run = gbench(folder, "menu_bench_gbench.json").get("BM_TitleSearchForm")
+    label = "9. A title's search form:"
+    if not run:
+        t.skip(label + " heap allocations per title", "menu_bench failed")
+        return
+    t.add(label + " heap allocations per title", count(run["allocations"]), "0",
+          "—" if run["allocations"] else "at floor",
+          "once its buffer has grown; titles in Latin, Vietnamese, Cyrillic, Greek, "
+          "full-width, Japanese and Korean letters, %.0f ns a title"
+          % (microseconds(run, "cpu_time") * 1000))
+
+
 def opening_rows(t: Table, folder: Path) -> None:
     run = gbench(folder, "menu_bench_gbench.json").get("BM_MainMenuOpening")
     wine = load(folder, "wine_menu.json")
@@ -385,6 +398,7 @@ def main() -> int:
     opening_rows(table, folder)
     idle_rows(table, folder)
     find_rows(table, folder)
+    search_form_rows(table, folder)
     text = "\n".join([
         caption(folder), "",
         table.markdown(), "",

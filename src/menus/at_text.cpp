@@ -10,7 +10,7 @@ std::string QuotedText(std::string_view text) {
   for (char& c : safe) {
     if (c == '"')
       c = '\'';
-    else if (static_cast<unsigned char>(c) < 32)
+    else if (static_cast<unsigned char>(c) < 32 || c == 0x7F)
       c = ' ';
   }
   return safe;

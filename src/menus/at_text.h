@@ -8,8 +8,8 @@
 namespace quillet {
 
 // The text with each double quote turned into an apostrophe and each control
-// character into a blank, so that no title or label can end a quoted text or
-// the command line early. The length stays the same.
+// character (DEL too) into a blank, so that no title or label can end a
+// quoted text or the command line early. The length stays the same.
 std::string QuotedText(std::string_view text);
 
 // printf into a string of whatever length it needs.

@@ -7,13 +7,18 @@
 
 namespace quillet {
 
-// Lower case (Latin, Greek, Cyrillic), accents and marks dropped, with the
-// plain forms the phone's character sets use ("Déjà" and "DEJA" are "deja").
+// Case folded, compatibility forms decomposed ("ﬁ" "fi", "Ａ" "a"), the
+// diacritical marks dropped ("Phở" and "PHO" are "pho"), the plain forms the
+// phone's character sets use for what is left ("Łódź" "lodz", "–" "-").
+// Marks that make another letter in their script stay ("ば" is not "は").
+// Into `form`, whose storage is reused: once it has grown to a title's
+// length, folding allocates nothing.
+void SearchForm(std::u32string_view text, std::u32string* form);
 std::u32string SearchForm(std::u32string_view text);
 
-// `title` holds `text`, both in search form; an empty text is in every title.
-inline bool Holds(std::u32string_view title, std::u32string_view text) {
-  return title.find(text) != std::u32string_view::npos;
-}
+// `title` holds `text`, both in search form, and not as a letter of the
+// title without the mark that follows it there; an empty text is in every
+// title.
+bool Holds(std::u32string_view title, std::u32string_view text);
 
 }  // namespace quillet

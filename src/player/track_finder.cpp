@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
@@ -54,14 +55,17 @@ bool TrackFinder::Serves(std::int32_t id) const {
 void TrackFinder::Ask() {
   const MenuItem* entry = menus_.MainItem(MainEntry::kFindTrack);
   const std::string typed = entry != nullptr ? TextBuffer(*entry) : std::string();
-  if (typed.empty()) {
-    // Nothing to look for: the dialog offers the last text again.
+  std::u32string wide = texts_ ? texts_->FromAnsi(typed) : FromUtf16(os_.AnsiToUnicode(typed));
+  std::u32string form = SearchForm(wide);
+  if (form.empty()) {
+    // Nothing to look for (marks alone fold away and would be in every
+    // title): the dialog offers the last text again.
     std::memcpy(menus_.findText, text_.c_str(), text_.size() + 1);
     return;
   }
   text_ = typed;
-  wide_ = texts_ ? texts_->FromAnsi(typed) : FromUtf16(os_.AnsiToUnicode(typed));
-  form_ = SearchForm(wide_);
+  wide_ = std::move(wide);
+  form_ = std::move(form);
   pageStarts_.clear();
   Begin(Goal::kFirstPage, 0);
 }

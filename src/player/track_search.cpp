@@ -49,6 +49,11 @@ bool TrackSearch::ReadTitle(std::int32_t index, std::u32string* title) {
   return true;
 }
 
+const std::u32string& TrackSearch::Folded(const std::u32string& title) {
+  SearchForm(title, &titleForm_);
+  return titleForm_;
+}
+
 bool TrackSearch::RoomAfter(std::int32_t index) const {
   return found_.size() < kMostMatches &&
          used_ + kShortestEntry + Digits(std::int64_t{index} + 1) <= room_;
@@ -71,7 +76,7 @@ bool TrackSearch::Slice() {
       return true;
     }
     if (ElapsedMs(began, now) >= kSearchSliceMs) return false;
-    if (ReadTitle(next_, &title) && Holds(SearchForm(title), text_)) {
+    if (ReadTitle(next_, &title) && Holds(Folded(title), text_)) {
       const std::size_t cost = cost_(next_, title);
       if (used_ + cost > room_) {
         // Its page is the next one, which starts with it.

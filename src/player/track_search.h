@@ -62,12 +62,15 @@ class TrackSearch {
  private:
   // A title as the player has it in Unicode, else through the code page.
   bool ReadTitle(std::int32_t index, std::u32string* title);
+  // The title's search form, in storage kept from title to title.
+  const std::u32string& Folded(const std::u32string& title);
   // Whether the smallest entry the next entry number could make still fits.
   bool RoomAfter(std::int32_t index) const;
 
   Platform& os_;
   HostWindow& host_;
   std::u32string text_;
+  std::u32string titleForm_;  // a title's search form, kept for its storage
   EntryCost cost_;
   std::vector<FoundTrack> found_;
   std::size_t room_ = 0;

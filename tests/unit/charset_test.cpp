@@ -155,6 +155,10 @@ TEST(Charset, TitlesThroughEachModeToTheBytesSent) {
        "B\xC2\x9F"
        "C",
        {"Next: A?B?C", "Next: A B C", "Next: A B C", "Next: A?B?C"}},
+      {"DEL as a blank",
+       "A\x7F"
+       "B",
+       {"Next: A B", "Next: A B", "Next: A B", "Next: A B"}},
       // "Next: " and 33 characters: 39, the most a label keeps whole.
       {"a title of exactly the label's limit",
        Repeat("\xC3\xA9", 33),
@@ -337,6 +341,7 @@ TEST(Charset, TextAnswersGoBackToTheCodePage) {
       {PhoneCharset::kUtf8, ": 1,\"D\xC3\xA9j\xC3\xA0 vu\"", "D\xE9j\xE0 v"},
       // Overlong forms spell '/' and 'A': neither may come through.
       {PhoneCharset::kUtf8, ": 1,\"\xC0\xAF\xE0\x80\xC1\"", "?????"},
+      {PhoneCharset::kUtf8, ": 1,\"\xE0\x80\xAF\"", "???"},
       {PhoneCharset::kUtf8, ": 1,\"D\xC3\xA9j\xC3\xA0 vu\"", "D\xC3\xA9j\xC3\xA0", true},
       {PhoneCharset::kUtf8, ": 1,\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\"", "\xD0\x9A\xD0\xB8\xD0\xBD",
        true},

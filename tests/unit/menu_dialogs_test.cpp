@@ -65,7 +65,7 @@ struct Dialogs : ::testing::Test {
     menu.parent = 10;
     SetFieldText(menu.title, "M");
     parent.id = 10;
-    SetFieldText(parent.title, "Top");
+    SetFieldText(parent.title, "To\x7Fp");  // DEL goes out as a blank
     parent.count = 0;
     source.menus = {{20, &menu}, {10, &parent}};
     source.current = &menu;
@@ -135,7 +135,7 @@ TEST_F(Dialogs, SubmenusAndGoingBack) {
   Serve({Item("Sub", kSubmenu, 1010), Item("Gone", kSubmenu, 12)});
   protocol.ChooseEntry(1);
   EXPECT_EQ(source.log, (std::vector<std::string>{"close", "open 10"})) << "translated id";
-  EXPECT_EQ(Last(), "*EAID=14,1,\"Top\",\"\"");
+  EXPECT_EQ(Last(), "*EAID=14,1,\"To p\",\"\"");
   Serve({Item("Sub", kSubmenu, 1010), Item("Gone", kSubmenu, 12)});
   protocol.ChooseEntry(2);
   EXPECT_EQ(Last(), "*EAID=14,0,\"Missing menu\",\"This menu is not available.\"");
@@ -323,7 +323,7 @@ struct NewerDialogs : Dialogs {
     std::vector<MenuItem> list = {Item("Vol", kLevel, 101, 128),  Item("Mode", kChoice, 500, 1),
                                   Item("Shown", kSwitch, 103, 1), Item("Track", kNumber, 102, 7),
                                   Item("Name", kText, 600),       Item("Go", kCommand, 40048),
-                                  Item("Up", kSubmenu, 10),       Item("Gone", kSubmenu, 99)};
+                                  Item("U\x7Fp", kSubmenu, 10),   Item("Gone", kSubmenu, 99)};
     list[0].maximum = 255;
     list[1].labels = labels;
     list[1].maximum = 3;
@@ -358,7 +358,7 @@ TEST_F(NewerDialogs, WireForms) {
   const std::string page =
       "*SELIST=\"M\",3,0,8,0,1,\"Vol: 5\",\"\",0,0,0,\"Mode: Mid\",\"\",0,0,0,"
       "\"Shown: On\",\"\",0,0,0,\"Track: 7\",\"\",0,0,0,\"Name: abc\",\"\",0,0,0,"
-      "\"Go\",\"\",0,0,0,\"Up\",\"\",0,0,0,\"Gone\",\"\",0,0,0";
+      "\"Go\",\"\",0,0,0,\"U p\",\"\",0,0,0,\"Gone\",\"\",0,0,0";
   const Row rows[] = {
       {"opened", {"*SEAAI: 5"}, {"*SEUIS=1", page, "*SEDEL=1"}, {"open 1000"}},
       {"opened, no blank", {"*SEAAI:5"}, {"*SEUIS=1", Page(0), "*SEDEL=1"}, {"open 1000"}},
@@ -413,7 +413,7 @@ TEST_F(NewerDialogs, WireForms) {
       {"command", {"*SEGUII: 1,5,6"}, {Page(5), "*SEDEL=1"}, {"post 0 40048"}},
       {"back to the parent's notice",
        {"*SEGUII: 1,1"},
-       {"*SELERT=\"\",4,1,\"Top\"", "*SEDEL=1"},
+       {"*SELERT=\"\",4,1,\"To p\"", "*SEDEL=1"},
        {"close", "open 10"}},
       {"notice answered at the top",
        {"*SEGUII: 1,5,7", "*SEGUII: 2,4"},

@@ -6,8 +6,10 @@
 
 #include "fake_player.h"
 #include "menus/menu_protocol.h"
+#include "menus/phone_text.h"
 #include "platform/host_messages.h"
 #include "player/menu_router.h"
+#include "player/title_match.h"
 #include "player/track_finder.h"
 
 namespace quillet {
@@ -112,6 +114,16 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
         {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"\xD0\xBA\xD0\xB8\xD0\xBD\xD0\xBE\""},
         {"*EAII: 11,\"\xCE\xBA\xCE\xB9\xCE\xBD\"",
          "*EASM=\"\xCE\xBA\xCE\xB9\xCE\xBD\", 2, 1, 1,\"3. \xCE\x9A\xCE\xAF\xCE\xBD\xCE\xBF\""}}},
+      {"marks alone are no text: the last one comes back",
+       [](Finding& f) {
+         f.os.utf8CodePage = true;
+         f.player.titles = kCafe;
+       },
+       {{"*EAII: 11,\"beta\"", Page("beta", 1, {"3. BETA Song"})},
+        {"*EAMI: 0", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"beta\""},
+        {"*EAII: 11,\"\xCC\x81\xE1\xB7\x84\"", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"beta\""}}},
       {"no match, and its notice goes back",
        [](Finding& f) { f.player.titles = kCafe; },
        {{"*EAII: 11,\"zzz\"", "*EAID=14,2,\"Find track\",\"No title contains zzz.\""},
@@ -169,6 +181,46 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
       EXPECT_EQ(sent.substr(0, step.sent.size()), step.sent) << step.line;
     }
     EXPECT_EQ(f.player.state == 1 ? f.player.position : -1, row.playing);
+  }
+}
+
+// Titles and typed texts in UTF-8, both brought to their search form.
+TEST(TrackFind, TitlesHoldTypedTextsWhateverTheScript) {
+  struct Row {
+    const char* title;
+    const char* typed;
+    bool holds;
+  };
+  const Row rows[] = {
+      {"Ph\xE1\xBB\x9F B\xC3\xB2", "pho bo", true},  // Vietnamese, two marks
+      {"N\xC7\x90 h\xC7\x8Eo", "ni hao", true},      // pinyin tones
+      {"\xD2\x90\xD0\x90\xD0\x9D\xD0\x9E\xD0\x9A", "\xD2\x91\xD0\xB0\xD0\xBD", true},  // Ґ as ґ
+      {"\xE1\xBC\x88\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1", "\xCE\xB1\xCE\xB8\xCE\xB7\xCE\xBD",
+       true},                              // Ἀθήνα, breathing and all
+      {"GRO\xE1\xBA\x9E", "gross", true},  // capital sharp s
+      {"Gro\xC3\x9F", "GROSS", true},
+      {"\xEF\xBC\xA1\xEF\xBC\xA2\xEF\xBC\xA3", "abc", true},           // full width
+      {"\xEF\xAC\x81nal", "final", true},                              // the fi ligature
+      {"a\xE1\xB7\x84 x\xE2\x83\x97y", "a xy", true},                  // marks beyond U+036F
+      {"\xE3\x81\xB0\xE3\x82\x89", "\xE3\x81\xAF", false},             // voicing mark stays
+      {"\xE3\x81\xB0\xE3\x82\x89", "\xE3\x81\xAF\xE3\x82\x99", true},  // ば spelt は + mark
+      {"\xE0\xA4\x95\xE0\xA4\xBE", "\xE0\xA4\x95", false},             // का is not क
+      {"\xD7\x91\xD6\xBC\xD6\xB0", "\xD7\x91\xD6\xB0\xD6\xBC", true},  // Hebrew marks either order
+      {"\xED\x95\x9C\xEA\xB5\xAD", "\xED\x95\x9C", true},              // Hangul syllables whole
+      {"\xED\x95\x9C\xEA\xB5\xAD", "\xED\x95\x98", false},
+      {"\xC5\x81\xC3\xB3\x64\xC5\xBA", "lodz", true},  // the phone's plain forms
+      {"Don\xE2\x80\x99t", "don't", true},
+      {"\xCC\x81\xE1\xB7\x84", "", true},  // marks alone fold away
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.title) + " / " + row.typed);
+    const std::u32string typed = SearchForm(FromUtf8(row.typed));
+    std::u32string title = U"left over";
+    SearchForm(FromUtf8(row.title), &title);
+    EXPECT_EQ(Holds(title, typed), row.holds);
+    if (*row.typed == '\0') {
+      EXPECT_EQ(title, U"");
+    }
   }
 }
 
