@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "menus/label_limits.h"
 #include "menus/menu_record.h"
 
 namespace quillet {
@@ -27,8 +28,6 @@ constexpr std::int32_t kRemoteKeysId = 18;
 // The find-track entry's id: its text goes to the track search.
 constexpr std::int32_t kFindTrackId = 104;
 constexpr char kFindTrackTitle[] = "Find track";
-// The longest text the find-track dialog takes.
-constexpr std::int32_t kLongestFindText = 30;
 
 // The decimal digits of n, 0 counting as one.
 constexpr int DecimalDigits(std::int64_t n) {
@@ -55,7 +54,6 @@ constexpr std::int32_t kLastPlaylistPageId =
 // they are asked of the other plug-ins, as they always were.
 constexpr std::int32_t kLastAlwaysPlaylistPageId = 128;
 
-constexpr std::size_t kNowPlayingCapacity = 200;  // bytes, NUL included
 constexpr std::size_t kMainItemCount = 10;
 // The main items live in one array with room for the find-track entry after
 // "Go to track" and the remote-keys entry at its end. Without the find-track

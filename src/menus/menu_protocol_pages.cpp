@@ -49,7 +49,7 @@ std::string MenuProtocol::EntryText(const MenuItem& item) const {
 std::string MenuProtocol::PageTitle(const Menu& menu) const {
   std::string title = FieldText(menu.title);
   if (texts_) return texts_->OutTitle(texts_->Of(menu.title, title));
-  if (title.size() > kLongestPageTitle) title = title.substr(0, 12) + "...";
+  if (title.size() > kLongestPageTitle) title = title.substr(0, kPageTitleKeep) + kCutMark;
   return QuotedText(title);
 }
 
