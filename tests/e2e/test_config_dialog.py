@@ -13,7 +13,7 @@ import unittest
 from pathlib import Path
 
 from rig import CONTROL_IDS as ID
-from rig import SETUP_COMMANDS, Session, png_from_bmp, win_path
+from rig import CALL_COMMANDS, SETUP_COMMANDS, Session, png_from_bmp, win_path
 
 ROOT = Path(__file__).resolve().parents[2]
 FIELD = re.compile(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)|(\S+)')
