@@ -38,6 +38,9 @@ LAYOUT = [
     (ID["CANCEL"], "Button", "Cancel", 129, 123, 50, 14, True),
     (ID["APPLY"], "Button", "Apply", 7, 123, 50, 14, True),
 ]
+# The check boxes: the buttons that are not OK, Cancel or Apply.
+CHECK_BOXES = [row[0] for row in LAYOUT
+               if row[1] == "Button" and row[0] not in (ID["OK"], ID["CANCEL"], ID["APPLY"])]
 MENUS = ["Show custom menus directly", "Select which menu to use", "Ignore custom menus"]
 # What a drop-down combo box's edit field shares its width with: the arrow
 # button and the borders, at most this many pixels at 96 DPI.
@@ -199,9 +202,11 @@ class ConfigDialog(unittest.TestCase):
                 self.assertIn("COM12", items)
                 self.assertEqual(ports["selected"], "3")
                 self.assertEqual(ports["text"], "COM3")
-                self.assertEqual(controls[10]["text"], "Comport busy.")
-                self.assertEqual(controls[5]["selected"], "0")
-                self.assertEqual([c["checked"] for c in controls[6:10]], ["no"] * 4)
+                by_id = {c["id"]: c for c in controls}
+                self.assertEqual(by_id[str(ID["STATUS"])]["text"], "Comport busy.")
+                self.assertEqual(by_id[str(ID["PLUGIN_MENUS"])]["selected"], "0")
+                self.assertEqual([c["checked"] for c in controls if "checked" in c],
+                                 ["no"] * len(CHECK_BOXES))
                 if dpi == 96:
                     shot = s.dir / "dialog.bmp"
                     mark = len(s.host_lines.snapshot())
