@@ -67,7 +67,7 @@ class Link(unittest.TestCase):
             self.assertEqual(s.wait_received(SET_UP), SETUP_COMMANDS)
             self.assertTrue(s.trace().startswith("info: OnInit started\r\ninfo: comport open.\r\n"))
             s.phone_cmd("open")
-            self.assertTrue(s.wait_received(6)[5].startswith('AT*EASM="Winamp menu",'))
+            self.assertTrue(s.wait_received(SET_UP + 1)[SET_UP].startswith('AT*EASM="Winamp menu",'))
             self.assertTrue(s.quit_plugin(20), s.host_log())
             self.assertRegex(s.settings(), r"(?m)^Port=COM12\r?$")
 
@@ -80,9 +80,9 @@ class Link(unittest.TestCase):
             time.sleep(12)
             s.phone_cmd("open")
             # The page answers the code, after anything the idle time brought.
-            received = s.wait_received(6)
-            self.assertEqual(received[:5], SETUP_COMMANDS)
-            self.assertRegex("\n".join(received[5:]), r"^AT\*EASM=[^\n]*$")
+            received = s.wait_received(SET_UP + 1)
+            self.assertEqual(received[:SET_UP], SETUP_COMMANDS)
+            self.assertRegex("\n".join(received[SET_UP:]), r"^AT\*EASM=[^\n]*$")
             self.assertNotIn("lost connection", s.trace())
 
     def test_codes_after_junk_nul_and_chunking_are_read(self):
