@@ -29,13 +29,13 @@
 #include "link/link.h"
 #include "link/phone_commands.h"
 #include "platform/fake/fake_platform.h"
+#include "set_up_sequence.h"
 
 namespace quillet {
 namespace {
 
 constexpr char kCommand[] = "+CMEE=1";
 constexpr double kWireMsPerByte = 10.0 * 1000.0 / 9600.0;
-constexpr char kExpectedStatus[] = "Ready and connected to SimPhone QX-1.";
 
 struct Rig {
   Rig() : phone(os), link(os) {
@@ -166,7 +166,7 @@ void BM_OnInitWithDsrOn(benchmark::State& state) {
     state.ResumeTiming();
     Cost one = Measure(*rig, [&] { OnInit(rig->link, false); });
     state.PauseTiming();
-    if (rig->link.status.Text() != kExpectedStatus) {
+    if (rig->link.status.Text() != testing::kConnectedStatus) {
       state.SkipWithError(("set-up ended with status: " + rig->link.status.Text()).c_str());
       break;
     }
@@ -215,21 +215,21 @@ int PrintVirtualFigures(const std::string& figuresPath) {
   }
   Rig setUp;
   Cost init = OneSetUp(setUp);
-  if (setUp.link.status.Text() != kExpectedStatus) {
+  if (setUp.link.status.Text() != testing::kConnectedStatus) {
     std::printf("OnInit ended with status \"%s\"\n", setUp.link.status.Text().c_str());
     return 1;
   }
   IgnoredCalls ignored;
   Rig withCalls;
   Cost initWithCalls = OneSetUp(withCalls, &ignored);
-  if (withCalls.link.status.Text() != kExpectedStatus || !withCalls.link.callsReported) {
+  if (withCalls.link.status.Text() != testing::kConnectedStatus || !withCalls.link.callsReported) {
     std::printf("OnInit with call reports ended with status \"%s\"\n",
                 withCalls.link.status.Text().c_str());
     return 1;
   }
   Rig withCharset;
   Cost initWithCharset = OneSetUp(withCharset, nullptr, CharsetWish::kAuto);
-  if (withCharset.link.status.Text() != kExpectedStatus ||
+  if (withCharset.link.status.Text() != testing::kConnectedStatus ||
       withCharset.link.charset != PhoneCharset::kUtf8) {
     std::printf("OnInit with Charset=auto ended with status \"%s\" and no UTF-8\n",
                 withCharset.link.status.Text().c_str());

@@ -33,6 +33,7 @@
 #include "player/playlist_pages.h"
 #include "player/title_match.h"
 #include "plugin_entries.h"
+#include "set_up_sequence.h"
 #include "shell/menu_bundle.h"
 #include "shell/plugin.h"
 
@@ -291,7 +292,8 @@ int PrintActivationLatency(bench::Figures& figures) {
   auto& history = phone.model().history();
   int failed = 0;
   Latency opening, choice;
-  if (!os.RunUntil([&] { return history.size() == 5; }, 60000)) {
+  const std::size_t setUp = testing::SetUpCommands().size();
+  if (!os.RunUntil([&] { return history.size() == setUp; }, 60000)) {
     std::printf("the phone was not set up\n");
     failed = 1;
   } else if (!MeasureLatency(
@@ -418,7 +420,9 @@ int PrintKeyLatency(bench::Figures& figures) {
     return std::nullopt;
   };
   int failed = 0;
-  if (!os.RunUntil([&] { return history.size() == 5; }, 60000)) {
+  // RemoteKeys=1 asks for call reports too.
+  const std::size_t setUp = testing::SetUpWithCalls().size();
+  if (!os.RunUntil([&] { return history.size() == setUp; }, 60000)) {
     std::printf("the phone was not set up\n");
     failed = 1;
   } else {

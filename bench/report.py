@@ -20,9 +20,12 @@ import sys
 from pathlib import Path
 from typing import List, Optional
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools" / "rig"))
+from set_up import PHONE  # noqa: E402
+
 # Under Wine a bare transaction is timed as the set-up step from "+CNMI=3,1"
 # to the next command: the set-up puts nothing else between those two sends.
-WINE_TRANSACTION = "+CNMI=3,1"
+WINE_TRANSACTION = PHONE["kIndications"]
 PLAYLISTS = (10, 10000, 1000000)
 MISSING = "not measured"
 

@@ -80,7 +80,7 @@ def run(entries: int, place: str) -> dict:
         s.host_cmd("playlist " + win_path(playlist))
         if not s.wait_host(r"^player entries=%d" % entries, 60):
             raise RuntimeError("the player did not load the playlist")
-        if not s.wait_connected(30) or len(s.wait_received(len(SETUP_COMMANDS))) < 5:
+        if not s.wait_connected(30) or len(s.wait_received(len(SETUP_COMMANDS))) < len(SETUP_COMMANDS):
             raise RuntimeError("the plug-in did not connect")
         time.sleep(0.5)
         before = time_titles(s)

@@ -20,13 +20,15 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools" / "rig"))
 from session import SETUP_COMMANDS, Session  # noqa: E402
+from set_up import at  # noqa: E402
 
 WIRE_MS_PER_BYTE = 10000 / 9600
 PAUSES_MS = 200
 
 
 def answer_bytes(command: str) -> int:
-    values = {"AT+CGMI": "SimPhone\r\n", "AT+CGMM": "QX-1\r\n"}
+    # The simulated phone's answers to the two questions of the set-up.
+    values = {at("kManufacturer"): "SimPhone\r\n", at("kModel"): "QX-1\r\n"}
     return len(command) + 1 + len(values.get(command, "")) + len("\r\n\r\nOK\r\n")
 
 

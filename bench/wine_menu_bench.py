@@ -26,6 +26,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools" / "rig"))
 from session import NEWER_SETUP_COMMANDS, SETUP_COMMANDS, Session  # noqa: E402
+from set_up import CALL_COMMANDS  # noqa: E402
 
 READ_INTERVAL_MS = 50
 # A transaction's pauses, after the command and after its answer.
@@ -64,13 +65,15 @@ def key_presses(presses: int) -> list:
     about the WM_COMMAND 40048 it brought."""
     samples = []
     with Session(entries=1000, ini_lines=["RemoteKeys=1"]) as s:
-        if not s.wait_connected(30) or len(s.wait_received(len(SETUP_COMMANDS))) < 5:
+        # RemoteKeys=1 asks for call reports too.
+        setup = SETUP_COMMANDS + CALL_COMMANDS
+        if not s.wait_connected(30) or len(s.wait_received(len(setup))) < len(setup):
             raise RuntimeError("the plug-in did not connect")
         time.sleep(SETTLE_S)
         s.phone_cmd("open")
-        s.wait_received(len(SETUP_COMMANDS) + 1)
+        s.wait_received(len(setup) + 1)
         s.phone_cmd("choose 11")
-        if s.wait_received(len(SETUP_COMMANDS) + 3)[-1:] != ["AT+CMER=3,2,0,0,0"]:
+        if s.wait_received(len(setup) + 3)[-1:] != ["AT+CMER=3,2,0,0,0"]:
             raise RuntimeError("the key screen did not open")
         time.sleep(SETTLE_S)
         for _ in range(presses):
@@ -118,7 +121,7 @@ def main() -> int:
     latencies, choices = [], []
     opening_messages, choice_messages = [], []
     with Session(entries=1000) as s:
-        if not s.wait_connected(30) or len(s.wait_received(len(SETUP_COMMANDS))) < 5:
+        if not s.wait_connected(30) or len(s.wait_received(len(SETUP_COMMANDS))) < len(SETUP_COMMANDS):
             print("the plug-in did not connect", file=sys.stderr)
             return 1
         time.sleep(SETTLE_S)

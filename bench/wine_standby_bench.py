@@ -26,6 +26,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tools" / "rig"))
 from session import CLK_TCK, PHONE, Lines, Session, cpu_rates, program_pids  # noqa: E402
+from set_up import SETUP_COMMANDS  # noqa: E402
 import winerun  # noqa: E402  (on the path through session)
 
 PROBE = Path(os.environ.get("QUILLET_SERIALPROBE") or
@@ -168,7 +169,7 @@ def measure_all() -> int:
         if not s.wait_connected(30):
             print("the plug-in did not connect", file=sys.stderr)
             return 1
-        s.wait_received(5)
+        s.wait_received(len(SETUP_COMMANDS))
         time.sleep(SETTLE_S)
         total, rates = measure(s, seconds, "Connected, idle")
         report("Connected, idle", total, rates)

@@ -11,9 +11,6 @@
 namespace quillet {
 namespace {
 
-// Bound on waiting for a cancelled comm-event wait to finish.
-constexpr std::uint32_t kCancelWaitMs = 1000;
-
 void CreateLinkEvents(Link& link) {
   link.state.overlapped.event = link.os.CreateEvent(nullptr);
   link.state.commWait.event = link.os.CreateEvent(nullptr);

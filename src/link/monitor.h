@@ -9,10 +9,10 @@
 
 #include "link/line_router.h"
 #include "link/link.h"
+#include "link/stop_timeouts.h"
 
 namespace quillet {
 
-constexpr std::uint32_t kLongestEventWaitMs = 10000;
 constexpr std::uint32_t kFailedWaitPauseMs = 1000;  // after a wait the OS refused
 constexpr std::uint32_t kWatchedEvents = kEvRxChar | kEvDsr;
 // At quit each command that leaves the phone as found waits at most this

@@ -16,8 +16,6 @@
 
 namespace quillet {
 
-constexpr int kStatusControlId = 1004;
-
 class StatusLine {
  public:
   static constexpr std::size_t kCapacity = 152;  // bytes, terminator included

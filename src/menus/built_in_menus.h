@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "menus/label_limits.h"
 #include "menus/menu_record.h"
 
 namespace quillet {
@@ -27,8 +28,6 @@ constexpr std::int32_t kRemoteKeysId = 18;
 // The find-track entry's id: its text goes to the track search.
 constexpr std::int32_t kFindTrackId = 104;
 constexpr char kFindTrackTitle[] = "Find track";
-// The longest text the find-track dialog takes.
-constexpr std::int32_t kLongestFindText = 30;
 
 // The decimal digits of n, 0 counting as one.
 constexpr int DecimalDigits(std::int64_t n) {
@@ -54,8 +53,6 @@ constexpr std::int32_t kLastPlaylistPageId =
 // playlist deep enough to use them (more than 1,000,000 entries); otherwise
 // they are asked of the other plug-ins, as they always were.
 constexpr std::int32_t kLastAlwaysPlaylistPageId = 128;
-
-constexpr std::size_t kNowPlayingCapacity = 200;  // bytes, NUL included
 
 // The main menu's entries in the order they are shown. The optional ones are
 // there only while the user wants them; every other entry keeps its own item

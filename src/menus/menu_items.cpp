@@ -38,7 +38,7 @@ void FormatLabel(char (&field)[kFieldSize], const char* format, ...) {
   if (length < 0) {
     field[0] = '\0';
   } else if (static_cast<std::size_t>(length) >= kFieldSize) {
-    std::memcpy(field + kLabelKeep, "...", 4);
+    std::memcpy(field + kLabelKeep, kCutMark, sizeof kCutMark);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "menus/label_limits.h"
 #include "menus/menu_record.h"
 
 namespace quillet {
@@ -14,12 +15,11 @@ namespace quillet {
 std::string FieldText(const char (&field)[kFieldSize]);
 // Copies `text` into a fixed field, cut to fit with its terminator.
 void SetFieldText(char (&field)[kFieldSize], const std::string& text);
-// printf into a name field: whole when it fits in 39 characters, else its
-// first 36 and "...". Allocates nothing, for pages built in place.
+// printf into a name field: whole when it fits in kLongestLabel characters,
+// else its first kLabelKeep and the cut mark. Allocates nothing, for pages
+// built in place.
 void FormatLabel(char (&field)[kFieldSize], const char* format, ...)
     __attribute__((format(printf, 2, 3)));
-// How many characters of a long label are kept before "...".
-constexpr std::size_t kLabelKeep = 36;
 
 // The items that can be read: none when `items` is null or `count` negative.
 std::int32_t ItemCount(const Menu& menu);

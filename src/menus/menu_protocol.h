@@ -17,6 +17,7 @@
 #include "link/phone_handlers.h"
 #include "menus/command_sender.h"
 #include "menus/key_screen.h"
+#include "menus/label_limits.h"
 #include "menus/menu_dialect.h"
 #include "menus/menu_record.h"
 #include "menus/menu_source.h"
@@ -28,8 +29,6 @@ namespace quillet {
 // The entries of one page, taken together, stay under this many characters
 // ("<<" and ">>" come on top).
 constexpr std::size_t kPageBudget = 200;
-// Longer titles are cut to 12 characters and "...".
-constexpr std::size_t kLongestPageTitle = 15;
 // The entries that page a long list: a menu that pages itself uses them too,
 // so the phone shows one way of paging.
 constexpr char kPreviousPageEntry[] = "<<";

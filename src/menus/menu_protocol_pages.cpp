@@ -51,7 +51,7 @@ std::string MenuProtocol::EntryText(const Menu& menu, std::int32_t index) const 
 std::string MenuProtocol::PageTitle(const Menu& menu) const {
   std::string title = FieldText(menu.title);
   if (texts_) return texts_->OutTitle(texts_->Of(TextPlace::Title(menu), title));
-  if (title.size() > kLongestPageTitle) title = title.substr(0, 12) + "...";
+  if (title.size() > kLongestPageTitle) title = title.substr(0, kPageTitleKeep) + kCutMark;
   return QuotedText(title);
 }
 

@@ -57,7 +57,7 @@ std::string MenuTexts::Out(std::u32string_view text) const {
 }
 
 std::string MenuTexts::OutTitle(std::u32string_view text) const {
-  return PhoneBytes(text, set(), kLongestPageTitle, kLongestPageTitle - 3);
+  return PhoneBytes(text, set(), kLongestPageTitle, kPageTitleKeep);
 }
 
 std::string MenuTexts::Back(std::string_view bytes, std::size_t most) const {
@@ -65,7 +65,7 @@ std::string MenuTexts::Back(std::string_view bytes, std::size_t most) const {
 }
 
 std::u32string CutLabel(std::u32string_view label) {
-  return Cut(label, kFieldSize - 1, kLabelKeep);
+  return Cut(label, kLongestLabel, kLabelKeep);
 }
 
 std::u32string Widen(std::string_view ascii) {

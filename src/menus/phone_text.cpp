@@ -1,5 +1,7 @@
 #include "menus/phone_text.h"
 
+#include "menus/label_limits.h"
+
 namespace quillet {
 namespace {
 
@@ -264,7 +266,7 @@ std::u32string Sanitised(std::u32string_view text) {
 
 std::u32string Cut(std::u32string_view text, std::size_t longest, std::size_t keep) {
   if (text.size() <= longest) return std::u32string(text);
-  return std::u32string(text.substr(0, keep)) + U"...";
+  return std::u32string(text.substr(0, keep)) + kWideCutMark;
 }
 
 std::string Encode(std::u32string_view folded, PhoneCharset set) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "menus/label_limits.h"
 #include "platform/platform.h"
 
 namespace quillet {
@@ -26,8 +27,6 @@ constexpr std::uintptr_t kFirstMainMenuAddress = 65536;
 // itself only for the main menu, and a supplier may answer it for "no menu"
 // elsewhere, so the bound stays where suppliers expect it.
 constexpr std::uintptr_t kFirstMenuAddress = kFirstMainMenuAddress + 1;
-// The most of a title any menu text keeps.
-constexpr std::size_t kLongestTitle = 180;
 
 // The player's play states.
 constexpr std::int32_t kStopped = 0;

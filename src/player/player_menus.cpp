@@ -88,7 +88,7 @@ void PlayerMenus::SetNeighbourLabel(MenuItem* item, const char* format, const ch
     const std::u32string label =
         CutLabel(Widen(std::string_view(format, std::strchr(format, '%') - format)) + title);
     texts_->Hold(TextPlace::Of(menus_.mainMenu, *item, TextPlace::Field::kName), label);
-    SetFieldText(item->name, texts_->ToAnsi(label, kFieldSize - 1));
+    SetFieldText(item->name, texts_->ToAnsi(label, kLongestLabel));
     return;
   }
   std::string_view title;

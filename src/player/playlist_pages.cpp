@@ -141,7 +141,7 @@ Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64
                                  ? title
                                  : Widen("Unknown")));
       texts_->Hold(TextPlace::Of(menu, item, TextPlace::Field::kName), label);
-      SetFieldText(item.name, texts_->ToAnsi(label, kFieldSize - 1));
+      SetFieldText(item.name, texts_->ToAnsi(label, kLongestLabel));
     } else if (level == 0) {
       std::string_view title;
       if (host_.EntryTitle(static_cast<std::int32_t>(from), &title)) {

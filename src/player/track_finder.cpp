@@ -167,7 +167,7 @@ void TrackFinder::Label(MenuItem& item, const FoundTrack& match) {
   if (texts_) {
     const std::u32string label = WideLabel(match.index, match.title);
     texts_->Hold(TextPlace::Of(page_, item, TextPlace::Field::kName), label);
-    SetFieldText(item.name, texts_->ToAnsi(label, kFieldSize - 1));
+    SetFieldText(item.name, texts_->ToAnsi(label, kLongestLabel));
     return;
   }
   const std::string ansi = os_.UnicodeToAnsi(ToUtf16(match.title));

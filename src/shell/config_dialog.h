@@ -9,20 +9,22 @@
 
 #include "link/link.h"
 #include "platform/platform.h"
+#include "shell/config_dialog_ids.h"
 #include "shell/settings.h"
 
 namespace quillet {
 
-constexpr int kConfigDialogId = 102;
-constexpr int kPortComboId = 1001;
-constexpr int kPluginMenusComboId = 1003;
-constexpr int kPauseOnCallCheckId = 1005;
-constexpr int kRemoteKeysCheckId = 1006;
-constexpr int kCharsetCheckId = 1007;
-constexpr int kFindTrackCheckId = 1008;
-constexpr int kOkButtonId = 1;
-constexpr int kCancelButtonId = 2;  // also the close box and Escape
-constexpr int kApplyButtonId = 3;
+constexpr int kConfigDialogId = QUILLET_DIALOG_CONFIG;
+constexpr int kPortComboId = QUILLET_CONTROL_PORT;
+constexpr int kPluginMenusComboId = QUILLET_CONTROL_PLUGIN_MENUS;
+constexpr int kStatusControlId = QUILLET_CONTROL_STATUS;
+constexpr int kPauseOnCallCheckId = QUILLET_CONTROL_PAUSE_ON_CALL;
+constexpr int kRemoteKeysCheckId = QUILLET_CONTROL_REMOTE_KEYS;
+constexpr int kCharsetCheckId = QUILLET_CONTROL_CHARSET;
+constexpr int kFindTrackCheckId = QUILLET_CONTROL_FIND_TRACK;
+constexpr int kOkButtonId = QUILLET_CONTROL_OK;
+constexpr int kCancelButtonId = QUILLET_CONTROL_CANCEL;  // also the close box and Escape
+constexpr int kApplyButtonId = QUILLET_CONTROL_APPLY;
 
 constexpr char kSaveFailedText[] = "Quillet could not save its settings.";
 constexpr char kMessageCaption[] = "Quillet";

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "link/link.h"
+#include "link/stop_timeouts.h"
 #include "platform/platform.h"
 #include "player/menu_messages.h"
 #include "shell/config_dialog.h"
@@ -19,8 +20,6 @@ namespace quillet {
 
 // Environment variable naming a file that receives the trace.
 constexpr char kTraceEnvironmentVariable[] = "QUILLET_TRACE";
-// How long quit waits for the monitor thread to end.
-constexpr std::uint32_t kStopTimeoutMs = 15000;
 constexpr int kThreadPriorityLowest = -2;
 
 struct EntryPoints {

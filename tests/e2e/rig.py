@@ -7,8 +7,10 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "rig"))
 
-from session import (NEWER_SETUP_COMMANDS, SAMPLE_MENU, SETUP_COMMANDS,  # noqa: E402,F401
-                     THREAD_FAILURES, Session, png_from_bmp, win_path)
+from session import (CONTROL_IDS, NEWER_SETUP_COMMANDS, SAMPLE_MENU,  # noqa: E402,F401
+                     SETUP_COMMANDS, THREAD_FAILURES, Session, png_from_bmp, win_path)
+from set_up import (CALL_COMMANDS, CHARSET_AUTO_COMMANDS,  # noqa: E402,F401
+                    INDICATIONS_FALLBACK_SETUP, NEWER_REGISTRATION)
 
 
 def _fail_on_thread_tracebacks() -> None:

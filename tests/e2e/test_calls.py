@@ -6,7 +6,7 @@ refuses keeps everything else working."""
 import re
 import unittest
 
-from rig import SETUP_COMMANDS, Session
+from rig import CALL_COMMANDS, SETUP_COMMANDS, Session
 
 PAUSE_ON_CALL = ["PauseOnCall=1"]
 WITH_KEYS = PAUSE_ON_CALL + ["RemoteKeys=1"]
@@ -39,7 +39,7 @@ class Calls(unittest.TestCase):
 
     def test_a_call_pauses_the_player_and_its_end_resumes_it(self):
         with Session(ini_lines=WITH_KEYS, host_args=["--state", "playing"]) as s:
-            self.connect(s, SETUP_COMMANDS + ["AT*ECAM=1", "AT+CLCC"])
+            self.connect(s, SETUP_COMMANDS + CALL_COMMANDS)
             # Traced once the phone's OK is read, after the phone saw the command.
             self.assertTrue(s.wait_trace("info: calls reported\r\n", 10), s.trace())
             self.assertTrue(s.wait_trace("info: calls listed\r\n", 10), s.trace())
@@ -60,7 +60,7 @@ class Calls(unittest.TestCase):
                 self.assertTrue(s.wait_trace("info: lost connection\r\n", 10, lost + 1))
                 s.phone_cmd("call answer")
                 s.phone_cmd("dsr on")
-                again = SETUP_COMMANDS + ["AT*ECAM=1", "AT+CLCC"]
+                again = SETUP_COMMANDS + CALL_COMMANDS
                 self.assertEqual(s.wait_received(count + len(again))[count:], again)
                 outcome = "info: calls listed\r\n" if listed else "info: calls not listed\r\n"
                 self.assertTrue(s.wait_trace(outcome, 10, 2 if listed else 1), s.trace()[-2000:])
@@ -137,7 +137,7 @@ class Calls(unittest.TestCase):
         with Session(dsr=False, ini_lines=PAUSE_ON_CALL, host_args=["--state", "playing"]) as s:
             s.phone_cmd("reply *ECAM cme 4")
             s.phone_cmd("dsr on")
-            self.connect(s, SETUP_COMMANDS + ["AT*ECAM=1"])
+            self.connect(s, SETUP_COMMANDS + CALL_COMMANDS[:1])
             self.assertTrue(s.wait_trace("info: calls not reported\r\n", 10), s.trace())
             # A report all the same is not acted on; the menus work.
             s.phone_cmd("urc *ECAV: 1,6,1")

@@ -6,7 +6,7 @@ the key every byte is what it always was."""
 import re
 import unittest
 
-from rig import SETUP_COMMANDS, Session, win_path
+from rig import CHARSET_AUTO_COMMANDS, SETUP_COMMANDS, Session, win_path
 
 CAFE = "Caf\u00e9 \u2013 D\u00e9j\u00e0 Vu"
 KINO = "\u041a\u0438\u043d\u043e"
@@ -53,7 +53,7 @@ class Charset(unittest.TestCase):
             return page, menu, requests
 
     def test_auto_picks_utf8_and_the_screen_shows_every_script(self):
-        page, menu, requests = self.walk("auto", ["AT+CSCS=?", "AT+CSCS?", 'AT+CSCS="UTF-8"'])
+        page, menu, requests = self.walk("auto", CHARSET_AUTO_COMMANDS)
         self.assertEqual(menu["charset"], "UTF-8")
         self.assertEqual(menu["shown"]["entries"][0:2], ["Prev: " + KINO, "Next: " + CAFE])
         # The bytes on the line are UTF-8.

@@ -12,7 +12,8 @@ import time
 import unittest
 from pathlib import Path
 
-from rig import SETUP_COMMANDS, Session, png_from_bmp, win_path
+from rig import CONTROL_IDS as ID
+from rig import CALL_COMMANDS, SETUP_COMMANDS, Session, png_from_bmp, win_path
 
 ROOT = Path(__file__).resolve().parents[2]
 FIELD = re.compile(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)|(\S+)')
@@ -23,20 +24,23 @@ CONNECTED = "Ready and connected to SimPhone QX-1."
 # drop-down lists, which a closed combo box does not report.
 LAYOUT = [
     (-1, "Static", "Port", 7, 9, 14, 8, True),
-    (1001, "ComboBox", None, 31, 7, 48, 77, True),
+    (ID["PORT"], "ComboBox", None, 31, 7, 48, 77, True),
     (-1, "Static", "Mode", 95, 9, 18, 8, False),
-    (1002, "ComboBox", "", 121, 7, 58, 30, False),
+    (ID["MODE"], "ComboBox", "", 121, 7, 58, 30, False),
     (-1, "Static", "Plug-in menus", 7, 29, 50, 8, True),
-    (1003, "ComboBox", None, 60, 27, 119, 60, True),
-    (1005, "Button", "Pause the music during calls", 7, 45, 172, 10, True),
-    (1006, "Button", "Phone keys as a remote", 7, 58, 172, 10, True),
-    (1007, "Button", "Titles in the phone's character set", 7, 71, 172, 10, True),
-    (1008, "Button", "Find tracks by name", 7, 84, 172, 10, True),
-    (1004, "Static", None, 7, 99, 172, 19, True),
-    (1, "Button", "OK", 69, 123, 50, 14, True),
-    (2, "Button", "Cancel", 129, 123, 50, 14, True),
-    (3, "Button", "Apply", 7, 123, 50, 14, True),
+    (ID["PLUGIN_MENUS"], "ComboBox", None, 60, 27, 119, 60, True),
+    (ID["PAUSE_ON_CALL"], "Button", "Pause the music during calls", 7, 45, 172, 10, True),
+    (ID["REMOTE_KEYS"], "Button", "Phone keys as a remote", 7, 58, 172, 10, True),
+    (ID["CHARSET"], "Button", "Titles in the phone's character set", 7, 71, 172, 10, True),
+    (ID["FIND_TRACK"], "Button", "Find tracks by name", 7, 84, 172, 10, True),
+    (ID["STATUS"], "Static", None, 7, 99, 172, 19, True),
+    (ID["OK"], "Button", "OK", 69, 123, 50, 14, True),
+    (ID["CANCEL"], "Button", "Cancel", 129, 123, 50, 14, True),
+    (ID["APPLY"], "Button", "Apply", 7, 123, 50, 14, True),
 ]
+# The check boxes: the buttons that are not OK, Cancel or Apply.
+CHECK_BOXES = [row[0] for row in LAYOUT
+               if row[1] == "Button" and row[0] not in (ID["OK"], ID["CANCEL"], ID["APPLY"])]
 MENUS = ["Show custom menus directly", "Select which menu to use", "Ignore custom menus"]
 # What a drop-down combo box's edit field shares its width with: the arrow
 # button and the borders, at most this many pixels at 96 DPI.
@@ -105,7 +109,7 @@ class Dialog:
     def wait_status(self, text, timeout=20):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            if self.control(1004)["text"] == text:
+            if self.control(ID["STATUS"])["text"] == text:
                 return True
             time.sleep(0.2)
         return False
@@ -158,16 +162,16 @@ class ConfigDialog(unittest.TestCase):
                     room -= int(window["checkw"]) + 4  # the box and its gap
                 elif cls == "Button":
                     room -= 8  # the push button's edges
-                if ident != 1004:  # the status text wraps over its two lines
+                if ident != ID["STATUS"]:  # the status text wraps over its two lines
                     self.assertLessEqual(width, room, control)
                     self.assertLessEqual(height, rect[3],
                                          control)
         # Each entry of the plug-in menus list fits its edit field.
-        menus = next(c for c in controls if c["id"] == "1003")
+        menus = next(c for c in controls if c["id"] == str(ID["PLUGIN_MENUS"]))
         self.assertEqual(menus["items"].split("|"), MENUS)
         for index, entry in enumerate(MENUS):
-            self.dialog_cmd(d, "dialog select 1003 %d" % index)
-            shown_entry = d.control(1003)
+            self.dialog_cmd(d, "dialog select %d %d" % (ID["PLUGIN_MENUS"], index))
+            shown_entry = d.control(ID["PLUGIN_MENUS"])
             self.assertEqual(shown_entry["text"], entry)
             width = numbers(shown_entry["textsize"])[0]
             self.assertLessEqual(width + COMBO_FRAME_96 * dpi // 96,
@@ -198,9 +202,11 @@ class ConfigDialog(unittest.TestCase):
                 self.assertIn("COM12", items)
                 self.assertEqual(ports["selected"], "3")
                 self.assertEqual(ports["text"], "COM3")
-                self.assertEqual(controls[10]["text"], "Comport busy.")
-                self.assertEqual(controls[5]["selected"], "0")
-                self.assertEqual([c["checked"] for c in controls[6:10]], ["no"] * 4)
+                by_id = {c["id"]: c for c in controls}
+                self.assertEqual(by_id[str(ID["STATUS"])]["text"], "Comport busy.")
+                self.assertEqual(by_id[str(ID["PLUGIN_MENUS"])]["selected"], "0")
+                self.assertEqual([c["checked"] for c in controls if "checked" in c],
+                                 ["no"] * len(CHECK_BOXES))
                 if dpi == 96:
                     shot = s.dir / "dialog.bmp"
                     mark = len(s.host_lines.snapshot())
@@ -212,7 +218,7 @@ class ConfigDialog(unittest.TestCase):
                     png_from_bmp(shot, out / "config_dialog.png")
                     self.assertGreater((out / "config_dialog.png").stat().st_size, 1000)
                 self.check_layout(d, window, controls)
-                d.close_with(2)
+                d.close_with(ID["CANCEL"])
 
     def test_the_calls_box_applied_pauses_a_ringing_call(self):
         with Session(port="COM1", host_args=["--state", "playing"]) as s:
@@ -220,44 +226,44 @@ class ConfigDialog(unittest.TestCase):
             self.assertEqual(s.wait_received(len(SETUP_COMMANDS)), SETUP_COMMANDS)
             self.assertNotIn("PauseOnCall", s.settings())
             d = Dialog(self, s)
-            self.assertEqual(d.control(1005)["checked"], "no")
-            self.dialog_cmd(d, "dialog check 1005 1")
-            d.press(3)
+            self.assertEqual(d.control(ID["PAUSE_ON_CALL"])["checked"], "no")
+            self.dialog_cmd(d, "dialog check %d 1" % ID["PAUSE_ON_CALL"])
+            d.press(ID["APPLY"])
             # Written at Apply, while the player runs.
             self.assertRegex(s.settings(), r"(?m)^PauseOnCall=1\r?$")
             self.assertRegex(s.settings(), r"(?m)^Port=COM1\r?$")
             # The link is set up again, now asking for call reports.
-            expected = SETUP_COMMANDS * 2 + ["AT*ECAM=1"]
+            expected = SETUP_COMMANDS * 2 + CALL_COMMANDS[:1]
             self.assertEqual(s.wait_received(len(expected)), expected)
             self.assertTrue(s.wait_trace("info: calls reported\r\n", 10), s.trace())
-            d.close_with(1)
+            d.close_with(ID["OK"])
             mark = len(s.host_lines.snapshot())
             s.phone_cmd("call ring")
             self.assertTrue(s.wait_host(r"^player state=paused", 10, mark), s.host_log()[-2000:])
             # Shown ticked when opened again.
             d = Dialog(self, s)
-            self.assertEqual(d.control(1005)["checked"], "yes")
-            d.close_with(2)
+            self.assertEqual(d.control(ID["PAUSE_ON_CALL"])["checked"], "yes")
+            d.close_with(ID["CANCEL"])
 
     def test_a_port_the_system_lists_as_com12_is_offered_and_connects(self):
         with Session(port="COM3", phone_port="COM12") as s:
             d = Dialog(self, s)
-            self.assertTrue(d.wait_status("Comport busy."), d.control(1004))
-            items = d.control(1001)["items"].split("|")
+            self.assertTrue(d.wait_status("Comport busy."), d.control(ID["STATUS"]))
+            items = d.control(ID["PORT"])["items"].split("|")
             self.assertIn("COM12", items)
-            self.dialog_cmd(d, "dialog select 1001 %d" % items.index("COM12"))
-            d.press(3)
+            self.dialog_cmd(d, "dialog select %d %d" % (ID["PORT"], items.index("COM12")))
+            d.press(ID["APPLY"])
             self.assertRegex(s.settings(), r"(?m)^Port=COM12\r?$")
             self.assertTrue(s.wait_connected(30), s.trace())
-            self.assertTrue(d.wait_status(CONNECTED), d.control(1004))
-            d.close_with(2)
+            self.assertTrue(d.wait_status(CONNECTED), d.control(ID["STATUS"]))
+            d.close_with(ID["CANCEL"])
 
     def test_an_unlisted_port_is_shown_and_kept_by_ok(self):
         with Session(port="COM21") as s:
             d = Dialog(self, s)
-            ports = d.control(1001)
+            ports = d.control(ID["PORT"])
             self.assertEqual((ports["text"], ports["selected"]), ("COM21", "-1"))
-            d.close_with(1)
+            d.close_with(ID["OK"])
             self.assertIn("Port=COM21", s.settings())
             self.assertTrue(s.quit_plugin(), s.host_log())
             self.assertIn("Port=COM21", s.settings())
@@ -266,18 +272,18 @@ class ConfigDialog(unittest.TestCase):
         with Session(port="COM5") as s:
             self.assertTrue(s.wait_trace("info: OnInit started", 20), s.trace())
             d = Dialog(self, s)
-            self.assertTrue(d.wait_status("Comport busy."), d.control(1004))
+            self.assertTrue(d.wait_status("Comport busy."), d.control(ID["STATUS"]))
             # Typed as DOS taught people to: the same port.
-            s.host_cmd("dialog type 1001 COM1:")
-            d.press(3)
+            s.host_cmd("dialog type %d COM1:" % ID["PORT"])
+            d.press(ID["APPLY"])
             self.assertTrue(s.wait_connected(30), s.trace())
             self.assertEqual(s.wait_received(len(SETUP_COMMANDS)), SETUP_COMMANDS)
-            self.assertTrue(d.wait_status(CONNECTED), d.control(1004))
+            self.assertTrue(d.wait_status(CONNECTED), d.control(ID["STATUS"]))
 
             # The same name again leaves the link alone: the next code from the
             # phone is answered with a page, and nothing came before it.
             setups = s.trace().count("comport open.")
-            d.press(3)
+            d.press(ID["APPLY"])
             s.phone_cmd("open")
             received = s.wait_received(len(SETUP_COMMANDS) + 1)
             self.assertEqual(received[:-1], SETUP_COMMANDS)
@@ -285,7 +291,7 @@ class ConfigDialog(unittest.TestCase):
             self.assertEqual(s.trace().count("comport open."), setups)
 
             # Cancel keeps what Apply did, as typed; quit writes it.
-            d.close_with(2)
+            d.close_with(ID["CANCEL"])
             self.assertTrue(s.quit_plugin(), s.host_log())
             self.assertRegex(s.settings(), r"(?m)^Port=COM1:\r?$")
 
@@ -296,14 +302,14 @@ class ConfigDialog(unittest.TestCase):
             began = time.monotonic()
             for i in range(12):
                 s.phone_cmd("dsr %s" % ("off" if i % 2 == 0 else "on"))
-                s.host_cmd("dialog type 1001 %s" % ("Disabled" if i % 3 == 0 else "COM1"))
-                s.host_cmd("dialog press 3")
-            s.host_cmd("dialog type 1001 COM1")
+                s.host_cmd("dialog type %d %s" % (ID["PORT"], "Disabled" if i % 3 == 0 else "COM1"))
+                s.host_cmd("dialog press %d" % ID["APPLY"])
+            s.host_cmd("dialog type %d COM1" % ID["PORT"])
             s.phone_cmd("dsr on")
-            d.press(3)
+            d.press(ID["APPLY"])
             self.assertLess(time.monotonic() - began, 30)
             self.assertTrue(d.wait_status(CONNECTED, 30), s.trace()[-2000:])
-            d.close_with(1)
+            d.close_with(ID["OK"])
             mark = len(s.host_lines.snapshot())
             s.host_cmd("quit")
             self.assertTrue(s.wait_host(r"^quit done", 20, mark), s.host_log()[-2000:])

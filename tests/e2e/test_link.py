@@ -3,7 +3,9 @@
 import time
 import unittest
 
-from rig import SETUP_COMMANDS, Session
+from rig import INDICATIONS_FALLBACK_SETUP, NEWER_REGISTRATION, SETUP_COMMANDS, Session
+
+SET_UP = len(SETUP_COMMANDS)
 
 
 class Link(unittest.TestCase):
@@ -13,7 +15,7 @@ class Link(unittest.TestCase):
     def test_setup_sends_exactly_the_commands(self):
         with Session() as s:
             self.connected(s)
-            self.assertEqual(s.wait_received(5), SETUP_COMMANDS)
+            self.assertEqual(s.wait_received(SET_UP), SETUP_COMMANDS)
             trace = s.trace()
             for command in SETUP_COMMANDS:
                 self.assertIn("put:  \r%s\r\r\n" % command, trace)
@@ -28,8 +30,8 @@ class Link(unittest.TestCase):
             s.phone_cmd("reply +CNMI=3,1 error")
             s.phone_cmd("dsr on")
             self.connected(s)
-            self.assertEqual(s.wait_received(6), ['AT*EAM="Winamp"', "AT+CNMI=3,1", "AT+CNMI=1,1",
-                                                  "AT+CMEE=1", "AT+CGMI", "AT+CGMM"])
+            self.assertEqual(s.wait_received(len(INDICATIONS_FALLBACK_SETUP)),
+                             INDICATIONS_FALLBACK_SETUP)
 
     def test_standing_by_sends_nothing_until_dsr(self):
         with Session(dsr=False) as s:
@@ -37,17 +39,17 @@ class Link(unittest.TestCase):
             s.phone_cmd("dsr on")
             self.assertTrue(s.wait_trace("info: got connection", 10), s.trace())
             # Anything sent while standing by would come before the set-up.
-            self.assertEqual(s.wait_received(5), SETUP_COMMANDS)
+            self.assertEqual(s.wait_received(SET_UP), SETUP_COMMANDS)
 
     def test_dsr_drop_and_return(self):
         with Session() as s:
             self.connected(s)
-            s.wait_received(5)
+            s.wait_received(SET_UP)
             s.phone_cmd("dsr off")
             self.assertTrue(s.wait_trace("info: lost connection", 10), s.trace())
             s.phone_cmd("dsr on")
             self.assertTrue(s.wait_trace("info: got connection", 10), s.trace())
-            self.assertEqual(s.wait_received(10), SETUP_COMMANDS * 2)
+            self.assertEqual(s.wait_received(2 * SET_UP), SETUP_COMMANDS * 2)
 
     def test_missing_port_and_missing_device(self):
         for port, com1 in (("COM5", True), ("COM1", False)):
@@ -62,10 +64,10 @@ class Link(unittest.TestCase):
         # Windows finds COM12 only as \\.\COM12; the user's name stays as typed.
         with Session(port="COM12", phone_port="COM12") as s:
             self.connected(s)
-            self.assertEqual(s.wait_received(5), SETUP_COMMANDS)
+            self.assertEqual(s.wait_received(SET_UP), SETUP_COMMANDS)
             self.assertTrue(s.trace().startswith("info: OnInit started\r\ninfo: comport open.\r\n"))
             s.phone_cmd("open")
-            self.assertTrue(s.wait_received(6)[5].startswith('AT*EASM="Winamp menu",'))
+            self.assertTrue(s.wait_received(SET_UP + 1)[SET_UP].startswith('AT*EASM="Winamp menu",'))
             self.assertTrue(s.quit_plugin(20), s.host_log())
             self.assertRegex(s.settings(), r"(?m)^Port=COM12\r?$")
 
@@ -74,19 +76,19 @@ class Link(unittest.TestCase):
         # a lost phone, and nothing is sent.
         with Session() as s:
             self.connected(s)
-            s.wait_received(5)
+            s.wait_received(SET_UP)
             time.sleep(12)
             s.phone_cmd("open")
             # The page answers the code, after anything the idle time brought.
-            received = s.wait_received(6)
-            self.assertEqual(received[:5], SETUP_COMMANDS)
-            self.assertRegex("\n".join(received[5:]), r"^AT\*EASM=[^\n]*$")
+            received = s.wait_received(SET_UP + 1)
+            self.assertEqual(received[:SET_UP], SETUP_COMMANDS)
+            self.assertRegex("\n".join(received[SET_UP:]), r"^AT\*EASM=[^\n]*$")
             self.assertNotIn("lost connection", s.trace())
 
     def test_codes_after_junk_nul_and_chunking_are_read(self):
         with Session() as s:
             self.connected(s)
-            s.wait_received(5)
+            s.wait_received(SET_UP)
             s.phone_cmd("raw 00 00 4a 55 4e 4b 00 0d 0a")
             s.phone_cmd("urc RING")
             s.phone_cmd("pace 1 3")
@@ -100,8 +102,8 @@ class Link(unittest.TestCase):
             s.phone_cmd("reply *EAM echo-garble times 1")
             s.phone_cmd("dsr on")
             self.connected(s)
-            received = s.wait_received(6)
-            self.assertEqual(received, ['AT*EAM="Winamp"'] + SETUP_COMMANDS)
+            received = s.wait_received(SET_UP + 1)
+            self.assertEqual(received, SETUP_COMMANDS[:1] + SETUP_COMMANDS)
             self.assertIn("info: menus available", s.trace())
 
     def test_values_holding_ok_or_at_are_kept_whole(self):
@@ -110,7 +112,7 @@ class Link(unittest.TestCase):
             s.phone_cmd("value +CGMM ATLAS OK")
             s.phone_cmd("dsr on")
             self.connected(s)
-            self.assertEqual(s.wait_received(5), SETUP_COMMANDS)
+            self.assertEqual(s.wait_received(SET_UP), SETUP_COMMANDS)
             trace = s.trace()
             self.assertIn("got:  NOKIA OK\r\n", trace)
             self.assertIn("got:  ATLAS OK\r\n", trace)
@@ -121,8 +123,9 @@ class Link(unittest.TestCase):
             s.phone_cmd("reply *EAM echo-lower")
             s.phone_cmd("dsr on")
             self.connected(s)
-            received = s.wait_received(8)
-            self.assertEqual(received, ['AT*EAM="Winamp"'] * 3 + ["AT*SEAM=?"] + SETUP_COMMANDS[1:])
+            received = s.wait_received(SET_UP + 3)
+            self.assertEqual(received,
+                             SETUP_COMMANDS[:1] * 3 + NEWER_REGISTRATION[:1] + SETUP_COMMANDS[1:])
             self.assertIn("info: menus not available", s.trace())
 
     def test_quit_while_connected_and_while_busy(self):

@@ -7,7 +7,7 @@ the line are as they always were."""
 import re
 import unittest
 
-from rig import SETUP_COMMANDS, Session
+from rig import CALL_COMMANDS, SETUP_COMMANDS, Session
 
 REMOTE_KEYS = ["RemoteKeys=1"]
 HOLD = 'AT*EAID=13,2,"Remote keys"'
@@ -22,7 +22,7 @@ SET_VOLUME = re.compile(r"^msg kind=sent thread=monitor msg=WM_USER wparam=(\d+)
 class RemoteKeys(unittest.TestCase):
     def ready(self, s, keys=True):
         # A call must close the key screen, so the phone reports calls too.
-        setup = SETUP_COMMANDS + (["AT*ECAM=1", "AT+CLCC"] if keys else [])
+        setup = SETUP_COMMANDS + (CALL_COMMANDS if keys else [])
         self.assertTrue(s.wait_connected(30), s.trace())
         self.assertEqual(s.wait_received(len(setup)), setup)
 

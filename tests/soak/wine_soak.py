@@ -42,6 +42,7 @@ from typing import Callable, Dict, List, Optional, Tuple
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "rig"))
 import session as rig  # noqa: E402
+from session import CONTROL_IDS as ID  # noqa: E402
 from session import SAMPLE_MENU, Session  # noqa: E402
 
 CONNECTED = "Ready and connected to SimPhone QX-1."
@@ -1340,34 +1341,34 @@ class Soak:
         expected = "Disabled." if name == "Disabled" else "Comport busy."
         self.fault["status"] = expected
         self.dialog_open()
-        self.s.host_cmd("dialog type 1001 " + name)
+        self.s.host_cmd("dialog type %d %s" % (ID["PORT"], name))
         apply = back_in_dialog or self.rng.random() < 0.6
         if not apply:
-            self.dialog_close(1)
+            self.dialog_close(ID["OK"])
         else:
-            self.dialog_press(3)
+            self.dialog_press(ID["APPLY"])
             self.dialog_wait_status(expected, RECONNECT_BOUND)
             if back_in_dialog:
                 time.sleep(self.rng.uniform(0, 3))
-                self.s.host_cmd("dialog type 1001 COM1")
+                self.s.host_cmd("dialog type %d COM1" % ID["PORT"])
                 began = time.monotonic()
-                self.dialog_press(3)
+                self.dialog_press(ID["APPLY"])
                 self.dialog_wait_status(CONNECTED, RECONNECT_BOUND)
                 self.fault["reconnected"] = time.monotonic() - began
                 self.fault["ends"] = time.monotonic()
                 self.fault["port"] = "COM1"
-            self.dialog_close(self.rng.choice([1, 2]))
+            self.dialog_close(self.rng.choice([ID["OK"], ID["CANCEL"]]))
 
     def restore_port(self) -> None:
         self.note("port back to COM1")
         self.dialog_open()
         self.dialog_wait_status(self.fault["status"], RECONNECT_BOUND)
-        self.s.host_cmd("dialog type 1001 COM1")
+        self.s.host_cmd("dialog type %d COM1" % ID["PORT"])
         began = time.monotonic()
-        self.dialog_press(3)
+        self.dialog_press(ID["APPLY"])
         self.dialog_wait_status(CONNECTED, RECONNECT_BOUND)
         self.fault["reconnected"] = time.monotonic() - began
-        self.dialog_close(self.rng.choice([1, 2]))
+        self.dialog_close(self.rng.choice([ID["OK"], ID["CANCEL"]]))
 
     def recover(self, after: str, connected: Optional[Callable[[], bool]] = None) -> None:
         """The link is back: connected, quiet, and a menu opening answered."""

@@ -18,6 +18,7 @@
 #include "menus/phone_text.h"
 #include "platform/host_messages.h"
 #include "player/menu_router.h"
+#include "set_up_sequence.h"
 #include "shell/settings.h"
 #include "stub_menu_source.h"
 
@@ -380,14 +381,14 @@ struct SetupRig : testing::LinkFixture {
     phone.model().SetValue("+CGMM", {"QX-1"});
     phone.device().SetDsr(true, 0);
   }
-  // The commands after "AT+CGMM".
+  // The commands after the set-up's last.
   std::vector<std::string> AfterSetup() {
     const auto& all = phone.model().history();
     std::vector<std::string> after;
     bool seen = false;
     for (const std::string& line : all) {
       if (seen) after.push_back(line);
-      seen = seen || line == "AT+CGMM";
+      seen = seen || line == testing::SetUpCommands().back();
     }
     return after;
   }
@@ -450,7 +451,7 @@ TEST(Charset, TheSetIsChosenFromWhatThePhoneOffers) {
     OnInit(f.link, false);
     EXPECT_EQ(f.AfterSetup(), c.sent);
     EXPECT_EQ(f.link.charset, c.agreed);
-    EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
+    EXPECT_EQ(f.link.status.Text(), testing::kConnectedStatus);
     const std::string trace = f.Trace();
     if (c.trace) {
       EXPECT_NE(trace.find(std::string(c.trace) + "\r\n"), std::string::npos) << trace;

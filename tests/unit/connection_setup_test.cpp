@@ -7,12 +7,16 @@
 
 #include "link/monitor.h"
 #include "link_fixture.h"
+#include "set_up_sequence.h"
 
 namespace quillet {
 namespace {
 
 using phone::ReplyRule;
+using testing::kConnectedStatus;
 using testing::LinkFixture;
+using testing::SetUpBytes;
+using testing::SetUpPhone;
 
 struct SetupFixture : ::testing::TestWithParam<bool>, LinkFixture {
   SetupFixture() : LinkFixture(GetParam()) {
@@ -20,6 +24,12 @@ struct SetupFixture : ::testing::TestWithParam<bool>, LinkFixture {
     phone.model().SetValue("+CGMM", {"QX-1"});
   }
   void PhoneAttached() { phone.device().SetDsr(true, 0); }
+  // The set-up's bytes are the hand-written ones for this kind of phone, and
+  // the phone received the commands the shared list says.
+  void ExpectSetUp(SetUpPhone kind) {
+    EXPECT_EQ(phone.device().written(), SetUpBytes(kind));
+    EXPECT_EQ(phone.model().history(), testing::SetUpCommands(kind));
+  }
 };
 
 TEST_P(SetupFixture, DisabledTouchesNothing) {
@@ -118,9 +128,8 @@ TEST_P(SetupFixture, AttachedPhoneIsPreparedInOrder) {
   PhoneAttached();
   OnInit(link, false);
   EXPECT_TRUE(link.state.connected);
-  EXPECT_EQ(phone.device().written(),
-            "\rAT*EAM=\"Winamp\"\r\rAT+CNMI=3,1\r\rAT+CMEE=1\r\rAT+CGMI\r\rAT+CGMM\r");
-  EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1.");
+  ExpectSetUp(SetUpPhone::kOlder);
+  EXPECT_EQ(link.status.Text(), kConnectedStatus);
   EXPECT_EQ(phone.model().screen().accessory, "Winamp");
   EXPECT_EQ(link.state.overlapped.event, kNoHandle);
   EXPECT_NE(Trace().find("info: menus available\r\n"), std::string::npos);
@@ -131,9 +140,7 @@ TEST_P(SetupFixture, RefusedIndicationsFallBack) {
   PhoneAttached();
   phone.model().rules().Edit("+CNMI=3,1").result = ReplyRule::Result::Error;
   OnInit(link, false);
-  EXPECT_EQ(phone.device().written(),
-            "\rAT*EAM=\"Winamp\"\r\rAT+CNMI=3,1\r\rAT+CNMI=1,1\r\rAT+CMEE=1\r\rAT+CGMI\r"
-            "\rAT+CGMM\r");
+  ExpectSetUp(SetUpPhone::kIndicationsRefused);
 }
 
 TEST_P(SetupFixture, RefusedMenuIsReported) {
@@ -143,19 +150,15 @@ TEST_P(SetupFixture, RefusedMenuIsReported) {
   EXPECT_TRUE(link.state.connected);
   EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1. Menus not available.");
   EXPECT_NE(Trace().find("info: menus not available\r\n"), std::string::npos);
-  EXPECT_EQ(phone.device().written(),
-            "\rAT*EAM=\"Winamp\"\r\rAT*SEAM=?\r\rAT+CNMI=3,1\r\rAT+CMEE=1\r"
-            "\rAT+CGMI\r\rAT+CGMM\r");
+  ExpectSetUp(SetUpPhone::kMenusRefused);
 }
 
 TEST_P(SetupFixture, NewerPhoneGetsTheMenuOnTheNewerCommands) {
   PhoneAttached();
   phone.model().SetNewer(true);
   OnInit(link, false);
-  EXPECT_EQ(phone.device().written(),
-            "\rAT*EAM=\"Winamp\"\r\rAT*SEAM=?\r\rAT*SEAM=\"Winamp\",2\r\rAT+CNMI=3,1\r"
-            "\rAT+CMEE=1\r\rAT+CGMI\r\rAT+CGMM\r");
-  EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1.");
+  ExpectSetUp(SetUpPhone::kNewer);
+  EXPECT_EQ(link.status.Text(), kConnectedStatus);
   EXPECT_EQ(link.menus.set, MenuCommandSet::kNewer);
   EXPECT_EQ(link.menus.item, phone::PhoneModel::kNewerItem);
   // Registered without an id, the menu is out of reach.
@@ -184,7 +187,7 @@ TEST_P(SetupFixture, UnsolicitedLinesDuringPreparationAreDiscarded) {
   PhoneAttached();
   phone.model().rules().Edit("+CNMI").interject = "*EAAI";
   OnInit(link, false);
-  EXPECT_EQ(link.status.Text(), "Ready and connected to SimPhone QX-1.");
+  EXPECT_EQ(link.status.Text(), kConnectedStatus);
   EXPECT_TRUE(link.rx.drained || link.rx.bytes[link.rx.cursor] == '\r');
   EXPECT_NE(Trace().find("got:  *EAAI\r\n"), std::string::npos);
 }
@@ -211,8 +214,7 @@ struct RecordedCalls : CallEvents {
 };
 
 TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
-  const std::string setUp =
-      "\rAT*EAM=\"Winamp\"\r\rAT+CNMI=3,1\r\rAT+CMEE=1\r\rAT+CGMI\r\rAT+CGMM\r";
+  const std::string setUp = SetUpBytes(SetUpPhone::kOlder);
   const auto natural = ReplyRule::Result::Natural;
   struct Case {
     const char* what;
@@ -242,7 +244,7 @@ TEST_P(SetupFixture, CallReportsAreAskedForLastAndOnlyWhenWanted) {
     for (int i = c.listAnswer == ReplyRule::Result::Silent ? 3 : 1; c.reported && i > 0; --i)
       expected += "\rAT+CLCC\r";
     EXPECT_EQ(f.phone.device().written(), expected);
-    EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
+    EXPECT_EQ(f.link.status.Text(), kConnectedStatus);
     EXPECT_EQ(f.link.callsReported, c.reported);
     EXPECT_EQ(f.phone.model().settings().callReports, c.reported);
     EXPECT_EQ(recorded.calls, c.calls);
@@ -277,7 +279,7 @@ TEST_P(SetupFixture, LinesReadDuringTheSetupAreHandledWhenItEnds) {
   f.link.handlers = &menus;
   f.link.charsetWish = CharsetWish::kAuto;
   OnInit(f.link, false);
-  EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
+  EXPECT_EQ(f.link.status.Text(), kConnectedStatus);
   EXPECT_EQ(menus.seen, std::vector<std::string>{});
   EXPECT_EQ(recorded.calls, std::vector<std::string>{"list"});
   while (!f.link.strays.empty() || !f.link.rx.drained) DispatchLines(f.link, false);
@@ -306,7 +308,7 @@ TEST_P(SetupFixture, CallReportsReadDuringTheSetupAreKept) {
     RecordedCalls recorded;
     f.link.callEvents = &recorded;
     OnInit(f.link, false);
-    EXPECT_EQ(f.link.status.Text(), "Ready and connected to SimPhone QX-1.");
+    EXPECT_EQ(f.link.status.Text(), kConnectedStatus);
     const std::vector<std::string> handed =
         accepted ? std::vector<std::string>{"1,6", "1,3", "2,5", "2,0", "3,6", "list 1,3 3,6"}
                  : std::vector<std::string>{};

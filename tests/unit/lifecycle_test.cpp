@@ -12,6 +12,7 @@
 #include "platform/fake/fake_platform.h"
 #include "platform/host_messages.h"
 #include "plugin_entries.h"
+#include "set_up_sequence.h"
 #include "shell/plugin.h"
 
 namespace quillet {
@@ -47,10 +48,11 @@ struct LifecycleFixture : ::testing::Test {
     phone.SetDsr(true);
     Start();
     const auto& history = phone.model().history();
-    EXPECT_TRUE(os.RunUntil([&] { return history.size() == 5; }, 20000));
+    const std::size_t setUp = testing::SetUpCommands().size();
+    EXPECT_TRUE(os.RunUntil([&] { return history.size() == setUp; }, 20000));
     phone.Now();
     phone.model().OpenAccessoryMenu();
-    EXPECT_TRUE(os.RunUntil([&] { return history.size() == 6; }, 20000));
+    EXPECT_TRUE(os.RunUntil([&] { return history.size() == setUp + 1; }, 20000));
     return history.empty() ? std::string() : history.back();
   }
   fake::FakePlatform os;
@@ -150,8 +152,9 @@ TEST_F(LifecycleFixture, CallsPauseThePlayerWhenTheUserAsks) {
   phone.SetDsr(true);
   Start();
   auto& history = phone.model().history();
-  ASSERT_TRUE(os.RunUntil([&] { return history.size() == 6; }, 20000));
-  EXPECT_EQ(history.back(), "AT*ECAM=1");
+  const std::size_t setUp = testing::SetUpCommands().size();
+  ASSERT_TRUE(os.RunUntil([&] { return history.size() == setUp + 1; }, 20000));
+  EXPECT_EQ(history.back(), testing::CallCommands()[0]);
   phone.Now();
   EXPECT_EQ(phone.model().RingCall(""), "");
   ASSERT_TRUE(os.RunUntil([&] { return player.state == 3; }, 5000));
@@ -169,13 +172,15 @@ TEST_F(LifecycleFixture, CallsPauseThePlayerWhenTheUserAsks) {
       [&] { return plugin.link().status.Text() == "Standing by for connection."; }, 5000));
   phone.Now();
   phone.SetDsr(true);
-  ASSERT_TRUE(os.RunUntil([&] { return history.size() == 12; }, 20000));
+  // The set-up again, up to its call commands.
+  const std::size_t again = testing::SetUpWithCalls().size() + setUp;
+  ASSERT_TRUE(os.RunUntil([&] { return history.size() == again; }, 20000));
   phone.Now();
   EXPECT_EQ(phone.model().MissCall(), "");
   // The menu's answer comes after the report is dispatched.
   phone.Now();
   phone.model().OpenAccessoryMenu();
-  ASSERT_TRUE(os.RunUntil([&] { return history.size() == 13; }, 5000));
+  ASSERT_TRUE(os.RunUntil([&] { return history.size() == again + 1; }, 5000));
   EXPECT_EQ(player.state, 3);
   EXPECT_EQ(std::count(player.commands.begin(), player.commands.end(), host::kCommandPause), 3);
 
@@ -228,8 +233,9 @@ TEST_F(LifecycleFixture, ThePhoneIsLeftAsItWasFound) {
               phone::ControlOutcome::Kind::Error);
     EXPECT_TRUE(os.RunUntil([&] { return plugin.menus()->keys.up(); }, 5000));
   };
-  ASSERT_TRUE(os.RunUntil([&] { return history.size() == 9; }, 20000));
-  EXPECT_EQ(sentAfter(7), (std::vector<std::string>{"AT+CSCS?", "AT+CSCS=\"UTF-8\""}));
+  const std::size_t setUp = testing::SetUpWithCalls().size();
+  ASSERT_TRUE(os.RunUntil([&] { return history.size() == setUp + 2; }, 20000));
+  EXPECT_EQ(sentAfter(setUp), (std::vector<std::string>{"AT+CSCS?", "AT+CSCS=\"UTF-8\""}));
   openKeys();
   Settings cleared = plugin.CurrentSettings();
   cleared.remoteKeys = 0;
@@ -237,7 +243,7 @@ TEST_F(LifecycleFixture, ThePhoneIsLeftAsItWasFound) {
   plugin.ApplySettings(cleared);
   ASSERT_TRUE(os.RunUntil([&] { return history.size() >= mark + 2; }, 5000));
   EXPECT_EQ(sentAfter(mark)[0], "AT+CMER=0,0,0,0,0");
-  EXPECT_EQ(sentAfter(mark)[1], "AT*EAM=\"Winamp\"");
+  EXPECT_EQ(sentAfter(mark)[1], testing::SetUpCommands()[0]);
   cleared.remoteKeys = 1;
   plugin.ApplySettings(cleared);
   ASSERT_TRUE(os.RunUntil([&] { return history.back() == "AT+CSCS=\"UTF-8\""; }, 20000));

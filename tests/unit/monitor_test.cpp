@@ -7,6 +7,7 @@
 
 #include "link/line_reader.h"
 #include "link_fixture.h"
+#include "set_up_sequence.h"
 
 namespace quillet {
 namespace {
@@ -147,7 +148,7 @@ struct MonitorRig : LinkFixture {
     return os.RunUntil(pred, ms);
   }
   bool TraceHas(const std::string& text) { return Trace().find(text) != std::string::npos; }
-  bool Connected() { return link.status.Text() == "Ready and connected to SimPhone QX-1."; }
+  bool Connected() { return link.status.Text() == testing::kConnectedStatus; }
   RecordingHandlers handlers;
   Handle thread = kNoHandle;
 };

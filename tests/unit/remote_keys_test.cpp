@@ -18,6 +18,7 @@
 #include "link_fixture.h"
 #include "platform/host_messages.h"
 #include "plugin_entries.h"
+#include "set_up_sequence.h"
 #include "shell/plugin.h"
 
 namespace quillet {
@@ -62,8 +63,13 @@ TEST(KeyReport, ReadsOneKeyAndItsPressOrNothing) {
 constexpr std::uint64_t kStepMs = 300;
 constexpr char kIni[] = "C:\\P\\plugin.ini";
 // With RemoteKeys=1 the phone reports calls too, so a call closes the screen.
-const std::vector<std::string> kSetup = {"AT*EAM=\"Winamp\"", "AT+CNMI=3,1", "AT+CMEE=1", "AT+CGMI",
-                                         "AT+CGMM",           "AT*ECAM=1",   "AT+CLCC"};
+const std::vector<std::string> kSetup = testing::SetUpWithCalls();
+// The set-up again, then `more`.
+std::vector<std::string> AfterSetUp(const std::vector<std::string>& more) {
+  std::vector<std::string> sent = kSetup;
+  sent.insert(sent.end(), more.begin(), more.end());
+  return sent;
+}
 
 // The plug-in with RemoteKeys=1 on a phone on COM1, the key screen open.
 struct KeyRig {
@@ -289,8 +295,7 @@ TEST(RemoteKeys, KeySequencesDriveThePlayer) {
         {"k 6", ""},
         {"reject", ""}},
        // The key after the blink finds no screen: reports off, as no one else will.
-       {kSetup[0], kSetup[1], kSetup[2], kSetup[3], kSetup[4], kSetup[5], kSetup[6],
-        "AT+CMER=0,0,0,0,0", "menu"}},
+       AfterSetUp({"AT+CMER=0,0,0,0,0", "menu"})},
       {"stray reports are turned off once a connection",
        kPlaying,
        {{"reject", ""},
@@ -302,8 +307,12 @@ TEST(RemoteKeys, KeySequencesDriveThePlayer) {
         {"wait 3000", ""},
         {"urc +CKEV: 6,1", ""},
         {"urc +CKEV: 6,0", ""}},
-       {"AT+CMER=0,0,0,0,0", "menu", "AT+CMER=0,0,0,0,0", kSetup[0], kSetup[1], kSetup[2],
-        kSetup[3], kSetup[4], kSetup[5], kSetup[6], "AT+CMER=0,0,0,0,0"}},
+       [] {
+         std::vector<std::string> sent = {"AT+CMER=0,0,0,0,0", "menu", "AT+CMER=0,0,0,0,0"};
+         for (const std::string& command : AfterSetUp({"AT+CMER=0,0,0,0,0"}))
+           sent.push_back(command);
+         return sent;
+       }()},
   };
   for (const KeyCase& c : cases) {
     SCOPED_TRACE(c.what);

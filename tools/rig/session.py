@@ -31,6 +31,7 @@ from typing import Callable, Dict, List, Optional, Sequence
 ROOT = Path(__file__).resolve().parents[2]  # the repository
 sys.path.insert(0, str(ROOT / "tools" / "winerun"))
 import winerun  # noqa: E402
+from set_up import NEWER_SETUP_COMMANDS, SETUP_COMMANDS  # noqa: E402,F401
 
 DLL = Path(os.environ.get("QUILLET_DLL", ROOT / "build/win32/gen_quillet.dll"))
 HOST = Path(os.environ.get("QUILLET_HOST", ROOT / "build/win32/tools/host/quillet-host.exe"))
@@ -39,11 +40,16 @@ PHONE = Path(os.environ.get("QUILLET_PHONE", ROOT / "build/native/tools/phone/qu
 SAMPLE_MENU = Path(os.environ.get("QUILLET_SAMPLE_MENU",
                                   ROOT / "build/win32/tools/sample_menu/gen_samplemenu.dll"))
 
-SETUP_COMMANDS = ['AT*EAM="Winamp"', "AT+CNMI=3,1", "AT+CMEE=1", "AT+CGMI", "AT+CGMM"]
-# The same on a phone that speaks only the newer accessory commands; there a
-# Charset left out counts as auto.
-NEWER_SETUP_COMMANDS = (SETUP_COMMANDS[:1] + ["AT*SEAM=?", 'AT*SEAM="Winamp",2'] +
-                        SETUP_COMMANDS[1:] + ["AT+CSCS=?", "AT+CSCS?", 'AT+CSCS="UTF-8"'])
+
+def control_ids(header: Path = ROOT / "src" / "shell" / "config_dialog_ids.h") -> Dict[str, int]:
+    """The configuration dialog's control ids as the resource script and the
+    code take them, by name without their prefix: {"PORT": 1001, ...}."""
+    return {name: int(value) for name, value in
+            re.findall(r"(?m)^#define QUILLET_CONTROL_(\w+) (\d+)", header.read_text())}
+
+
+CONTROL_IDS = control_ids()
+
 
 
 def win_path(path: Path) -> str:
