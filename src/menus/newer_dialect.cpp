@@ -73,10 +73,11 @@ void NewerDialect::Opened() {
   if (!transact_(phone::newer::kSessionStart, "", &reply)) trace_("session start refused");
 }
 
-void NewerDialect::ShowList(const MenuPage& page) {
+bool NewerDialect::ShowList(const MenuPage& page) {
   Follow();
-  if (!PutList(page.title, kMenuList, page.focus - 1, page.entries, -1)) return;
+  if (!PutList(page.title, kMenuList, page.focus - 1, page.entries, -1)) return false;
   shown_ = Shown::kList;
+  return true;
 }
 
 void NewerDialect::ShowNotice(char /*navigation*/, const std::string& title,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,10 +29,20 @@ struct Finding {
   // Runs once, after the first slice of the first search.
   std::function<void()> afterFirstSlice;
   int slices = 0;
+  PhoneCharset set = PhoneCharset::kNone;
+  MenuTexts texts{os, [this] { return set; }};
+  std::uint32_t longestSliceMs = 0;
 
   Finding() {
     router.UseFinder(&finder);
     playerMenus.SetFindTrack(true);
+  }
+  // A Charset, and the phone agreed on `agreed`.
+  void UseTexts(PhoneCharset agreed) {
+    set = agreed;
+    playerMenus.UseTexts(&texts);
+    finder.UseTexts(&texts);
+    protocol.UseTexts(&texts);
   }
   // What the phone gets for a line of its own: the command sent once the
   // menus have no more work.
@@ -76,13 +87,24 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
   struct Step {
     std::string line;
     std::string sent;
+    std::function<void(Finding&)> first = nullptr;  // the player changes before the line
   };
   struct Row {
     const char* what;
     std::function<void(Finding&)> setUp;
     std::vector<Step> steps;
     std::int32_t playing = -1;  // the entry the player plays at the end; -1: none started
+    std::function<void(Finding&)> check = nullptr;
   };
+  // Eleven entries of 17 bytes fill a page without "<<" (189 bytes for the
+  // matches), not one with it (184).
+  std::vector<std::string> eleven, nine;
+  for (int i = 1; i <= 20; ++i) {
+    const std::string label = std::to_string(i) + ". match " + (i < 10 ? "12345" : "1234");
+    (i <= 11 ? eleven : nine).push_back(label);
+  }
+  const std::vector<std::string> more = {">>"}, back = {"<<"};
+  const std::string kino = "\xD0\xBA\xD0\xB8\xD0\xBD\xD0\xBE";  // typed in UTF-8
   const std::string main = "*EASM=\"Winamp menu\", 1, 8, 11";
   const std::vector<Row> rows = {
       {"case", [](Finding& f) { f.player.titles = kCafe; },
@@ -135,13 +157,64 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
         {"*EAMI: 3", Page("track", 3, std::vector<std::string>{"<<"} + Matches(14, 25) +
                                            std::vector<std::string>{">>"})}},
        14},
-      {"the playlist changes mid-search",
+      {"the playlist shrinks mid-search",
        [](Finding& f) {
          f.player.Generate(10000);
          f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
          f.afterFirstSlice = [&f] { f.player.Generate(9000); };
        },
-       {{"*EAII: 11,\"track 99\"", Page("track 99", 1, Matches(99, 99))}}},
+       {{"*EAII: 11,\"track 99\"", Page("track 99", 1, Matches(99, 99) + Matches(990, 999) + more)}}},
+      {"an entry added mid-search is looked at",
+       [](Finding& f) {
+         f.player.Generate(3000);
+         f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
+         f.afterFirstSlice = [&f] { f.player.Generate(3001); };
+       },
+       {{"*EAII: 11,\"track 3001\"", Page("track 3001", 1, Matches(3001, 3001))}}},
+      {"a slice holds the player's window about 20 ms",
+       [](Finding& f) {
+         f.player.Generate(3000);
+         f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
+         f.finder.RunSlicesWith([&f](const std::function<void()>& slice) {
+           const std::uint32_t began = f.os.NowMs();
+           slice();
+           f.longestSliceMs = std::max(f.longestSliceMs, f.os.NowMs() - began);
+         });
+       },
+       {{"*EAII: 11,\"track 2999\"", Page("track 2999", 1, Matches(2999, 2999))}},
+       -1,
+       [](Finding& f) {
+         // The length, then one title past the slice's time (two requests).
+         EXPECT_GE(f.longestSliceMs, kSearchSliceMs);
+         EXPECT_LE(f.longestSliceMs, kSearchSliceMs + 3);
+       }},
+      {"the first page again after >> and <<",
+       [](Finding& f) {
+         for (int i = 1; i <= 20; ++i)
+           f.player.titles.push_back(std::string("match ") + (i < 10 ? "12345" : "1234"));
+       },
+       {{"*EAII: 11,\"match\"", Page("match", 1, eleven + more)},
+        {"*EAMI: 12", Page("match", 2, back + nine)},
+        {"*EAMI: 1", Page("match", 1, eleven + more)}}},
+      {"a match renamed since its page does not play",
+       [](Finding& f) { f.player.titles = kCafe; },
+       {{"*EAII: 11,\"beta\"", Page("beta", 1, {"3. BETA Song"})},
+        {"*EAMI: 1", Page("beta", 1, {"3. BETA Song"}),
+         [](Finding& f) { f.player.titles[2] = "Gamma"; }}}},
+      {"Cyrillic typed on a Western Windows",
+       [](Finding& f) {
+         f.UseTexts(PhoneCharset::kUtf8);
+         f.player.titles = {"Kino", "????"};
+         f.player.unicodeTitles = {u"Kino", u"\u041A\u0418\u041D\u041E"};
+       },
+       {{"*EAII: 11,\"" + kino + "\"", Page(kino, 1, {"2. \xD0\x9A\xD0\x98\xD0\x9D\xD0\x9E"})},
+        {"*EAMI: 0", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"" + kino + "\""},
+        {"*EAII: 11,\"\"", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"" + kino + "\""},
+        {"*EAII: 11,\"" + kino + "\"", Page(kino, 1, {"2. \xD0\x9A\xD0\x98\xD0\x9D\xD0\x9E"})},
+        {"*EAMI: 1", Page(kino, 1, {"2. \xD0\x9A\xD0\x98\xD0\x9D\xD0\x9E"})}},
+       1},
       {"a new menu code ends the search",
        [](Finding& f) {
          f.player.Generate(10000);
@@ -165,10 +238,12 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
               std::string::npos);
     EXPECT_EQ(f.Line("*EAMI: 8"), kDialog);
     for (const Step& step : row.steps) {
+      if (step.first) step.first(f);
       const std::string sent = f.Line(step.line);
       EXPECT_EQ(sent.substr(0, step.sent.size()), step.sent) << step.line;
     }
     EXPECT_EQ(f.player.state == 1 ? f.player.position : -1, row.playing);
+    if (row.check) row.check(f);
   }
 }
 
