@@ -6,7 +6,11 @@
 #include <vector>
 
 #include "fake_player.h"
+#include "link/at_transaction.h"
+#include "link/command_reply.h"
+#include "link_fixture.h"
 #include "menus/menu_protocol.h"
+#include "menus/newer_dialect.h"
 #include "platform/host_messages.h"
 #include "player/menu_router.h"
 #include "player/track_finder.h"
@@ -14,6 +18,7 @@
 namespace quillet {
 namespace {
 
+using phone::ReplyRule;
 using testing::FakePlayer;
 
 struct Finding {
@@ -244,6 +249,156 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
     }
     EXPECT_EQ(f.player.state == 1 ? f.player.position : -1, row.playing);
     if (row.check) row.check(f);
+  }
+}
+
+// The menus with a phone at the far end of the line, on either command set,
+// which refuses a page when told to.
+struct Wire : testing::LinkFixture {
+  explicit Wire(bool newerSet) : newerSet(newerSet) {
+    OpenPort();
+    router.UseFinder(&finder);
+    playerMenus.SetFindTrack(true);
+    if (newerSet) {
+      phone.model().SetNewer(true);
+      link.menus.set = MenuCommandSet::kNewer;
+      newer.Tell(&protocol);
+      protocol.UseDialects([this] { return &newer; });
+    } else {
+      SendCommand(link, "+CMEE=1");  // refusals as "+CME ERROR"
+    }
+  }
+  void Work() {
+    while (protocol.WorkPending()) protocol.DoWork();
+  }
+  void Choose(int entry) {
+    protocol.ChooseEntry(entry);
+    Work();
+  }
+  void Find(const std::string& text) {
+    protocol.MenuActivated();
+    protocol.ChooseEntry(8);
+    protocol.Answered(DialogAnswer{DialogAnswer::Kind::kFinal, 0, text});
+    Work();
+  }
+  // Chooses `entry` while the phone answers pages as `result` says.
+  void Refused(int entry, ReplyRule::Result result) {
+    const char* command = newerSet ? "*SELIST" : "*EASM";
+    phone.model().rules().Edit(command).result = result;
+    phone.model().rules().Edit(command).cmeCode = 100;
+    phone.model().rules().Edit(command).withoutValues = true;
+    const std::size_t before = Pages();
+    Choose(entry);
+    EXPECT_GT(Pages(), before) << "no page was sent";
+    phone.model().rules().Remove(command);
+  }
+  std::size_t Pages() {
+    const auto& sent = phone.model().history();
+    return static_cast<std::size_t>(std::count_if(sent.begin(), sent.end(), [](const auto& line) {
+      return line.find("*EASM") != std::string::npos || line.find("*SELIST") != std::string::npos;
+    }));
+  }
+  std::int32_t Playing() const { return player.state == 1 ? player.position : -1; }
+
+  bool newerSet;
+  FakePlayer player{os};
+  BuiltInMenus menus;
+  HostWindow host{os, 0x4242};
+  PlayerMenus playerMenus{menus, host};
+  TrackFinder finder{os, menus, host};
+  MenuRouter router{host, playerMenus, MenuMessageIds{}, 1};
+  MenuProtocol protocol{router, [this](const std::string& c) { return SendCommand(link, c); }};
+  NewerDialect newer{[this](const std::string& command, const char* code, std::string* reply) {
+                       return SendCommandForReply(link, command, code, reply);
+                     },
+                     [](const std::string&) {}, link.menus};
+};
+
+TEST(TrackFind, APageThePhoneRefusesChangesNothing) {
+  struct Refusal {
+    const char* what;
+    bool newerSet;
+    ReplyRule::Result result;
+  };
+  const Refusal refusals[] = {
+      {"ERROR", false, ReplyRule::Result::Error},
+      {"+CME ERROR", false, ReplyRule::Result::CmeError},
+      {"no answer", false, ReplyRule::Result::Silent},
+      {"newer ERROR", true, ReplyRule::Result::Error},
+      {"newer OK without an id", true, ReplyRule::Result::Ok},
+  };
+  struct Walk {
+    const char* what;
+    std::function<void(Wire&, ReplyRule::Result)> run;
+  };
+  const Walk walks[] = {
+      {"find >>",
+       [](Wire& w, ReplyRule::Result refusal) {
+         w.player.Entries(40);
+         w.Find("track");
+         w.Refused(14, refusal);
+         w.Choose(3);
+         EXPECT_EQ(w.Playing(), 2) << "the third match of the first page";
+         w.Choose(14);
+         w.Choose(3);
+         EXPECT_EQ(w.Playing(), 14) << "the page after it, once taken";
+       }},
+      {"find <<",
+       [](Wire& w, ReplyRule::Result refusal) {
+         w.player.Entries(40);
+         w.Find("track");
+         w.Choose(14);
+         w.Refused(1, refusal);
+         w.Choose(3);
+         EXPECT_EQ(w.Playing(), 14);
+         w.Choose(1);
+         w.Choose(3);
+         EXPECT_EQ(w.Playing(), 2);
+       }},
+      {"find More...",
+       [](Wire& w, ReplyRule::Result refusal) {
+         w.player.Generate(6000);
+         w.player.beforeRequest = [&w] { w.os.AdvanceMs(1); };
+         w.Find("track 5999");
+         w.Refused(1, refusal);
+         w.Choose(1);
+         EXPECT_EQ(w.Playing(), -1) << "\"More...\" once more, not the match unseen";
+         w.Choose(1);
+         EXPECT_EQ(w.Playing(), 5998);
+       }},
+      {"playlist >>>",
+       [](Wire& w, ReplyRule::Result refusal) {
+         w.player.Entries(40);
+         w.protocol.MenuActivated();
+         w.Choose(9);
+         w.Choose(2);  // 11-20
+         w.Refused(12, refusal);
+         w.Choose(3);
+         EXPECT_EQ(w.player.position, 11);
+         w.Choose(12);
+         w.Choose(3);
+         EXPECT_EQ(w.player.position, 21);
+       }},
+      {"playlist <<<",
+       [](Wire& w, ReplyRule::Result refusal) {
+         w.player.Entries(40);
+         w.protocol.MenuActivated();
+         w.Choose(9);
+         w.Choose(2);
+         w.Refused(1, refusal);
+         w.Choose(3);
+         EXPECT_EQ(w.player.position, 11);
+         w.Choose(1);
+         w.Choose(3);
+         EXPECT_EQ(w.player.position, 1);
+       }},
+  };
+  for (const Refusal& refusal : refusals) {
+    for (const Walk& walk : walks) {
+      SCOPED_TRACE(std::string(walk.what) + ", " + refusal.what);
+      Wire w(refusal.newerSet);
+      walk.run(w, refusal.result);
+    }
   }
 }
 
