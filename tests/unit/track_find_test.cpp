@@ -227,6 +227,13 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
          f.afterFirstSlice = [&f] { f.protocol.MenuActivated(); };
        },
        {{"*EAII: 11,\"track 9999\"", main.substr(0, 29)}}},
+      {"the connection ends the search",
+       [](Finding& f) {
+         f.player.Generate(10000);
+         f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
+         f.afterFirstSlice = [&f] { f.protocol.ConnectionEnded(); };
+       },
+       {{"*EAII: 11,\"track 9999\"", "(nothing)"}}},
       {"five seconds without a full page",
        [](Finding& f) {
          f.player.Generate(6000);
