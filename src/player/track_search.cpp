@@ -39,16 +39,15 @@ void TrackSearch::Resume() {
 }
 
 bool TrackSearch::ReadTitle(std::int32_t index, std::u32string* title) {
-  if (!probed_) {
-    // Asked once: a player that does not answer it would cost a second
-    // request for every title.
-    probed_ = true;
-    unicode_ = host_.EntryTitleUtf16(index, title);
-    if (unicode_) return true;
+  if ((unicode_ || !probed_) && host_.EntryTitleUtf16(index, title)) {
+    probed_ = unicode_ = true;
+    return true;
   }
-  if (unicode_ && host_.EntryTitleUtf16(index, title)) return true;
   std::string_view ansi;
   if (!host_.EntryTitle(index, &ansi)) return false;
+  // Settled on the first entry that is there: a player that does not answer
+  // in UTF-16 would cost a second request for every title.
+  probed_ = true;
   *title = FromUtf16(os_.AnsiToUnicode(ansi));
   return true;
 }

@@ -76,7 +76,7 @@ class TrackSearch {
   std::int32_t length_ = 0;
   std::uint32_t startedMs_ = 0;
   bool unicode_ = false;  // the player answers the UTF-16 title request
-  bool probed_ = false;   // ... which was asked once
+  bool probed_ = false;   // ... which is known once an entry answered
   End end_ = End::kNone;
 };
 
