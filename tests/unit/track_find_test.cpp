@@ -37,6 +37,7 @@ struct Finding {
   PhoneCharset set = PhoneCharset::kNone;
   MenuTexts texts{os, [this] { return set; }};
   std::uint32_t longestSliceMs = 0;
+  int searchRequests = 0;
 
   Finding() {
     router.UseFinder(&finder);
@@ -176,6 +177,18 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
          f.afterFirstSlice = [&f] { f.player.Generate(3001); };
        },
        {{"*EAII: 11,\"track 3001\"", Page("track 3001", 1, Matches(3001, 3001))}}},
+      {"a playlist still loading when the search begins",
+       [](Finding& f) {
+         f.UseTexts(PhoneCharset::kUtf8);
+         // Empty for the search's first length request, loaded by its second.
+         f.player.beforeRequest = [&f] {
+           if (f.finder.Searching() && ++f.searchRequests == 2) {
+             f.player.titles = {"Kino", "????"};
+             f.player.unicodeTitles = {u"Kino", u"\u041A\u0418\u041D\u041E"};
+           }
+         };
+       },
+       {{"*EAII: 11,\"" + kino + "\"", Page(kino, 1, {"2. \xD0\x9A\xD0\x98\xD0\x9D\xD0\x9E"})}}},
       {"a slice holds the player's window about 20 ms",
        [](Finding& f) {
          f.player.Generate(3000);
