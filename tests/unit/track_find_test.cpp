@@ -73,6 +73,12 @@ std::string Page(const std::string& text, int selected, const std::vector<std::s
   return page;
 }
 
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 std::vector<std::string> Matches(int from, int to) {
   std::vector<std::string> out;
   for (int i = from; i <= to; ++i)
@@ -177,6 +183,18 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
          f.afterFirstSlice = [&f] { f.player.Generate(3001); };
        },
        {{"*EAII: 11,\"track 3001\"", Page("track 3001", 1, Matches(3001, 3001))}}},
+      {"thirty characters typed, counted as characters",
+       [](Finding& f) {
+         f.UseTexts(PhoneCharset::kUtf8);
+         // Neither next nor previous: the main menu stays one page.
+         f.player.titles = {"Kino", "A", "????", "B"};
+         f.player.unicodeTitles = {u"Kino", u"A", std::u16string(30, u'\u041A'), u"B"};
+       },
+       {{"*EAII: 11,\"" + Repeat("\xD0\xBA", 31) + "\"",
+         "*EASM=\"" + Repeat("\xD0\xBA", 12) + "...\", 2, 1, 1,\"3. " + Repeat("\xD0\x9A", 30)},
+        {"*EAMI: 0", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"" +
+                         Repeat("\xD0\xBA", 30) + "\""}}},
       {"a playlist still loading when the search begins",
        [](Finding& f) {
          f.UseTexts(PhoneCharset::kUtf8);
