@@ -41,10 +41,12 @@ void ForgetKeys(Link& link) {
   if (link.keyEvents != nullptr) link.keyEvents->KeysForgotten();
 }
 
-// The phone went away or the port failed: it is looked for again.
+// The phone went away or the port failed: it is looked for again. What the
+// menus were working on for it (a search) ends with it.
 void SetUpAfterDrop(Link& link) {
   InterruptCalls(link);
   ForgetKeys(link);
+  if (link.handlers != nullptr) link.handlers->ConnectionEnded();
   link.trace.WriteTrace("not having connection...", kTraceInfo);
   CloseLinkEvents(link);
   ClosePort(link.os, link.state);

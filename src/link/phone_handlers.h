@@ -24,6 +24,9 @@ class MenuHandlers {
   // monitor does not wait, and does one step each time round.
   virtual bool WorkPending() const { return false; }
   virtual void DoWork() {}
+  // The connection went away or is set up again: work for the phone it
+  // served ends unseen.
+  virtual void ConnectionEnded() {}
 };
 
 // Used until menus exist, and whenever nobody listens.

@@ -46,7 +46,8 @@ class MenuDialect {
   virtual ~MenuDialect() = default;
   // The user opened the accessory menu; a page follows.
   virtual void Opened() = 0;
-  virtual void ShowList(const MenuPage& page) = 0;
+  // True once the phone has the page up: refused, it still shows the old one.
+  virtual bool ShowList(const MenuPage& page) = 0;
   // `navigation`: '0' nothing to show, '1' top level, '2' below it.
   virtual void ShowNotice(char navigation, const std::string& title, const std::string& text) = 0;
   virtual void OpenDialog(const DialogRequest& dialog) = 0;

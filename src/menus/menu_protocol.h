@@ -59,6 +59,7 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   // A menu being filled: one step, and its page once it is ready.
   bool WorkPending() const override { return source_.Filling(); }
   void DoWork() override;
+  void ConnectionEnded() override { source_.StopFilling(); }
   // A call came while the key screen may be up: it ends as its dialog's
   // dismissal would end it, so no key typed in the call reaches the player.
   void EndKeyScreen();
@@ -87,6 +88,11 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   void OpenDialog(const MenuItem& item);
   void RunCommand(const MenuItem& item);
   void StoreText(MenuItem& item, const std::string& text);
+  // What was just sent is on the phone (`menu`: the record shown, if any).
+  void Taken(const Menu* menu);
+  // The page just sent was refused: the one before stays, and so does
+  // everything its entries mean.
+  void KeepShownPage();
   MenuDialect& Dialect();
   // A quoted parameter from a record's text: as it stands, or in the
   // phone's set. `place` says which field or buffer the text came from.
@@ -105,6 +111,8 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   std::function<MenuDialect*()> pick_;
   const MenuTexts* texts_;
   KeyScreen* keyScreen_ = nullptr;
+  // The paging state describes the page the phone shows: it changes only
+  // once the phone has taken a page.
   std::int32_t pageBase_ = 0;
   std::int32_t pageEnd_ = 0;
   // The last list sent had this many entries ("<<" first when it had one);
@@ -112,6 +120,9 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   bool listShown_ = false;
   std::int32_t pageEntries_ = 0;
   bool pageHasPrevious_ = false;
+  // The record shown last, and its selection then.
+  const Menu* shownRecord_ = nullptr;
+  std::int32_t shownSelection_ = 0;
 };
 
 // Reads ":%d,%d": a colon, then two decimal numbers separated by a comma,

@@ -3,6 +3,7 @@
 #include "link/decimal.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
+#include "menus/phone_text.h"
 #include "menus/wrap32.h"
 
 namespace quillet {
@@ -25,6 +26,8 @@ void MenuProtocol::StoreText(MenuItem& item, const std::string& text) {
     const std::string ansi = texts_->Back(text, static_cast<std::size_t>(item.maximum));
     std::memcpy(item.labels, ansi.data(), ansi.size());
     item.labels[ansi.size()] = '\0';
+    // The longest text counts characters here, whatever bytes they take.
+    source_.TextTyped(item, Decode(text, texts_->set()).substr(0, item.maximum));
     return;
   }
   const std::size_t length =

@@ -20,6 +20,7 @@ void MenuProtocol::GoBack() {
   if (parent == 0) {
     listShown_ = false;
     Dialect().Left();
+    Taken(nullptr);
     return;
   }
   source_.OpenMenu(parent);
@@ -32,6 +33,7 @@ void MenuProtocol::Cancelled() {
   source_.CloseMenu();
   listShown_ = false;
   Dialect().Left();
+  Taken(nullptr);
 }
 
 void MenuProtocol::ChooseEntry(int entry) {

@@ -97,6 +97,7 @@ void MenuProtocol::ShowMenu() {
   if (!menu) {
     listShown_ = false;
     Dialect().ShowNotice('0', kMissingTitle, kMissingText);
+    Taken(nullptr);
     return;
   }
   const std::int32_t count = ItemCount(*menu);
@@ -105,6 +106,7 @@ void MenuProtocol::ShowMenu() {
     const std::string text = menu->text ? Quote(TextPlace::Text(*menu), menu->text) : std::string();
     Dialect().ShowNotice(HasParent(*menu, source_) ? '2' : '1',
                          Quote(TextPlace::Title(*menu), FieldText(menu->title)), text);
+    Taken(menu);
     return;
   }
   // A selection outside the items (a supplied record may hold any) would
@@ -119,20 +121,37 @@ void MenuProtocol::ShowMenu() {
     start = end;
     page.entries = PageEntries(start, &end);
   }
-  pageBase_ = start - 1;
-  pageEnd_ = end;
+  std::int32_t base = start - 1;
   if (start > 0) {
     page.entries.insert(page.entries.begin(), kPreviousPageEntry);
-    --pageBase_;
+    --base;
   }
   if (end < count) page.entries.emplace_back(kNextPageEntry);
+  page.title = PageTitle(*menu);
+  page.topLevel = !HasParent(*menu, source_);
+  page.focus = menu->selection - base;
+  if (!Dialect().ShowList(page)) {
+    KeepShownPage();
+    return;
+  }
+  pageBase_ = base;
+  pageEnd_ = end;
   listShown_ = true;
   pageEntries_ = static_cast<std::int32_t>(page.entries.size());
   pageHasPrevious_ = start > 0;
-  page.title = PageTitle(*menu);
-  page.topLevel = !HasParent(*menu, source_);
-  page.focus = menu->selection - pageBase_;
-  Dialect().ShowList(page);
+  Taken(menu);
+}
+
+void MenuProtocol::Taken(const Menu* menu) {
+  shownRecord_ = menu;
+  shownSelection_ = menu != nullptr ? menu->selection : 0;
+  source_.PageTaken();
+}
+
+void MenuProtocol::KeepShownPage() {
+  source_.PageRefused();
+  Menu* menu = source_.CurrentMenu();
+  if (menu != nullptr && menu == shownRecord_) menu->selection = shownSelection_;
 }
 
 void MenuProtocol::DoWork() {

@@ -4,6 +4,7 @@
 // The player side implements it; the protocol never includes the player.
 
 #include <cstdint>
+#include <string>
 
 #include "menus/menu_record.h"
 
@@ -47,6 +48,17 @@ class MenuSource {
   // One step of filling it: true once it is current and ready to show.
   virtual bool FillStep() { return false; }
   virtual void StopFilling() {}
+
+  // The phone shows what was just sent (a page, a notice, or nothing of
+  // ours once the menus were left): a refused page goes back to it.
+  virtual void PageTaken() {}
+  // The phone refused the page just sent and still shows the one before:
+  // the current record and the state its pages are built from go back to
+  // what they were when that one was taken.
+  virtual void PageRefused() {}
+  // The text typed for `item` as the phone sent it, in Unicode (only with a
+  // Charset): the item's buffer gets what the code page makes of it.
+  virtual void TextTyped(const MenuItem& /*item*/, const std::u32string& /*text*/) {}
 };
 
 }  // namespace quillet

@@ -44,6 +44,14 @@ void MenuTexts::Release(const TextPlace& place) {
   held_.erase(place);
 }
 
+bool MenuTexts::Take(const TextPlace& place, std::u32string* text) {
+  auto held = held_.find(place);
+  if (held == held_.end()) return false;
+  *text = std::move(held->second);
+  held_.erase(held);
+  return true;
+}
+
 void MenuTexts::ReleaseRecord(const Menu* record) {
   // Places sort by record first: its texts are one run.
   auto first = held_.lower_bound(TextPlace{record, INT32_MIN, TextPlace::Field::kName});

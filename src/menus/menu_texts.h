@@ -68,6 +68,8 @@ class MenuTexts {
   // the code page makes of it.
   void Hold(const TextPlace& place, std::u32string text);
   void Release(const TextPlace& place);
+  // Lets go of the text held for `place` into `text`; false when none is.
+  bool Take(const TextPlace& place, std::u32string* text);
   // Every text held for the record: its items were laid out anew.
   void ReleaseRecord(const Menu* record);
   void ReleaseAll() { held_.clear(); }

@@ -116,10 +116,11 @@ void NewerDialect::Opened() {
   if (!sessionOpen_) trace_("session start refused");
 }
 
-void NewerDialect::ShowList(const MenuPage& page) {
+bool NewerDialect::ShowList(const MenuPage& page) {
   Follow();
-  if (!PutList(page.title, kMenuList, page.focus - 1, page.entries, -1)) return;
+  if (!PutList(page.title, kMenuList, page.focus - 1, page.entries, -1)) return false;
   shown_ = Shown::kList;
+  return true;
 }
 
 void NewerDialect::ShowNotice(char /*navigation*/, const std::string& title,

@@ -29,7 +29,7 @@ class NewerDialect : public MenuDialect, public NewerMenuLines {
   void Tell(MenuEvents* events) { events_ = events; }
 
   void Opened() override;
-  void ShowList(const MenuPage& page) override;
+  bool ShowList(const MenuPage& page) override;
   void ShowNotice(char navigation, const std::string& title, const std::string& text) override;
   void OpenDialog(const DialogRequest& dialog) override;
   bool ShowKeyScreen(const std::string& title) override;

@@ -19,11 +19,12 @@ constexpr std::int32_t kFinalLevel = 4;
 
 }  // namespace
 
-void OlderDialect::ShowList(const MenuPage& page) {
+bool OlderDialect::ShowList(const MenuPage& page) {
   std::string list;
   for (const std::string& entry : page.entries) list += ",\"" + entry + "\"";
-  send_(Format(phone::kShowMenuFormat, page.title.c_str(), page.topLevel ? '1' : '2',
-               static_cast<int>(page.focus), static_cast<int>(page.entries.size()), list.c_str()));
+  return send_(Format(phone::kShowMenuFormat, page.title.c_str(), page.topLevel ? '1' : '2',
+                      static_cast<int>(page.focus), static_cast<int>(page.entries.size()),
+                      list.c_str()));
 }
 
 void OlderDialect::ShowNotice(char navigation, const std::string& title, const std::string& text) {

@@ -14,7 +14,7 @@ class OlderDialect : public MenuDialect {
   explicit OlderDialect(CommandSender send) : send_(std::move(send)) {}
 
   void Opened() override {}
-  void ShowList(const MenuPage& page) override;
+  bool ShowList(const MenuPage& page) override;
   void ShowNotice(char navigation, const std::string& title, const std::string& text) override;
   void OpenDialog(const DialogRequest& dialog) override;
   bool ShowKeyScreen(const std::string& title) override;

@@ -150,6 +150,29 @@ bool MenuRouter::FillStep() {
   return true;
 }
 
+void MenuRouter::PageTaken() {
+  shown_ = current_;
+  shownOffset_ = idOffset_;
+  shownSupplied_ = current_ != nullptr && current_->id >= kFirstSuppliedId;
+  if (finder_ != nullptr) finder_->Taken(current_ != nullptr && current_ == finder_->page());
+  player_.playlist().Taken(current_);
+}
+
+void MenuRouter::PageRefused() {
+  if (finder_ != nullptr) finder_->Refused();
+  player_.playlist().Refused();
+  // A supplied record left behind was handed back to its owner, who may
+  // have let it go: the new record stays.
+  if (current_ == shown_ || shown_ == nullptr || shownSupplied_) return;
+  CloseMenu();
+  current_ = shown_;
+  idOffset_ = shownOffset_;
+}
+
+void MenuRouter::TextTyped(const MenuItem& item, const std::u32string& text) {
+  if (finder_ != nullptr && finder_->IsEntry(item)) finder_->Typed(text);
+}
+
 void MenuRouter::ApplyValue(std::int32_t id, std::int32_t value) {
   // The main menu's own entry; the same id elsewhere is its menu's owner's.
   if (id == kFindTrackId && finder_ != nullptr && current_ != nullptr && current_->selection >= 0 &&

@@ -52,6 +52,11 @@ class MenuRouter : public MenuSource {
     if (finder_ != nullptr) finder_->Stop();
   }
   void UseFinder(TrackFinder* finder) { finder_ = finder; }
+  // The record shown stays current when the phone refuses what replaces it;
+  // the finder and the playlist pages put back the state it was built from.
+  void PageTaken() override;
+  void PageRefused() override;
+  void TextTyped(const MenuItem& item, const std::u32string& text) override;
 
   void NotifyValueChanged(std::int32_t id, std::int32_t value);
   std::int32_t idOffset() const { return idOffset_; }
@@ -78,6 +83,10 @@ class MenuRouter : public MenuSource {
   TrackFinder* finder_ = nullptr;
   Menu* current_ = nullptr;
   std::int32_t idOffset_ = 0;
+  // The record on the phone, and its id offset then.
+  Menu* shown_ = nullptr;
+  std::int32_t shownOffset_ = 0;
+  bool shownSupplied_ = false;
   // The accessory menu was opened on the "Menus" page.
   bool choosing_ = false;
   Menu chooser_{};

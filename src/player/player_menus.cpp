@@ -1,6 +1,7 @@
 #include "player/player_menus.h"
 
 #include <cstring>
+#include <vector>
 
 #include "menus/menu_items.h"
 #include "menus/wrap32.h"
@@ -67,12 +68,35 @@ Menu* PlayerMenus::MainMenu() {
 }
 
 void PlayerMenus::LayOutMainMenu() {
-  bool moved = false;
-  for (const MainEntry entry : {MainEntry::kFindTrack, MainEntry::kRemoteKeys})
-    moved = menus_.ShowMainEntry(entry, Wants(entry)) || moved;
-  // A text is held by its item's place in the record: moved items would show
-  // another's. The labels held there are set again below.
-  if (moved && texts_) texts_->ReleaseRecord(&menus_.mainMenu);
+  constexpr MainEntry kOptional[] = {MainEntry::kFindTrack, MainEntry::kRemoteKeys};
+  bool moves = false;
+  for (const MainEntry entry : kOptional) moves = moves || menus_.Shows(entry) != Wants(entry);
+  if (!moves) return;
+  // A text is held by its item's place in the record: each goes along with
+  // its entry, or an item moved into that place would show it.
+  struct Held {
+    MainEntry entry;
+    TextPlace::Field field;
+    std::u32string text;
+  };
+  std::vector<Held> held;
+  const auto place = [this](const MenuItem& item, TextPlace::Field field) {
+    return TextPlace::Of(menus_.mainMenu, item, field);
+  };
+  constexpr TextPlace::Field kFields[] = {TextPlace::Field::kName, TextPlace::Field::kPrompt,
+                                          TextPlace::Field::kCurrent};
+  for (std::size_t i = 0; texts_ && i < kMainEntryCount; ++i) {
+    const auto entry = static_cast<MainEntry>(i);
+    const MenuItem* item = menus_.MainItem(entry);
+    std::u32string text;
+    for (const TextPlace::Field field : kFields)
+      if (item != nullptr && texts_->Take(place(*item, field), &text))
+        held.push_back({entry, field, std::move(text)});
+  }
+  for (const MainEntry entry : kOptional) menus_.ShowMainEntry(entry, Wants(entry));
+  for (Held& h : held)
+    if (const MenuItem* item = menus_.MainItem(h.entry))
+      texts_->Hold(place(*item, h.field), std::move(h.text));
 }
 
 void PlayerMenus::SetNeighbourLabel(MenuItem* item, const char* format, const char* plainName,

@@ -51,7 +51,7 @@ class PlayerMenus {
 
  private:
   Menu* MainMenu();
-  // The optional entries as wanted; texts held for items that moved let go.
+  // The optional entries as wanted; the texts held for each item go with it.
   void LayOutMainMenu();
   Menu* VideoMenu();
   Menu* NowPlayingMenu();

@@ -116,8 +116,21 @@ void PlaylistPages::Jump(std::int64_t index) {
   if (state != kStopped) host_.Command(host::kCommandPlay);
 }
 
+void PlaylistPages::Taken(const Menu* current) {
+  const bool page = current != nullptr &&
+                    (current == &menus_.playlistTopMenu || current == &menus_.playlistLevelMenu);
+  shown_ = page ? built_ : Build{cursor_, 0, levels_, -1};
+}
+
+void PlaylistPages::Refused() {
+  cursor_ = shown_.cursor;
+  levels_ = shown_.levels;
+  if (shown_.level >= 0) Fill(shown_.length, shown_.levels, shown_.level, PowerOfTen(shown_.level));
+}
+
 Menu* PlaylistPages::Fill(std::int64_t length, int levels, int level, std::int64_t groupSize) {
   levels_ = levels;
+  built_ = Build{cursor_, length, levels, level};
   const bool top = level == TopLevel(levels);
   Menu& menu = top ? menus_.playlistTopMenu : menus_.playlistLevelMenu;
   MenuItem* slots = top ? menu.items : menu.items + 1;

@@ -30,6 +30,13 @@ class PlaylistPages {
   // The playlist index the pages are built around.
   std::int32_t cursor() const { return static_cast<std::int32_t>(cursor_); }
 
+  // The phone shows `current`: when it is a page of these, a refusal of
+  // the next one builds it again.
+  void Taken(const Menu* current);
+  // The phone kept the page it showed: the cursor, and the page's record,
+  // as they were then.
+  void Refused();
+
  private:
   // Makes entry `index` the player's current one; plays it unless stopped.
   void Jump(std::int64_t index);
@@ -43,6 +50,16 @@ class PlaylistPages {
   MenuTexts* texts_;
   std::int64_t cursor_ = 0;
   int levels_ = 0;  // of the playlist the last page was built for
+
+  // What a page is built from.
+  struct Build {
+    std::int64_t cursor = 0;
+    std::int64_t length = 0;
+    int levels = 0;
+    int level = -1;  // -1: no page
+  };
+  Build built_;  // the last page filled
+  Build shown_;  // the phone's
 };
 
 }  // namespace quillet

@@ -37,9 +37,11 @@ std::u32string WideLabel(std::int32_t index, const std::u32string& title) {
 
 TrackFinder::TrackFinder(Platform& os, BuiltInMenus& menus, HostWindow& host, MenuTexts* texts)
     : os_(os), menus_(menus), host_(host), texts_(texts), search_(os, host) {
-  page_.id = kFindPageId;
-  page_.parent = kMainMenuId;
-  page_.items = items_;
+  for (FoundPage& page : pages_) {
+    page.menu.id = kFindPageId;
+    page.menu.parent = kMainMenuId;
+    page.menu.items = page.items;
+  }
 }
 
 bool TrackFinder::IsEntry(const MenuItem& item) const {
@@ -52,21 +54,37 @@ bool TrackFinder::Serves(std::int32_t id) const {
          (id >= kFirstMatchId && id < kFirstMatchId + static_cast<std::int32_t>(kFindItemCount));
 }
 
+bool TrackFinder::TypedPlace(TextPlace* place) {
+  const MenuItem* entry = menus_.MainItem(MainEntry::kFindTrack);
+  if (entry == nullptr) return false;
+  *place = TextPlace::Of(menus_.mainMenu, *entry, TextPlace::Field::kCurrent);
+  return true;
+}
+
+void TrackFinder::Typed(const std::u32string& text) {
+  // The code page may lack its letters: the search and the dialog's next
+  // opening take it as typed.
+  TextPlace place;
+  if (texts_ && TypedPlace(&place)) texts_->Hold(place, text);
+}
+
 void TrackFinder::Ask() {
   const MenuItem* entry = menus_.MainItem(MainEntry::kFindTrack);
   const std::string typed = entry != nullptr ? TextBuffer(*entry) : std::string();
-  std::u32string wide = texts_ ? texts_->FromAnsi(typed) : FromUtf16(os_.AnsiToUnicode(typed));
+  TextPlace place;
+  const bool held = texts_ != nullptr && TypedPlace(&place);
+  std::u32string wide = held ? texts_->Of(place, typed) : FromUtf16(os_.AnsiToUnicode(typed));
   std::u32string form = SearchForm(wide);
   if (form.empty()) {
     // Nothing to look for (marks alone fold away and would be in every
     // title): the dialog offers the last text again.
     std::memcpy(menus_.findText, text_.c_str(), text_.size() + 1);
+    if (held) texts_->Hold(place, wide_);
     return;
   }
   text_ = typed;
   wide_ = std::move(wide);
   form_ = std::move(form);
-  pageStarts_.clear();
   Begin(Goal::kFirstPage, 0);
 }
 
@@ -79,11 +97,12 @@ void TrackFinder::Begin(Goal goal, std::int32_t from) {
     return;
   }
   // "More..." after a search that did not end: the page looks afresh.
-  if (goal == Goal::kMore) from_ = from = pageStarts_.empty() ? 0 : pageStarts_.back();
+  const std::vector<std::int32_t>& starts = pages_[current_].starts;
+  if (goal == Goal::kMore) from_ = from = starts.empty() ? 0 : starts.back();
   searchIsPage_ = false;
   const bool previous = goal == Goal::kNextPage ||
-                        (goal == Goal::kPreviousPage && pageStarts_.size() > 2) ||
-                        (goal == Goal::kMore && pageStarts_.size() > 1);
+                        (goal == Goal::kPreviousPage && starts.size() > 2) ||
+                        (goal == Goal::kMore && starts.size() > 1);
   search_.Start(
       form_, from, MatchRoom(previous),
       [this](std::int32_t index, const std::u32string& title) { return EntryCost(index, title); });
@@ -108,40 +127,64 @@ bool TrackFinder::Step() {
   }
   if (!ended) return false;
   searching_ = false;
+  // The page on the phone stays as it is until the phone takes this one.
+  const int spare = shown_ == 0 ? 1 : 0;
+  FoundPage& page = pages_[spare];
+  if (spare != current_) page.starts = pages_[current_].starts;
   switch (goal_) {
     case Goal::kFirstPage:
-      pageStarts_.assign(1, 0);
+      page.starts.assign(1, 0);
       break;
     case Goal::kNextPage:
-      pageStarts_.push_back(from_);
+      page.starts.push_back(from_);
       break;
     case Goal::kPreviousPage:
-      if (pageStarts_.size() > 1) pageStarts_.pop_back();
+      if (page.starts.size() > 1) page.starts.pop_back();
       break;
     case Goal::kMore:
       break;
   }
-  Build();
+  // After "More..." the first match it added is selected, else the first.
+  Build(page, goal_ == Goal::kMore ? pages_[current_].matches.size() : 0);
+  current_ = spare;
   searchIsPage_ = true;
   inUse_ = true;
   return true;
 }
 
+void TrackFinder::Taken(bool ours) {
+  shown_ = ours ? current_ : -1;
+}
+
+void TrackFinder::Refused() {
+  if (shown_ < 0) {
+    // None of ours is up: the ids are free.
+    inUse_ = false;
+    return;
+  }
+  // The search's state was the refused page's: only what "More..." found
+  // still goes on from the page shown.
+  if (current_ != shown_ && goal_ != Goal::kMore) searchIsPage_ = false;
+  current_ = shown_;
+  inUse_ = true;
+}
+
 Menu* TrackFinder::Page(std::int32_t id) {
-  if (id == kFindPreviousId && pageStarts_.size() > 1) {
-    Begin(Goal::kPreviousPage, pageStarts_[pageStarts_.size() - 2]);
+  FoundPage& page = pages_[current_];
+  if (id == kFindPreviousId && page.starts.size() > 1) {
+    Begin(Goal::kPreviousPage, page.starts[page.starts.size() - 2]);
   } else if (id == kFindNextId) {
-    Begin(Goal::kNextPage, nextFrom_);
+    Begin(Goal::kNextPage, page.nextFrom);
   } else if (id == kFindMoreId) {
     Begin(Goal::kMore, 0);
   } else if (id >= kFirstMatchId) {
     const auto match = static_cast<std::size_t>(id - kFirstMatchId);
-    if (match < shown_.size()) {
-      Play(shown_[match]);
-      page_.selection = firstMatchItem_ + static_cast<std::int32_t>(match);
+    if (match < page.matches.size()) {
+      Play(page.matches[match]);
+      page.menu.selection = page.firstMatchItem + static_cast<std::int32_t>(match);
     }
   }
-  return &page_;
+  return &page.menu;
 }
 
 void TrackFinder::Play(std::int32_t index) {
@@ -157,16 +200,16 @@ void TrackFinder::Play(std::int32_t index) {
 std::size_t TrackFinder::EntryCost(std::int32_t index, const std::u32string& title) {
   if (texts_) return texts_->Out(WideLabel(index, title)).size() + kEntryFrame;
   MenuItem probe{};
-  Label(probe, FoundTrack{index, title});
+  Label(nullptr, probe, FoundTrack{index, title});
   return EntryBytes(probe.name);
 }
 
-void TrackFinder::Label(MenuItem& item, const FoundTrack& match) {
+void TrackFinder::Label(const Menu* record, MenuItem& item, const FoundTrack& match) {
   item = MenuItem{};
   item.kind = kSubmenu;
-  if (texts_) {
+  if (texts_ && record != nullptr) {
     const std::u32string label = WideLabel(match.index, match.title);
-    texts_->Hold(TextPlace::Of(page_, item, TextPlace::Field::kName), label);
+    texts_->Hold(TextPlace::Of(*record, item, TextPlace::Field::kName), label);
     SetFieldText(item.name, texts_->ToAnsi(label, kLongestLabel));
     return;
   }
@@ -182,53 +225,53 @@ void TrackFinder::Fixed(MenuItem& item, const char* name, std::int32_t id) {
   item.id = id;
 }
 
-void TrackFinder::Build() {
+void TrackFinder::Build(FoundPage& page, std::size_t before) {
+  Menu& menu = page.menu;
   if (texts_) {
-    texts_->ReleaseRecord(&page_);
+    texts_->ReleaseRecord(&menu);
   }
   const std::vector<FoundTrack>& found = search_.found();
-  const bool previous = pageStarts_.size() > 1;
-  nextFrom_ = search_.next();
-  // After "More..." the first match it added is selected, else the first.
-  const std::size_t before = goal_ == Goal::kMore ? shown_.size() : 0;
-  shown_.clear();
+  const bool previous = page.starts.size() > 1;
+  page.nextFrom = search_.next();
+  page.matches.clear();
   if (found.empty() && !previous && search_.end() != TrackSearch::End::kPatience) {
     // Nothing anywhere: a notice, whose answer goes back to the main menu.
-    page_.count = 0;
-    page_.selection = 0;
-    SetFieldText(page_.title, kFindTrackTitle);
+    menu.count = 0;
+    menu.selection = 0;
+    SetFieldText(menu.title, kFindTrackTitle);
     if (texts_) {
       const std::u32string text = Widen("No title contains ") + wide_ + U".";
-      texts_->Hold(TextPlace::Text(page_), text);
-      const std::string ansi = texts_->ToAnsi(text, sizeof notice_ - 1);
-      std::memcpy(notice_, ansi.c_str(), ansi.size() + 1);
+      texts_->Hold(TextPlace::Text(menu), text);
+      const std::string ansi = texts_->ToAnsi(text, sizeof page.notice - 1);
+      std::memcpy(page.notice, ansi.c_str(), ansi.size() + 1);
     } else {
-      std::snprintf(notice_, sizeof notice_, kNoMatchFormat, text_.c_str());
+      std::snprintf(page.notice, sizeof page.notice, kNoMatchFormat, text_.c_str());
     }
-    page_.text = notice_;
+    menu.text = page.notice;
     return;
   }
-  page_.text = nullptr;
+  menu.text = nullptr;
   std::int32_t count = 0;
-  if (previous) Fixed(items_[count++], kPreviousPageEntry, kFindPreviousId);
-  firstMatchItem_ = count;
+  if (previous) Fixed(page.items[count++], kPreviousPageEntry, kFindPreviousId);
+  page.firstMatchItem = count;
   for (const FoundTrack& match : found) {
-    MenuItem& item = items_[count];
-    Label(item, match);
-    item.id = kFirstMatchId + static_cast<std::int32_t>(shown_.size());
-    shown_.push_back(match.index);
+    MenuItem& item = page.items[count];
+    Label(&menu, item, match);
+    item.id = kFirstMatchId + static_cast<std::int32_t>(page.matches.size());
+    page.matches.push_back(match.index);
     ++count;
   }
   if (search_.end() == TrackSearch::End::kPatience) {
-    Fixed(items_[count++], kMoreName, kFindMoreId);
+    Fixed(page.items[count++], kMoreName, kFindMoreId);
   } else if (search_.end() == TrackSearch::End::kFull && search_.next() < search_.length()) {
-    Fixed(items_[count++], kNextPageEntry, kFindNextId);
+    Fixed(page.items[count++], kNextPageEntry, kFindNextId);
   }
-  page_.count = count;
-  const std::size_t selected = before < shown_.size() ? before : 0;
-  page_.selection = shown_.empty() ? 0 : firstMatchItem_ + static_cast<std::int32_t>(selected);
-  SetFieldText(page_.title, text_);
-  if (texts_) texts_->Hold(TextPlace::Title(page_), wide_);
+  menu.count = count;
+  const std::size_t selected = before < page.matches.size() ? before : 0;
+  menu.selection =
+      page.matches.empty() ? 0 : page.firstMatchItem + static_cast<std::int32_t>(selected);
+  SetFieldText(menu.title, text_);
+  if (texts_) texts_->Hold(TextPlace::Title(menu), wide_);
 }
 
 }  // namespace quillet

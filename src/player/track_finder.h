@@ -2,8 +2,10 @@
 // Finding tracks by name: the text typed for the main menu's "Find track"
 // entry starts a search, and its matches come as pages of their own, with
 // "<<" and ">>" among the entries and every match a choice that plays it.
-// The pages are built only once a search has ended, so the page on the
-// phone and the record always agree. Monitor thread only.
+// The pages are built only once a search has ended, into a record other than
+// the one on the phone, so the page on the phone and its record always agree,
+// and a page the phone refuses leaves the one it shows as it was. Monitor
+// thread only.
 
 #include <cstdint>
 #include <functional>
@@ -39,6 +41,8 @@ class TrackFinder {
 
   // The main menu's "Find track" entry, while it is shown.
   bool IsEntry(const MenuItem& item) const;
+  // The entry's text as the phone sent it, in Unicode (with a Charset).
+  void Typed(const std::u32string& text);
   // The entry's text was answered: a search for it begins, or, for an
   // empty text, the last one searched is put back and nothing begins.
   void Ask();
@@ -53,16 +57,39 @@ class TrackFinder {
   bool Searching() const { return searching_; }
   // One slice; true once the search has ended and the page is ready.
   bool Step();
-  // A new code from the phone: the search ends unseen.
+  // A new code from the phone, or the connection gone: the search ends
+  // unseen.
   void Stop() { searching_ = false; }
-  Menu* page() { return &page_; }
+  Menu* page() { return &pages_[current_].menu; }
+  // The phone shows what was sent: `ours`, the page served.
+  void Taken(bool ours);
+  // The phone refused what was sent: the page it shows is served again.
+  void Refused();
 
  private:
   enum class Goal { kFirstPage, kNextPage, kPreviousPage, kMore };
+  // A page of matches as built: its record, and what its entries mean.
+  struct FoundPage {
+    Menu menu{};
+    MenuItem items[kFindItemCount]{};
+    char notice[kFieldSize + 32]{};
+    // Where each page up to this one began, this one last.
+    std::vector<std::int32_t> starts;
+    // The matches on the page, by entry.
+    std::vector<std::int32_t> matches;
+    std::int32_t firstMatchItem = 0;
+    // Where ">>" on the page begins.
+    std::int32_t nextFrom = 0;
+  };
+
   void Begin(Goal goal, std::int32_t from);
-  // Puts what the search found into the record: a page, or the notice.
-  void Build();
-  void Label(MenuItem& item, const FoundTrack& match);
+  // Where the entry's text is held as typed, while the main menu shows it.
+  bool TypedPlace(TextPlace* place);
+  // Puts what the search found into `page`: a page, or the notice.
+  // `before`: the matches "More..." had already shown.
+  void Build(FoundPage& page, std::size_t before);
+  // `record` holds `item`; null for a probe, whose text is not kept.
+  void Label(const Menu* record, MenuItem& item, const FoundTrack& match);
   void Fixed(MenuItem& item, const char* name, std::int32_t id);
   // The bytes a match's entry takes on the phone.
   std::size_t EntryCost(std::int32_t index, const std::u32string& title);
@@ -79,22 +106,16 @@ class TrackFinder {
   std::string text_;
   std::u32string wide_;
   std::u32string form_;
-  // Where each page shown so far began, the current one last.
-  std::vector<std::int32_t> pageStarts_;
   Goal goal_ = Goal::kFirstPage;
   std::int32_t from_ = 0;
-  // Where ">>" on the page shown begins.
-  std::int32_t nextFrom_ = 0;
   bool searching_ = false;
-  // The search's state is the page shown's, so "More..." goes on from it.
+  // The search's state is the page served's, so "More..." goes on from it.
   bool searchIsPage_ = false;
   bool inUse_ = false;
-  // The matches on the page, by entry.
-  std::vector<std::int32_t> shown_;
-  std::int32_t firstMatchItem_ = 0;
-  Menu page_{};
-  MenuItem items_[kFindItemCount]{};
-  char notice_[kFieldSize + 32]{};
+  // Two records: the one on the phone, and the one the next page fills.
+  FoundPage pages_[2];
+  int current_ = 0;  // the page served
+  int shown_ = -1;   // the page on the phone, -1 for none
 };
 
 }  // namespace quillet

@@ -28,10 +28,7 @@ void TrackSearch::Start(std::u32string text, std::int32_t from, std::size_t room
   used_ = 0;
   next_ = from < 0 ? 0 : from;
   length_ = static_cast<std::int32_t>(host_.Request(0, host::kPlaylistLength));
-  // Asked once: a player that does not answer it would cost a second
-  // request for every title.
-  std::u32string probe;
-  unicode_ = next_ < length_ && host_.EntryTitleUtf16(next_, &probe);
+  probed_ = false;
   startedMs_ = os_.NowMs();
   end_ = End::kNone;
 }
@@ -42,9 +39,15 @@ void TrackSearch::Resume() {
 }
 
 bool TrackSearch::ReadTitle(std::int32_t index, std::u32string* title) {
-  if (unicode_ && host_.EntryTitleUtf16(index, title)) return true;
+  if ((unicode_ || !probed_) && host_.EntryTitleUtf16(index, title)) {
+    probed_ = unicode_ = true;
+    return true;
+  }
   std::string_view ansi;
   if (!host_.EntryTitle(index, &ansi)) return false;
+  // Settled on the first entry that is there: a player that does not answer
+  // in UTF-16 would cost a second request for every title.
+  probed_ = true;
   *title = FromUtf16(os_.AnsiToUnicode(ansi));
   return true;
 }
@@ -61,12 +64,10 @@ bool TrackSearch::RoomAfter(std::int32_t index) const {
 
 bool TrackSearch::Slice() {
   if (end_ != End::kNone) return true;
-  // A playlist edited meanwhile: what was found may no longer be where it
-  // was, and what is left is not what was counted.
-  if (static_cast<std::int32_t>(host_.Request(0, host::kPlaylistLength)) != length_) {
-    end_ = End::kChanged;
-    return true;
-  }
+  // A playlist edited (or still loading) meanwhile: the search goes on up
+  // to its end as it is now. A match found may have moved; choosing it
+  // checks its title again.
+  length_ = static_cast<std::int32_t>(host_.Request(0, host::kPlaylistLength));
   const std::uint32_t began = os_.NowMs();
   std::u32string title;
   while (next_ < length_) {

@@ -37,7 +37,6 @@ class TrackSearch {
     kFull,      // no further match would fit the page
     kPlaylist,  // every title was looked at
     kPatience,  // the page waited long enough
-    kChanged,   // the playlist's length changed under it
   };
   // The bytes a match's entry takes on the page.
   using EntryCost = std::function<std::size_t(std::int32_t index, const std::u32string& title)>;
@@ -50,7 +49,8 @@ class TrackSearch {
   // The same page goes on from the first entry not yet looked at, with the
   // same patience again.
   void Resume();
-  // Looks at titles for one slice: true once the search has ended.
+  // Looks at titles for one slice, up to the playlist's end as it is then:
+  // true once the search has ended.
   bool Slice();
 
   End end() const { return end_; }
@@ -79,6 +79,7 @@ class TrackSearch {
   std::int32_t length_ = 0;
   std::uint32_t startedMs_ = 0;
   bool unicode_ = false;  // the player answers the UTF-16 title request
+  bool probed_ = false;   // ... which is known once an entry answered
   End end_ = End::kNone;
 };
 

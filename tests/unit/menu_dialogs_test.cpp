@@ -51,7 +51,11 @@ MenuItem Item(const char* name, std::int32_t kind, std::int32_t id = 0, std::int
 struct Dialogs : ::testing::Test {
   RecordingSource source;
   std::vector<std::string> sent;
-  MenuProtocol protocol{source, [this](const std::string& c) { sent.push_back(c); }};
+  bool refuse = false;  // the phone refuses what it is sent
+  MenuProtocol protocol{source, [this](const std::string& c) {
+                          sent.push_back(c);
+                          return !refuse;
+                        }};
   std::vector<MenuItem> items;
   Menu menu{};
   Menu parent{};
@@ -83,19 +87,29 @@ TEST_F(Dialogs, PagingEntriesOfThirtyItems) {
     int entry;
     std::int32_t selection;
     std::string sentHead, action;
+    bool refused = false;
   };
   const Case cases[] = {
       {1, 17, "*EASM=\"M\", 2, 10, 11,", ""},  // "<<": the second page, item 17
       {11, 27, "*EASM=\"M\", 2, 2, 4,", ""},   // ">>": the last page
       {4, 20, "(nothing)", "post 0 120"},      // item 20 runs
+      // Refused, the page shown stays: its selection and its entries.
+      {1, 20, "*EASM=\"M\", 2, 10, 11,", "", true},
+      {11, 20, "*EASM=\"M\", 2, 2, 4,", "", true},
   };
   for (const Case& c : cases) {
     Serve(list, 20);
     ASSERT_EQ(protocol.pageBase(), 16);
+    refuse = c.refused;
     protocol.ChooseEntry(c.entry);
+    refuse = false;
     EXPECT_EQ(menu.selection, c.selection) << c.entry;
     EXPECT_EQ(Last().substr(0, c.sentHead.size()), c.sentHead) << c.entry;
     EXPECT_EQ(source.log.empty() ? "" : source.log[0], c.action);
+    if (!c.refused) continue;
+    EXPECT_EQ(protocol.pageBase(), 16);
+    protocol.ChooseEntry(4);
+    EXPECT_EQ(source.log, std::vector<std::string>{"post 0 120"}) << c.entry;
   }
 }
 
@@ -447,6 +461,13 @@ TEST_F(NewerDialogs, WireForms) {
         "*SEDEL=1", "^*SELIST=\"M\",3,8,10,0,1,\"Entry ____________\",\"\",0,0,0,", "*SEDEL=2"},
        {},
        "\x01",
+       true},
+      {"next page refused: an entry means the page shown",
+       {"*SEGUII: 1,5,10", "*SEGUII: 1,5,1"},
+       {"^*SELIST=\"M\",3,1,11,0,1,\"<<\",\"\",0,0,0,",
+        "^*SELIST=\"M\",3,1,11,0,1,\"<<\",0,0,0,0,"},
+       {"post 0 7"},
+       "*SELIST",
        true},
       {"list taken without an id",
        {"*SEGUII: 1,5,6", "*SEGUII: 1,5,6"},

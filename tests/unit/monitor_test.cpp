@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 
 #include "link/line_reader.h"
@@ -34,11 +36,25 @@ class RecordingHandlers : public MenuHandlers {
   void MenuActivated() override { Add({"open"}); }
   void ChooseEntry(int entry) override { Add({"choose", entry}); }
   void HandleAnswer(const std::string& answer) override { Add({"answer", 0, answer}); }
+  // Work that goes on until the connection ends.
+  bool WorkPending() const override { return working; }
+  void DoWork() override {
+    ++steps;
+    if (step) step();
+  }
+  void ConnectionEnded() override {
+    working = false;
+    ++ended;
+  }
   std::vector<Call> Calls() {
     std::lock_guard<std::mutex> lock(mutex_);
     return calls_;
   }
   std::function<void()> onCall;
+  std::function<void()> step;
+  std::atomic<bool> working{false};
+  std::atomic<int> steps{0};
+  std::atomic<int> ended{0};
 
  private:
   void Add(Call call) {
@@ -353,6 +369,40 @@ TEST_P(MonitorFixture, SettingsAppliedOnTheSamePortKeepTheCalls) {
   ASSERT_TRUE(StopMonitor());
   EXPECT_EQ(calls.Events(),
             (std::vector<std::string>{"listed", "interrupted", "listed", "forgotten"}));
+}
+
+// Work for the phone (a search) is its connection's: a blink, a set-up
+// again and another port end it before anything of it could reach a phone.
+TEST_P(MonitorFixture, WorkEndsWithItsConnection) {
+  struct Row {
+    const char* what;
+    std::function<void(MonitorRig&)> end;
+  };
+  const Row rows[] = {
+      {"the phone blinks",
+       [](MonitorRig& r) {
+         r.phone.device().SetDsr(false, r.os.VirtualMs());
+         r.phone.device().SetDsr(true, r.os.VirtualMs() + 5000);
+       }},
+      {"set up again", [](MonitorRig& r) { RequestSetUpAgain(r.link); }},
+      {"another port", [](MonitorRig& r) { r.ChangePort("COM2"); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    MonitorRig r(GetParam());
+    r.phone.device().SetDsr(true, 0);
+    r.StartMonitor();
+    ASSERT_TRUE(r.RunUntil([&] { return r.Connected(); }));
+    // A step takes time, as a search's slices do.
+    r.handlers.step = [&r] { r.os.Sleep(50); };
+    r.handlers.working = true;
+    r.os.SetEvent(r.link.wakeEvent);
+    ASSERT_TRUE(r.RunUntil([&] { return r.handlers.steps > 3; }));
+    EXPECT_EQ(r.handlers.ended, 0) << "work goes on while the connection lasts";
+    row.end(r);
+    EXPECT_TRUE(r.RunUntil([&] { return r.handlers.ended > 0; }, 20000));
+    EXPECT_FALSE(r.handlers.working);
+  }
 }
 
 TEST_P(MonitorFixture, StopDuringADispatchEndsPromptly) {

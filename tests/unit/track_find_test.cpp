@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "fake_player.h"
+#include "link/at_transaction.h"
+#include "link/command_reply.h"
+#include "link_fixture.h"
 #include "menus/menu_protocol.h"
+#include "menus/newer_dialect.h"
 #include "menus/phone_text.h"
 #include "platform/host_messages.h"
 #include "player/menu_router.h"
@@ -15,6 +20,7 @@
 namespace quillet {
 namespace {
 
+using phone::ReplyRule;
 using testing::FakePlayer;
 
 struct Finding {
@@ -30,10 +36,21 @@ struct Finding {
   // Runs once, after the first slice of the first search.
   std::function<void()> afterFirstSlice;
   int slices = 0;
+  PhoneCharset set = PhoneCharset::kNone;
+  MenuTexts texts{os, [this] { return set; }};
+  std::uint32_t longestSliceMs = 0;
+  int searchRequests = 0;
 
   Finding() {
     router.UseFinder(&finder);
     playerMenus.Want(MainEntry::kFindTrack, true);
+  }
+  // A Charset, and the phone agreed on `agreed`.
+  void UseTexts(PhoneCharset agreed) {
+    set = agreed;
+    playerMenus.UseTexts(&texts);
+    finder.UseTexts(&texts);
+    protocol.UseTexts(&texts);
   }
   // What the phone gets for a line of its own: the command sent once the
   // menus have no more work.
@@ -58,6 +75,12 @@ std::string Page(const std::string& text, int selected, const std::vector<std::s
   return page;
 }
 
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 std::vector<std::string> Matches(int from, int to) {
   std::vector<std::string> out;
   for (int i = from; i <= to; ++i)
@@ -78,13 +101,24 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
   struct Step {
     std::string line;
     std::string sent;
+    std::function<void(Finding&)> first = nullptr;  // the player changes before the line
   };
   struct Row {
     const char* what;
     std::function<void(Finding&)> setUp;
     std::vector<Step> steps;
     std::int32_t playing = -1;  // the entry the player plays at the end; -1: none started
+    std::function<void(Finding&)> check = nullptr;
   };
+  // Eleven entries of 17 bytes fill a page without "<<" (189 bytes for the
+  // matches), not one with it (184).
+  std::vector<std::string> eleven, nine;
+  for (int i = 1; i <= 20; ++i) {
+    const std::string label = std::to_string(i) + ". match " + (i < 10 ? "12345" : "1234");
+    (i <= 11 ? eleven : nine).push_back(label);
+  }
+  const std::vector<std::string> more = {">>"}, back = {"<<"};
+  const std::string kino = "\xD0\xBA\xD0\xB8\xD0\xBD\xD0\xBE";  // typed in UTF-8
   const std::string main = "*EASM=\"Winamp menu\", 1, 8, 11";
   const std::vector<Row> rows = {
       {"case", [](Finding& f) { f.player.titles = kCafe; },
@@ -147,13 +181,88 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
         {"*EAMI: 3", Page("track", 3, std::vector<std::string>{"<<"} + Matches(14, 25) +
                                            std::vector<std::string>{">>"})}},
        14},
-      {"the playlist changes mid-search",
+      {"the playlist shrinks mid-search",
        [](Finding& f) {
          f.player.Generate(10000);
          f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
          f.afterFirstSlice = [&f] { f.player.Generate(9000); };
        },
-       {{"*EAII: 11,\"track 99\"", Page("track 99", 1, Matches(99, 99))}}},
+       {{"*EAII: 11,\"track 99\"", Page("track 99", 1, Matches(99, 99) + Matches(990, 999) + more)}}},
+      {"an entry added mid-search is looked at",
+       [](Finding& f) {
+         f.player.Generate(3000);
+         f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
+         f.afterFirstSlice = [&f] { f.player.Generate(3001); };
+       },
+       {{"*EAII: 11,\"track 3001\"", Page("track 3001", 1, Matches(3001, 3001))}}},
+      {"thirty characters typed, counted as characters",
+       [](Finding& f) {
+         f.UseTexts(PhoneCharset::kUtf8);
+         // Neither next nor previous: the main menu stays one page.
+         f.player.titles = {"Kino", "A", "????", "B"};
+         f.player.unicodeTitles = {u"Kino", u"A", std::u16string(30, u'\u041A'), u"B"};
+       },
+       {{"*EAII: 11,\"" + Repeat("\xD0\xBA", 31) + "\"",
+         "*EASM=\"" + Repeat("\xD0\xBA", 12) + "...\", 2, 1, 1,\"3. " + Repeat("\xD0\x9A", 30)},
+        {"*EAMI: 0", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"" +
+                         Repeat("\xD0\xBA", 30) + "\""}}},
+      {"a playlist still loading when the search begins",
+       [](Finding& f) {
+         f.UseTexts(PhoneCharset::kUtf8);
+         // Empty for the search's first length request, loaded by its second.
+         f.player.beforeRequest = [&f] {
+           if (f.finder.Searching() && ++f.searchRequests == 2) {
+             f.player.titles = {"Kino", "????"};
+             f.player.unicodeTitles = {u"Kino", u"\u041A\u0418\u041D\u041E"};
+           }
+         };
+       },
+       {{"*EAII: 11,\"" + kino + "\"", Page(kino, 1, {"2. \xD0\x9A\xD0\x98\xD0\x9D\xD0\x9E"})}}},
+      {"a slice holds the player's window about 20 ms",
+       [](Finding& f) {
+         f.player.Generate(3000);
+         f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
+         f.finder.RunSlicesWith([&f](const std::function<void()>& slice) {
+           const std::uint32_t began = f.os.NowMs();
+           slice();
+           f.longestSliceMs = std::max(f.longestSliceMs, f.os.NowMs() - began);
+         });
+       },
+       {{"*EAII: 11,\"track 2999\"", Page("track 2999", 1, Matches(2999, 2999))}},
+       -1,
+       [](Finding& f) {
+         // The length, then one title past the slice's time (two requests).
+         EXPECT_GE(f.longestSliceMs, kSearchSliceMs);
+         EXPECT_LE(f.longestSliceMs, kSearchSliceMs + 3);
+       }},
+      {"the first page again after >> and <<",
+       [](Finding& f) {
+         for (int i = 1; i <= 20; ++i)
+           f.player.titles.push_back(std::string("match ") + (i < 10 ? "12345" : "1234"));
+       },
+       {{"*EAII: 11,\"match\"", Page("match", 1, eleven + more)},
+        {"*EAMI: 12", Page("match", 2, back + nine)},
+        {"*EAMI: 1", Page("match", 1, eleven + more)}}},
+      {"a match renamed since its page does not play",
+       [](Finding& f) { f.player.titles = kCafe; },
+       {{"*EAII: 11,\"beta\"", Page("beta", 1, {"3. BETA Song"})},
+        {"*EAMI: 1", Page("beta", 1, {"3. BETA Song"}),
+         [](Finding& f) { f.player.titles[2] = "Gamma"; }}}},
+      {"Cyrillic typed on a Western Windows",
+       [](Finding& f) {
+         f.UseTexts(PhoneCharset::kUtf8);
+         f.player.titles = {"Kino", "????"};
+         f.player.unicodeTitles = {u"Kino", u"\u041A\u0418\u041D\u041E"};
+       },
+       {{"*EAII: 11,\"" + kino + "\"", Page(kino, 1, {"2. \xD0\x9A\xD0\x98\xD0\x9D\xD0\x9E"})},
+        {"*EAMI: 0", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"" + kino + "\""},
+        {"*EAII: 11,\"\"", main.substr(0, 29)},
+        {"*EAMI: 8", "*EAID=11,2,\"Find track\",\"Title contains\",30,\"" + kino + "\""},
+        {"*EAII: 11,\"" + kino + "\"", Page(kino, 1, {"2. \xD0\x9A\xD0\x98\xD0\x9D\xD0\x9E"})},
+        {"*EAMI: 1", Page(kino, 1, {"2. \xD0\x9A\xD0\x98\xD0\x9D\xD0\x9E"})}},
+       1},
       {"a new menu code ends the search",
        [](Finding& f) {
          f.player.Generate(10000);
@@ -161,6 +270,13 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
          f.afterFirstSlice = [&f] { f.protocol.MenuActivated(); };
        },
        {{"*EAII: 11,\"track 9999\"", main.substr(0, 29)}}},
+      {"the connection ends the search",
+       [](Finding& f) {
+         f.player.Generate(10000);
+         f.player.beforeRequest = [&f] { f.os.AdvanceMs(1); };
+         f.afterFirstSlice = [&f] { f.protocol.ConnectionEnded(); };
+       },
+       {{"*EAII: 11,\"track 9999\"", "(nothing)"}}},
       {"five seconds without a full page",
        [](Finding& f) {
          f.player.Generate(6000);
@@ -177,10 +293,162 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
               std::string::npos);
     EXPECT_EQ(f.Line("*EAMI: 8"), kDialog);
     for (const Step& step : row.steps) {
+      if (step.first) step.first(f);
       const std::string sent = f.Line(step.line);
       EXPECT_EQ(sent.substr(0, step.sent.size()), step.sent) << step.line;
     }
     EXPECT_EQ(f.player.state == 1 ? f.player.position : -1, row.playing);
+    if (row.check) row.check(f);
+  }
+}
+
+// The menus with a phone at the far end of the line, on either command set,
+// which refuses a page when told to.
+struct Wire : testing::LinkFixture {
+  explicit Wire(bool newerSet) : newerSet(newerSet) {
+    OpenPort();
+    router.UseFinder(&finder);
+    playerMenus.Want(MainEntry::kFindTrack, true);
+    if (newerSet) {
+      phone.model().SetNewer(true);
+      link.menus.set = MenuCommandSet::kNewer;
+      newer.Tell(&protocol);
+      protocol.UseDialects([this] { return &newer; });
+    } else {
+      SendCommand(link, "+CMEE=1");  // refusals as "+CME ERROR"
+    }
+  }
+  void Work() {
+    while (protocol.WorkPending()) protocol.DoWork();
+  }
+  void Choose(int entry) {
+    protocol.ChooseEntry(entry);
+    Work();
+  }
+  void Find(const std::string& text) {
+    protocol.MenuActivated();
+    protocol.ChooseEntry(8);
+    protocol.Answered(DialogAnswer{DialogAnswer::Kind::kFinal, 0, text});
+    Work();
+  }
+  // Chooses `entry` while the phone answers pages as `result` says.
+  void Refused(int entry, ReplyRule::Result result) {
+    const char* command = newerSet ? "*SELIST" : "*EASM";
+    phone.model().rules().Edit(command).result = result;
+    phone.model().rules().Edit(command).cmeCode = 100;
+    phone.model().rules().Edit(command).withoutValues = true;
+    const std::size_t before = Pages();
+    Choose(entry);
+    EXPECT_GT(Pages(), before) << "no page was sent";
+    phone.model().rules().Remove(command);
+  }
+  std::size_t Pages() {
+    const auto& sent = phone.model().history();
+    return static_cast<std::size_t>(std::count_if(sent.begin(), sent.end(), [](const auto& line) {
+      return line.find("*EASM") != std::string::npos || line.find("*SELIST") != std::string::npos;
+    }));
+  }
+  std::int32_t Playing() const { return player.state == 1 ? player.position : -1; }
+
+  bool newerSet;
+  FakePlayer player{os};
+  BuiltInMenus menus;
+  HostWindow host{os, 0x4242};
+  PlayerMenus playerMenus{menus, host};
+  TrackFinder finder{os, menus, host};
+  MenuRouter router{host, playerMenus, MenuMessageIds{}, 1};
+  MenuProtocol protocol{router, [this](const std::string& c) { return SendCommand(link, c); }};
+  NewerDialect newer{[this](const std::string& command, const char* code, std::string* reply) {
+                       return SendCommandForReply(link, command, code, reply);
+                     },
+                     [](const std::string&) {}, link.menus};
+};
+
+TEST(TrackFind, APageThePhoneRefusesChangesNothing) {
+  struct Refusal {
+    const char* what;
+    bool newerSet;
+    ReplyRule::Result result;
+  };
+  const Refusal refusals[] = {
+      {"ERROR", false, ReplyRule::Result::Error},
+      {"+CME ERROR", false, ReplyRule::Result::CmeError},
+      {"no answer", false, ReplyRule::Result::Silent},
+      {"newer ERROR", true, ReplyRule::Result::Error},
+      {"newer OK without an id", true, ReplyRule::Result::Ok},
+  };
+  struct Walk {
+    const char* what;
+    std::function<void(Wire&, ReplyRule::Result)> run;
+  };
+  const Walk walks[] = {
+      {"find >>",
+       [](Wire& w, ReplyRule::Result refusal) {
+         w.player.Entries(40);
+         w.Find("track");
+         w.Refused(14, refusal);
+         w.Choose(3);
+         EXPECT_EQ(w.Playing(), 2) << "the third match of the first page";
+         w.Choose(14);
+         w.Choose(3);
+         EXPECT_EQ(w.Playing(), 14) << "the page after it, once taken";
+       }},
+      {"find <<",
+       [](Wire& w, ReplyRule::Result refusal) {
+         w.player.Entries(40);
+         w.Find("track");
+         w.Choose(14);
+         w.Refused(1, refusal);
+         w.Choose(3);
+         EXPECT_EQ(w.Playing(), 14);
+         w.Choose(1);
+         w.Choose(3);
+         EXPECT_EQ(w.Playing(), 2);
+       }},
+      {"find More...",
+       [](Wire& w, ReplyRule::Result refusal) {
+         w.player.Generate(6000);
+         w.player.beforeRequest = [&w] { w.os.AdvanceMs(1); };
+         w.Find("track 5999");
+         w.Refused(1, refusal);
+         w.Choose(1);
+         EXPECT_EQ(w.Playing(), -1) << "\"More...\" once more, not the match unseen";
+         w.Choose(1);
+         EXPECT_EQ(w.Playing(), 5998);
+       }},
+      {"playlist >>>",
+       [](Wire& w, ReplyRule::Result refusal) {
+         w.player.Entries(40);
+         w.protocol.MenuActivated();
+         w.Choose(9);
+         w.Choose(2);  // 11-20
+         w.Refused(12, refusal);
+         w.Choose(3);
+         EXPECT_EQ(w.player.position, 11);
+         w.Choose(12);
+         w.Choose(3);
+         EXPECT_EQ(w.player.position, 21);
+       }},
+      {"playlist <<<",
+       [](Wire& w, ReplyRule::Result refusal) {
+         w.player.Entries(40);
+         w.protocol.MenuActivated();
+         w.Choose(9);
+         w.Choose(2);
+         w.Refused(1, refusal);
+         w.Choose(3);
+         EXPECT_EQ(w.player.position, 11);
+         w.Choose(1);
+         w.Choose(3);
+         EXPECT_EQ(w.player.position, 1);
+       }},
+  };
+  for (const Refusal& refusal : refusals) {
+    for (const Walk& walk : walks) {
+      SCOPED_TRACE(std::string(walk.what) + ", " + refusal.what);
+      Wire w(refusal.newerSet);
+      walk.run(w, refusal.result);
+    }
   }
 }
 

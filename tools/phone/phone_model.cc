@@ -90,7 +90,7 @@ void PhoneModel::HandleLine(const std::string& line) {
     bool echoed = settings_.echo || rule.echo != ReplyRule::Echo::Normal;
     if (echoed) plan.echo = EchoOf(line, rule.echo);
     plan.interject = rule.interject;
-    if (*result == "OK" && meaning.ok) plan.values = meaning.values;
+    if (*result == "OK" && meaning.ok && !rule.withoutValues) plan.values = meaning.values;
     plan.result = result;
     plan.resultDelayMs = rule.delayMs;
   }

@@ -39,6 +39,7 @@ struct ReplyRule {
   std::optional<Chunking> chunking;
   std::optional<std::string> interject;    // unsolicited code sent between echo and result
   std::optional<std::uint32_t> remaining;  // commands left it applies to; none = all
+  bool withoutValues = false;              // "OK" alone, what it would say left out
 };
 
 class RuleBook {
