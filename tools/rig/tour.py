@@ -753,7 +753,7 @@ def interactive(s: Session) -> int:
             say()
             break
         if not sys.stdin.isatty():
-            say(line)  # echo what came from a pipe, so the output reads as a session
+            say(readable(line))  # echo what came from a pipe, so the output reads as a session
         try:
             if not run_line(s, tour, line):
                 break
@@ -767,10 +767,15 @@ def interactive(s: Session) -> int:
     return 0
 
 
+def readable(line: str) -> str:
+    """A typed line with the bytes that were not UTF-8 (read as lone
+    surrogates) in hex."""
+    return line.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace")
+
+
 def shown_line(line: str) -> str:
-    """A typed line as the messages quote it; bytes that were not UTF-8 (read
-    as lone surrogates) in hex."""
-    return repr(line.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace"))
+    """A typed line as the messages quote it."""
+    return repr(readable(line))
 
 
 def one_line(error: Exception) -> str:
