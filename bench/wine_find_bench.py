@@ -40,20 +40,25 @@ def host_fields(line: str) -> dict:
     return dict(re.findall(r"(\w+)=(\S+)", line))
 
 
-def search(s: Session, label: str) -> float:
+def search(s: Session, label: str) -> tuple:
     """Opens the main menu, types the text into "Find track" and chooses each
     "More..." at once: ms from the answer to the page that holds the match,
-    whose entry begins with `label`."""
+    whose entry begins with `label`, and the pages shown before it (each
+    after the search's patience ran out)."""
     before = len(s.received())
     s.phone_cmd("open")
     s.wait_received(before + 1)
     entries = s.screen()["menu"]["entries"]
     s.phone_cmd("choose %d" % (entries.index("Find track") + 1))
     s.wait_received(before + 2)
+    # A user types for longer than the dialog's command takes to end (its
+    # answer, then a pause): typed at once, the text would wait for it.
+    dialog_ended(s)
     events = len(s.phone_events.snapshot())
     s.phone_cmd("text " + TYPED)
     sent = s.phone_events.wait(lambda e: e.get("ev") == "tx" and "*EAII" in e.get("bytes", ""),
                                10, events)
+    pages = 0
     while True:
         page = s.phone_events.wait(
             lambda e: e.get("ev") == "rx" and e["cmd"].startswith('AT*EASM="deja vu"'), 120, events)
@@ -61,10 +66,21 @@ def search(s: Session, label: str) -> float:
             raise RuntimeError("no page of matches came")
         events = s.phone_events.snapshot().index(page) + 1
         if ',"%s' % label in page["cmd"] or "More..." not in page["cmd"]:
-            return page["t"] - sent["t"]
+            return page["t"] - sent["t"], pages
+        pages += 1
         s.phone_events.wait(lambda e: e.get("ev") == "tx", 5, events)
         menu = s.screen()["menu"]["entries"]
         s.phone_cmd("choose %d" % (menu.index("More...") + 1))
+
+
+def dialog_ended(s: Session, timeout: float = 5) -> None:
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        trace = s.trace()
+        if "rply: OK" in trace[trace.rfind("AT*EAID=11,"):]:
+            return
+        time.sleep(0.01)
+    raise RuntimeError("the text dialog's command did not end")
 
 
 def time_titles(s: Session) -> tuple:
@@ -97,7 +113,7 @@ def run(entries: int, place: str) -> dict:
         s.host_cmd("latency")
         s.host_cmd("titles")
         counted_before = host_fields(s.wait_host(r"^titles ", 10, mark))
-        elapsed = search(s, "%d. " % (spot + 1))
+        elapsed, pages = search(s, "%d. " % (spot + 1))
         mark = len(s.host_lines.snapshot())
         s.host_cmd("latency")
         s.host_cmd("titles")
@@ -111,7 +127,7 @@ def run(entries: int, place: str) -> dict:
     requests = made["count"]
     floor = made["answer_ns"] / 1e6 + READ_INTERVAL_MS
     return {"entries": entries, "place": place, "ms": elapsed, "floor_ms": floor,
-            "ratio": elapsed / floor, "requests": requests,
+            "ratio": elapsed / floor, "requests": requests, "pages_before": pages,
             "answer_ns": made["answer_ns"] / max(requests, 1),
             "longest_wait_ms": int(latency["longest_us"]) / 1000,
             "probes": int(latency["probes"]),
@@ -148,13 +164,15 @@ def main() -> int:
             rows.append(row)
             print("Wine: find in %d entries, the match %s: %.0f ms to the page (of %s), floor "
                   "%.1f ms (%d title requests answered in %.3f us each by the player's window "
-                  "procedure + %d ms read interval), ratio %.2f; a whole request timed apart "
+                  "procedure + %d ms read interval), ratio %.2f; %d \"More...\" pages before "
+                  "it; a whole request timed apart "
                   "%.2f us on the player's thread, %.2f us from another; longest wait of the "
                   "player's window %.1f ms "
                   "(%d probes); load average %s"
                   % (entries, place, row["ms"], " / ".join("%.0f" % t for t in row["runs_ms"]),
                      row["floor_ms"], row["requests"], row["answer_ns"] / 1000,
-                     READ_INTERVAL_MS, row["ratio"], row["same_thread_ns"] / 1000,
+                     READ_INTERVAL_MS, row["ratio"], row["pages_before"],
+                     row["same_thread_ns"] / 1000,
                      row["other_thread_ns"] / 1000, row["longest_wait_ms"], row["probes"],
                      " / ".join("%.2f" % a for a in row["load_averages"])))
             sys.stdout.flush()
