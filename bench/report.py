@@ -376,15 +376,24 @@ def find_rows(t: Table, folder: Path) -> None:
                "wine_find_bench.py failed")
         return
     for r in wine["rows"]:
+        runs = r.get("runs_ms", [r["ms"]])
+        loads = r.get("load_averages", [])
         t.add("8. Find track in %s entries, the match %s: the answer to its page, Wine"
               % (thousands(r["entries"]), r["place"]), ms(r["ms"]),
-              "%s (%s title requests + 50 ms read interval)"
+              "%s (%s title requests answered + 50 ms read interval)"
               % (ms(r["floor_ms"]), thousands(r["requests"])), ratio(r["ms"], r["floor_ms"]),
-              "each \"More...\" chosen at once; a title request costs %.1f µs on the "
-              "player's thread, %.1f µs sent from another (the search uses the first); the "
-              "player's window waited at most %.1f ms"
-              % (r["same_thread_ns"] / 1000, r["other_thread_ns"] / 1000,
-                 r["longest_wait_ms"]))
+              "%s; %s; the player's window procedure answered "
+              "a title request in %.2f µs (the floor's cost, from the search's own requests); "
+              "a whole request timed apart costs %.2f µs on the player's thread, %.2f µs sent "
+              "from another; the player's window waited at most %.1f ms; load average %s"
+              % ("median of %d (%s–%s)" % (len(runs), ms(min(runs)), ms(max(runs)))
+                 if len(runs) > 1 else "one run",
+                 "%d page(s) with \"More...\" before it, each shown after the 5 s patience "
+                 "and chosen at once" % r["pages_before"] if r.get("pages_before")
+                 else "no page before it", r["answer_ns"] / 1000,
+                 r["same_thread_ns"] / 1000,
+                 r["other_thread_ns"] / 1000, r["longest_wait_ms"],
+                 " / ".join("%.2f" % a for a in loads) or "not recorded"))
 
 
 def main() -> int:

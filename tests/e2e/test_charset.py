@@ -4,9 +4,14 @@ player's titles in UTF-16 (WM_USER 213) and sends them in that set; without
 the key every byte is what it always was."""
 
 import re
+import subprocess
+import sys
 import unittest
+from pathlib import Path
 
 from rig import CHARSET_AUTO_COMMANDS, SETUP_COMMANDS, Session, win_path
+
+TOUR = Path(__file__).resolve().parents[2] / "tools" / "rig" / "tour.py"
 
 CAFE = "Caf\u00e9 \u2013 D\u00e9j\u00e0 Vu"
 KINO = "\u041a\u0438\u043d\u043e"
@@ -95,6 +100,28 @@ class Charset(unittest.TestCase):
                                '"Pause","Stop","Track info","Go to track: 1","Playlist",'
                                '"Volume: 8","Video window"' % (ansi(KINO), ansi(CAFE)))
         self.assertNotIn("213", requests)
+
+    def test_the_tour_sends_typed_text_in_the_agreed_set_and_answers_mistakes_in_a_line(self):
+        typed = ["o", "8", "t " + KINO.lower(), "frobnicate", "l abc", "! reply"]
+        run = subprocess.run([sys.executable, str(TOUR), "--interactive", "--phone", "newer",
+                              "--find", "--charset", "auto", "--entries", "20"],
+                             input=("\n".join(typed) + "\n").encode("utf-8") + b"t \xe9\nq\n",
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+        out = run.stdout.decode("utf-8", "replace")
+        self.assertEqual(run.returncode, 0, out[-3000:])
+        self.assertNotIn("Traceback", out)
+        # The newer phone's text field shows its own limit; the text goes out in UTF-8.
+        self.assertIn("Title contains (up to 100)", out)
+        self.assertRegex(out, r'phone sends +\*SEGUII: \d+,11,"%s"' % KINO.lower())
+        # Each mistake: one line that says what went wrong, and the tour goes on.
+        answers = {}
+        for block in out.split("\n> ")[1:]:
+            line, *said = block.split("\n")
+            answers[line] = [l for l in said if l.startswith("?? ")]
+        self.assertEqual(answers["frobnicate"], ["?? 'frobnicate': type h for the commands"])
+        self.assertEqual(answers["l abc"], ["?? 'l abc': expected a number"])
+        self.assertEqual(answers["! reply"], ["?? '! reply': reply: missing prefix"])
+        self.assertEqual(answers["t \\xe9"], ["?? 't \\\\xe9': not UTF-8 text"])
 
 
 if __name__ == "__main__":

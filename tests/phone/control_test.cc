@@ -17,6 +17,7 @@ using namespace std::string_literals;
 struct SentCase {
   std::string control;
   std::string sent;
+  const char* charset = "";  // selected with "+CSCS" first
 };
 
 const SentCase kSent[] = {
@@ -32,6 +33,12 @@ const SentCase kSent[] = {
     {"number 12", "\r\n*EAII: 7,12\r\n"},
     {"text two  words, \"q\"", "\r\n*EAII: 11,\"two  words, \"q\"\"\r\n"},
     {"text", "\r\n*EAII: 11,\"\"\r\n"},
+    // Typed in UTF-8, sent in the selected set; what the set lacks as "?".
+    {"text \u043a\u0438\u043d\u043e", "\r\n*EAII: 11,\"\u043a\u0438\u043d\u043e\"\r\n", "UTF-8"},
+    {"text \u043a\u0438\u043d\u043e", "\r\n*EAII: 11,\"????\"\r\n", "8859-1"},
+    {"text Caf\u00e9 \u2013 x", "\r\n*EAII: 11,\"Caf\xe9 ? x\"\r\n", "8859-1"},
+    {"text Caf\u00e9 \u043a", "\r\n*EAII: 11,\"Caf\xe9 ?\"\r\n"},
+    {"text Caf\u00e9 \u043a", "\r\n*EAII: 11,\"Caf? ?\"\r\n", "IRA"},
     {"reject", "\r\n*EAII: 0\r\n"},
     {"abort", "\r\n*EAII\r\n"},
     {"urc RING", "\r\nRING\r\n"},
@@ -46,6 +53,11 @@ TEST(Control, UserActionsAndInjections) {
   for (const SentCase& c : kSent) {
     RecordingTransport line;
     PhoneModel phone(line);
+    if (*c.charset) {
+      phone.Receive(std::string("AT+CSCS=\"") + c.charset + "\"\r");
+      ASSERT_EQ(phone.settings().charset, c.charset);
+      line.Clear();
+    }
     ControlOutcome outcome = RunControl(phone, c.control);
     EXPECT_EQ(outcome.kind, Kind::Done) << c.control << ": " << outcome.error;
     EXPECT_EQ(Visible(line.Bytes()), Visible(c.sent)) << c.control;
@@ -81,6 +93,7 @@ const char* const kBad[] = {
     "call hangup",
     "call hangup 8",
     "call missed now",
+    "text Caf\xe9",  // not UTF-8
 };
 
 TEST(Control, RefusesWhatItDoesNotUnderstand) {

@@ -76,7 +76,8 @@ namespace quillet::phone {
 namespace {
 
 // A phone of the newer generation: each command's answer after its echo, and
-// the screen it leaves, as "menu title/selected/count" and "dialog type/title".
+// the screen it leaves, as "menu title/selected/count" and "dialog type/title"
+// (a text input with the limit it shows).
 TEST(PhoneScreen, NewerObjects) {
   struct Row {
     const char* command;
@@ -99,8 +100,10 @@ TEST(PhoneScreen, NewerObjects) {
       {"*SEONO=\"On\",1,1", "\r\n*SEONO: 4\r\n\r\nOK\r\n", "menu M/2/2 dialog onoff/On"},
       {"*SESTRI=\"N\",\"P\",\"7\",0,2,1", "\r\n*SESTRI: 5\r\n\r\nOK\r\n",
        "menu M/2/2 dialog number/N"},
+      {"*SESTRI=?", "\r\n*SESTRI: 100,(0-5),(0,1),(0,1)\r\n\r\nOK\r\n",
+       "menu M/2/2 dialog number/N"},
       {"*SESTRI=\"T\",\"P\",\"x\",0,0,1", "\r\n*SESTRI: 6\r\n\r\nOK\r\n",
-       "menu M/2/2 dialog text/T"},
+       "menu M/2/2 dialog text/T up to 100"},
       {"*SELERT=\"hi\",4,1,\"Note\"", "\r\n*SELERT: 7\r\n\r\nOK\r\n",
        "menu M/2/2 dialog notice/Note"},
       {"*SEYNQ=\"\",\"Q?\",1", "\r\nERROR\r\n", "menu M/2/2 dialog notice/Note"},
@@ -122,6 +125,8 @@ TEST(PhoneScreen, NewerObjects) {
               std::to_string(s.menu->count);
     if (s.dialog)
       shown += std::string(" dialog ") + DialogTypeName(s.dialog->type) + "/" + s.dialog->title;
+    if (s.dialog && s.dialog->type == DialogType::Text)
+      shown += " up to " + std::to_string(s.dialog->maxLength);
     EXPECT_EQ(shown, row.screen);
   }
   EXPECT_EQ(phone.screen().accessory.value_or(""), "Winamp");

@@ -37,9 +37,13 @@ class Phone:
         self.proc.stdout.close()
 
     def control(self, line):
-        self.proc.stdin.write((line + "\n").encode("latin-1"))
+        """A control line, typed text in UTF-8 (or given as bytes)."""
+        data = line if isinstance(line, bytes) else line.encode("utf-8")
+        self.proc.stdin.write(data + b"\n")
         self.proc.stdin.flush()
-        return self.wait_event(lambda e: e["ev"] in ("ack", "error") and e["cmd"] == line)
+        # Events carry bytes as the code points of the same value.
+        return self.wait_event(lambda e: e["ev"] in ("ack", "error") and
+                               e["cmd"].encode("latin-1") == data)
 
     def wait_event(self, match):
         for i, event in enumerate(self.events):
@@ -153,6 +157,18 @@ class PtyPhoneTest(unittest.TestCase):
         self.assertEqual(self.phone.read_until(b"\0OK\r"), b"\0OK\r")
         error = self.phone.control("choose lots")
         self.assertEqual(error["ev"], "error")
+
+    def test_typed_text_goes_out_in_the_agreed_set(self):
+        self.phone.write(b'\rAT+CSCS="UTF-8"\r')
+        self.phone.read_until(b'AT+CSCS="UTF-8"\r\r\nOK\r\n')
+        self.assertEqual(self.phone.control("text \u043a\u0438\u043d\u043e")["ev"], "ack")
+        typed = '\r\n*EAII: 11,"\u043a\u0438\u043d\u043e"\r\n'.encode("utf-8")
+        self.assertEqual(self.phone.read_until(typed), typed)
+        # Bytes that are not UTF-8: one error event that says so, and nothing sent.
+        error = self.phone.control(b"text Caf\xe9")
+        self.assertEqual((error["ev"], error["msg"]), ("error", "text: not UTF-8"))
+        self.phone.control("raw 4f 4b")
+        self.assertEqual(self.phone.read_until(b"OK"), b"OK")
 
     def test_quit(self):
         self.phone.control("quit")

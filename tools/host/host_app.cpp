@@ -98,8 +98,7 @@ int HostApp::Run(HINSTANCE instance) {
   InstallCrashGuard();
   if (!ApplyStartOptions()) return 1;
   if (!CreateWindows(instance)) return kWindowExitCode;
-  if (!log_.Install(window_)) LogError("hooks");
-  if (options_.quiet_titles) log_.QuietTitles();
+  if (!options_.no_message_log && !log_.Install(window_)) LogError("hooks");
   if (options_.probe_ms > 0 && !probe_.Start(window_, kProbeMessage, options_.probe_ms))
     LogError("probe");
   model_.SetListener([this](const char* field, const std::string& value) {
@@ -143,6 +142,11 @@ LRESULT HostApp::PlayerWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM l
   switch (msg) {
     case WM_USER:
       log_.NoteHostHandled(msg, wparam, lparam);
+      if (options_.no_message_log && TitleTally::IsTitleRequest(msg, lparam)) {
+        return titles_.Count([&] {
+          return requests_.Answer(static_cast<intptr_t>(wparam), static_cast<intptr_t>(lparam));
+        });
+      }
       return requests_.Answer(static_cast<intptr_t>(wparam), static_cast<intptr_t>(lparam));
     case WM_COMMAND:
       log_.NoteHostHandled(msg, wparam, lparam);

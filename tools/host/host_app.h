@@ -75,6 +75,7 @@ class HostApp {
   PlayerRequests requests_;
   MessageLog log_;
   LatencyProbe probe_;
+  TitleTally titles_;
   PluginModule plugin_;
   struct Companion {
     std::unique_ptr<PluginModule> module;

@@ -57,9 +57,7 @@ bool HostApp::Measure(const std::string& verb, const std::string& arg) {
     const long long longest = probe_.TakeLongestUs(&n);
     Emit(LogLine("latency").Num("longest_us", longest).Num("probes", n));
   } else if (verb == "titles") {
-    Emit(LogLine("titles")
-             .Num("same", log_.titles_same_thread())
-             .Num("other", log_.titles_other_thread()));
+    Emit(LogLine("titles").Num("count", titles_.count()).Num("answer_ns", titles_.answer_ns()));
   } else {
     return false;
   }

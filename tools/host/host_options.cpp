@@ -22,7 +22,8 @@ const char* const kUsage =
     "  --timeout MS       end the run (exit code 2) after MS ms\n"
     "  --stall-ms MS      report an entry point still running after MS ms (0: never)\n"
     "  --no-stdin         do not read commands from standard input\n"
-    "  --quiet-titles     count title requests (212, 213) instead of logging each\n"
+    "  --no-message-log   no hooks on the player's window (no `msg` lines); title\n"
+    "                     requests (212, 213) counted and timed where answered\n"
     "  --probe-ms MS      post a probe to the player's window every MS ms and keep\n"
     "                     the longest it waited (command `latency`)\n"
     "  --show             show the host window\n";
@@ -67,8 +68,8 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions* options, st
       options->show_window = true;
     } else if (arg == "--no-stdin") {
       options->read_stdin = false;
-    } else if (arg == "--quiet-titles") {
-      options->quiet_titles = true;
+    } else if (arg == "--no-message-log") {
+      options->no_message_log = true;
     } else if (arg == "--companion") {
       if (!value(&v)) return false;
       options->companions.push_back(v);

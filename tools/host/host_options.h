@@ -21,8 +21,10 @@ struct HostOptions {
   unsigned timeout_ms = 0;  // end the run after this long, whatever happens
   unsigned stall_ms = 5000;
   bool show_window = false;
-  bool quiet_titles = false;  // title requests counted, not logged
-  unsigned probe_ms = 0;      // post a probe to the window this often (0: none)
+  // The message log's hooks stay off; title requests are counted and timed
+  // in the window procedure instead.
+  bool no_message_log = false;
+  unsigned probe_ms = 0;  // post a probe to the window this often (0: none)
   bool read_stdin = true;
   bool help = false;
 };

@@ -68,16 +68,8 @@ void MessageLog::OnPosted(const MSG& msg) {
   Emit(Describe("posted", "unknown", msg.message, msg.wParam, msg.lParam));
 }
 
-bool MessageLog::Quiet(UINT msg, LPARAM lparam) const {
-  return quiet_titles_ && msg == WM_USER && (lparam == 212 || lparam == 213);
-}
-
 void MessageLog::OnCall(const CWPSTRUCT& call, bool same_thread) {
   if (call.hwnd != window_ || !Watched(call.message)) return;
-  if (Quiet(call.message, call.lParam)) {
-    ++(same_thread ? titles_same_ : titles_other_);
-    return;
-  }
   Frame frame{call.message, call.wParam, call.lParam, same_thread, InSendMessageEx(nullptr),
               false,        false,       {}};
   // Some systems run the call hooks for a dispatched posted message too; that
@@ -91,7 +83,7 @@ void MessageLog::OnCall(const CWPSTRUCT& call, bool same_thread) {
 }
 
 void MessageLog::OnReturn(const CWPRETSTRUCT& ret) {
-  if (ret.hwnd != window_ || !Watched(ret.message) || Quiet(ret.message, ret.lParam)) return;
+  if (ret.hwnd != window_ || !Watched(ret.message)) return;
   for (size_t i = frames_.size(); i-- > 0;) {
     Frame& f = frames_[i];
     if (f.msg != ret.message || f.wparam != ret.wParam || f.lparam != ret.lParam) continue;

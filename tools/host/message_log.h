@@ -26,10 +26,6 @@ class MessageLog {
 
   // Installs the hooks on the calling thread, which owns `window`.
   bool Install(HWND window);
-  // Title requests are only counted, by the thread that made them.
-  void QuietTitles() { quiet_titles_ = true; }
-  long long titles_same_thread() const { return titles_same_; }
-  long long titles_other_thread() const { return titles_other_; }
   void Uninstall();
 
   // The host's window procedure calls this for each message it handles, so
@@ -69,11 +65,6 @@ class MessageLog {
   HHOOK ret_hook_ = nullptr;
   HHOOK get_hook_ = nullptr;
   std::vector<Frame> frames_;
-  // A title request left out of the log.
-  bool Quiet(UINT msg, LPARAM lparam) const;
-  bool quiet_titles_ = false;
-  long long titles_same_ = 0;
-  long long titles_other_ = 0;
   bool have_posted_ = false;
   MSG last_posted_ = {};
 };

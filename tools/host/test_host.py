@@ -371,6 +371,17 @@ class PlayerModelTest(HostTestCase):
         self.assertEqual(status["title"], "Track 1000000")
         self.finish(host)
 
+    def test_title_requests_without_the_log_are_counted_where_answered(self):
+        host = self.start("--entries", "3", "--no-message-log")
+        # Two sent on the window's thread, one request that is no title, then
+        # four timed on its thread and four from another.
+        lines = host.run("send 0 212", "send 2 213", "send 0 124", "time-titles 4", "titles")
+        titles = [l for l in lines if l.event == "titles"]
+        self.assertEqual([t.num("count") for t in titles], [10])
+        self.assertGreater(titles[0].num("answer_ns"), 0)
+        self.assertEqual([l.text for l in lines if l.event == "msg"], [])
+        self.finish(host)
+
     def test_title_answers_that_are_no_title(self):
         host = self.start("--entries", "3")
         cases = [("-1", "-1", None), ("guard", None, None),

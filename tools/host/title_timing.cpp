@@ -1,21 +1,24 @@
 #include "title_timing.h"
 
 namespace host {
-namespace {
 
-constexpr LPARAM kUnicodeTitle = 213;
-
-long long Ticks() {
+long long PerformanceTicks() {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
   return now.QuadPart;
 }
 
-long long Nanoseconds(long long ticks) {
+long long TicksToNanoseconds(long long ticks) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  return ticks * 1000000000LL / frequency.QuadPart;
+  // In two steps, so that a long sum of ticks does not overflow.
+  return ticks / frequency.QuadPart * 1000000000LL +
+         ticks % frequency.QuadPart * 1000000000LL / frequency.QuadPart;
 }
+
+namespace {
+
+constexpr LPARAM kUnicodeTitle = 213;
 
 struct Requests {
   HWND window;
@@ -25,10 +28,10 @@ struct Requests {
 };
 
 void Send(Requests& r) {
-  const long long start = Ticks();
+  const long long start = PerformanceTicks();
   for (long long i = 0; i < r.count; ++i)
     SendMessageA(r.window, WM_USER, static_cast<WPARAM>(i % r.entries), kUnicodeTitle);
-  r.ticks = Ticks() - start;
+  r.ticks = PerformanceTicks() - start;
 }
 
 DWORD WINAPI SendFromThread(void* requests) {
@@ -44,7 +47,7 @@ void TimeTitleRequests(HWND window, long long entries, long long count, long lon
   if (count < 1) count = 1;
   Requests same{window, entries, count};
   Send(same);
-  *same_ns = Nanoseconds(same.ticks) / count;
+  *same_ns = TicksToNanoseconds(same.ticks) / count;
   Requests other{window, entries, count};
   HANDLE thread = CreateThread(nullptr, 0, SendFromThread, &other, 0, nullptr);
   if (!thread) {
@@ -59,7 +62,7 @@ void TimeTitleRequests(HWND window, long long entries, long long count, long lon
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
   CloseHandle(thread);
-  *other_ns = Nanoseconds(other.ticks) / count;
+  *other_ns = TicksToNanoseconds(other.ticks) / count;
 }
 
 LatencyProbe::~LatencyProbe() {
@@ -98,10 +101,10 @@ DWORD WINAPI LatencyProbe::ThreadMain(void* self) {
 void LatencyProbe::Run() {
   HANDLE waits[2] = {stop_, arrived_};
   while (WaitForSingleObject(stop_, every_ms_) == WAIT_TIMEOUT) {
-    const long long start = Ticks();
+    const long long start = PerformanceTicks();
     if (!PostMessageA(window_, message_, 0, 0)) continue;
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) return;
-    const long long waited = Nanoseconds(Ticks() - start) / 1000;
+    const long long waited = TicksToNanoseconds(PerformanceTicks() - start) / 1000;
     long long longest = longest_us_.load();
     while (waited > longest && !longest_us_.compare_exchange_weak(longest, waited)) {
     }

@@ -4,8 +4,11 @@ namespace quillet::phone {
 namespace {
 
 constexpr char32_t kUnreadable = 0xFFFD;
+// What the keypad types for a character the selected set does not have.
+constexpr char kLacking = '?';
 
-std::u32string DecodeUtf8(std::string_view bytes) {
+// `whole` is cleared when a byte was malformed.
+std::u32string DecodeUtf8(std::string_view bytes, bool* whole = nullptr) {
   std::u32string out;
   std::size_t i = 0;
   while (i < bytes.size()) {
@@ -17,6 +20,7 @@ std::u32string DecodeUtf8(std::string_view bytes) {
                                               : -1;
     if (more < 0) {
       out += kUnreadable;
+      if (whole) *whole = false;
       ++i;
       continue;
     }
@@ -27,10 +31,11 @@ std::u32string DecodeUtf8(std::string_view bytes) {
       if ((next & 0xC0) != 0x80) break;
       c = (c << 6) | (next & 0x3F);
     }
-    const bool whole = j == i + static_cast<std::size_t>(more) + 1;
+    const bool complete = j == i + static_cast<std::size_t>(more) + 1;
     const char32_t least = more == 1 ? 0x80 : more == 2 ? 0x800 : more == 3 ? 0x10000 : 0;
-    if (!whole || c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    if (!complete || c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
       out += kUnreadable;
+      if (whole) *whole = false;
       ++i;
       continue;
     }
@@ -84,6 +89,20 @@ std::u32string Shown(std::string_view bytes, const std::string& charset) {
   std::u32string out;
   for (char b : bytes) out += static_cast<char32_t>(static_cast<unsigned char>(b));
   return out;
+}
+
+std::optional<std::string> Typed(std::string_view utf8, const std::string& charset) {
+  bool whole = true;
+  const std::u32string characters = DecodeUtf8(utf8, &whole);
+  if (!whole) return std::nullopt;
+  const std::string set = UpperCase(charset);
+  if (set == "UTF-8") return std::string(utf8);
+  // Before any set is selected the phone reads its texts as 8859-1 (see
+  // Shown), so its keypad types that set too.
+  const char32_t highest = set.empty() || set == "8859-1" ? 0xFF : 0x7F;
+  std::string bytes;
+  for (char32_t c : characters) bytes += c <= highest ? static_cast<char>(c) : kLacking;
+  return bytes;
 }
 
 }  // namespace quillet::phone

@@ -3,6 +3,7 @@
 // answer and the change it brings about. Pure: the model applies the change
 // only when the command is answered "OK".
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,6 +33,9 @@ struct Settings {
   // The accessory commands it speaks, set by no command: the older "*EA..."
   // ones, or only the newer "*SE..." ones.
   bool newer = false;
+  // The most characters the newer phone's string input takes, as its
+  // "*SESTRI=?" tells and its text fields show.
+  std::int32_t textLimit = 100;
 };
 
 struct Interpretation {

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "charsets.h"
+
 namespace quillet::phone {
 namespace {
 
@@ -227,7 +229,10 @@ ControlOutcome RunControl(PhoneModel& model, std::string_view line) {
     return Done();
   }
   if (verb == "text") {
-    model.AnswerText(args);
+    // Typed in UTF-8, sent in the set agreed with the plug-in.
+    auto bytes = Typed(args, model.settings().charset);
+    if (!bytes) return Fail("text: not UTF-8");
+    model.AnswerText(*bytes);
     return Done();
   }
   if (verb == "reject") {

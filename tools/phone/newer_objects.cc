@@ -155,8 +155,9 @@ Parsed<NewerChange> Object(const std::string& name, const std::vector<Token>& t)
 
 Parsed<NewerChange> ParseNewer(const std::string& name, std::string_view rest) {
   NewerChange change;
-  if (name == "*SEAM" && rest == "=?") {
+  if ((name == "*SEAM" || name == "*SESTRI") && rest == "=?") {
     change.kind = NewerChange::Kind::Question;
+    change.replyCode = name;
     return Made(change);
   }
   if (rest.empty() || rest[0] != '=') return Refused(name + ": no arguments");

@@ -23,7 +23,7 @@ struct NewerObject {
 struct NewerChange {
   enum class Kind { Question, Register, Create, Delete, Session };
   Kind kind = Kind::Create;
-  std::string replyCode;   // Register, Create: the code of the id's line
+  std::string replyCode;   // Register, Create, Question: the code of the answer
   std::string title;       // Register
   NewerObject object;      // Create
   std::int32_t id = 0;     // Delete

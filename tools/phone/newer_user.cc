@@ -24,6 +24,11 @@ void PhoneModel::PrepareNewer(Interpretation* meaning) const {
       }
       break;
     case NewerChange::Kind::Question:
+      // The string input's size, its input modes, show values and forms.
+      if (change.replyCode == "*SESTRI")
+        meaning->values.push_back("*SESTRI: " + std::to_string(settings_.textLimit) +
+                                  ",(0-5),(0,1),(0,1)");
+      break;
     case NewerChange::Kind::Session:
       break;
   }
@@ -38,7 +43,12 @@ void PhoneModel::ApplyNewer(const NewerChange& change) {
     case NewerChange::Kind::Create:
       objects_.push_back(change.object);
       if (objects_.back().menu) objects_.back().menu->charset = settings_.charset;
-      if (objects_.back().dialog) objects_.back().dialog->charset = settings_.charset;
+      if (objects_.back().dialog) {
+        Dialog& d = *objects_.back().dialog;
+        d.charset = settings_.charset;
+        // A string input takes what the phone's own limit allows.
+        if (d.type == DialogType::Text) d.maxLength = settings_.textLimit;
+      }
       ++nextObject_;
       break;
     case NewerChange::Kind::Delete:

@@ -359,8 +359,10 @@ class Session:
 
     # --- phone ---
     def phone_cmd(self, line: str, timeout: float = 10) -> dict:
+        """Runs one of the phone's control commands; what the user types
+        goes as UTF-8, which the phone sends on in the set it agreed."""
         start = len(self.phone_events.snapshot())
-        self.phone.stdin.write((line + "\n").encode("latin-1"))
+        self.phone.stdin.write((line + "\n").encode("utf-8"))
         self.phone.stdin.flush()
         done = self.phone_events.wait(lambda e: e.get("ev") in ("ack", "error"), timeout, start)
         if not done or done["ev"] != "ack":

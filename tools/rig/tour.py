@@ -32,7 +32,7 @@ Interactive commands (type one, then Enter; works from a pipe as well):
     cancel     leave the menu at once (the newer phone's cancel key)
     l P        level answer, P in 0..100     i P        interim level (still moving)
     n N        number answer                 c N        list choice N (from 1)
-    s on|off   on/off answer (or 1|0)        t TEXT     text answer
+    s on|off   on/off answer (or 1|0)        t TEXT     text answer (any script)
     r          reject (close the dialog)     a          abort the dialog
     d          phone away / back (DSR)       ! LINE     any phone control command
     ring       a call rings                  answer     the call is answered
@@ -42,7 +42,10 @@ Interactive commands (type one, then Enter; works from a pipe as well):
     q          quit (end of input quits too)
 
 After every command the phone's screen is shown with the player's state
-(from the stand-in player's `status`) beside it.
+(from the stand-in player's `status`) beside it. A text is typed in UTF-8 and
+the phone sends it in the character set it agreed with the plug-in (a
+character that set lacks as "?"); a command that goes wrong says so in one
+line.
 """
 
 from __future__ import annotations
@@ -134,6 +137,7 @@ class Tour:
         self.shown_events = 0
         self.shown_host = 0
         self.status: Dict[str, str] = {}
+        self.dsr = True  # the phone is there once attached; "d" takes it away and back
 
     # --- what the phone and the player show ---
     def screen(self) -> dict:
@@ -167,8 +171,10 @@ class Tour:
         lines = []
         events = self.s.phone_events.snapshot()
         for e in events[self.shown_events:]:
-            if e.get("ev") == "tx" and e["bytes"].strip().startswith(("*EA", "*ECAV", "+CKEV")):
-                lines.append("phone sends     " + visible(e["bytes"].strip()))
+            if e.get("ev") == "tx" and e["bytes"].strip().startswith(
+                    ("*EA", "*SEAAI", "*SEGUII", "*ECAV", "+CKEV")):
+                sent = e["bytes"].strip()
+                lines.append("phone sends     " + visible(wire_text(sent) if self.unicode else sent))
         self.shown_events = len(events)
         host = self.s.host_lines.snapshot()
         for line in host[self.shown_host:]:
@@ -699,7 +705,8 @@ def scripted(entries: int, pause_on_call: bool = False,
                     return failed(s, e)
         if find:
             Tour.unicode = True
-            with Session(dsr=False, entries=entries, ini_lines=FIND_TRACK + ["Charset=auto"],
+            with Session(generation=Tour.generation(), dsr=False, entries=entries,
+                         ini_lines=FIND_TRACK + ["Charset=auto"],
                          host_args=["--utf8-titles"]) as s:
                 try:
                     find_track(s, entries)
@@ -725,12 +732,16 @@ def failed(s: Session, error: Exception) -> int:
 HELP = __doc__[__doc__.index("    N "):__doc__.index("After every")].rstrip()
 
 ANSWERS = {"l": "level", "i": "interim", "n": "number", "c": "list", "s": "switch", "t": "text"}
+SIMPLE = {"o": "open", "b": "back", "r": "reject", "a": "abort"}
 
 
 def interactive(s: Session) -> int:
+    # Typed bytes that are not UTF-8 get a message of their own (run_line),
+    # not an error from input().
+    if hasattr(sys.stdin, "reconfigure"):
+        sys.stdin.reconfigure(errors="surrogateescape")
     tour = Tour(s)
     say("Commands, one per line:\n" + HELP)
-    dsr = True
     try:
         tour.attach()
     except TourFailed as e:
@@ -742,80 +753,112 @@ def interactive(s: Session) -> int:
             say()
             break
         if not sys.stdin.isatty():
-            say(line)  # echo what came from a pipe, so the output reads as a session
-        word, _, rest = line.strip().partition(" ")
-        rest = rest.strip()
-        command = None
-        if word == "q":
-            break
-        elif word in ("h", "?"):
-            say(HELP)
-            continue
-        elif word == "":
-            pass
-        elif word.isdigit() and not rest:
-            command = "choose " + word
-        elif word == "pick" and rest.isdigit():
-            command = "pick " + rest
-        elif word == "cancel" and not rest:
-            command = "cancel"
-        elif word == "o":
-            command = "open"
-        elif word == "b":
-            command = "back"
-        elif word == "r":
-            command = "reject"
-        elif word == "a":
-            command = "abort"
-        elif word in ANSWERS and rest:
-            command = "%s %s" % (ANSWERS[word], rest)
-        elif word == "!" and rest:
-            command = rest
-        elif word.startswith("!") and len(word) > 1:
-            command = (word[1:] + " " + rest).strip()
-        elif word == "d":
-            dsr = not dsr
-            command = "dsr on" if dsr else "dsr off"
-        elif word in ("ring", "answer", "hangup") and not rest:
-            command = "call " + word
-        elif word in ("k", "key", "hold") and rest:
-            command = "%s %s" % (word, rest)
-        else:
-            say("?? %r: type h for the commands" % line)
-            continue
-        if command:
-            rx_before = len(s.received())
-            connections = s.trace().count("info: got connection")
-            losses = s.trace().count("info: lost connection")
-            try:
-                s.phone_cmd(command)
-            except RuntimeError as e:
-                say("?? %s" % e)
-                continue
-            if command == "dsr on":
-                back = s.wait_trace("info: got connection", 10, count=connections + 1)
-                say("  plug-in         %s" % ("connected again" if back else
-                                              "not connected yet (it looks again later)"))
-            elif command == "dsr off":
-                gone = s.wait_trace("info: lost connection", 10, count=losses + 1)
-                say("  plug-in         %s" % ("lost connection, standing by" if gone else
-                                              "has not noticed yet"))
-            # A reply comes within a few tenths; some answers (interim levels,
-            # leaving the top menu) bring none.
-            deadline = time.monotonic() + 1.5
-            while time.monotonic() < deadline and len(s.received()) == rx_before:
-                time.sleep(0.05)
-            time.sleep(0.2)
+            say(readable(line))  # echo what came from a pipe, so the output reads as a session
         try:
-            tour.show()
-        except (TourFailed, RuntimeError) as e:
-            say("?? %s" % e)
+            if not run_line(s, tour, line):
+                break
+        except Exception as e:  # whatever a typed line brings: one line, and on
+            say("?? %s: %s" % (shown_line(line), one_line(e)))
     try:
         tour.quit_player()
     except TourFailed as e:
         say("!! %s" % e)
         return 1
     return 0
+
+
+def readable(line: str) -> str:
+    """A typed line with the bytes that were not UTF-8 (read as lone
+    surrogates) in hex."""
+    return line.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace")
+
+
+def shown_line(line: str) -> str:
+    """A typed line as the messages quote it."""
+    return repr(readable(line))
+
+
+def one_line(error: Exception) -> str:
+    text = " ".join(str(error).split()) or type(error).__name__
+    return text if len(text) <= 200 else text[:199] + "~"
+
+
+def phone_command(word: str, rest: str, tour: Tour) -> Optional[str]:
+    """The phone's control command for a typed one; "" for none (the screen
+    again), None when it is not one of the commands."""
+    if word == "":
+        return ""
+    if word.isdigit() and not rest:
+        return "choose " + word
+    if word == "pick" and rest.isdigit():
+        return "pick " + rest
+    if word == "cancel" and not rest:
+        return "cancel"
+    if word in SIMPLE and not rest:
+        return SIMPLE[word]
+    if word in ANSWERS and rest:
+        return "%s %s" % (ANSWERS[word], rest)
+    if word == "!" and rest:
+        return rest
+    if word.startswith("!") and len(word) > 1:
+        return (word[1:] + " " + rest).strip()
+    if word == "d" and not rest:
+        tour.dsr = not tour.dsr
+        return "dsr on" if tour.dsr else "dsr off"
+    if word in ("ring", "answer", "hangup") and not rest:
+        return "call " + word
+    if word in ("k", "key", "hold") and rest:
+        return "%s %s" % (word, rest)
+    return None
+
+
+def run_line(s: Session, tour: Tour, line: str) -> bool:
+    """Carries out one typed line; false once the user quits."""
+    if any("\udc80" <= c <= "\udcff" for c in line):
+        say("?? %s: not UTF-8 text" % shown_line(line))
+        return True
+    word, _, rest = line.strip().partition(" ")
+    rest = rest.strip()
+    if word == "q":
+        return False
+    if word in ("h", "?"):
+        say(HELP)
+        return True
+    command = phone_command(word, rest, tour)
+    if command is None:
+        say("?? %s: type h for the commands" % shown_line(line))
+        return True
+    if command:
+        rx_before = len(s.received())
+        events_before = len(s.phone_events.snapshot())
+        connections = s.trace().count("info: got connection")
+        losses = s.trace().count("info: lost connection")
+        try:
+            s.phone_cmd(command)
+        except RuntimeError as e:
+            # The phone's own word for a command it refused, else the rig's.
+            refusal = s.phone_events.wait(lambda e: e.get("ev") == "error", 0, events_before)
+            say("?? %s: %s" % (shown_line(line), refusal["msg"] if refusal else one_line(e)))
+            return True
+        if command == "dsr on":
+            back = s.wait_trace("info: got connection", 10, count=connections + 1)
+            say("  plug-in         %s" % ("connected again" if back else
+                                          "not connected yet (it looks again later)"))
+        elif command == "dsr off":
+            gone = s.wait_trace("info: lost connection", 10, count=losses + 1)
+            say("  plug-in         %s" % ("lost connection, standing by" if gone else
+                                          "has not noticed yet"))
+        # A reply comes within a few tenths; some answers (interim levels,
+        # leaving the top menu) bring none.
+        deadline = time.monotonic() + 1.5
+        while time.monotonic() < deadline and len(s.received()) == rx_before:
+            time.sleep(0.05)
+        time.sleep(0.2)
+    try:
+        tour.show()
+    except (TourFailed, RuntimeError) as e:
+        say("?? %s" % one_line(e))
+    return True
 
 
 def main() -> int:
@@ -844,6 +887,9 @@ def main() -> int:
     parser.add_argument("--screen-json", metavar="PATH",
                         help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
+    # Titles and typed texts in any script, whatever the terminal can show.
+    if hasattr(sys.stdout, "reconfigure"):
+        sys.stdout.reconfigure(errors="backslashreplace")
     Tour.newer = options.phone == "newer"
     if options.entries < 1:
         parser.error("--entries must be at least 1")
