@@ -88,10 +88,11 @@ void PlayerMenus::LayOutMainMenu() {
   for (std::size_t i = 0; texts_ && i < kMainEntryCount; ++i) {
     const auto entry = static_cast<MainEntry>(i);
     const MenuItem* item = menus_.MainItem(entry);
-    std::u32string text;
-    for (const TextPlace::Field field : kFields)
+    for (const TextPlace::Field field : kFields) {
+      std::u32string text;
       if (item != nullptr && texts_->Take(place(*item, field), &text))
         held.push_back({entry, field, std::move(text)});
+    }
   }
   for (const MainEntry entry : kOptional) menus_.ShowMainEntry(entry, Wants(entry));
   for (Held& h : held)
