@@ -23,14 +23,27 @@ namespace {
 using phone::ReplyRule;
 using testing::FakePlayer;
 
-struct Finding {
-  fake::FakePlatform os;
-  FakePlayer player{os};
+// The finder over a fake player, wired as the plug-in wires it.
+struct FinderParts {
+  explicit FinderParts(fake::FakePlatform& os)
+      : player(os), host(os, 0x4242), playerMenus(menus, host), finder(os, menus, host) {
+    router.UseFinder(&finder);
+    playerMenus.Want(MainEntry::kFindTrack, true);
+  }
+  FakePlayer player;
   BuiltInMenus menus;
-  HostWindow host{os, 0x4242};
-  PlayerMenus playerMenus{menus, host};
-  TrackFinder finder{os, menus, host};
+  HostWindow host;
+  PlayerMenus playerMenus;
+  TrackFinder finder;
   MenuRouter router{host, playerMenus, MenuMessageIds{}, 1};
+};
+
+struct OwnPlatform {
+  fake::FakePlatform os;
+};
+
+struct Finding : OwnPlatform, FinderParts {
+  Finding() : FinderParts(os) {}
   std::vector<std::string> sent;
   MenuProtocol protocol{router, [this](const std::string& c) { sent.push_back(c); }};
   // Runs once, after the first slice of the first search.
@@ -41,10 +54,6 @@ struct Finding {
   std::uint32_t longestSliceMs = 0;
   int searchRequests = 0;
 
-  Finding() {
-    router.UseFinder(&finder);
-    playerMenus.Want(MainEntry::kFindTrack, true);
-  }
   // A Charset, and the phone agreed on `agreed`.
   void UseTexts(PhoneCharset agreed) {
     set = agreed;
@@ -304,11 +313,9 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
 
 // The menus with a phone at the far end of the line, on either command set,
 // which refuses a page when told to.
-struct Wire : testing::LinkFixture {
-  explicit Wire(bool newerSet) : newerSet(newerSet) {
+struct Wire : testing::LinkFixture, FinderParts {
+  explicit Wire(bool newerSet) : FinderParts(os), newerSet(newerSet) {
     OpenPort();
-    router.UseFinder(&finder);
-    playerMenus.Want(MainEntry::kFindTrack, true);
     if (newerSet) {
       phone.model().SetNewer(true);
       link.menus.set = MenuCommandSet::kNewer;
@@ -351,12 +358,6 @@ struct Wire : testing::LinkFixture {
   std::int32_t Playing() const { return player.state == 1 ? player.position : -1; }
 
   bool newerSet;
-  FakePlayer player{os};
-  BuiltInMenus menus;
-  HostWindow host{os, 0x4242};
-  PlayerMenus playerMenus{menus, host};
-  TrackFinder finder{os, menus, host};
-  MenuRouter router{host, playerMenus, MenuMessageIds{}, 1};
   MenuProtocol protocol{router, [this](const std::string& c) { return SendCommand(link, c); }};
   NewerDialect newer{[this](const std::string& command, const char* code, std::string* reply) {
                        return SendCommandForReply(link, command, code, reply);
