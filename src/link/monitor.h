@@ -15,10 +15,6 @@ namespace quillet {
 
 constexpr std::uint32_t kFailedWaitPauseMs = 1000;  // after a wait the OS refused
 constexpr std::uint32_t kWatchedEvents = kEvRxChar | kEvDsr;
-// At quit each command that leaves the phone as found waits at most this
-// long to go out, and all of them together at most kQuitWritesMs.
-constexpr std::uint32_t kQuitWriteMs = 250;
-constexpr std::uint32_t kQuitWritesMs = 1000;
 
 void MonitorDevice(Link& link);
 
