@@ -3,7 +3,6 @@
 #include "link/decimal.h"
 #include "menus/menu_items.h"
 #include "menus/menu_protocol.h"
-#include "menus/phone_text.h"
 #include "menus/wrap32.h"
 
 namespace quillet {
@@ -23,11 +22,12 @@ void MenuProtocol::StoreText(MenuItem& item, const std::string& text) {
   if (!item.labels || item.maximum < 0) return;
   if (texts_) {
     // The phone's set to the code page the buffer's owner reads.
-    const std::string ansi = texts_->Back(text, static_cast<std::size_t>(item.maximum));
+    const std::u32string typed = texts_->In(text);
+    const std::string ansi = texts_->ToAnsi(typed, static_cast<std::size_t>(item.maximum));
     std::memcpy(item.labels, ansi.data(), ansi.size());
     item.labels[ansi.size()] = '\0';
     // The longest text counts characters here, whatever bytes they take.
-    source_.TextTyped(item, Decode(text, texts_->set()).substr(0, item.maximum));
+    source_.TextTyped(item, typed.substr(0, static_cast<std::size_t>(item.maximum)));
     return;
   }
   const std::size_t length =

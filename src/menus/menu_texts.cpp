@@ -68,8 +68,8 @@ std::string MenuTexts::OutTitle(std::u32string_view text) const {
   return PhoneBytes(text, set(), kLongestPageTitle, kPageTitleKeep);
 }
 
-std::string MenuTexts::Back(std::string_view bytes, std::size_t most) const {
-  return ToAnsi(Decode(bytes, set()), most);
+std::u32string MenuTexts::In(std::string_view bytes) const {
+  return Decode(bytes, set());
 }
 
 std::u32string CutLabel(std::u32string_view label) {

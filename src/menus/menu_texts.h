@@ -78,9 +78,8 @@ class MenuTexts {
   std::string Out(std::u32string_view text) const;
   // A page title: more than 15 characters are cut to 12 and "...".
   std::string OutTitle(std::u32string_view text) const;
-  // A text the phone sent back, in the agreed set, as ANSI for a record's
-  // buffer of `most` bytes.
-  std::string Back(std::string_view bytes, std::size_t most) const;
+  // A text the phone sent back, in the agreed set, as Unicode.
+  std::u32string In(std::string_view bytes) const;
 
  private:
   Platform& os_;
