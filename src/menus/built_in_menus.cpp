@@ -47,6 +47,7 @@ BuiltInMenus::BuiltInMenus()
       emptyPlaylistText{},
       entryItems_{},
       shown_{},
+      optional_{},
       shownEntries_{} {
   using namespace host;
   // The one list of the main menu's entries, in the order shown.
@@ -72,6 +73,7 @@ BuiltInMenus::BuiltInMenus()
   for (const auto& row : main) {
     entryItems_[Index(row.entry)] = row.item;
     shown_[Index(row.entry)] = !row.optional;
+    optional_[Index(row.entry)] = row.optional;
   }
   SetFieldText(entryItems_[Index(MainEntry::kGoToTrack)].prompt, "Track number");
   MenuItem& find = entryItems_[Index(MainEntry::kFindTrack)];
@@ -106,8 +108,8 @@ BuiltInMenus::BuiltInMenus()
       MakeMenu(kNowPlayingMenuId, kMainMenuId, "Playlist", nullptr, 0, emptyPlaylistText);
 }
 
-bool BuiltInMenus::ShowMainEntry(MainEntry entry, bool shown) {
-  if (shown_[Index(entry)] == shown) return false;
+void BuiltInMenus::ShowMainEntry(MainEntry entry, bool shown) {
+  if (shown_[Index(entry)] == shown) return;
   const std::int32_t count = mainMenu.count;
   const std::int32_t selection = mainMenu.selection;
   const bool selected = selection >= 0 && selection < count;
@@ -116,7 +118,7 @@ bool BuiltInMenus::ShowMainEntry(MainEntry entry, bool shown) {
   for (std::int32_t i = 0; i < count; ++i) entryItems_[Index(shownEntries_[i])] = mainItems[i];
   shown_[Index(entry)] = shown;
   LayOutMain();
-  if (!selected) return true;
+  if (!selected) return;
   // An entry that went away leaves the selection on the one after it.
   mainMenu.selection = 0;
   for (std::int32_t i = 0; i < mainMenu.count; ++i) {
@@ -125,7 +127,6 @@ bool BuiltInMenus::ShowMainEntry(MainEntry entry, bool shown) {
       break;
     }
   }
-  return true;
 }
 
 void BuiltInMenus::LayOutMain() {

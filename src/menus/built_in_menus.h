@@ -84,9 +84,11 @@ struct BuiltInMenus {
   BuiltInMenus& operator=(const BuiltInMenus&) = delete;
 
   // Shows or hides an optional main-menu entry; the selection stays on the
-  // entry it was on. True when the main menu's items moved.
-  bool ShowMainEntry(MainEntry entry, bool shown);
+  // entry it was on.
+  void ShowMainEntry(MainEntry entry, bool shown);
   bool Shows(MainEntry entry) const { return shown_[Index(entry)]; }
+  // Shown only while the user wants it.
+  bool Optional(MainEntry entry) const { return optional_[Index(entry)]; }
   // The entry's item while the main menu shows it, else null.
   MenuItem* MainItem(MainEntry entry);
   // `item` is the main menu's own item for `entry`, not one that looks alike.
@@ -116,6 +118,7 @@ struct BuiltInMenus {
   // Every entry's item, shown or not: what it holds stays its own.
   MenuItem entryItems_[kMainEntryCount];
   bool shown_[kMainEntryCount];
+  bool optional_[kMainEntryCount];
   // The entry at each of the main menu's items.
   MainEntry shownEntries_[kMainEntryCount];
 };

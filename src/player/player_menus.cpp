@@ -68,10 +68,12 @@ Menu* PlayerMenus::MainMenu() {
 }
 
 void PlayerMenus::LayOutMainMenu() {
-  constexpr MainEntry kOptional[] = {MainEntry::kFindTrack, MainEntry::kRemoteKeys};
-  bool moves = false;
-  for (const MainEntry entry : kOptional) moves = moves || menus_.Shows(entry) != Wants(entry);
-  if (!moves) return;
+  const auto moves = [this](MainEntry entry) {
+    return menus_.Optional(entry) && menus_.Shows(entry) != Wants(entry);
+  };
+  bool any = false;
+  for (std::size_t i = 0; i < kMainEntryCount; ++i) any = any || moves(static_cast<MainEntry>(i));
+  if (!any) return;
   // A text is held by its item's place in the record: each goes along with
   // its entry, or an item moved into that place would show it.
   struct Held {
@@ -94,7 +96,10 @@ void PlayerMenus::LayOutMainMenu() {
         held.push_back({entry, field, std::move(text)});
     }
   }
-  for (const MainEntry entry : kOptional) menus_.ShowMainEntry(entry, Wants(entry));
+  for (std::size_t i = 0; i < kMainEntryCount; ++i) {
+    const auto entry = static_cast<MainEntry>(i);
+    if (moves(entry)) menus_.ShowMainEntry(entry, Wants(entry));
+  }
   for (Held& h : held)
     if (const MenuItem* item = menus_.MainItem(h.entry))
       texts_->Hold(place(*item, h.field), std::move(h.text));
