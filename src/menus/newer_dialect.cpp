@@ -24,10 +24,14 @@ void NewerDialect::Follow() {
     if (leftBehind_.size() == kMostLeftBehind) leftBehind_.erase(leftBehind_.begin());
     leftBehind_.push_back(object_);
   }
+  NothingUp();
+  imagesAsZero_ = false;
+}
+
+void NewerDialect::NothingUp() {
   object_ = -1;
   sessionOpen_ = false;
   shown_ = Shown::kNothing;
-  imagesAsZero_ = false;
 }
 
 std::vector<std::string> NewerDialect::TakeScreenOff() {
@@ -35,18 +39,14 @@ std::vector<std::string> NewerDialect::TakeScreenOff() {
   std::vector<std::string> commands;
   if (object_ >= 0) commands.push_back(Format(phone::newer::kDelete, static_cast<int>(object_)));
   if (sessionOpen_) commands.emplace_back(phone::newer::kSessionEnd);
-  object_ = -1;
-  sessionOpen_ = false;
-  shown_ = Shown::kNothing;
+  NothingUp();
   return commands;
 }
 
 void NewerDialect::ForgetPhone() {
   // Whatever follows Follow()'s next look belongs to another phone.
   connection_ = registration_.connection;
-  object_ = -1;
-  sessionOpen_ = false;
-  shown_ = Shown::kNothing;
+  NothingUp();
   leftBehind_.clear();
 }
 
@@ -175,9 +175,7 @@ void NewerDialect::Left() {
   Follow();
   if (object_ >= 0) Send(Format(phone::newer::kDelete, static_cast<int>(object_)));
   Send(phone::newer::kSessionEnd);
-  object_ = -1;
-  sessionOpen_ = false;
-  shown_ = Shown::kNothing;
+  NothingUp();
 }
 
 }  // namespace quillet

@@ -49,6 +49,8 @@ class NewerDialect : public MenuDialect, public NewerMenuLines {
   // A connection set up since starts with nothing of ours on the phone; an
   // object still up then was left there by a blink.
   void Follow();
+  // Neither an object nor a session of ours is on the phone.
+  void NothingUp();
   // An answer for an object a blink left up: it goes, and so does the
   // session, so the phone is back on its own screens. False for an object
   // that was never left behind.
