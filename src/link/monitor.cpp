@@ -1,5 +1,7 @@
 #include "link/monitor.h"
 
+#include <algorithm>
+
 #include "link/at_transaction.h"
 #include "link/charset_setup.h"
 #include "link/connection_setup.h"
@@ -87,8 +89,7 @@ void LeavePhone(Link& link, bool forGood) {
     for (const std::string& command : commands) {
       const std::uint32_t spent = ElapsedMs(began, link.os.NowMs());
       if (spent >= kQuitWritesMs) return;
-      const std::uint32_t left = kQuitWritesMs - spent;
-      if (!WritePortWithin(link, Framed(command), left < kQuitWriteMs ? left : kQuitWriteMs))
+      if (!WritePortWithin(link, Framed(command), std::min(kQuitWritesMs - spent, kQuitWriteMs)))
         return;
     }
     return;
