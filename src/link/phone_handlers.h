@@ -27,6 +27,8 @@ class MenuHandlers {
   // The connection went away or is set up again: work for the phone it
   // served ends unseen.
   virtual void ConnectionEnded() {}
+  // A dialog or the key screen is up: the user's answer is awaited.
+  virtual bool AwaitingUser() const { return false; }
 };
 
 // Used until menus exist, and whenever nobody listens.

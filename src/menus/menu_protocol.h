@@ -36,6 +36,9 @@ constexpr char kNextPageEntry[] = ">>";
 
 class MenuProtocol : public MenuHandlers, public MenuEvents {
  public:
+  // What of ours the phone shows, as far as its answers tell.
+  enum class Screen { kNothing, kList, kNotice, kDialog, kKeyScreen };
+
   // `send` gives the phone one older command and returns once it has
   // answered. With `texts`, what is sent goes through it (a Charset is set);
   // without, every text goes out as the record holds it.
@@ -59,7 +62,16 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   // A menu being filled: one step, and its page once it is ready.
   bool WorkPending() const override { return source_.Filling(); }
   void DoWork() override;
-  void ConnectionEnded() override { source_.StopFilling(); }
+  void ConnectionEnded() override {
+    source_.StopFilling();
+    screen_ = Screen::kNothing;
+  }
+  bool AwaitingUser() const override {
+    return screen_ == Screen::kDialog || screen_ == Screen::kKeyScreen;
+  }
+  Screen screen() const { return screen_; }
+  // The record whose page or notice the phone took last; null after nothing.
+  const Menu* shownRecord() const { return shownRecord_; }
   // A call came while the key screen may be up: it ends as its dialog's
   // dismissal would end it, so no key typed in the call reaches the player.
   void EndKeyScreen();
@@ -120,6 +132,7 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   bool listShown_ = false;
   std::int32_t pageEntries_ = 0;
   bool pageHasPrevious_ = false;
+  Screen screen_ = Screen::kNothing;
   // The record shown last, and its selection then.
   const Menu* shownRecord_ = nullptr;
   std::int32_t shownSelection_ = 0;

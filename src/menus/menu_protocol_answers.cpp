@@ -50,6 +50,7 @@ void MenuProtocol::Answered(const DialogAnswer& answer) {
     // Only the notice that a menu is missing was left to answer: nothing of
     // ours stays on the phone.
     Dialect().Left();
+    screen_ = Screen::kNothing;
     return;
   }
   const std::int32_t count = ItemCount(*menu);

@@ -20,6 +20,7 @@ void MenuProtocol::GoBack() {
   if (parent == 0) {
     listShown_ = false;
     Dialect().Left();
+    screen_ = Screen::kNothing;
     Taken(nullptr);
     return;
   }
@@ -33,6 +34,7 @@ void MenuProtocol::Cancelled() {
   source_.CloseMenu();
   listShown_ = false;
   Dialect().Left();
+  screen_ = Screen::kNothing;
   Taken(nullptr);
 }
 
@@ -115,10 +117,15 @@ void MenuProtocol::RunCommand(const MenuItem& item) {
 void MenuProtocol::OpenKeyScreen(const Menu& menu) {
   const char* refusal =
       keyScreen_->Open([this] { return Dialect().ShowKeyScreen(kKeyScreenTitle); });
-  if (refusal == nullptr) return;  // its dialog's end shows the menu again
+  if (refusal == nullptr) {
+    // Up: its dialog's end shows the menu again.
+    if (keyScreen_->Up()) screen_ = Screen::kKeyScreen;
+    return;
+  }
   // Said once; its answer shows the menu again, as the screen's would.
   listShown_ = false;
   Dialect().ShowNotice(menu.parent != 0 ? '2' : '1', kKeyScreenTitle, refusal);
+  screen_ = Screen::kNotice;
 }
 
 void MenuProtocol::EndKeyScreen() {
@@ -170,6 +177,7 @@ void MenuProtocol::OpenDialog(const MenuItem& item) {
   }
   // The list stays the last one sent: its entry numbers still count.
   Dialect().OpenDialog(dialog);
+  screen_ = Screen::kDialog;
 }
 
 }  // namespace quillet

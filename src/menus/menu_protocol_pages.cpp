@@ -97,6 +97,7 @@ void MenuProtocol::ShowMenu() {
   if (!menu) {
     listShown_ = false;
     Dialect().ShowNotice('0', kMissingTitle, kMissingText);
+    screen_ = Screen::kNotice;
     Taken(nullptr);
     return;
   }
@@ -106,6 +107,7 @@ void MenuProtocol::ShowMenu() {
     const std::string text = menu->text ? Quote(TextPlace::Text(*menu), menu->text) : std::string();
     Dialect().ShowNotice(HasParent(*menu, source_) ? '2' : '1',
                          Quote(TextPlace::Title(*menu), FieldText(menu->title)), text);
+    screen_ = Screen::kNotice;
     Taken(menu);
     return;
   }
@@ -139,6 +141,7 @@ void MenuProtocol::ShowMenu() {
   listShown_ = true;
   pageEntries_ = static_cast<std::int32_t>(page.entries.size());
   pageHasPrevious_ = start > 0;
+  screen_ = Screen::kList;
   Taken(menu);
 }
 

@@ -50,6 +50,19 @@ const SettingRow kRows[] = {
      [](Settings& s, const std::string& text) { s.findTrack = ParseLeadingInt(text, 0); },
      [](const Settings& s) { return std::to_string(s.findTrack); }, &Settings::findTrackStored,
      ApplyEffect::kNextOpening, [](const Settings& s) { return OnOff(s.findTrack); }},
+    {"FollowTrack", "0",
+     [](Settings& s, const std::string& text) { s.followTrack = ParseLeadingInt(text, 0); },
+     [](const Settings& s) { return std::to_string(s.followTrack); }, &Settings::followTrackStored,
+     ApplyEffect::kNextOpening, [](const Settings& s) { return OnOff(s.followTrack); }},
+    {"PlayModes", "0",
+     [](Settings& s, const std::string& text) { s.playModes = ParseLeadingInt(text, 0); },
+     [](const Settings& s) { return std::to_string(s.playModes); }, &Settings::playModesStored,
+     ApplyEffect::kNextOpening, [](const Settings& s) { return OnOff(s.playModes); }},
+    {"PauseWhenAway", "0",
+     [](Settings& s, const std::string& text) { s.pauseWhenAway = ParseLeadingInt(text, 0); },
+     [](const Settings& s) { return std::to_string(s.pauseWhenAway); },
+     &Settings::pauseWhenAwayStored, ApplyEffect::kNextOpening,
+     [](const Settings& s) { return OnOff(s.pauseWhenAway); }},
 };
 
 }  // namespace

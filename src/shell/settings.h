@@ -22,12 +22,18 @@ struct Settings {
   std::int32_t remoteKeys = 0;           // not 0: the phone's keys drive the player
   std::string charset;                   // empty: texts go out as they always did
   std::int32_t findTrack = 0;            // not 0: the main menu finds tracks by name
+  std::int32_t followTrack = 0;          // not 0: the main menu on the phone follows the player
+  std::int32_t playModes = 0;            // not 0: shuffle, repeat and rating in the main menu
+  std::int32_t pauseWhenAway = 0;        // not 0: a phone gone silent pauses the player
   // The file has the line (or the user set the value in the dialog): only
   // then is it written back, so a file without one stays without one.
   bool pauseOnCallStored = false;
   bool remoteKeysStored = false;
   bool charsetStored = false;
   bool findTrackStored = false;
+  bool followTrackStored = false;
+  bool playModesStored = false;
+  bool pauseWhenAwayStored = false;
 };
 
 // What applying a changed setting does, from least to most.

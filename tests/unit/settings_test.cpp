@@ -94,8 +94,9 @@ TEST(SettingsTable, EveryKeyAbsentValidUnreadableAndWrittenBack) {
   const SettingRow* rows = SettingsTable(&count);
   std::vector<std::string> keys;
   for (std::size_t i = 0; i < count; ++i) keys.push_back(rows[i].key);
-  EXPECT_EQ(keys, (std::vector<std::string>{"Port", "PluginMenus", "PauseOnCall", "RemoteKeys",
-                                            "Charset", "FindTrack"}));
+  EXPECT_EQ(keys,
+            (std::vector<std::string>{"Port", "PluginMenus", "PauseOnCall", "RemoteKeys", "Charset",
+                                      "FindTrack", "FollowTrack", "PlayModes", "PauseWhenAway"}));
   struct Case {
     const char* key;
     const char* stored;    // null: absent
@@ -128,6 +129,12 @@ TEST(SettingsTable, EveryKeyAbsentValidUnreadableAndWrittenBack) {
       {"FindTrack", "1", "1", "1"},
       {"FindTrack", "by name", "0", "0"},
       {"FindTrack", "0", "0", "0"},
+      {"FollowTrack", nullptr, "0", nullptr},
+      {"FollowTrack", "1", "1", "1"},
+      {"PlayModes", nullptr, "0", nullptr},
+      {"PlayModes", "yes", "0", "0"},
+      {"PauseWhenAway", nullptr, "0", nullptr},
+      {"PauseWhenAway", "1", "1", "1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + "=" + (c.stored ? c.stored : "(absent)"));
