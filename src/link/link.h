@@ -57,6 +57,9 @@ struct Link {
   // The phone's keys: set only when the user wants them (RemoteKeys), and
   // then told of every "+CKEV" line; null leaves those lines ignored.
   KeyEvents* keyEvents = nullptr;
+  // Other work on the clock, asked after the keys each time round, whether
+  // or not a phone is there. Set before the monitor thread starts.
+  std::vector<ClockedWork*> clocked;
   // The phone accepted to report calls on this connection. Monitor thread only.
   bool callsReported = false;
   // Lines a transaction read past while waiting for its answer, oldest

@@ -144,10 +144,27 @@ struct Wakeup {
   bool timedOut = false;  // the whole longest wait passed without an event
 };
 
-// A held key is due to act again: nothing may wait on the phone meanwhile.
-bool KeyDue(Link& link) {
+// The earliest time something on the clock is due: a held key to act
+// again, or other clocked work.
+bool EarliestDue(Link& link, std::uint32_t* due) {
+  bool any = false;
+  const std::uint32_t now = link.os.NowMs();
+  const auto consider = [&](const ClockedWork* work) {
+    std::uint32_t at = 0;
+    if (work == nullptr || !work->NextDue(&at)) return;
+    if (!any || MsUntil(at, now) < MsUntil(*due, now)) *due = at;
+    any = true;
+  };
+  consider(link.keyEvents);
+  for (const ClockedWork* work : link.clocked) consider(work);
+  return any;
+}
+
+// Something is due on the clock (a held key to act again): nothing may wait
+// on the phone meanwhile.
+bool ClockRunning(Link& link) {
   std::uint32_t due = 0;
-  return link.keyEvents != nullptr && link.keyEvents->NextDue(&due);
+  return EarliestDue(link, &due);
 }
 
 // The menus have work to do in steps between the phone's lines.
@@ -155,12 +172,12 @@ bool WorkPending(Link& link) {
   return link.state.connected && link.handlers != nullptr && link.handlers->WorkPending();
 }
 
-// The longest wait, cut short when a held key is due to act before its end,
-// and none while the menus have work.
+// The longest wait, cut short when something on the clock is due before its
+// end, and none while the menus have work.
 std::uint32_t EventWaitMs(Link& link) {
   if (WorkPending(link)) return 0;
   std::uint32_t due = 0;
-  if (link.keyEvents == nullptr || !link.keyEvents->NextDue(&due)) return kLongestEventWaitMs;
+  if (!EarliestDue(link, &due)) return kLongestEventWaitMs;
   const std::int32_t left = MsUntil(due, link.os.NowMs());
   if (left <= 0) return 0;
   return static_cast<std::uint32_t>(left) < kLongestEventWaitMs ? static_cast<std::uint32_t>(left)
@@ -300,7 +317,7 @@ void MonitorDevice(Link& link) {
       if (linesLeft || (events & kEvRxChar)) {
         // A report of bytes already read would have the reader wait for the
         // next line, and a held key wait with it.
-        DispatchLines(link, !KeyDue(link) && !WorkPending(link));
+        DispatchLines(link, !ClockRunning(link) && !WorkPending(link));
         lookedAt = link.os.NowMs();
       } else if (lookDue) {
         // Bytes that came while no wait was armed may have gone unannounced.
@@ -311,6 +328,8 @@ void MonitorDevice(Link& link) {
     // A held key repeats on the clock, whatever woke the thread.
     if (link.state.connected && link.keyEvents != nullptr)
       link.keyEvents->ClockReached(link.os.NowMs());
+    for (ClockedWork* work : link.clocked)
+      if (!link.stopping()) work->ClockReached(link.os.NowMs());
     // One step of the menus' work, with the phone's lines handled between.
     if (WorkPending(link)) link.handlers->DoWork();
     // A phone that went away is looked for again at once, so the status

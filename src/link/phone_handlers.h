@@ -59,17 +59,24 @@ class CallEvents {
   virtual void Ringing() {}
 };
 
-// The phone's keys, while the user wants them. Monitor thread only.
-class KeyEvents {
+// Work the monitor thread does at a time of the platform clock. Monitor
+// thread only.
+class ClockedWork {
  public:
-  virtual ~KeyEvents() = default;
-  // "+CKEV": a key went down or came up.
-  virtual void KeyChanged(const KeyReport& key) = 0;
-  // A held key acts again at a time of the platform clock: true, with the
-  // time, while one is due; the monitor's wait ends by then.
+  virtual ~ClockedWork() = default;
+  // True, with the time, while something is due; the monitor's wait ends by
+  // then.
   virtual bool NextDue(std::uint32_t* dueMs) const = 0;
   // The clock has reached `nowMs`: act on what has come due.
   virtual void ClockReached(std::uint32_t nowMs) = 0;
+};
+
+// The phone's keys, while the user wants them: a held key acts again on the
+// clock. Monitor thread only.
+class KeyEvents : public ClockedWork {
+ public:
+  // "+CKEV": a key went down or came up.
+  virtual void KeyChanged(const KeyReport& key) = 0;
   // The screen the keys act on is up, so the phone reports them.
   virtual bool ScreenUp() const = 0;
   // The link went away: the screen the keys acted on went with it.
