@@ -58,6 +58,9 @@ void ConfigDialog::ShowSettings(Handle dialog, const Settings& settings) {
   os_.SetChecked(dialog, kRemoteKeysCheckId, settings.remoteKeys != 0);
   os_.SetChecked(dialog, kCharsetCheckId, !settings.charset.empty());
   os_.SetChecked(dialog, kFindTrackCheckId, settings.findTrack != 0);
+  os_.SetChecked(dialog, kFollowTrackCheckId, settings.followTrack != 0);
+  os_.SetChecked(dialog, kPlayModesCheckId, settings.playModes != 0);
+  os_.SetChecked(dialog, kPauseWhenAwayCheckId, settings.pauseWhenAway != 0);
 }
 
 Settings ConfigDialog::ReadControls(Handle dialog, const Settings& shown) {
@@ -75,6 +78,10 @@ Settings ConfigDialog::ReadControls(Handle dialog, const Settings& shown) {
   ReadSwitch(os_.IsChecked(dialog, kPauseOnCallCheckId), next.pauseOnCall, next.pauseOnCallStored);
   ReadSwitch(os_.IsChecked(dialog, kRemoteKeysCheckId), next.remoteKeys, next.remoteKeysStored);
   ReadSwitch(os_.IsChecked(dialog, kFindTrackCheckId), next.findTrack, next.findTrackStored);
+  ReadSwitch(os_.IsChecked(dialog, kFollowTrackCheckId), next.followTrack, next.followTrackStored);
+  ReadSwitch(os_.IsChecked(dialog, kPlayModesCheckId), next.playModes, next.playModesStored);
+  ReadSwitch(os_.IsChecked(dialog, kPauseWhenAwayCheckId), next.pauseWhenAway,
+             next.pauseWhenAwayStored);
   // Ticked means "auto"; a set named by hand stays until the box is cleared.
   const bool charsetTicked = os_.IsChecked(dialog, kCharsetCheckId);
   if (charsetTicked != !shown.charset.empty()) {

@@ -33,10 +33,13 @@ LAYOUT = [
     (ID["REMOTE_KEYS"], "Button", "Phone keys as a remote", 7, 58, 172, 10, True),
     (ID["CHARSET"], "Button", "Titles in the phone's character set", 7, 71, 172, 10, True),
     (ID["FIND_TRACK"], "Button", "Find tracks by name", 7, 84, 172, 10, True),
-    (ID["STATUS"], "Static", None, 7, 99, 172, 19, True),
-    (ID["OK"], "Button", "OK", 69, 123, 50, 14, True),
-    (ID["CANCEL"], "Button", "Cancel", 129, 123, 50, 14, True),
-    (ID["APPLY"], "Button", "Apply", 7, 123, 50, 14, True),
+    (ID["FOLLOW_TRACK"], "Button", "Menu follows the playing track", 7, 97, 172, 10, True),
+    (ID["PLAY_MODES"], "Button", "Shuffle, repeat and rating in the menu", 7, 110, 172, 10, True),
+    (ID["PAUSE_WHEN_AWAY"], "Button", "Pause when the phone goes away", 7, 123, 172, 10, True),
+    (ID["STATUS"], "Static", None, 7, 138, 172, 19, True),
+    (ID["OK"], "Button", "OK", 69, 162, 50, 14, True),
+    (ID["CANCEL"], "Button", "Cancel", 129, 162, 50, 14, True),
+    (ID["APPLY"], "Button", "Apply", 7, 162, 50, 14, True),
 ]
 # The check boxes: the buttons that are not OK, Cancel or Apply.
 CHECK_BOXES = [row[0] for row in LAYOUT
@@ -132,7 +135,7 @@ class ConfigDialog(unittest.TestCase):
         window, every text fitting its control at this DPI."""
         self.assertEqual(window["title"], "")
         self.assertEqual((window["font"], window["size"]), ("MS Shell Dlg", "8"))
-        self.assertEqual(window["client_du"], "186,144")
+        self.assertEqual(window["client_du"], "186,183")
         self.assertEqual(len(controls), len(LAYOUT))
         client = numbers(window["client"])
         dpi = int(window["dpi"])

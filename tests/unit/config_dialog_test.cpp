@@ -285,6 +285,10 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
       {"charset ticked", "", tick(kCharsetCheckId, true), apply, saved("Charset=auto"), true},
       // The menus take it at their next opening; the link stays as it is.
       {"find ticked", "", tick(kFindTrackCheckId, true), apply, saved("FindTrack=1"), false},
+      {"follow ticked", "", tick(kFollowTrackCheckId, true), ok, saved("FollowTrack=1"), false},
+      {"play modes ticked", "", tick(kPlayModesCheckId, true), apply, saved("PlayModes=1"), false},
+      {"away cleared", "PauseWhenAway=1", tick(kPauseWhenAwayCheckId, false), apply,
+       saved("PauseWhenAway=0"), false},
       {"a named charset left ticked", "Charset=8859-1", nothing, apply, saved("Charset=8859-1"),
        false},
       {"a named charset cleared", "Charset=8859-1", tick(kCharsetCheckId, false), apply,
