@@ -57,6 +57,7 @@ bool HostApp::ApplyStartOptions() {
   ParsePlayState(options_.state, &state);
   model_.SetState(state);
   model_.SetVideo(options_.video);
+  model_.SetKeepsRatings(!options_.no_ratings);
   return true;
 }
 
@@ -101,6 +102,7 @@ int HostApp::Run(HINSTANCE instance) {
   if (!options_.no_message_log && !log_.Install(window_)) LogError("hooks");
   if (options_.probe_ms > 0 && !probe_.Start(window_, kProbeMessage, options_.probe_ms))
     LogError("probe");
+  requests_.SetCommandSender([this](int id) { SendMessageA(window_, WM_COMMAND, id, 0); });
   model_.SetListener([this](const char* field, const std::string& value) {
     log_.EmitAfterMessage(LogLine("player").Token(field, value.c_str()));
   });
@@ -152,6 +154,15 @@ LRESULT HostApp::PlayerWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM l
       log_.NoteHostHandled(msg, wparam, lparam);
       model_.ApplyCommand(LOWORD(wparam));
       return 0;
+    case WM_SYSCOMMAND:
+      // The shuffle and repeat toggles also come from the window's system
+      // menu; everything else is the system's.
+      if (LOWORD(wparam) == kCmdShuffle || LOWORD(wparam) == kCmdRepeat) {
+        log_.NoteHostHandled(msg, wparam, lparam);
+        model_.ApplyCommand(LOWORD(wparam));
+        return 0;
+      }
+      return DefWindowProcA(window, msg, wparam, lparam);
     case WM_CLOSE:
       // The host ends through its `exit` command only.
       return 0;

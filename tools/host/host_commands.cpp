@@ -130,6 +130,13 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
   } else if (verb == "video") {
     if (arg != "on" && arg != "off") return Fail(verb, "on or off");
     model_.SetVideo(arg == "on");
+  } else if (verb == "shuffle" || verb == "repeat") {
+    // The player's own button: the toggle, through every subclass.
+    if (!arg.empty()) return Fail(verb, "takes nothing");
+    SendMessageA(window_, WM_COMMAND, verb == "shuffle" ? kCmdShuffle : kCmdRepeat, 0);
+  } else if (verb == "syscommand") {
+    if (!ParseNumber(arg, &n) || n < 0 || n > 0xFFFF) return Fail(verb, "needs an id");
+    SendMessageA(window_, WM_SYSCOMMAND, static_cast<WPARAM>(n), 0);
   } else if (verb == "sleep") {
     if (!ParseNumber(arg, &n) || n < 0 || n > kMaxSleepMs) return Fail(verb, "needs milliseconds");
     const unsigned long start = LogClockMs();
@@ -195,6 +202,9 @@ void HostApp::Status() {
       .Token("state", PlayStateName(model_.state()))
       .Token("video", model_.video() ? "on" : "off")
       .Num("fullscreen", model_.fullscreen_requests())
+      .Token("shuffle", model_.shuffle() ? "on" : "off")
+      .Token("repeat", model_.repeat() ? "on" : "off")
+      .Num("rating", model_.Rating())
       .Num("registered", static_cast<long long>(registry_.size()))
       .Num("threads", CountThreads());
   if (const char* title = model_.Title(model_.position())) line.Text("title", title);

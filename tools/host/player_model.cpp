@@ -55,7 +55,23 @@ void PlayerModel::SetVideo(bool shown) {
   Report("video", shown ? "on" : "off");
 }
 
+int PlayerModel::Rating() const {
+  const auto found = ratings_.find(position_);
+  return found == ratings_.end() ? 0 : found->second;
+}
+
+bool PlayerModel::SetRating(long long rating) {
+  if (!keeps_ratings_ || playlist_.size() == 0) return false;
+  if (rating < 0) rating = 0;
+  if (rating > kMaxRating) rating = kMaxRating;
+  ratings_[position_] = static_cast<int>(rating);
+  Report("rating", std::to_string(rating));
+  return true;
+}
+
 void PlayerModel::AfterPlaylistChange() {
+  // Ratings belong to the entries, which are new.
+  ratings_.clear();
   Report("entries", std::to_string(playlist_.size()));
   if (position_ >= playlist_.size() && position_ != 0) {
     position_ = 0;
@@ -105,6 +121,14 @@ bool PlayerModel::ApplyCommand(int id) {
       return true;
     case kCmdVideoWindow:
       SetVideo(!video_);
+      return true;
+    case kCmdShuffle:
+      shuffle_ = !shuffle_;
+      Report("shuffle", shuffle_ ? "on" : "off");
+      return true;
+    case kCmdRepeat:
+      repeat_ = !repeat_;
+      Report("repeat", repeat_ ? "on" : "off");
       return true;
     case kCmdFullscreen:
       ++fullscreen_requests_;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "playlist.h"
@@ -25,15 +26,21 @@ enum PlayerCommand : int {
   kCmdNext = 40048,
   kCmdVideoWindow = 40328,
   kCmdFullscreen = 40337,
+  // Toggles: the player's only way of flipping these two switches, whether
+  // they come as WM_COMMAND or WM_SYSCOMMAND.
+  kCmdRepeat = 40022,
+  kCmdShuffle = 40023,
 };
 
 class PlayerModel {
  public:
   // Called with a field name ("volume", "position", "state", "video",
-  // "entries", "fullscreen") and its new value as text.
+  // "entries", "fullscreen", "shuffle", "repeat", "rating") and its new
+  // value as text.
   using ChangeListener = std::function<void(const char* field, const std::string& value)>;
 
   static constexpr int kMaxVolume = 255;
+  static constexpr int kMaxRating = 5;
 
   void SetListener(ChangeListener listener) { listener_ = std::move(listener); }
 
@@ -43,6 +50,8 @@ class PlayerModel {
   bool video() const { return video_; }
   int fullscreen_requests() const { return fullscreen_requests_; }
   size_t length() const { return playlist_.size(); }
+  bool shuffle() const { return shuffle_; }
+  bool repeat() const { return repeat_; }
 
   // Clamps to 0..255.
   void SetVolume(long long volume);
@@ -50,6 +59,12 @@ class PlayerModel {
   bool SetPosition(long long position);
   void SetState(PlayState state);
   void SetVideo(bool shown);
+  // A player without a ratings store: a rating set is not kept.
+  void SetKeepsRatings(bool keeps) { keeps_ratings_ = keeps; }
+  // The rating (0-5) of the current entry, not necessarily the playing one.
+  int Rating() const;
+  // Clamps to 0..5; false when not kept (no ratings store, empty playlist).
+  bool SetRating(long long rating);
   void GeneratePlaylist(size_t count);
   bool LoadPlaylist(const std::string& path, std::string* error);
 
@@ -72,6 +87,10 @@ class PlayerModel {
   PlayState state_ = PlayState::kStopped;
   bool video_ = false;
   int fullscreen_requests_ = 0;
+  bool shuffle_ = false;
+  bool repeat_ = false;
+  bool keeps_ratings_ = true;
+  std::map<size_t, int> ratings_;  // by entry; a million entries rate nothing up front
 };
 
 }  // namespace host

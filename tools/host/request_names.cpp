@@ -22,6 +22,18 @@ const char* RequestName(intptr_t wparam, intptr_t lparam) {
       return "entry_title_unicode";
     case kReqWindowVisible:
       return "window_visible";
+    case kReqGetShuffle:
+      return "get_shuffle";
+    case kReqGetRepeat:
+      return "get_repeat";
+    case kReqSetShuffle:
+      return "set_shuffle";
+    case kReqSetRepeat:
+      return "set_repeat";
+    case kReqSetRating:
+      return "set_rating";
+    case kReqGetRating:
+      return "get_rating";
     case kReqRegisterName:
       return "register";
     default:
@@ -45,6 +57,10 @@ const char* CommandName(int id) {
       return "video_window";
     case kCmdFullscreen:
       return "fullscreen";
+    case kCmdShuffle:
+      return "shuffle";
+    case kCmdRepeat:
+      return "repeat";
     default:
       return "unknown";
   }

@@ -16,6 +16,12 @@ enum RequestCode : long {
   kReqEntryTitle = 212,
   kReqEntryTitleUnicode = 213,
   kReqWindowVisible = 261,
+  kReqGetShuffle = 250,
+  kReqGetRepeat = 251,
+  kReqSetShuffle = 252,
+  kReqSetRepeat = 253,
+  kReqSetRating = 639,
+  kReqGetRating = 640,
   kReqRegisterName = 65536,
 };
 
@@ -24,7 +30,8 @@ constexpr intptr_t kVideoWindow = 3;
 
 // Name of a WM_USER request, or null when lParam is none of the known codes.
 const char* RequestName(intptr_t wparam, intptr_t lparam);
-// Name of a WM_COMMAND identifier (low word of wParam), or "unknown".
+// Name of a WM_COMMAND or WM_SYSCOMMAND identifier (low word of wParam), or
+// "unknown".
 const char* CommandName(int id);
 
 }  // namespace host

@@ -363,6 +363,51 @@ class PlayerModelTest(HostTestCase):
                          (0, "paused", "on", 2, "Track 3"))
         self.finish(host)
 
+    def send(self, host, wparam, lparam):
+        """The result of one `send` and the index of its command line."""
+        start = max(len(host.lines), host.base)
+        host.send("send %d %d" % (wparam, lparam))
+        at, _ = host.expect("cmd", line="send %d %d" % (wparam, lparam), start=start)
+        return host.expect("send", start=at)[1].num("result"), at
+
+    def test_shuffle_and_repeat_flip_through_their_toggles_only(self):
+        host = self.start("--entries", "3")
+        toggles = dict(kind="sent", thread="host", msg="WM_COMMAND")
+        # Each set answers 1; only a change sends the toggle, which flips.
+        for wparam, lparam, command, field, value in ((7, 252, 40023, "shuffle", "on"),
+                                                      (1, 253, 40022, "repeat", "on"),
+                                                      (0, 253, 40022, "repeat", "off")):
+            result, at = self.send(host, wparam, lparam)
+            self.assertEqual(result, 1)
+            sent, _ = host.expect("msg", wparam=command, start=at, **toggles)
+            host.expect("player", start=sent, **{field: value})
+        self.assertEqual([self.send(host, 0, lparam)[0] for lparam in (250, 251)], [1, 0])
+        result, at = self.send(host, 1, 252)
+        self.assertEqual(result, 1)
+        self.assertEqual(len(host.all("msg", wparam=40023, **toggles)), 1)
+        # The system menu's toggle flips too; its other commands are the system's.
+        host.send("syscommand 40023", "syscommand 40022", "repeat", "status")
+        _, status = host.expect("status", start=at)
+        self.assertEqual((status["shuffle"], status["repeat"]), ("off", "off"))
+        host.expect("msg", msg="WM_SYSCOMMAND", wparam=40023, name="shuffle", handler="host")
+        self.finish(host)
+
+    def test_ratings_rate_the_current_entry_or_are_not_kept(self):
+        host = self.start("--entries", "3", "--position", "2")
+        self.assertEqual(self.send(host, 4, 639)[0], 1)
+        host.send("position 0")
+        self.assertEqual(self.send(host, 0, 640)[0], 0)
+        self.assertEqual(self.send(host, 9, 639)[0], 1)  # clamped
+        self.assertEqual(self.send(host, 0, 640)[0], 5)
+        host.send("position 2")
+        self.assertEqual(self.send(host, 0, 640)[0], 4)
+        host.expect("msg", name="set_rating", wparam=9, result=1, handler="host")
+        self.finish(host)
+        host = self.start("--entries", "3", "--no-ratings")
+        self.assertEqual(self.send(host, 4, 639)[0], 0)
+        self.assertEqual(self.send(host, 0, 640)[0], 0)
+        self.finish(host)
+
     def test_million_entries_cost_nothing(self):
         host = self.start()
         host.send("entries 1000000", "position 999999", "status")
