@@ -10,9 +10,12 @@
 namespace host {
 namespace {
 
-constexpr const char* kWindowClass = "Winamp v1.x";
-constexpr const char* kWindowTitle = "Quillet host";
-constexpr const char* kControlClass = "QuilletHostControl";
+// Registered with the wide-character functions, as the player's is: a
+// plug-in that subclasses it with the narrow ones then gets its messages
+// converted, and any mix-up of the two shows.
+constexpr const wchar_t* kWindowClass = L"Winamp v1.x";
+constexpr const wchar_t* kWindowTitle = L"Quillet host";
+constexpr const wchar_t* kControlClass = L"QuilletHostControl";
 constexpr UINT kRunDeferredMessage = WM_APP + 3;
 // Posted to the player's window by the latency probe.
 constexpr UINT kProbeMessage = WM_APP + 4;
@@ -62,29 +65,29 @@ bool HostApp::ApplyStartOptions() {
 }
 
 bool HostApp::CreateWindows(HINSTANCE instance) {
-  WNDCLASSEXA wc = {};
+  WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = StaticWindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = kWindowClass;
-  if (!RegisterClassExA(&wc)) {
+  if (!RegisterClassExW(&wc)) {
     LogError("register_class");
     return false;
   }
   wc.lpszClassName = kControlClass;
-  if (!RegisterClassExA(&wc)) {
+  if (!RegisterClassExW(&wc)) {
     LogError("register_class");
     return false;
   }
-  control_ = CreateWindowExA(0, kControlClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+  control_ = CreateWindowExW(0, kControlClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
                              nullptr);
   if (!control_) {
     LogError("create_window");
     return false;
   }
-  window_ = CreateWindowExA(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+  window_ = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                             CW_USEDEFAULT, 275, 116, nullptr, nullptr, instance, nullptr);
   if (!window_) {
     LogError("create_window");
@@ -102,7 +105,7 @@ int HostApp::Run(HINSTANCE instance) {
   if (!options_.no_message_log && !log_.Install(window_)) LogError("hooks");
   if (options_.probe_ms > 0 && !probe_.Start(window_, kProbeMessage, options_.probe_ms))
     LogError("probe");
-  requests_.SetCommandSender([this](int id) { SendMessageA(window_, WM_COMMAND, id, 0); });
+  requests_.SetCommandSender([this](int id) { SendMessageW(window_, WM_COMMAND, id, 0); });
   model_.SetListener([this](const char* field, const std::string& value) {
     log_.EmitAfterMessage(LogLine("player").Token(field, value.c_str()));
   });
@@ -122,10 +125,10 @@ int HostApp::Run(HINSTANCE instance) {
   BOOL got;
   // Once finished, messages still queued are left alone: "host exit" is
   // the last line of a run.
-  while (!finished_ && (got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+  while (!finished_ && (got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
     if (got == -1) break;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   log_.Uninstall();
   DestroyWindow(window_);
@@ -135,7 +138,7 @@ int HostApp::Run(HINSTANCE instance) {
 
 LRESULT CALLBACK HostApp::StaticWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   HostApp* self = g_app;
-  if (!self) return DefWindowProcA(window, msg, wparam, lparam);
+  if (!self) return DefWindowProcW(window, msg, wparam, lparam);
   if (window == self->control_) return self->ControlWindowProc(window, msg, wparam, lparam);
   return self->PlayerWindowProc(window, msg, wparam, lparam);
 }
@@ -162,7 +165,7 @@ LRESULT HostApp::PlayerWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM l
         model_.ApplyCommand(LOWORD(wparam));
         return 0;
       }
-      return DefWindowProcA(window, msg, wparam, lparam);
+      return DefWindowProcW(window, msg, wparam, lparam);
     case WM_CLOSE:
       // The host ends through its `exit` command only.
       return 0;
@@ -171,7 +174,7 @@ LRESULT HostApp::PlayerWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM l
       return 0;
     default:
       if (msg >= 0xC000) log_.NoteHostHandled(msg, wparam, lparam);
-      return DefWindowProcA(window, msg, wparam, lparam);
+      return DefWindowProcW(window, msg, wparam, lparam);
   }
 }
 
@@ -196,7 +199,7 @@ LRESULT HostApp::ControlWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM 
       }
       return 0;
     default:
-      return DefWindowProcA(window, msg, wparam, lparam);
+      return DefWindowProcW(window, msg, wparam, lparam);
   }
 }
 
@@ -210,7 +213,7 @@ void HostApp::InEntry(Call call) {
     unload_pending_ = false;
     plugin_.Unload();
   }
-  if (!deferred_.empty()) PostMessageA(control_, kRunDeferredMessage, 0, 0);
+  if (!deferred_.empty()) PostMessageW(control_, kRunDeferredMessage, 0, 0);
 }
 
 void HostApp::Load(const std::string& path) {

@@ -133,10 +133,10 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
   } else if (verb == "shuffle" || verb == "repeat") {
     // The player's own button: the toggle, through every subclass.
     if (!arg.empty()) return Fail(verb, "takes nothing");
-    SendMessageA(window_, WM_COMMAND, verb == "shuffle" ? kCmdShuffle : kCmdRepeat, 0);
+    SendMessageW(window_, WM_COMMAND, verb == "shuffle" ? kCmdShuffle : kCmdRepeat, 0);
   } else if (verb == "syscommand") {
     if (!ParseNumber(arg, &n) || n < 0 || n > 0xFFFF) return Fail(verb, "needs an id");
-    SendMessageA(window_, WM_SYSCOMMAND, static_cast<WPARAM>(n), 0);
+    SendMessageW(window_, WM_SYSCOMMAND, static_cast<WPARAM>(n), 0);
   } else if (verb == "sleep") {
     if (!ParseNumber(arg, &n) || n < 0 || n > kMaxSleepMs) return Fail(verb, "needs milliseconds");
     const unsigned long start = LogClockMs();
@@ -187,7 +187,7 @@ void HostApp::SendToPlayer(const std::string& arg) {
     return Fail("send", "needs WPARAM and LPARAM (32-bit numbers)");
   }
   const LRESULT result =
-      SendMessageA(window_, WM_USER, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam));
+      SendMessageW(window_, WM_USER, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam));
   Emit(LogLine("send").Num("result", static_cast<long long>(result)));
 }
 

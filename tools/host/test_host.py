@@ -250,7 +250,7 @@ class LifecycleTest(HostTestCase):
         host.expect("export", call=1, returned="non-null")
         _, record = host.expect("record", version=16)
         self.assertEqual(record["description"], "Host test plug-in")
-        host.expect("plugin", "init", window="ok", instance="ok")
+        host.expect("plugin", "init", window="ok", instance="ok", unicode="yes")
         host.expect("plugin", "registered", ping=FIRST_ID, unanswered=FIRST_ID + 1,
                     again=FIRST_ID)
 

@@ -135,8 +135,11 @@ int Init() {
   GetModuleHandleExA(
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
       reinterpret_cast<const char*>(&Init), &self);
-  Say("init window=%s instance=%s", IsWindow(g_record.hwndParent) ? "ok" : "bad",
-      g_record.hDllInstance == self ? "ok" : "bad");
+  // Whether the player's window is a wide-character one, before this
+  // plug-in's narrow subclass makes its procedure narrow.
+  Say("init window=%s instance=%s unicode=%s", IsWindow(g_record.hwndParent) ? "ok" : "bad",
+      g_record.hDllInstance == self ? "ok" : "bad",
+      IsWindowUnicode(g_record.hwndParent) ? "yes" : "no");
   g_ping_id = Register("HostTest_Ping");
   g_unanswered_id = Register("HostTest_Unanswered");
   const LRESULT again = Register("hosttest_PING");
