@@ -106,6 +106,8 @@ int HostApp::Run(HINSTANCE instance) {
   if (options_.probe_ms > 0 && !probe_.Start(window_, kProbeMessage, options_.probe_ms))
     LogError("probe");
   requests_.SetCommandSender([this](int id) { SendMessageW(window_, WM_COMMAND, id, 0); });
+  notices_.SetWindow(window_);
+  model_.SetNoticeListener([this](PlayerModel::Notice notice) { OnNotice(notice); });
   model_.SetListener([this](const char* field, const std::string& value) {
     log_.EmitAfterMessage(LogLine("player").Token(field, value.c_str()));
   });
@@ -134,6 +136,46 @@ int HostApp::Run(HINSTANCE instance) {
   DestroyWindow(window_);
   DestroyWindow(control_);
   return exit_code_;
+}
+
+void HostApp::OnNotice(PlayerModel::Notice notice) {
+  using Notice = PlayerModel::Notice;
+  switch (notice) {
+    case Notice::kItemStarted:
+      notices_.SendPlayingFile(model_.Path(model_.position()), model_.WidePath(model_.position()));
+      notices_.Post(kMiscTitle);
+      notices_.Post(kMiscStatus);
+      break;
+    case Notice::kStopped:
+      notices_.Post(kMiscTitle);
+      notices_.Post(kMiscStatus);
+      break;
+    case Notice::kPaused:
+      notices_.Post(kMiscTitle);
+      notices_.Post(kMiscStatus);
+      notices_.Post(kMiscPause);
+      break;
+    case Notice::kUnpaused:
+      notices_.Post(kMiscStatus);
+      notices_.Post(kMiscUnpause);
+      break;
+    case Notice::kVolume:
+      notices_.Post(kMiscVolume);
+      break;
+    case Notice::kRating:
+      notices_.Post(kMiscTitleRating);
+      break;
+    case Notice::kPlaylist: {
+      // The player tells of each change: the list cleared, then each entry
+      // added (a long list's first ones and one for the rest).
+      constexpr size_t kTold = 32;
+      const size_t added = model_.length();
+      notices_.SendPlaylistModified();
+      for (size_t i = 0; i < added && i < kTold; ++i) notices_.SendPlaylistModified();
+      if (added > kTold) notices_.SendPlaylistModified();
+      break;
+    }
+  }
 }
 
 LRESULT CALLBACK HostApp::StaticWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {

@@ -101,6 +101,10 @@ void MessageLog::OnReturn(const CWPRETSTRUCT& ret) {
         std::string title;
         if (ReadText(ret.lResult, &title)) line.Text("text", title);
       }
+      if (ret.message == WM_USER && ret.lParam == kReqPlayingFile) {
+        std::string path;
+        if (ReadText(static_cast<intptr_t>(ret.wParam), &path)) line.Text("text", path);
+      }
       line.Token("handler", frame.host_handled ? "host" : "plugin");
       if (frame.send_flags & ISMEX_REPLIED) line.Token("replied", "yes");
       Emit(line);

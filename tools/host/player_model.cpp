@@ -31,11 +31,16 @@ void PlayerModel::Report(const char* field, const std::string& value) {
   if (listener_) listener_(field, value);
 }
 
+void PlayerModel::Tell(Notice notice) {
+  if (notice_) notice_(notice);
+}
+
 void PlayerModel::SetVolume(long long volume) {
   if (volume < 0) volume = 0;
   if (volume > kMaxVolume) volume = kMaxVolume;
   volume_ = static_cast<int>(volume);
   Report("volume", std::to_string(volume_));
+  Tell(Notice::kVolume);
 }
 
 bool PlayerModel::SetPosition(long long position) {
@@ -46,8 +51,44 @@ bool PlayerModel::SetPosition(long long position) {
 }
 
 void PlayerModel::SetState(PlayState state) {
+  const PlayState before = state_;
   state_ = state;
   Report("state", PlayStateName(state_));
+  if (state == before) return;
+  switch (state) {
+    case PlayState::kPlaying:
+      Tell(before == PlayState::kPaused ? Notice::kUnpaused : Notice::kItemStarted);
+      break;
+    case PlayState::kPaused:
+      Tell(Notice::kPaused);
+      break;
+    case PlayState::kStopped:
+      Tell(Notice::kStopped);
+      break;
+  }
+}
+
+void PlayerModel::StartItem() {
+  if (playlist_.size() == 0) return;
+  state_ = PlayState::kPlaying;
+  Report("state", PlayStateName(state_));
+  Tell(Notice::kItemStarted);
+}
+
+void PlayerModel::MovedTo(size_t position) {
+  position_ = position;
+  Report("position", std::to_string(position_));
+  if (state_ == PlayState::kPlaying) Tell(Notice::kItemStarted);
+}
+
+std::string PlayerModel::Path(size_t index) {
+  const char* title = playlist_.Title(index);
+  return title ? std::string("C:\\Music\\") + title + ".mp3" : std::string();
+}
+
+std::wstring PlayerModel::WidePath(size_t index) {
+  const wchar_t* title = playlist_.WideTitle(index);
+  return title ? std::wstring(L"C:\\Music\\") + title + L".mp3" : std::wstring();
 }
 
 void PlayerModel::SetVideo(bool shown) {
@@ -66,6 +107,7 @@ bool PlayerModel::SetRating(long long rating) {
   if (rating > kMaxRating) rating = kMaxRating;
   ratings_[position_] = static_cast<int>(rating);
   Report("rating", std::to_string(rating));
+  Tell(Notice::kRating);
   return true;
 }
 
@@ -77,6 +119,7 @@ void PlayerModel::AfterPlaylistChange() {
     position_ = 0;
     Report("position", "0");
   }
+  Tell(Notice::kPlaylist);
 }
 
 void PlayerModel::GeneratePlaylist(size_t count) {
@@ -94,20 +137,14 @@ bool PlayerModel::ApplyCommand(int id) {
   const size_t n = playlist_.size();
   switch (id) {
     case kCmdPrevious:
-      if (n > 0) {
-        position_ = position_ == 0 ? n - 1 : position_ - 1;
-        Report("position", std::to_string(position_));
-      }
+      if (n > 0) MovedTo(position_ == 0 ? n - 1 : position_ - 1);
       return true;
     case kCmdNext:
-      if (n > 0) {
-        position_ = (position_ + 1) % n;
-        Report("position", std::to_string(position_));
-      }
+      if (n > 0) MovedTo((position_ + 1) % n);
       return true;
     case kCmdPlay:
       // With nothing to play the player stays stopped.
-      if (n > 0) SetState(PlayState::kPlaying);
+      StartItem();
       return true;
     case kCmdPause:
       if (state_ == PlayState::kPlaying) {

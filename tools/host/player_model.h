@@ -39,10 +39,23 @@ class PlayerModel {
   // value as text.
   using ChangeListener = std::function<void(const char* field, const std::string& value)>;
 
+  // What the player tells its window about (see player_notices.h).
+  enum class Notice {
+    kItemStarted,  // the current entry starts playing
+    kStopped,
+    kPaused,
+    kUnpaused,
+    kVolume,
+    kPlaylist,  // the playlist was replaced
+    kRating,
+  };
+  using NoticeListener = std::function<void(Notice)>;
+
   static constexpr int kMaxVolume = 255;
   static constexpr int kMaxRating = 5;
 
   void SetListener(ChangeListener listener) { listener_ = std::move(listener); }
+  void SetNoticeListener(NoticeListener listener) { notice_ = std::move(listener); }
 
   int volume() const { return volume_; }
   size_t position() const { return position_; }
@@ -55,9 +68,13 @@ class PlayerModel {
 
   // Clamps to 0..255.
   void SetVolume(long long volume);
-  // Ignored (returns false) when outside the playlist.
+  // Ignored (returns false) when outside the playlist. Moves only the
+  // current entry: what plays goes on playing.
   bool SetPosition(long long position);
+  // Stopped to playing starts the current entry; paused to playing goes on.
   void SetState(PlayState state);
+  // The current entry starts from its beginning, whatever the state was.
+  void StartItem();
   void SetVideo(bool shown);
   // A player without a ratings store: a rating set is not kept.
   void SetKeepsRatings(bool keeps) { keeps_ratings_ = keeps; }
@@ -70,6 +87,9 @@ class PlayerModel {
 
   const char* Title(size_t index) { return playlist_.Title(index); }
   const wchar_t* WideTitle(size_t index) { return playlist_.WideTitle(index); }
+  // The entry's file, made from its title: "C:\Music\<title>.mp3".
+  std::string Path(size_t index);
+  std::wstring WidePath(size_t index);
   void SetUtf8Titles(bool utf8) { playlist_.SetUtf8(utf8); }
 
   // Applies a WM_COMMAND identifier as the player would; false when the
@@ -78,9 +98,13 @@ class PlayerModel {
 
  private:
   void Report(const char* field, const std::string& value);
+  void Tell(Notice notice);
+  // Position moved by the player's Next/Previous: a playing player plays it.
+  void MovedTo(size_t position);
   void AfterPlaylistChange();
 
   ChangeListener listener_;
+  NoticeListener notice_;
   Playlist playlist_;
   int volume_ = 200;
   size_t position_ = 0;

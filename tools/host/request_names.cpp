@@ -36,6 +36,14 @@ const char* RequestName(intptr_t wparam, intptr_t lparam) {
       return "get_rating";
     case kReqRegisterName:
       return "register";
+    case kReqMiscNotice:
+      return "cb_misc";
+    case kReqPlaylistModified:
+      return "playlist_modified";
+    case kReqPlayingFile:
+      return "playing_file";
+    case kReqPlayingFileUnicode:
+      return "playing_file_unicode";
     default:
       return nullptr;
   }

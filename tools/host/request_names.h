@@ -23,6 +23,11 @@ enum RequestCode : long {
   kReqSetRating = 639,
   kReqGetRating = 640,
   kReqRegisterName = 65536,
+  // Told by the player, to its own window.
+  kReqMiscNotice = 603,
+  kReqPlaylistModified = 3002,
+  kReqPlayingFile = 3003,
+  kReqPlayingFileUnicode = 13003,
 };
 
 constexpr intptr_t kVolumeQuery = -666;

@@ -408,6 +408,42 @@ class PlayerModelTest(HostTestCase):
         self.assertEqual(self.send(host, 0, 640)[0], 0)
         self.finish(host)
 
+    def told(self, host, command):
+        """What the player told its window for a command, in order: the
+        playing file's path or the notice's sub-code, by lParam (and kind),
+        up to a marker queued behind whatever it posted (sent once a first
+        marker shows the command done)."""
+        start = len(host.lines)
+        host.send(command, "echo done")
+        at, _ = host.expect("cmd", line=command, start=start)
+        done, _ = host.expect("echo", text="done", start=at)
+        host.send("echo told")
+        end, _ = host.expect("echo", text="told", start=done)
+        told = []
+        for line in host.lines[at:end]:
+            lparam = line.fields.get("lparam") if line.event == "msg" else None
+            if lparam in ("603", "3002", "3003", "13003"):
+                what = line.fields.get("text") if lparam == "3003" else line.num("wparam")
+                told.append((int(lparam), line["kind"], what if lparam != "13003" else None))
+        return told
+
+    def test_the_player_tells_its_window_as_the_player_does(self):
+        host = self.start("--entries", "2")
+
+        def posted(*codes):
+            return [(603, "posted", code) for code in codes]
+
+        self.assertEqual(self.told(host, "state playing"),
+                         [(3003, "sent", "C:\\Music\\Track 1.mp3"), (13003, "sent", None)] +
+                         posted(0, 2))
+        self.assertEqual(self.told(host, "state paused"), posted(0, 2, 7))
+        self.assertEqual(self.told(host, "state playing"), posted(2, 8))
+        self.assertEqual(self.told(host, "volume 7"), posted(1))
+        self.assertEqual(self.told(host, "state stopped"), posted(0, 2))
+        # Cleared, then each entry added.
+        self.assertEqual(self.told(host, "entries 3"), [(3002, "sent", 0)] * 4)
+        self.finish(host)
+
     def test_million_entries_cost_nothing(self):
         host = self.start()
         host.send("entries 1000000", "position 999999", "status")
