@@ -5,6 +5,7 @@
 #include "crash_guard.h"
 #include "log_sink.h"
 #include "process_probe.h"
+#include "request_names.h"
 #include "stdin_reader.h"
 
 namespace host {
@@ -108,6 +109,15 @@ int HostApp::Run(HINSTANCE instance) {
   requests_.SetCommandSender([this](int id) { SendMessageW(window_, WM_COMMAND, id, 0); });
   notices_.SetWindow(window_);
   model_.SetNoticeListener([this](PlayerModel::Notice notice) { OnNotice(notice); });
+  model_.SetNextQuestion(
+      [this] { return static_cast<long long>(SendMessageW(window_, WM_USER, 0, kReqNextItem)); });
+  model_.SetAdvanceListener([this](const PlayerModel::AdvanceChoice& choice) {
+    log_.EmitAfterMessage(LogLine("advance")
+                              .Token("cause", choice.cause)
+                              .Num("answer", choice.answer)
+                              .Token("by", choice.by)
+                              .Num("entry", choice.entry));
+  });
   model_.SetListener([this](const char* field, const std::string& value) {
     log_.EmitAfterMessage(LogLine("player").Token(field, value.c_str()));
   });

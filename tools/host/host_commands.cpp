@@ -130,6 +130,17 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
   } else if (verb == "video") {
     if (arg != "on" && arg != "off") return Fail(verb, "on or off");
     model_.SetVideo(arg == "on");
+  } else if (verb == "next" || verb == "previous") {
+    // The player's own buttons, through every subclass.
+    if (!arg.empty()) return Fail(verb, "takes nothing");
+    SendMessageW(window_, WM_COMMAND, verb == "next" ? kCmdNext : kCmdPrevious, 0);
+  } else if (verb == "play") {
+    if (!arg.empty() && (!ParseNumber(arg, &n) || !model_.SetPosition(n)))
+      return Fail(verb, "an entry of the playlist, or nothing");
+    SendMessageW(window_, WM_COMMAND, kCmdPlay, 0);
+  } else if (verb == "end") {
+    if (!arg.empty()) return Fail(verb, "takes nothing");
+    if (!model_.EndItem()) return Fail(verb, "nothing is playing");
   } else if (verb == "shuffle" || verb == "repeat") {
     // The player's own button: the toggle, through every subclass.
     if (!arg.empty()) return Fail(verb, "takes nothing");

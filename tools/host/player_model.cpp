@@ -81,6 +81,44 @@ void PlayerModel::MovedTo(size_t position) {
   if (state_ == PlayState::kPlaying) Tell(Notice::kItemStarted);
 }
 
+size_t PlayerModel::ShufflePick() {
+  const size_t n = playlist_.size();
+  shuffle_state_ = shuffle_state_ * 1103515245u + 12345u;
+  size_t pick = (shuffle_state_ >> 16) % n;
+  // A shuffle that picks the same entry again would look like no move.
+  if (n > 1 && pick == position_) pick = (pick + 1) % n;
+  return pick;
+}
+
+void PlayerModel::Advance(const char* cause, bool at_end) {
+  const size_t n = playlist_.size();
+  if (n == 0) return;
+  AdvanceChoice choice{cause, ask_next_ ? ask_next_() : -1, "order", -1};
+  if (choice.answer >= 0 && static_cast<unsigned long long>(choice.answer) < n) {
+    choice.by = "answer";
+    choice.entry = choice.answer;
+  } else if (shuffle_) {
+    choice.by = "shuffle";
+    choice.entry = static_cast<long long>(ShufflePick());
+  } else if (position_ + 1 < n || !at_end || repeat_) {
+    choice.entry = static_cast<long long>((position_ + 1) % n);
+  } else {
+    choice.by = "stop";
+  }
+  if (advance_) advance_(choice);
+  if (choice.entry < 0) {
+    SetState(PlayState::kStopped);
+  } else {
+    MovedTo(static_cast<size_t>(choice.entry));
+  }
+}
+
+bool PlayerModel::EndItem() {
+  if (state_ != PlayState::kPlaying) return false;
+  Advance("end", true);
+  return true;
+}
+
 std::string PlayerModel::Path(size_t index) {
   const char* title = playlist_.Title(index);
   return title ? std::string("C:\\Music\\") + title + ".mp3" : std::string();
@@ -140,7 +178,7 @@ bool PlayerModel::ApplyCommand(int id) {
       if (n > 0) MovedTo(position_ == 0 ? n - 1 : position_ - 1);
       return true;
     case kCmdNext:
-      if (n > 0) MovedTo((position_ + 1) % n);
+      Advance("next", false);
       return true;
     case kCmdPlay:
       // With nothing to play the player stays stopped.

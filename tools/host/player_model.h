@@ -51,11 +51,25 @@ class PlayerModel {
   };
   using NoticeListener = std::function<void(Notice)>;
 
+  // The player asks its window which entry comes next (a plug-in may
+  // answer); -1 leaves the choice to the player.
+  using NextQuestion = std::function<long long()>;
+  // How the next entry was chosen, on Next or at a track's end.
+  struct AdvanceChoice {
+    const char* cause;  // "next" or "end"
+    long long answer;   // what the window answered
+    const char* by;     // "answer", "shuffle", "order" or "stop"
+    long long entry;    // -1 when the player stopped
+  };
+  using AdvanceListener = std::function<void(const AdvanceChoice&)>;
+
   static constexpr int kMaxVolume = 255;
   static constexpr int kMaxRating = 5;
 
   void SetListener(ChangeListener listener) { listener_ = std::move(listener); }
   void SetNoticeListener(NoticeListener listener) { notice_ = std::move(listener); }
+  void SetNextQuestion(NextQuestion ask) { ask_next_ = std::move(ask); }
+  void SetAdvanceListener(AdvanceListener listener) { advance_ = std::move(listener); }
 
   int volume() const { return volume_; }
   size_t position() const { return position_; }
@@ -75,6 +89,9 @@ class PlayerModel {
   void SetState(PlayState state);
   // The current entry starts from its beginning, whatever the state was.
   void StartItem();
+  // The playing entry has played to its end: the player goes on as then.
+  // False when nothing is playing.
+  bool EndItem();
   void SetVideo(bool shown);
   // A player without a ratings store: a rating set is not kept.
   void SetKeepsRatings(bool keeps) { keeps_ratings_ = keeps; }
@@ -101,10 +118,18 @@ class PlayerModel {
   void Tell(Notice notice);
   // Position moved by the player's Next/Previous: a playing player plays it.
   void MovedTo(size_t position);
+  // Asks the window, then takes its answer if it names an entry, else the
+  // player's own choice; `at_end` stops after the last entry without repeat.
+  void Advance(const char* cause, bool at_end);
+  size_t ShufflePick();
   void AfterPlaylistChange();
 
   ChangeListener listener_;
   NoticeListener notice_;
+  NextQuestion ask_next_;
+  AdvanceListener advance_;
+  // The shuffle's own picks: pseudo-random, the same in every run.
+  unsigned shuffle_state_ = 12345;
   Playlist playlist_;
   int volume_ = 200;
   size_t position_ = 0;

@@ -50,6 +50,8 @@ intptr_t PlayerRequests::Answer(intptr_t wparam, intptr_t lparam) {
       return model_.Rating();
     case kReqSetRating:
       return model_.SetRating(wparam) ? 1 : 0;
+    case kReqNextItem:
+      return kNoNextItem;
     case kReqRegisterName: {
       std::string name;
       if (!read_text_ || !read_text_(wparam, &name)) return 0;

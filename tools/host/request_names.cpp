@@ -44,6 +44,8 @@ const char* RequestName(intptr_t wparam, intptr_t lparam) {
       return "playing_file";
     case kReqPlayingFileUnicode:
       return "playing_file_unicode";
+    case kReqNextItem:
+      return "next_item";
     default:
       return nullptr;
   }

@@ -28,7 +28,12 @@ enum RequestCode : long {
   kReqPlaylistModified = 3002,
   kReqPlayingFile = 3003,
   kReqPlayingFileUnicode = 13003,
+  // Asked by the player, of its own window: which entry comes next.
+  kReqNextItem = 636,
 };
+
+// The player's own choice, when nobody names the next entry.
+constexpr intptr_t kNoNextItem = -1;
 
 constexpr intptr_t kVolumeQuery = -666;
 constexpr intptr_t kVideoWindow = 3;

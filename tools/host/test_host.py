@@ -444,6 +444,39 @@ class PlayerModelTest(HostTestCase):
         self.assertEqual(self.told(host, "entries 3"), [(3002, "sent", 0)] * 4)
         self.finish(host)
 
+    def advance(self, host, *commands):
+        """The `advance` line the last command brings, as a tuple."""
+        start = len(host.lines)
+        host.send(*commands)
+        at, _ = host.expect("cmd", line=commands[-1], start=start)
+        _, line = host.expect("advance", start=at)
+        return line["cause"], line.num("answer"), line["by"], line.num("entry")
+
+    def test_the_next_entry_is_asked_of_the_window_then_chosen(self):
+        host = self.start("--entries", "3", "--state", "playing")
+        self.assertEqual(self.advance(host, "next"), ("next", -1, "order", 1))
+        host.expect("msg", kind="sent", thread="host", lparam=636, name="next_item", result=-1)
+        self.assertEqual(self.advance(host, "end"), ("end", -1, "order", 2))
+        # After the last entry without repeat the player stops; with it, it
+        # goes round.
+        self.assertEqual(self.advance(host, "end"), ("end", -1, "stop", -1))
+        host.expect("player", state="stopped")
+        host.send("end")
+        host.expect("error", op="end", reason="nothing is playing")
+        self.assertEqual(self.advance(host, "repeat", "play 2", "end"), ("end", -1, "order", 0))
+        self.assertEqual(self.advance(host, "shuffle", "end")[2], "shuffle")
+        self.finish(host)
+        # An entry the window names comes next, shuffle or not.
+        host = self.start_with_plugin("--entries", "6", "--state", "playing",
+                                      env={"HOSTTEST_NEXT_ITEM": "4"})
+        _, line = host.expect("advance")  # the plug-in's round posts Next
+        self.assertEqual((line["cause"], line.num("answer"), line["by"], line.num("entry")),
+                         ("next", 4, "answer", 4))
+        host.expect("msg", name="playing_file", text="C:\\Music\\Track 5.mp3")
+        self.assertEqual(self.advance(host, "shuffle", "end"), ("end", 4, "answer", 4))
+        host.expect("msg", lparam=636, result=4, handler="plugin")
+        self.finish(host)
+
     def test_million_entries_cost_nothing(self):
         host = self.start()
         host.send("entries 1000000", "position 999999", "status")
