@@ -112,13 +112,18 @@ class PlayModes(unittest.TestCase):
             with self.subTest(keeps=keeps), \
                     Session(entries=10, ini_lines=["PlayModes=1"], host_args=args) as s:
                 ready(self, s)
+                mark = len(s.host_lines.snapshot())
                 (page,) = open_menu(s)
+                requests = [re.search(r"name=(\w+)", line).group(1) for line in s.settle_host()[mark:]
+                            if line.startswith("msg kind=sent thread=monitor")]
+                self.assertEqual(requests[-3:], ["get_shuffle", "get_repeat", "get_rating"])
                 self.assertTrue(page.startswith('AT*EASM="Winamp menu", 1, 1, 13,'), page)
                 self.assertTrue(page.endswith('"Volume: 8","Shuffle: Off","Repeat: Off",'
                                               '"Rating: No rating","Video window"'), page)
                 self.assertEqual(open_menu(s, action="choose 10"), ['AT*EAID=3,2,"Shuffle",0'])
                 (page,) = open_menu(s, action="switch on")
                 self.assertIn('"Shuffle: On"', page)
+                self.assertTrue(s.wait_host(r"^player shuffle=on", 10, mark), s.host_log()[-2000:])
                 self.assertEqual(open_menu(s, action="choose 12"),
                                  ['AT*EAID=5,2,"Rating",1,' + self.RATINGS])
                 if keeps:

@@ -686,10 +686,10 @@ def play_modes(s: Session) -> None:
     tour.act("open", "opens the accessory menu")
     tour.choose("Shuffle: Off")
     tour.dialog("onoff")
-    tour.act("switch on", "switches it on (switch on)")
+    tour.act("switch on", "switches it on (switch on)", host=[r"^player shuffle=on"])
     tour.choose("Rating: ")
     tour.dialog("list")
-    tour.act("list 5", 'chooses "4 stars" (list 5)')
+    tour.act("list 5", 'chooses "4 stars" (list 5)', host=[r"^player rating=4"])
     tour.act("open", "opens it again: the entries are read from the player")
     entries = tour.menu()["entries"]
     tour.expect("Shuffle: On" in entries and "Rating: 4 stars" in entries,
