@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -203,7 +201,6 @@ TEST(Charset, AnUnpairedSurrogateIsOneUnknownCharacter) {
 TEST(Charset, OptionalMainEntriesNeverRelabelAnother) {
   const MainEntry find = MainEntry::kFindTrack;
   const MainEntry keys = MainEntry::kRemoteKeys;
-  const MainEntry modes = MainEntry::kShuffle;  // with repeat and the rating
   struct Toggle {
     MainEntry entry;
     bool shown;
@@ -215,8 +212,6 @@ TEST(Charset, OptionalMainEntriesNeverRelabelAnother) {
       {{keys, true}, {find, true}, {keys, false}, {find, false}},
       {{find, true}, {find, false}, {keys, true}, {keys, false}},
       {{keys, true}, {keys, false}, {find, true}, {find, false}},
-      {{modes, true}, {find, true}, {keys, true}, {modes, false}, {find, false}},
-      {{find, true}, {modes, true}, {find, false}, {keys, true}, {modes, false}},
   };
   for (bool on : {false, true}) {
     for (bool newer : {false, true}) {
@@ -226,28 +221,20 @@ TEST(Charset, OptionalMainEntriesNeverRelabelAnother) {
         Walk walk(on, PhoneCharset::kUtf8);
         if (newer) walk.SpeakNewer();
         walk.NextTitle("Caf\xC3\xA9");
-        walk.player.shuffle = true;
-        walk.player.rating = 5;
         walk.MainPage();
         const std::vector<std::string> plain = walk.Entries();
         ASSERT_GE(plain.size(), 3u);
         EXPECT_EQ(plain[0], on ? "Prev: Three" : "Prev: Track 3");
         EXPECT_EQ(plain[1], on ? "Next: Caf\xC3\xA9" : "Next: Caf\xE9");
         EXPECT_EQ(plain[2], "Play");
-        std::map<MainEntry, bool> shows;
+        bool shows[2] = {false, false};
         for (const Toggle& toggle : orders[order]) {
-          shows[toggle.entry] = toggle.shown;
-          if (toggle.entry == modes)
-            walk.playerMenus->WantPlayModes(toggle.shown);
-          else
-            walk.playerMenus->Want(toggle.entry, toggle.shown);
+          shows[toggle.entry == keys] = toggle.shown;
+          walk.playerMenus->Want(toggle.entry, toggle.shown);
           std::vector<std::string> expected = plain;
-          // The play modes after Volume; Find track after Go to track;
-          // Remote keys last.
-          if (shows[modes])
-            expected.insert(expected.end() - 1, {"Shuffle: On", "Repeat: Off", "Rating: 5 stars"});
-          if (shows[find]) expected.insert(expected.begin() + 7, "Find track: ");
-          if (shows[keys]) expected.emplace_back("Remote keys");
+          // Find track after Go to track; Remote keys last.
+          if (shows[0]) expected.insert(expected.begin() + 7, "Find track: ");
+          if (shows[1]) expected.emplace_back("Remote keys");
           walk.MainPage();
           EXPECT_EQ(walk.Entries(), expected);
         }
@@ -256,186 +243,136 @@ TEST(Charset, OptionalMainEntriesNeverRelabelAnother) {
   }
 }
 
-// The last page, dialog or notice sent: on the newer set, what follows it
-// only deletes the object it replaced.
-std::string LastShown(const std::vector<std::string>& sent) {
-  for (auto at = sent.rbegin(); at != sent.rend(); ++at)
-    if (at->rfind("*SEDEL", 0) != 0 && at->rfind("*SEUIS", 0) != 0) return *at;
-  return std::string();
-}
-
-// The requests that change the player's play modes, each as "lParam".
-std::vector<std::intptr_t> PlayModeSets(const FakePlayer& player, std::size_t from) {
-  std::vector<std::intptr_t> sets;
-  for (std::size_t i = from; i < player.asked.size(); ++i) {
-    const std::intptr_t request = player.asked[i];
-    if (request == host::kSetShuffle || request == host::kSetRepeat || request == host::kSetRating)
-      sets.push_back(request);
-  }
-  return sets;
-}
-
-// Without PlayModes the main menu and the player's requests are as they
-// always were, whatever ids reach the player's values; with it, each
-// opening reads the three from the player.
+// Shuffle, repeat and the rating (PlayModes=1): each opening reads them,
+// and without the setting no request of theirs is ever sent.
 TEST(PlayModes, ReadAtEveryOpeningAndNeverAskedWithout) {
-  const std::intptr_t playModeRequests[] = {host::kGetShuffle, host::kGetRepeat, host::kSetShuffle,
-                                            host::kSetRepeat,  host::kSetRating, host::kGetRating};
   Walk without(false, PhoneCharset::kUtf8);
-  without.player.rating = 3;
   without.MainPage();
   for (const std::int32_t id : {kShuffleId, kRepeatId, kRatingId})
     without.router->ApplyValue(id, 1);
-  for (const std::intptr_t request : playModeRequests)
-    EXPECT_EQ(std::count(without.player.asked.begin(), without.player.asked.end(), request), 0)
-        << request;
+  for (const std::intptr_t request : {250, 251, 252, 253, 639, 640})
+    EXPECT_EQ(std::count(without.player.asked.begin(), without.player.asked.end(), request), 0);
   EXPECT_EQ(without.player.changes.size(), 3u) << "other plug-ins' ids, as before";
 
-  for (bool on : {false, true}) {
-    SCOPED_TRACE(on ? "UTF-8" : "no charset");
-    Walk walk(on, PhoneCharset::kUtf8);
-    walk.playerMenus->WantPlayModes(true);
-    walk.player.shuffle = true;
-    walk.player.rating = 4;
+  Walk walk(false, PhoneCharset::kUtf8);
+  walk.playerMenus->WantPlayModes(true);
+  for (const std::int32_t rating : {4, 1}) {
+    walk.player.shuffle = walk.player.repeat = rating == 1;
+    walk.player.rating = rating;
     walk.MainPage();
-    std::vector<std::string> entries = walk.Entries();
+    const std::vector<std::string> entries = walk.Entries();
+    const char* on = rating == 1 ? "On" : "Off";
     EXPECT_EQ(std::vector<std::string>(entries.begin() + 9, entries.end()),
-              (std::vector<std::string>{"Shuffle: On", "Repeat: Off", "Rating: 4 stars",
+              (std::vector<std::string>{std::string("Shuffle: ") + on, std::string("Repeat: ") + on,
+                                        rating == 1 ? "Rating: 1 star" : "Rating: 4 stars",
                                         "Video window"}));
-    walk.player.shuffle = false;
-    walk.player.repeat = true;
-    walk.player.rating = 1;
-    const std::size_t before = walk.player.asked.size();
-    walk.MainPage();
-    const std::vector<std::intptr_t> asked(walk.player.asked.begin() + before,
-                                           walk.player.asked.end());
-    for (const std::intptr_t read : {host::kGetShuffle, host::kGetRepeat, host::kGetRating})
-      EXPECT_EQ(std::count(asked.begin(), asked.end(), read), 1) << read;
-    entries = walk.Entries();
-    EXPECT_EQ(std::vector<std::string>(entries.begin() + 9, entries.begin() + 12),
-              (std::vector<std::string>{"Shuffle: Off", "Repeat: On", "Rating: 1 star"}));
   }
 }
 
 // Each entry through its dialog on both command sets, the rating read back,
-// and the notices that go back to the main menu.
+// and the notices, whose answer shows the main menu again.
 TEST(PlayModes, SwitchesAndTheRatingThroughTheirDialogs) {
-  const std::string ratingsOlder =
+  const std::string ratings =
       ",6,\"No rating\",\"1 star\",\"2 stars\",\"3 stars\",\"4 stars\",\"5 stars\"";
-  const std::string notKept[2] = {"*EAID=14,2,\"Rating\",\"This player keeps no ratings.\"",
-                                  "*SELERT=\"This player keeps no ratings.\",4,1,\"Rating\""};
-  const std::string noTrack[2] = {"*EAID=14,2,\"Rating\",\"No track to rate.\"",
-                                  "*SELERT=\"No track to rate.\",4,1,\"Rating\""};
+  const std::string notKept[] = {"*EAID=14,2,\"Rating\",\"This player keeps no ratings.\"",
+                                 "*SELERT=\"This player keeps no ratings.\",4,1,\"Rating\""};
+  const std::string noTrack[] = {"*EAID=14,2,\"Rating\",\"No track to rate.\"",
+                                 "*SELERT=\"No track to rate.\",4,1,\"Rating\""};
+  // The player: three entries, repeat on and a rating of two stars.
+  enum Player { kKeeps, kKeepsNone, kEmptiedUnderTheDialog, kEmpty };
   struct Row {
-    const char* what;
-    std::function<void(FakePlayer&)> before;     // the player as the menu opens
-    const char* entry;                           // the main menu's entry chosen
-    std::string opened[2];                       // what that shows, older and newer
-    std::function<void(FakePlayer&)> meanwhile;  // the player while it is up
-    std::int32_t answer;                         // -1: none, a notice follows
-    std::string answered[2];                     // what the answer shows; "" the main menu
-    std::vector<std::intptr_t> sets;             // the play modes' set requests
-    const char* label;                           // the entry on the main menu at the end
+    const char* entry;      // chosen on the main menu
+    std::string opened[2];  // what that shows, older and newer (a start of it)
+    Player player;
+    std::int32_t answer;              // -1: a notice, dismissed
+    std::string notice[2];            // what the answer shows, if not the main menu
+    std::vector<std::intptr_t> sets;  // the play modes' set requests
+    const char* label;                // the entry on the main menu then
   };
-  const auto none = [](FakePlayer&) {};
   const Row rows[] = {
-      {"shuffle on",
-       none,
-       "Shuffle: Off",
+      {"Shuffle: Off",
        {"*EAID=3,2,\"Shuffle\",0", "*SEONO=\"Shuffle\",0,1"},
-       none,
+       kKeeps,
        1,
-       {"", ""},
+       {},
        {host::kSetShuffle},
        "Shuffle: On"},
-      {"repeat off",
-       [](FakePlayer& p) { p.repeat = true; },
-       "Repeat: On",
+      {"Repeat: On",
        {"*EAID=3,2,\"Repeat\",1", "*SEONO=\"Repeat\",1,1"},
-       none,
+       kKeeps,
        0,
-       {"", ""},
+       {},
        {host::kSetRepeat},
        "Repeat: Off"},
-      {"rating kept",
-       [](FakePlayer& p) { p.rating = 2; },
-       "Rating: 2 stars",
-       {"*EAID=5,2,\"Rating\",3" + ratingsOlder,
-        "*SELIST=\"Rating\",1,2,6,0,1,\"No rating\",\"\",0,0,0,\"1 star\",\"\",0,0,0,"
-        "\"2 stars\",\"\",0,1,0,\"3 stars\",\"\",0,0,0,\"4 stars\",\"\",0,0,0,"
-        "\"5 stars\",\"\",0,0,0"},
-       none,
+      {"Rating: 2 stars",
+       {"*EAID=5,2,\"Rating\",3" + ratings, "*SELIST=\"Rating\",1,2,6,"},
+       kKeeps,
        5,
-       {"", ""},
+       {},
        {host::kSetRating},
        "Rating: 4 stars"},
-      {"rating not kept",
-       [](FakePlayer& p) { p.keepsRatings = false; },
-       "Rating: No rating",
-       {"*EAID=5,2,\"Rating\",1" + ratingsOlder, "^*SELIST=\"Rating\",1,0,6,"},
-       none,
-       4,
+      {"Rating: 2 stars",
+       {"*EAID=5,2,\"Rating\",3", "*SELIST=\"Rating\",1,2,6,"},
+       kKeepsNone,
+       5,
        {notKept[0], notKept[1]},
        {host::kSetRating},
-       "Rating: No rating"},
-      {"playlist emptied under the dialog",
-       none,
-       "Rating: No rating",
-       {"^*EAID=5,2,\"Rating\"", "^*SELIST=\"Rating\""},
-       [](FakePlayer& p) { p.titles.clear(); },
+       "Rating: 2 stars"},
+      {"Rating: 2 stars",
+       {"*EAID=5,2,\"Rating\"", "*SELIST=\"Rating\""},
+       kEmptiedUnderTheDialog,
        4,
        {noTrack[0], noTrack[1]},
        {},
        "Rating"},
-      {"empty playlist",
-       [](FakePlayer& p) { p.titles.clear(); },
-       "Rating",
-       {noTrack[0], noTrack[1]},
-       none,
-       -1,
-       {"", ""},
-       {},
-       "Rating"},
+      {"Rating", {noTrack[0], noTrack[1]}, kEmpty, -1, {}, {}, "Rating"},
+  };
+  const auto lastShown = [](const std::vector<std::string>& sent) {
+    auto at = sent.rbegin();
+    while (at != sent.rend() && (at->rfind("*SEDEL", 0) == 0 || at->rfind("*SEUIS", 0) == 0)) ++at;
+    return at == sent.rend() ? std::string() : *at;
   };
   for (bool newer : {false, true}) {
     for (const Row& row : rows) {
-      SCOPED_TRACE(std::string(row.what) + (newer ? ", newer" : ", older"));
+      SCOPED_TRACE(std::string(row.entry) + " answered " + std::to_string(row.answer) +
+                   (newer ? ", newer" : ", older"));
       Walk walk(false, PhoneCharset::kUtf8);
       if (newer) walk.SpeakNewer();
       walk.playerMenus->WantPlayModes(true);
-      row.before(walk.player);
+      walk.player.repeat = true;
+      walk.player.rating = 2;
+      walk.player.keepsRatings = row.label != std::string("Rating: 2 stars");
+      if (row.player == kEmpty) walk.player.titles.clear();
       walk.MainPage();
       const std::vector<std::string> entries = walk.Entries();
-      const auto chosen = std::find(entries.begin(), entries.end(), row.entry);
-      ASSERT_NE(chosen, entries.end()) << ::testing::PrintToString(entries);
+      const auto at = static_cast<std::size_t>(
+          std::find(entries.begin(), entries.end(), row.entry) - entries.begin());
+      ASSERT_LT(at, entries.size()) << ::testing::PrintToString(entries);
       const std::size_t asked = walk.player.asked.size();
-      walk.protocol->ChooseEntry(static_cast<int>(chosen - entries.begin()) + 1);
-      const std::string& opened = row.opened[newer];
-      if (opened[0] == '^')
-        EXPECT_EQ(LastShown(walk.sent).rfind(opened.substr(1), 0), 0u) << LastShown(walk.sent);
-      else
-        EXPECT_EQ(LastShown(walk.sent), opened);
-      row.meanwhile(walk.player);
-      DialogAnswer answer;  // a notice's answer: dismissed
-      if (row.answer >= 0) {
-        answer.kind = DialogAnswer::Kind::kFinal;
-        answer.number = row.answer;
-        walk.protocol->Answered(answer);
-        if (!row.answered[newer].empty()) {
-          EXPECT_EQ(LastShown(walk.sent), row.answered[newer]);
-          walk.protocol->Answered(DialogAnswer{});
-        }
-      } else {
-        walk.protocol->Answered(answer);
+      walk.protocol->ChooseEntry(static_cast<int>(at) + 1);
+      EXPECT_EQ(lastShown(walk.sent).rfind(row.opened[newer], 0), 0u) << lastShown(walk.sent);
+      if (row.player == kEmptiedUnderTheDialog) walk.player.titles.clear();
+      DialogAnswer answer;  // a notice's: dismissed
+      if (row.answer >= 0) answer = {DialogAnswer::Kind::kFinal, row.answer, ""};
+      walk.protocol->Answered(answer);
+      if (!row.notice[newer].empty()) {
+        EXPECT_EQ(lastShown(walk.sent), row.notice[newer]);
+        walk.protocol->Answered(DialogAnswer{});
       }
-      EXPECT_EQ(PlayModeSets(walk.player, asked), row.sets);
-      // Back on the main menu, the entry chosen still selected.
-      const std::string page = LastShown(walk.sent);
-      const auto at = static_cast<std::size_t>(chosen - entries.begin());
-      const std::string start =
-          newer ? "*SELIST=\"Winamp menu\",3," + std::to_string(at) + ",13,"
-                : "*EASM=\"Winamp menu\", 1, " + std::to_string(at + 1) + ", 13,";
-      EXPECT_EQ(page.rfind(start, 0), 0u) << page;
+      std::vector<std::intptr_t> sets;
+      std::copy_if(walk.player.asked.begin() + asked, walk.player.asked.end(),
+                   std::back_inserter(sets), [](std::intptr_t r) {
+                     return r == host::kSetShuffle || r == host::kSetRepeat ||
+                            r == host::kSetRating;
+                   });
+      EXPECT_EQ(sets, row.sets);
+      // The main menu again, the entry chosen selected.
+      EXPECT_EQ(lastShown(walk.sent).rfind(
+                    newer ? "*SELIST=\"Winamp menu\",3," + std::to_string(at) + ",13,"
+                          : "*EASM=\"Winamp menu\", 1, " + std::to_string(at + 1) + ", 13,",
+                    0),
+                0u)
+          << lastShown(walk.sent);
       EXPECT_EQ(walk.Entries().at(at), row.label);
     }
   }
@@ -444,29 +381,17 @@ TEST(PlayModes, SwitchesAndTheRatingThroughTheirDialogs) {
 // Everything ticked: the main menu is longer than a page and pages like any
 // other, on both command sets.
 TEST(PlayModes, EverythingTickedPagesTheMainMenu) {
+  const std::vector<std::string> first = {
+      "Prev: Track 3",     "Next: Track 2", "Play",     "Pause",     "Stop",         "Track info",
+      "Go to track: 1",    "Find track: ",  "Playlist", "Volume: 8", "Shuffle: Off", "Repeat: Off",
+      "Rating: No rating", "Video window",  ">>"};
   for (bool newer : {false, true}) {
-    SCOPED_TRACE(newer ? "newer" : "older");
     Walk walk(false, PhoneCharset::kUtf8);
     if (newer) walk.SpeakNewer();
     walk.playerMenus->WantPlayModes(true);
     walk.playerMenus->Want(MainEntry::kFindTrack, true);
     walk.playerMenus->Want(MainEntry::kRemoteKeys, true);
     walk.MainPage();
-    const std::vector<std::string> first = {"Prev: Track 3",
-                                            "Next: Track 2",
-                                            "Play",
-                                            "Pause",
-                                            "Stop",
-                                            "Track info",
-                                            "Go to track: 1",
-                                            "Find track: ",
-                                            "Playlist",
-                                            "Volume: 8",
-                                            "Shuffle: Off",
-                                            "Repeat: Off",
-                                            "Rating: No rating",
-                                            "Video window",
-                                            ">>"};
     EXPECT_EQ(walk.Entries(), first);
     walk.protocol->ChooseEntry(15);
     EXPECT_EQ(walk.Entries(), (std::vector<std::string>{"<<", "Remote keys"}));
