@@ -1,5 +1,6 @@
 // Titles in every language: the set agreed with the phone, titles read in
 // UTF-16, texts sent in the set and texts the phone sends back.
+// Over the same walk, the play-mode entries (shuffle, repeat, rating).
 
 #include <gtest/gtest.h>
 
