@@ -187,13 +187,16 @@ constexpr std::int32_t kVideoEntry = 10;
 constexpr std::int32_t kRemoteKeysEntry = 11;  // with RemoteKeys=1
 constexpr int kKeyPresses = 10;
 
-void BM_MainMenuOpening(benchmark::State& state) {
+// The main menu opened again and again; with PlayModes=1 it reads shuffle,
+// repeat and the rating too.
+void MainMenuOpenings(benchmark::State& state, bool playModes) {
   fake::FakePlatform os;
   testing::FakePlayer player(os);
   player.Entries(1000);
   player.position = 500;
   Link link(os);
   MenuBundle menus(link, 0x4242, RegisterMenuMessages(os, 0x4242), 0);
+  menus.player.WantPlayModes(playModes);
   std::string page;
   MenuProtocol protocol(menus.router, [&](const std::string& c) { page = c; });
   std::int64_t runs = 0;
@@ -206,7 +209,14 @@ void BM_MainMenuOpening(benchmark::State& state) {
   state.counters["host_requests"] = double(player.requests - before) / double(runs);
   state.counters["page_bytes"] = double(page.size());
 }
+void BM_MainMenuOpening(benchmark::State& state) {
+  MainMenuOpenings(state, false);
+}
 BENCHMARK(BM_MainMenuOpening)->Unit(benchmark::kMicrosecond);
+void BM_MainMenuOpeningPlayModes(benchmark::State& state) {
+  MainMenuOpenings(state, true);
+}
+BENCHMARK(BM_MainMenuOpeningPlayModes)->Unit(benchmark::kMicrosecond);
 
 // How long a code from the phone took to bring the first byte of the page
 // that answers it, in virtual time.

@@ -310,6 +310,11 @@ def opening_rows(t: Table, folder: Path) -> None:
               "5 (expected)", ratio(run["host_requests"], 5), note)
         t.add("6. Main-menu opening: CPU time", "%.2f µs" % microseconds(run, "cpu_time"),
               "—", "—", "no floor; builds the %s-byte page" % count(run["page_bytes"]))
+        modes = gbench(folder, "menu_bench_gbench.json").get("BM_MainMenuOpeningPlayModes")
+        if modes:
+            t.add("6. Main-menu opening with PlayModes=1: host requests",
+                  count(modes["host_requests"]), "8 (expected)", ratio(modes["host_requests"], 8),
+                  "the five, then shuffle, repeat and the current entry's rating")
     else:
         t.skip("6. Main-menu opening: host requests", "menu_bench failed")
         t.skip("6. Main-menu opening: CPU time", "menu_bench failed")

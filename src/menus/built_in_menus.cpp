@@ -38,6 +38,15 @@ constexpr std::int32_t kNextPageId = kFirstPlaylistPageId + kNextBlockOffset;
 constexpr std::int32_t kFirstEntryId = kFirstPlaylistPageId + kFirstGroupOffset;
 constexpr char kEntryTemplate[] = "xx. item";
 
+// A Choice item's labels, each ended by its NUL, then the empty one.
+constexpr char kRatingLabels[] =
+    "No rating\0"
+    "1 star\0"
+    "2 stars\0"
+    "3 stars\0"
+    "4 stars\0"
+    "5 stars\0";
+
 }  // namespace
 
 BuiltInMenus::BuiltInMenus()
@@ -45,6 +54,9 @@ BuiltInMenus::BuiltInMenus()
       findText{},
       nowPlayingText{},
       emptyPlaylistText{},
+      ratingLabels{},
+      ratingNotKeptText{},
+      noTrackToRateText{},
       entryItems_{},
       shown_{},
       optional_{},
@@ -66,6 +78,9 @@ BuiltInMenus::BuiltInMenus()
       {MainEntry::kFindTrack, Item(kFindTrackTitle, kText, kFindTrackId), true},
       {MainEntry::kPlaylist, Item("Playlist", kSubmenu, kPlaylistMenuId), false},
       {MainEntry::kVolume, Item("Volume", kLevel, kVolumeId), false},
+      {MainEntry::kShuffle, Item("Shuffle", kSwitch, kShuffleId), true},
+      {MainEntry::kRepeat, Item("Repeat", kSwitch, kRepeatId), true},
+      {MainEntry::kRating, Item(kRatingTitle, kChoice, kRatingId), true},
       {MainEntry::kVideoWindow, Item("Video window", kSubmenu, kVideoMenuId), false},
       {MainEntry::kRemoteKeys, Item(kKeyScreenTitle, kSubmenu, kRemoteKeysId), true},
   };
@@ -82,6 +97,11 @@ BuiltInMenus::BuiltInMenus()
   find.maximum = kLongestFindText;
   entryItems_[Index(MainEntry::kVolume)].minimum = 0;
   entryItems_[Index(MainEntry::kVolume)].maximum = 255;
+  static_assert(sizeof kRatingLabels <= sizeof ratingLabels, "the labels fit");
+  std::memcpy(ratingLabels, kRatingLabels, sizeof kRatingLabels);
+  MenuItem& rating = entryItems_[Index(MainEntry::kRating)];
+  rating.labels = ratingLabels;
+  rating.maximum = kRatingLabelCount;
 
   videoItems[0] = Item("Shown", kSwitch, kVideoShownId);
   videoItems[1] = Item("Fullscreen", kCommand, kCommandFullscreen, kAfterShowAgain);
@@ -95,6 +115,8 @@ BuiltInMenus::BuiltInMenus()
   playlistLevelItems[kPlaylistLevelItemCount - 1] = Item(">>>", kSubmenu, kNextPageId);
 
   std::strcpy(emptyPlaylistText, "No item to display.");
+  std::strcpy(ratingNotKeptText, "This player keeps no ratings.");
+  std::strcpy(noTrackToRateText, "No track to rate.");
 
   mainMenu = MakeMenu(kMainMenuId, 0, kMainMenuTitle, mainItems, 0);
   LayOutMain();
@@ -106,6 +128,10 @@ BuiltInMenus::BuiltInMenus()
   playlistTopMenu = MakeMenu(kPlaylistMenuId, kMainMenuId, "Playlist", playlistTopItems, 1);
   emptyPlaylistMenu =
       MakeMenu(kNowPlayingMenuId, kMainMenuId, "Playlist", nullptr, 0, emptyPlaylistText);
+  ratingNotKeptMenu =
+      MakeMenu(kRatingNotKeptId, kMainMenuId, kRatingTitle, nullptr, 0, ratingNotKeptText);
+  noTrackToRateMenu =
+      MakeMenu(kNoTrackToRateId, kMainMenuId, kRatingTitle, nullptr, 0, noTrackToRateText);
 }
 
 void BuiltInMenus::ShowMainEntry(MainEntry entry, bool shown) {

@@ -28,6 +28,18 @@ constexpr std::int32_t kRemoteKeysId = 18;
 // The find-track entry's id: its text goes to the track search.
 constexpr std::int32_t kFindTrackId = 104;
 constexpr char kFindTrackTitle[] = "Find track";
+// The play-mode entries' ids: the player's shuffle and repeat switches, and
+// the rating of its current entry.
+constexpr std::int32_t kShuffleId = 105;
+constexpr std::int32_t kRepeatId = 106;
+constexpr std::int32_t kRatingId = 107;
+// The ratings offered: none, then one to five stars.
+constexpr std::int32_t kRatingLabelCount = 6;
+// The notices a rating may end in, each a menu of its own that goes back to
+// the main menu: the player kept no rating, or there is no entry to rate.
+constexpr std::int32_t kRatingNotKeptId = 19;
+constexpr std::int32_t kNoTrackToRateId = 20;
+constexpr char kRatingTitle[] = "Rating";
 
 // The decimal digits of n, 0 counting as one.
 constexpr int DecimalDigits(std::int64_t n) {
@@ -68,6 +80,9 @@ enum class MainEntry : std::uint8_t {
   kFindTrack,
   kPlaylist,
   kVolume,
+  kShuffle,
+  kRepeat,
+  kRating,
   kVideoWindow,
   kRemoteKeys,
 };
@@ -102,6 +117,9 @@ struct BuiltInMenus {
   MenuItem playlistTopItems[kPlaylistTopItemCount];
   char nowPlayingText[kNowPlayingCapacity];
   char emptyPlaylistText[20];
+  char ratingLabels[56];
+  char ratingNotKeptText[32];
+  char noTrackToRateText[20];
 
   Menu mainMenu;
   Menu nowPlayingMenu;
@@ -109,6 +127,8 @@ struct BuiltInMenus {
   Menu playlistLevelMenu;
   Menu playlistTopMenu;
   Menu emptyPlaylistMenu;
+  Menu ratingNotKeptMenu;
+  Menu noTrackToRateMenu;
 
  private:
   static constexpr std::size_t Index(MainEntry entry) { return static_cast<std::size_t>(entry); }

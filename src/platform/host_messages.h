@@ -19,6 +19,13 @@ constexpr std::intptr_t kEntryTitleUnicode = 213;  // the same title in UTF-16
 constexpr std::intptr_t kPlayState = 104;          // 0 stopped, 1 playing, 3 paused
 constexpr std::intptr_t kSetPosition = 121;        // wParam: playlist position
 constexpr std::intptr_t kVideoWindow = 261;        // wParam kVideoShownQuery
+constexpr std::intptr_t kGetShuffle = 250;         // 0 off, 1 on
+constexpr std::intptr_t kGetRepeat = 251;          // 0 off, 1 on
+constexpr std::intptr_t kSetShuffle = 252;         // wParam: not 0 turns it on
+constexpr std::intptr_t kSetRepeat = 253;          // wParam: not 0 turns it on
+// The rating of the entry at the playlist position, not of the playing file.
+constexpr std::intptr_t kSetRating = 639;  // wParam: 0 (none) to 5 stars
+constexpr std::intptr_t kGetRating = 640;
 
 constexpr std::uintptr_t kQueryVolume = static_cast<std::uintptr_t>(-666);
 constexpr std::uintptr_t kVideoShownQuery = 3;

@@ -181,9 +181,13 @@ void MenuRouter::ApplyValue(std::int32_t id, std::int32_t value) {
     finder_->Ask();
     return;
   }
-  switch (player_.ApplyValue(id, value)) {
+  std::int32_t opens = 0;
+  switch (player_.ApplyValue(id, value, &opens)) {
     case ValueOutcome::kAppliedReopen:
       ReopenMenu();
+      break;
+    case ValueOutcome::kOpens:
+      OpenMenu(opens);
       break;
     case ValueOutcome::kApplied:
       break;

@@ -1,5 +1,6 @@
 #include "player/player_menus.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -38,6 +39,10 @@ Menu* PlayerMenus::BuiltInMenu(std::int32_t id) {
       return VideoMenu();
     case kNowPlayingMenuId:
       return NowPlayingMenu();
+    case kRatingNotKeptId:
+      return &menus_.ratingNotKeptMenu;
+    case kNoTrackToRateId:
+      return &menus_.noTrackToRateMenu;
     case kPlaylistMenuId:
       return playlist_.Page(id);
     default:
@@ -64,7 +69,29 @@ Menu* PlayerMenus::MainMenu() {
     track->minimum = 1;
     track->maximum = length;
   }
+  ReadPlayModes(position, length);
   return &menu;
+}
+
+void PlayerMenus::ReadPlayModes(std::int32_t position, std::int32_t length) {
+  if (MenuItem* shuffle = menus_.MainItem(MainEntry::kShuffle))
+    shuffle->value = host_.Request(0, host::kGetShuffle) != 0 ? 1 : 0;
+  if (MenuItem* repeat = menus_.MainItem(MainEntry::kRepeat))
+    repeat->value = host_.Request(0, host::kGetRepeat) != 0 ? 1 : 0;
+  MenuItem* rating = menus_.MainItem(MainEntry::kRating);
+  if (rating == nullptr) return;
+  if (!HasCurrentEntry(position, length)) {
+    // Nothing to rate: the entry says so rather than offer the ratings.
+    rating->kind = kSubmenu;
+    rating->id = kNoTrackToRateId;
+    rating->value = 0;
+    return;
+  }
+  rating->kind = kChoice;
+  rating->id = kRatingId;
+  // A player without ratings may answer anything: the label shows the
+  // nearest of the ones offered.
+  rating->value = std::clamp(Int32(host_.Request(0, host::kGetRating)), 0, kRatingLabelCount - 1);
 }
 
 void PlayerMenus::LayOutMainMenu() {
@@ -161,7 +188,7 @@ Menu* PlayerMenus::NowPlayingMenu() {
   return &menus_.nowPlayingMenu;
 }
 
-ValueOutcome PlayerMenus::ApplyValue(std::int32_t id, std::int32_t value) {
+ValueOutcome PlayerMenus::ApplyValue(std::int32_t id, std::int32_t value, std::int32_t* opens) {
   switch (id) {
     case kVolumeId:
       host_.Request(static_cast<std::uintptr_t>(value), host::kVolume);
@@ -172,9 +199,43 @@ ValueOutcome PlayerMenus::ApplyValue(std::int32_t id, std::int32_t value) {
     case kVideoShownId:
       ShowVideoWindow(value != 0);
       return ValueOutcome::kApplied;
+    case kShuffleId:
+      return SetSwitch(MainEntry::kShuffle, host::kSetShuffle, value);
+    case kRepeatId:
+      return SetSwitch(MainEntry::kRepeat, host::kSetRepeat, value);
+    case kRatingId:
+      // Only the shown entry's: the same id in another plug-in's menu is
+      // its owner's, as it always was.
+      if (menus_.MainItem(MainEntry::kRating) == nullptr) return ValueOutcome::kNotPlayers;
+      return Rate(value, opens);
     default:
       return ValueOutcome::kNotPlayers;
   }
+}
+
+ValueOutcome PlayerMenus::SetSwitch(MainEntry entry, std::intptr_t request, std::int32_t value) {
+  if (menus_.MainItem(entry) == nullptr) return ValueOutcome::kNotPlayers;
+  host_.Request(value != 0 ? 1 : 0, request);
+  return ValueOutcome::kApplied;
+}
+
+ValueOutcome PlayerMenus::Rate(std::int32_t rating, std::int32_t* opens) {
+  // The playlist may have emptied since the menu was built.
+  const std::int32_t position = Int32(host_.Request(0, host::kPlaylistPosition));
+  const std::int32_t length = Int32(host_.Request(0, host::kPlaylistLength));
+  if (!HasCurrentEntry(position, length)) {
+    *opens = kNoTrackToRateId;
+    return ValueOutcome::kOpens;
+  }
+  const std::int32_t wanted = std::clamp(rating, 0, kRatingLabelCount - 1);
+  host_.Request(static_cast<std::uintptr_t>(wanted), host::kSetRating);
+  // A player that keeps no ratings takes the request all the same: only
+  // reading it back tells.
+  if (Int32(host_.Request(0, host::kGetRating)) != wanted) {
+    *opens = kRatingNotKeptId;
+    return ValueOutcome::kOpens;
+  }
+  return ValueOutcome::kApplied;
 }
 
 void PlayerMenus::GoToTrack(std::int32_t track) {

@@ -17,6 +17,7 @@ namespace quillet {
 enum class ValueOutcome {
   kApplied,        // the player acted on it
   kAppliedReopen,  // the player acted on it; the current menu must follow
+  kOpens,          // the menu ApplyValue names follows: a notice of what came of it
   kNotPlayers,     // no player setting has this id
 };
 
@@ -44,10 +45,17 @@ class PlayerMenus {
   bool Wants(MainEntry entry) const {
     return (wanted_.load() & (1u << static_cast<unsigned>(entry))) != 0;
   }
+  // Shuffle, repeat and the rating come and go together.
+  void WantPlayModes(bool shown) {
+    Want(MainEntry::kShuffle, shown);
+    Want(MainEntry::kRepeat, shown);
+    Want(MainEntry::kRating, shown);
+  }
 
   // The built-in record for a menu id, refreshed; null for other ids.
   Menu* BuiltInMenu(std::int32_t id);
-  ValueOutcome ApplyValue(std::int32_t id, std::int32_t value);
+  // With kOpens, `*opens` gets the id of the menu that follows.
+  ValueOutcome ApplyValue(std::int32_t id, std::int32_t value, std::int32_t* opens);
 
  private:
   Menu* MainMenu();
@@ -59,6 +67,15 @@ class PlayerMenus {
   // `plainName` when the player has no title for it.
   void SetNeighbourLabel(MenuItem* item, const char* format, const char* plainName,
                          std::int32_t position);
+  // The play-mode entries' values, from the player, where they are shown.
+  void ReadPlayModes(std::int32_t position, std::int32_t length);
+  // A switch of the player's turned on or off, if its entry is shown.
+  ValueOutcome SetSwitch(MainEntry entry, std::intptr_t request, std::int32_t value);
+  ValueOutcome Rate(std::int32_t rating, std::int32_t* opens);
+  // The playlist position names an entry: the one the player rates.
+  bool HasCurrentEntry(std::int32_t position, std::int32_t length) const {
+    return position >= 0 && position < length;
+  }
   void GoToTrack(std::int32_t track);
   void ShowVideoWindow(bool wanted);
 

@@ -51,6 +51,7 @@ int Plugin::Init() {
                                         settings_.remoteKeys != 0);
   link_.handlers = &menus_->protocol;
   menus_->player.Want(MainEntry::kFindTrack, settings_.findTrack != 0);
+  menus_->player.WantPlayModes(settings_.playModes != 0);
   // Title requests made on the player's own thread are plain calls there,
   // far cheaper than sent to it from the monitor thread: the search reads
   // titles through a window of ours on this thread, a slice at a time.
@@ -138,6 +139,7 @@ bool Plugin::ApplySettings(const Settings& next) {
   if (menus_) {
     menus_->router.SetPluginMenus(next.pluginMenus);
     menus_->player.Want(MainEntry::kFindTrack, next.findTrack != 0);
+    menus_->player.WantPlayModes(next.playModes != 0);
   }
   // Outside the lock: waking the thread must never wait on anything it holds.
   switch (effect) {

@@ -100,5 +100,45 @@ class MainMenu(unittest.TestCase):
                 l for l in s.settle_host() if "thread=monitor" in l))
 
 
+class PlayModes(unittest.TestCase):
+    RATINGS = '6,"No rating","1 star","2 stars","3 stars","4 stars","5 stars"'
+
+    def test_shuffle_and_a_rating_and_a_player_that_keeps_none(self):
+        """With PlayModes=1: shuffle turned on and four stars set through their
+        dialogs, and both read back at the next opening; a player that keeps
+        no ratings gets the notice, which goes back to the main menu."""
+        for keeps in (True, False):
+            args = ["--position", "3"] + ([] if keeps else ["--no-ratings"])
+            with self.subTest(keeps=keeps), \
+                    Session(entries=10, ini_lines=["PlayModes=1"], host_args=args) as s:
+                ready(self, s)
+                mark = len(s.host_lines.snapshot())
+                (page,) = open_menu(s)
+                requests = [re.search(r"name=(\w+)", line).group(1) for line in s.settle_host()[mark:]
+                            if line.startswith("msg kind=sent thread=monitor")]
+                self.assertEqual(requests[-3:], ["get_shuffle", "get_repeat", "get_rating"])
+                self.assertTrue(page.startswith('AT*EASM="Winamp menu", 1, 1, 13,'), page)
+                self.assertTrue(page.endswith('"Volume: 8","Shuffle: Off","Repeat: Off",'
+                                              '"Rating: No rating","Video window"'), page)
+                self.assertEqual(open_menu(s, action="choose 10"), ['AT*EAID=3,2,"Shuffle",0'])
+                (page,) = open_menu(s, action="switch on")
+                self.assertIn('"Shuffle: On"', page)
+                self.assertTrue(s.wait_host(r"^player shuffle=on", 10, mark), s.host_log()[-2000:])
+                self.assertEqual(open_menu(s, action="choose 12"),
+                                 ['AT*EAID=5,2,"Rating",1,' + self.RATINGS])
+                if keeps:
+                    (page,) = open_menu(s, action="list 5")
+                    self.assertIn('"Rating: 4 stars"', page)
+                else:
+                    self.assertEqual(open_menu(s, action="list 5"), [
+                        'AT*EAID=14,2,"Rating","This player keeps no ratings."'])
+                    (page,) = open_menu(s, action="reject")
+                    self.assertTrue(page.startswith('AT*EASM="Winamp menu", 1, 12, 13,'), page)
+                # Read from the player again at the next opening.
+                (page,) = open_menu(s)
+                self.assertIn('"Shuffle: On","Repeat: Off","Rating: %s"'
+                              % ("4 stars" if keeps else "No rating"), page)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -41,6 +41,7 @@ std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
   }
   if (lParam >= 0xC000) return Registered(wParam, lParam);
   ++requests;
+  asked.push_back(lParam);
   if (beforeRequest) beforeRequest();
   const auto entry = static_cast<std::intptr_t>(wParam);
   switch (lParam) {
@@ -79,6 +80,21 @@ std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
       return 0;
     case host::kVideoWindow:
       return wParam == host::kVideoShownQuery && video ? 1 : 0;
+    case host::kGetShuffle:
+      return shuffle ? 1 : 0;
+    case host::kGetRepeat:
+      return repeat ? 1 : 0;
+    case host::kSetShuffle:
+      shuffle = wParam != 0;
+      return 1;
+    case host::kSetRepeat:
+      repeat = wParam != 0;
+      return 1;
+    case host::kSetRating:
+      if (keepsRatings) rating = static_cast<std::int32_t>(wParam > 5 ? 5 : wParam);
+      return keepsRatings ? 1 : 0;
+    case host::kGetRating:
+      return rating;
     default:
       return 0;
   }

@@ -27,6 +27,10 @@ class FakePlayer {
   std::int32_t position = 0;
   std::int32_t state = 0;  // 0 stopped, 1 playing, 3 paused
   bool video = false;
+  bool shuffle = false;
+  bool repeat = false;
+  std::int32_t rating = 0;          // the current entry's, one for the whole playlist
+  bool keepsRatings = true;         // false: a rating set is not kept
   std::vector<std::string> titles;  // the playlist
   void Entries(int n);              // "Track 1" .. "Track n"
   // A playlist of n entries whose titles are made as they are asked for, for
@@ -49,6 +53,7 @@ class FakePlayer {
   std::vector<ValueChange> changes;
   std::vector<std::uintptr_t> commands;  // WM_COMMANDs sent (not posted)
   int requests = 0;                      // player requests (not registered messages)
+  std::vector<std::intptr_t> asked;      // each player request's lParam, in order
   // Called before each player request is answered: a slow player, or one
   // that changes under the requests.
   std::function<void()> beforeRequest;

@@ -1,8 +1,10 @@
 // Titles in every language: the set agreed with the phone, titles read in
 // UTF-16, texts sent in the set and texts the phone sends back.
+// Over the same walk, the play-mode entries (shuffle, repeat, rating).
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -239,6 +241,163 @@ TEST(Charset, OptionalMainEntriesNeverRelabelAnother) {
         }
       }
     }
+  }
+}
+
+// Shuffle, repeat and the rating (PlayModes=1): each opening reads them,
+// and without the setting no request of theirs is ever sent.
+TEST(PlayModes, ReadAtEveryOpeningAndNeverAskedWithout) {
+  Walk without(false, PhoneCharset::kUtf8);
+  without.MainPage();
+  for (const std::int32_t id : {kShuffleId, kRepeatId, kRatingId})
+    without.router->ApplyValue(id, 1);
+  for (const std::intptr_t request : {250, 251, 252, 253, 639, 640})
+    EXPECT_EQ(std::count(without.player.asked.begin(), without.player.asked.end(), request), 0);
+  EXPECT_EQ(without.player.changes.size(), 3u) << "other plug-ins' ids, as before";
+
+  Walk walk(false, PhoneCharset::kUtf8);
+  walk.playerMenus->WantPlayModes(true);
+  for (const std::int32_t rating : {4, 1}) {
+    walk.player.shuffle = walk.player.repeat = rating == 1;
+    walk.player.rating = rating;
+    walk.MainPage();
+    const std::vector<std::string> entries = walk.Entries();
+    const char* on = rating == 1 ? "On" : "Off";
+    EXPECT_EQ(std::vector<std::string>(entries.begin() + 9, entries.end()),
+              (std::vector<std::string>{std::string("Shuffle: ") + on, std::string("Repeat: ") + on,
+                                        rating == 1 ? "Rating: 1 star" : "Rating: 4 stars",
+                                        "Video window"}));
+  }
+}
+
+// Each entry through its dialog on both command sets, the rating read back,
+// and the notices, whose answer shows the main menu again.
+TEST(PlayModes, SwitchesAndTheRatingThroughTheirDialogs) {
+  const std::string ratings =
+      ",6,\"No rating\",\"1 star\",\"2 stars\",\"3 stars\",\"4 stars\",\"5 stars\"";
+  const std::string notKept[] = {"*EAID=14,2,\"Rating\",\"This player keeps no ratings.\"",
+                                 "*SELERT=\"This player keeps no ratings.\",4,1,\"Rating\""};
+  const std::string noTrack[] = {"*EAID=14,2,\"Rating\",\"No track to rate.\"",
+                                 "*SELERT=\"No track to rate.\",4,1,\"Rating\""};
+  // The player: three entries, repeat on and a rating of two stars.
+  enum Player { kKeeps, kKeepsNone, kEmptiedUnderTheDialog, kEmpty };
+  struct Row {
+    const char* entry;      // chosen on the main menu
+    std::string opened[2];  // what that shows, older and newer (a start of it)
+    Player player;
+    std::int32_t answer;              // -1: a notice, dismissed
+    std::string notice[2];            // what the answer shows, if not the main menu
+    std::vector<std::intptr_t> sets;  // the play modes' set requests
+    const char* label;                // the entry on the main menu then
+  };
+  const Row rows[] = {
+      {"Shuffle: Off",
+       {"*EAID=3,2,\"Shuffle\",0", "*SEONO=\"Shuffle\",0,1"},
+       kKeeps,
+       1,
+       {},
+       {host::kSetShuffle},
+       "Shuffle: On"},
+      {"Repeat: On",
+       {"*EAID=3,2,\"Repeat\",1", "*SEONO=\"Repeat\",1,1"},
+       kKeeps,
+       0,
+       {},
+       {host::kSetRepeat},
+       "Repeat: Off"},
+      {"Rating: 2 stars",
+       {"*EAID=5,2,\"Rating\",3" + ratings, "*SELIST=\"Rating\",1,2,6,"},
+       kKeeps,
+       5,
+       {},
+       {host::kSetRating},
+       "Rating: 4 stars"},
+      {"Rating: 2 stars",
+       {"*EAID=5,2,\"Rating\",3", "*SELIST=\"Rating\",1,2,6,"},
+       kKeepsNone,
+       5,
+       {notKept[0], notKept[1]},
+       {host::kSetRating},
+       "Rating: 2 stars"},
+      {"Rating: 2 stars",
+       {"*EAID=5,2,\"Rating\"", "*SELIST=\"Rating\""},
+       kEmptiedUnderTheDialog,
+       4,
+       {noTrack[0], noTrack[1]},
+       {},
+       "Rating"},
+      {"Rating", {noTrack[0], noTrack[1]}, kEmpty, -1, {}, {}, "Rating"},
+  };
+  const auto lastShown = [](const std::vector<std::string>& sent) {
+    auto at = sent.rbegin();
+    while (at != sent.rend() && (at->rfind("*SEDEL", 0) == 0 || at->rfind("*SEUIS", 0) == 0)) ++at;
+    return at == sent.rend() ? std::string() : *at;
+  };
+  for (bool newer : {false, true}) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(std::string(row.entry) + " answered " + std::to_string(row.answer) +
+                   (newer ? ", newer" : ", older"));
+      Walk walk(false, PhoneCharset::kUtf8);
+      if (newer) walk.SpeakNewer();
+      walk.playerMenus->WantPlayModes(true);
+      walk.player.repeat = true;
+      walk.player.rating = 2;
+      walk.player.keepsRatings = row.label != std::string("Rating: 2 stars");
+      if (row.player == kEmpty) walk.player.titles.clear();
+      walk.MainPage();
+      const std::vector<std::string> entries = walk.Entries();
+      const auto at = static_cast<std::size_t>(
+          std::find(entries.begin(), entries.end(), row.entry) - entries.begin());
+      ASSERT_LT(at, entries.size()) << ::testing::PrintToString(entries);
+      const std::size_t asked = walk.player.asked.size();
+      walk.protocol->ChooseEntry(static_cast<int>(at) + 1);
+      EXPECT_EQ(lastShown(walk.sent).rfind(row.opened[newer], 0), 0u) << lastShown(walk.sent);
+      if (row.player == kEmptiedUnderTheDialog) walk.player.titles.clear();
+      DialogAnswer answer;  // a notice's: dismissed
+      if (row.answer >= 0) answer = {DialogAnswer::Kind::kFinal, row.answer, ""};
+      walk.protocol->Answered(answer);
+      if (!row.notice[newer].empty()) {
+        EXPECT_EQ(lastShown(walk.sent), row.notice[newer]);
+        walk.protocol->Answered(DialogAnswer{});
+      }
+      std::vector<std::intptr_t> sets;
+      std::copy_if(walk.player.asked.begin() + asked, walk.player.asked.end(),
+                   std::back_inserter(sets), [](std::intptr_t r) {
+                     return r == host::kSetShuffle || r == host::kSetRepeat ||
+                            r == host::kSetRating;
+                   });
+      EXPECT_EQ(sets, row.sets);
+      // The main menu again, the entry chosen selected.
+      EXPECT_EQ(lastShown(walk.sent).rfind(
+                    newer ? "*SELIST=\"Winamp menu\",3," + std::to_string(at) + ",13,"
+                          : "*EASM=\"Winamp menu\", 1, " + std::to_string(at + 1) + ", 13,",
+                    0),
+                0u)
+          << lastShown(walk.sent);
+      EXPECT_EQ(walk.Entries().at(at), row.label);
+    }
+  }
+}
+
+// Everything ticked: the main menu is longer than a page and pages like any
+// other, on both command sets.
+TEST(PlayModes, EverythingTickedPagesTheMainMenu) {
+  const std::vector<std::string> first = {
+      "Prev: Track 3",     "Next: Track 2", "Play",     "Pause",     "Stop",         "Track info",
+      "Go to track: 1",    "Find track: ",  "Playlist", "Volume: 8", "Shuffle: Off", "Repeat: Off",
+      "Rating: No rating", "Video window",  ">>"};
+  for (bool newer : {false, true}) {
+    Walk walk(false, PhoneCharset::kUtf8);
+    if (newer) walk.SpeakNewer();
+    walk.playerMenus->WantPlayModes(true);
+    walk.playerMenus->Want(MainEntry::kFindTrack, true);
+    walk.playerMenus->Want(MainEntry::kRemoteKeys, true);
+    walk.MainPage();
+    EXPECT_EQ(walk.Entries(), first);
+    walk.protocol->ChooseEntry(15);
+    EXPECT_EQ(walk.Entries(), (std::vector<std::string>{"<<", "Remote keys"}));
+    walk.protocol->ChooseEntry(1);
+    EXPECT_EQ(walk.Entries(), first);
   }
 }
 

@@ -361,6 +361,8 @@ TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
          return p.link().charsetWish == CharsetWish::kAuto &&
                 p.menus()->texts.Of(kHeldProbe, "").empty();
        }},
+      {"play modes", kPlayModesCheckId,
+       [](Plugin& p) { return p.menus()->player.Wants(MainEntry::kRating); }},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

@@ -24,6 +24,9 @@ the phone's screen and the player's state beside it.
                            finding a title with an accent by typing it plain,
                            and playing it (interactive: "Find track" takes
                            the text typed with t TEXT)
+    tour.py --play-modes   ... with PlayModes=1: the scripted tour ends by
+                           turning shuffle on and rating the playing track
+                           from the main menu
 
 Interactive commands (type one, then Enter; works from a pipe as well):
 
@@ -683,9 +686,36 @@ def find_track(s: Session, entries: int) -> None:
     say("  plugin.ini      %s" % " | ".join(s.settings().split()))
 
 
+PLAY_MODES = ["PlayModes=1"]
+
+
+def play_modes(s: Session) -> None:
+    """With PlayModes=1 in plugin.ini: the main menu shows the player's
+    shuffle, repeat and the current track's rating, read at every opening;
+    the user turns shuffle on and gives the track four stars."""
+    tour = Tour(s)
+    heading("14. Shuffle, repeat and rating: PlayModes=1 in plugin.ini")
+    tour.attach()
+    tour.act("open", "opens the accessory menu")
+    tour.choose("Shuffle: Off")
+    tour.dialog("onoff")
+    tour.act("switch on", "switches it on (switch on)", host=[r"^player shuffle=on"])
+    tour.choose("Rating: ")
+    tour.dialog("list")
+    tour.act("list 5", 'chooses "4 stars" (list 5)', host=[r"^player rating=4"])
+    tour.act("open", "opens it again: the entries are read from the player")
+    entries = tour.menu()["entries"]
+    tour.expect("Shuffle: On" in entries and "Rating: 4 stars" in entries,
+                "the player did not keep shuffle or the rating: %r" % entries)
+
+    heading("The player quits")
+    tour.quit_player()
+    say("  plugin.ini      %s" % " | ".join(s.settings().split()))
+
+
 def scripted(entries: int, pause_on_call: bool = False,
              screen_json: Optional[str] = None, charset: Optional[str] = None,
-             keys: bool = False, find: bool = False) -> int:
+             keys: bool = False, find: bool = False, modes: bool = False) -> int:
     target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
     track = min(42, entries)
     began = time.monotonic()
@@ -726,6 +756,13 @@ def scripted(entries: int, pause_on_call: bool = False,
                          host_args=["--utf8-titles"]) as s:
                 try:
                     find_track(s, entries)
+                except (TourFailed, RuntimeError) as e:
+                    return failed(s, e)
+        if modes:
+            with Session(generation=Tour.generation(), dsr=False, ini_lines=PLAY_MODES,
+                         host_args=["--state", "playing"]) as s:
+                try:
+                    play_modes(s)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
     except RuntimeError as e:  # a session that did not start
@@ -951,6 +988,9 @@ def main() -> int:
                              "(*SE objects only, the menu under Entertainment)")
     parser.add_argument("--find", action="store_true",
                         help="FindTrack=1: find tracks by name (scripted: a title with accents)")
+    parser.add_argument("--play-modes", action="store_true",
+                        help="PlayModes=1: shuffle, repeat and rating in the main menu "
+                             "(scripted: shuffle on and a rating)")
     parser.add_argument("--screen-json", metavar="PATH",
                         help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
@@ -962,10 +1002,12 @@ def main() -> int:
         parser.error("--entries must be at least 1")
     if not options.interactive:
         return scripted(options.entries, options.pause_on_call, options.screen_json,
-                        options.charset, options.remote_keys, options.find)
+                        options.charset, options.remote_keys, options.find,
+                        options.play_modes)
     companions = [SAMPLE_MENU] if options.sample else []
     ini_lines = (PAUSE_ON_CALL if options.pause_on_call else []) + (
-        REMOTE_KEYS if options.remote_keys else []) + (FIND_TRACK if options.find else [])
+        REMOTE_KEYS if options.remote_keys else []) + (FIND_TRACK if options.find else []) + (
+        PLAY_MODES if options.play_modes else [])
     if options.charset:
         ini_lines = ini_lines + ["Charset=" + options.charset]
         Tour.unicode = True
