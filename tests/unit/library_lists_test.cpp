@@ -74,6 +74,8 @@ TEST(LibraryQuery, QueriesReadAsMeant) {
       Track(u"t8", u"Other", u"Rumours", u"Someone"),
       Track(u"Dreams of Rain", u"Fleetwood Mac", u"Rumours"),
       Track(u"Rain", u"Dreamers", u"Blue"),
+      Track(u"t11", u"Sale 50%2B"),
+      Track(u"t12", u"Sale 50+"),
   };
   struct Row {
     const char* fault;
@@ -82,6 +84,7 @@ TEST(LibraryQuery, QueriesReadAsMeant) {
   };
   const Row rows[] = {
       {"a value's quote, percent or parenthesis unescaped", LibraryRequest::ByArtist(acdc), {"t1"}},
+      {"a percent sign unescaped", LibraryRequest::ByArtist(u"Sale 50%2B"), {"t11"}},
       {"the library's = taken as exact", LibraryRequest::ByArtist(u"Beyoncé"), {"t4"}},
       {"no artist asked as = \"\"", LibraryRequest::ByArtist(u""), {"t6"}},
       {"credit: album artist, else artist, unparenthesised",

@@ -816,6 +816,61 @@ def expect_in_order(host, steps, start=None):
     return found
 
 
+class MediaLibraryTest(HostTestCase):
+    SAMPLE_LIBRARY = os.path.join(REPO, "tools", "host", "sample_library.txt")
+
+    def query(self, host, text):
+        lines = host.run("library-query " + text)
+        records = [l for l in lines if l.matches("library-query", "record")]
+        done = [l for l in lines if l.matches("library-query", "done")]
+        return records, done[0] if done else None
+
+    def test_queries_through_the_library_window(self):
+        host = self.start("--library", windows_path(self.SAMPLE_LIBRARY))
+        # Escaped as Quillet escapes it: equal but for case, in library order.
+        records, done = self.query(
+            host, 'artist = "ac/dc %22live%22 %281991%29 %231 100%%" AND type = 0')
+        self.assertEqual([(r["title"], r.num("track")) for r in records],
+                         [("Thunderstruck", 1), ("Back in Black", 2)])
+        self.assertEqual((done.num("result"), done.num("found"), done.num("freed")), (1, 2, 1))
+        host.expect("library", "window")
+        host.expect("library", "free", records=2)
+        # Absent texts null, absent numbers -1.
+        records, _ = self.query(host, "title = untitled")
+        self.assertEqual([(r["artist"], r["album"], r.num("year"), r.num("disc"))
+                          for r in records], [("(null)", "(null)", -1, -1)])
+        # A query the library cannot read returns everything, and says so.
+        records, done = self.query(host, '(artst = "x"')
+        self.assertEqual(done.num("found"), 15)
+        host.expect("library", "unreadable", query='(artst = "x"')
+        self.finish(host)
+
+    def test_without_a_library_the_name_is_answered_1(self):
+        host = self.start("--no-library")
+        host.run("library-query type = 0")
+        host.expect("library-query", "no-window", answer="0x00000001")
+        self.finish(host)
+
+    def test_playlist_window_inserts_files(self):
+        host = self.start("--entries", "3", "--position", "1",
+                          "--library", windows_path(self.SAMPLE_LIBRARY))
+        dreams = "C:\\Music\\Fleetwood Mac\\Rumours\\02 Dreams.mp3"
+        # index: (entries, position) after; before the current entry moves it.
+        cases = [("1 " + dreams, 4, 2), ("99 D:\\x.mp3", 5, 2), ("2", 5, 2),
+                 ("-5 D:\\y.mp3", 6, 3)]
+        for arg, entries, position in cases:
+            lines = host.run("playlist-insert " + arg)
+            done = [l for l in lines if l.event == "playlist-insert"][0]
+            self.assertEqual((done.num("result"), done.num("entries"), done.num("position")),
+                             (1, entries, position), arg)
+        host.expect("playlist", "insert", "negative", index=-5)
+        lines = host.run(*[c for p in range(6) for c in ("position %d" % p, "status")])
+        titles = [l["title"] for l in lines if l.event == "status"]
+        self.assertEqual(titles, ["y.mp3", "Track 1", "Fleetwood Mac - Dreams", "Track 2",
+                                  "Track 3", "x.mp3"])
+        self.finish(host)
+
+
 class CompanionTest(HostTestCase):
     def test_companion_starts_before_and_stops_after_the_main_plugin(self):
         host = self.start("--companion", windows_path(SAMPLE), windows_path(PLUGIN))
