@@ -1,5 +1,6 @@
 #include "player/library_ranges.h"
 
+#include "menus/menu_protocol.h"
 #include "menus/phone_text.h"
 
 namespace quillet {
@@ -63,6 +64,23 @@ std::vector<RangeEntry> NameRanges::Entries(RangePage page) const {
 std::u32string NameRanges::RangeLabel(const std::u32string& first, const std::u32string& last) {
   return Cut(first, kLongestRangeName, kRangeNameKeep) + U" - " +
          Cut(last, kLongestRangeName, kRangeNameKeep);
+}
+
+std::size_t ListPageEnd(std::size_t first, std::size_t count, std::size_t own, std::size_t ownBytes,
+                        const std::function<std::size_t(std::size_t)>& bytes) {
+  // Each arrow goes out as ,"<<".
+  constexpr std::size_t kArrowBytes = sizeof kPreviousPageEntry - 1 + 3;
+  // Room for ">>" is kept whether or not more follow.
+  const std::size_t arrows = first > 0 ? 2 : 1;
+  std::size_t used = ownBytes + arrows * kArrowBytes;
+  std::size_t items = own + arrows;
+  std::size_t end = first;
+  for (; end < count && items < kMostPageItems; ++end, ++items) {
+    const std::size_t cost = bytes(end);
+    if (used + cost >= kPageBudget && end > first) break;
+    used += cost;
+  }
+  return end;
 }
 
 }  // namespace quillet

@@ -61,4 +61,17 @@ class NameRanges {
   std::size_t count_;
 };
 
+// The most items a page's record holds, its own entries and "<<"/">>" too.
+constexpr std::size_t kMostPageItems = 40;
+
+// A list too long for one page (an album's tracks, a search's matches), cut
+// into pages that each go to the phone whole: `own` entries of the page's
+// own first (taking `ownBytes` on the wire), "<<" on every page after the
+// first, ">>" where more follow, and the list's entries from `first` on as
+// long as they fit the page budget and the record. `bytes(i)` is what entry
+// i takes on the wire, its quotes and comma included. The end of the page
+// that starts at `first`; an entry too long for any page goes alone on one.
+std::size_t ListPageEnd(std::size_t first, std::size_t count, std::size_t own, std::size_t ownBytes,
+                        const std::function<std::size_t(std::size_t)>& bytes);
+
 }  // namespace quillet

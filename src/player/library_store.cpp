@@ -22,20 +22,26 @@ bool IsShared(LibraryField field) {
 
 }  // namespace
 
-LibraryStore::LibraryStore(LibraryFields keep) : keep_(keep) {
+LibraryStore::LibraryStore(LibraryFields keep) {
+  for (std::size_t f = 0; f < kLibraryFieldCount; ++f) {
+    const bool kept = (keep & FieldBit(static_cast<LibraryField>(f))) != 0;
+    slot_[f] = kept ? static_cast<int>(stride_++) : -1;
+  }
   Clear();
 }
 
 void LibraryStore::Clear() {
   std::vector<char16_t>(1, u'\0').swap(pool_);  // kEmptyText: a text of no units
-  std::vector<Row>().swap(rows_);
+  std::vector<TextId>().swap(ids_);
+  std::vector<Numbers>().swap(numbers_);
   std::unordered_multimap<std::size_t, TextId>().swap(shared_);
 }
 
 void LibraryStore::Seal() {
   std::unordered_multimap<std::size_t, TextId>().swap(shared_);
   pool_.shrink_to_fit();
-  rows_.shrink_to_fit();
+  ids_.shrink_to_fit();
+  numbers_.shrink_to_fit();
 }
 
 LibraryStore::TextId LibraryStore::Put(std::u16string_view text) {
@@ -62,16 +68,11 @@ LibraryStore::TextId LibraryStore::Shared(std::u16string_view text) {
 void LibraryStore::Add(const LibraryTrack& track) {
   const std::u16string* texts[kLibraryFieldCount] = {&track.filename, &track.title, &track.artist,
                                                      &track.album, &track.albumArtist};
-  Row row{};
   for (std::size_t f = 0; f < kLibraryFieldCount; ++f) {
     const auto field = static_cast<LibraryField>(f);
-    if ((keep_ & FieldBit(field)) == 0) continue;
-    row.text[f] = IsShared(field) ? Shared(*texts[f]) : Put(*texts[f]);
+    if (slot_[f] >= 0) ids_.push_back(IsShared(field) ? Shared(*texts[f]) : Put(*texts[f]));
   }
-  row.year = Small(track.year);
-  row.number = Small(track.track);
-  row.disc = Small(track.disc);
-  rows_.push_back(row);
+  numbers_.push_back({Small(track.year), Small(track.track), Small(track.disc)});
 }
 
 LibraryStore::TextId LibraryStore::Credit(std::size_t track) const {
@@ -96,8 +97,9 @@ LibraryTrack LibraryStore::At(std::size_t track) const {
 std::size_t LibraryStore::BytesHeld() const {
   // A hash node: the key, the id, the link, and the allocator's header.
   constexpr std::size_t kNodeBytes = 4 * sizeof(void*);
-  return pool_.capacity() * sizeof(char16_t) + rows_.capacity() * sizeof(Row) +
-         shared_.size() * kNodeBytes + shared_.bucket_count() * sizeof(void*);
+  return pool_.capacity() * sizeof(char16_t) + ids_.capacity() * sizeof(TextId) +
+         numbers_.capacity() * sizeof(Numbers) + shared_.size() * kNodeBytes +
+         shared_.bucket_count() * sizeof(void*);
 }
 
 }  // namespace quillet

@@ -1,9 +1,10 @@
 #pragma once
 // The tracks a library query answered, as plain records in, and held in a
 // compact form: every text once in one pool of UTF-16 units, the texts many
-// tracks share (artists, albums) kept once for all of them, and a row of
-// text ids and small numbers per track. A library of 100,000 tracks then
-// costs little more than its titles and file names.
+// tracks share (artists, albums) kept once for all of them, and per track
+// the ids of the texts kept and three small numbers. A library of 100,000
+// tracks then costs little more than its titles and file names, and a list
+// of its artists 10 bytes a track.
 
 #include <cstddef>
 #include <cstdint>
@@ -57,9 +58,10 @@ class LibraryStore {
   // The build is over: the table that finds shared texts is let go.
   void Seal();
 
-  std::size_t size() const { return rows_.size(); }
+  std::size_t size() const { return numbers_.size(); }
   TextId Id(std::size_t track, LibraryField field) const {
-    return rows_[track].text[static_cast<std::size_t>(field)];
+    const int slot = slot_[static_cast<std::size_t>(field)];
+    return slot < 0 ? kEmptyText : ids_[track * stride_ + static_cast<std::size_t>(slot)];
   }
   std::u16string_view Text(TextId id) const {
     return std::u16string_view(pool_.data() + id + 1, pool_[id]);
@@ -67,9 +69,9 @@ class LibraryStore {
   std::u16string_view Text(std::size_t track, LibraryField field) const {
     return Text(Id(track, field));
   }
-  int year(std::size_t track) const { return rows_[track].year; }
-  int number(std::size_t track) const { return rows_[track].number; }
-  int disc(std::size_t track) const { return rows_[track].disc; }
+  int year(std::size_t track) const { return numbers_[track].year; }
+  int number(std::size_t track) const { return numbers_[track].number; }
+  int disc(std::size_t track) const { return numbers_[track].disc; }
   // Who the track's album is credited to: its album artist, else its artist.
   TextId Credit(std::size_t track) const;
   // The track as a plain record again.
@@ -79,8 +81,7 @@ class LibraryStore {
   std::size_t BytesHeld() const;
 
  private:
-  struct Row {
-    TextId text[kLibraryFieldCount];
+  struct Numbers {
     std::int16_t year;
     std::int16_t number;
     std::int16_t disc;
@@ -88,10 +89,13 @@ class LibraryStore {
   TextId Put(std::u16string_view text);
   TextId Shared(std::u16string_view text);
 
-  LibraryFields keep_;
+  // Where each field's id lies among a track's, -1 when it is not kept.
+  int slot_[kLibraryFieldCount];
+  std::size_t stride_ = 0;
   // Each text: its length, then its units.
   std::vector<char16_t> pool_;
-  std::vector<Row> rows_;
+  std::vector<TextId> ids_;
+  std::vector<Numbers> numbers_;
   // Shared texts by hash, while the store is built.
   std::unordered_multimap<std::size_t, TextId> shared_;
 };

@@ -8,6 +8,7 @@
 
 #include "library_query_language.h"
 #include "menus/label_limits.h"
+#include "menus/menu_protocol.h"
 #include "menus/menu_texts.h"
 #include "menus/phone_text.h"
 #include "player/library_query.h"
@@ -281,6 +282,42 @@ TEST(NameRanges, PagesAndSteps) {
   EXPECT_EQ(ranges.Up(ranges.Top()), ranges.Top());
   EXPECT_EQ(Utf8(NameRanges::RangeLabel(U"Abba", U"The Velvet Underground & Nico")),
             "Abba - The Velvet Und...");
+}
+
+TEST(ListPages, EachPageFitsTheBudgetAndTheRecord) {
+  struct Row {
+    const char* what;
+    std::size_t count;
+    std::size_t labelBytes;  // of every entry, its quotes and comma included
+    std::size_t pages;
+  };
+  // Faults: the arrows or the page's own entries left out of the budget, the
+  // record's item limit not kept, an entry longer than a page never shown.
+  const Row rows[] = {
+      {"album of 50 long titles", 50, 42, 13},
+      {"1,000 short matches", 1000, 4, 27},
+      {"one entry longer than a page", 1, 250, 1},
+  };
+  for (const Row& row : rows) {
+    std::size_t first = 0;
+    std::size_t pages = 0;
+    while (first < row.count) {
+      // "Play now", "Play next" and "Add to playlist" lead the first page.
+      const std::size_t own = first == 0 ? 3 : 0;
+      const std::size_t ownBytes = own * 16;
+      const std::size_t end =
+          ListPageEnd(first, row.count, own, ownBytes, [&](std::size_t) { return row.labelBytes; });
+      ASSERT_GT(end, first) << row.what;
+      const std::size_t arrows = (first > 0) + (end < row.count);
+      EXPECT_LE(own + arrows + (end - first), kMostPageItems) << row.what;
+      if (end - first > 1) {
+        EXPECT_LT(ownBytes + arrows * 5 + (end - first) * row.labelBytes, kPageBudget) << row.what;
+      }
+      first = end;
+      ++pages;
+    }
+    EXPECT_EQ(pages, row.pages) << row.what;
+  }
 }
 
 }  // namespace
