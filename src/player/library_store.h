@@ -13,22 +13,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/library_calls.h"
+
 namespace quillet {
-
-// A number the library does not have.
-constexpr int kNoNumber = -1;
-
-// One track as the library describes it; absent texts are empty.
-struct LibraryTrack {
-  std::u16string filename;
-  std::u16string title;
-  std::u16string artist;
-  std::u16string album;
-  std::u16string albumArtist;
-  int year = kNoNumber;
-  int track = kNoNumber;
-  int disc = kNoNumber;
-};
 
 enum class LibraryField : std::uint8_t { kFilename, kTitle, kArtist, kAlbum, kAlbumArtist };
 constexpr std::size_t kLibraryFieldCount = 5;

@@ -28,6 +28,7 @@ BUILD = os.environ.get("QUILLET_WIN32_BUILD", os.path.join(REPO, "build", "win32
 HOST_EXE = os.path.join(BUILD, "tools", "host", "quillet-host.exe")
 PLUGIN = os.path.join(BUILD, "tools", "host", "testplugin", "gen_hosttest.dll")
 SAMPLE = os.path.join(BUILD, "tools", "sample_menu", "gen_samplemenu.dll")
+LIBRARY_PROBE = os.path.join(BUILD, "tools", "library_probe", "gen_libraryprobe.dll")
 PREFIX = os.environ.get("WINEPREFIX", "/tmp/hostprefix")
 
 sys.path.insert(0, os.path.join(REPO, "tools", "rig"))
@@ -843,6 +844,39 @@ class MediaLibraryTest(HostTestCase):
         records, done = self.query(host, '(artst = "x"')
         self.assertEqual(done.num("found"), 15)
         host.expect("library", "unreadable", query='(artst = "x"')
+        self.finish(host)
+
+    def test_quillets_queries_and_records_against_the_library(self):
+        host = self.start("--library", windows_path(self.SAMPLE_LIBRARY), "--entries", "2",
+                          "--companion", windows_path(LIBRARY_PROBE))
+        host.expect("plugin", "library", "window", found="yes")
+        utf8 = lambda text: text.encode("utf-8").decode("latin-1")
+        # (what, labels kept): exact artists only, escaped names read as meant,
+        # the album's credit, a search's words anywhere and in any case.
+        expected = [
+            ("acdc", 'AC/DC "Live" (1991) #1 100% - Thunderstruck'),
+            ("unknown", "Unknown artist - Untitled"),
+            ("rumours", "Fleetwood Mac - Second Hand News|Fleetwood Mac - Dreams|"
+                        "Fleetwood Mac - Never Going Back Again|Fleetwood Mac - The Chain"),
+            ("search", "Fleetwood Mac - The Chain"),
+        ]
+        for what, labels in expected:
+            _, line = host.expect("plugin", "library", "query", what=what)
+            self.assertEqual((line.num("answer"), line["labels"]), (1, labels), what)
+        _, albums = host.expect("plugin", "library", "albums")
+        self.assertEqual((albums["labels"], albums["tusk"]),
+                         ("Rumours (1977)|Tusk (1979)|Live", "1. Over & Over|2-3. Sara"))
+        _, artists = host.expect("plugin", "library", "artists")
+        self.assertEqual(artists["labels"], utf8(
+            'AC/DC "Live" (1991) #1 100%|ac/dc "live" (1991) #1 100%|The Beatles|Björk|'
+            "Édith Piaf|Fleetwood Mac|Unknown artist|Кино"))
+        self.assertEqual(host.all("library", "unreadable"), [])
+        # Every query's records freed; the insert at a clamped index, the long
+        # path never sent.
+        self.assertEqual(len(host.all("library", "free")), 6)
+        host.expect("plugin", "library", "insert", sent="yes", too_long_sent="no")
+        host.expect("playlist", "insert", index=0)
+        self.assertEqual(host.all("playlist", "insert", "negative"), [])
         self.finish(host)
 
     def test_without_a_library_the_name_is_answered_1(self):
