@@ -11,7 +11,9 @@
 #include "menus/menu_protocol.h"
 #include "menus/menu_texts.h"
 #include "menus/phone_text.h"
+#include "platform/fake/fake_library_calls.h"
 #include "player/library_query.h"
+#include "player/library_reader.h"
 #include "player/library_ranges.h"
 
 namespace quillet {
@@ -100,6 +102,39 @@ TEST(LibraryQuery, QueriesReadAsMeant) {
       {"search words joined by OR", LibraryRequest::Search(SearchWords(U"rain blue")), {"Rain"}},
   };
   for (const Row& row : rows) EXPECT_EQ(Kept(row.request, tracks), row.kept) << row.fault;
+}
+
+TEST(LibraryQuery, ReadIntoTheStoreAndFreed) {
+  struct Row {
+    const char* fault;
+    bool hasWindow;
+    std::intptr_t answer;
+    LibraryAnswer read;
+    std::size_t kept;
+    std::size_t queries;
+  };
+  const Row rows[] = {
+      {"records of another artist kept", true, 1, LibraryAnswer::kDone, 1, 1},
+      {"no window taken for a library", false, 1, LibraryAnswer::kNoLibrary, 0, 0},
+      {"an answer of 0 taken for an empty library", true, 0, LibraryAnswer::kNoLibrary, 0, 1},
+      {"an answer of -1 taken for an empty library", true, -1, LibraryAnswer::kNoLibrary, 0, 1},
+  };
+  for (const Row& row : rows) {
+    fake::FakeLibraryCalls calls;
+    calls.tracks = {Track(u"t1", u"Björk"), Track(u"t2", u"BJORK"), Track(u"t3", u"Blur")};
+    calls.matches = [](std::u16string_view query, const LibraryTrack& t) {
+      return host::LibraryQuery(std::u16string(query)).Matches(AsStandIn(t));
+    };
+    calls.hasWindow = row.hasWindow;
+    calls.answer = row.answer;
+    LibraryStore store;
+    store.Add(Track(u"left over", u"Blur"));
+    EXPECT_EQ(ReadLibrary(calls, 0x10, LibraryRequest::ByArtist(u"Björk"), &store), row.read)
+        << row.fault;
+    EXPECT_EQ(store.size(), row.kept) << row.fault;
+    EXPECT_EQ(calls.queries.size(), row.queries) << row.fault;
+    EXPECT_EQ(calls.recordsHeld, 0u) << row.fault;
+  }
 }
 
 TEST(LibraryQuery, QueryTexts) {
