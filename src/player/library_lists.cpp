@@ -77,6 +77,7 @@ std::u32string SortKey(std::u16string_view name) {
 
 std::vector<TextId> DistinctArtists(const LibraryStore& store) {
   std::vector<TextId> artists;
+  artists.reserve(store.size());
   for (std::size_t i = 0; i < store.size(); ++i)
     artists.push_back(store.Id(i, LibraryField::kArtist));
   // Shared texts have one id each: equal ids are equal names.
@@ -121,6 +122,7 @@ std::vector<ArtistAlbum> AlbumsByYear(const LibraryStore& store) {
       it->second = year;
   }
   std::vector<ArtistAlbum> albums;
+  albums.reserve(years.size());
   for (const auto& [album, year] : years) albums.push_back({album, year});
   Keys keys(store);
   std::sort(albums.begin(), albums.end(), [&](const ArtistAlbum& a, const ArtistAlbum& b) {
