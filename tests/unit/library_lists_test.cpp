@@ -13,8 +13,8 @@
 #include "menus/phone_text.h"
 #include "platform/fake/fake_library_calls.h"
 #include "player/library_query.h"
-#include "player/library_reader.h"
 #include "player/library_ranges.h"
+#include "player/library_reader.h"
 
 namespace quillet {
 namespace {
