@@ -39,7 +39,11 @@ HostApp::HostApp(HostOptions options)
       requests_(model_, registry_,
                 [](intptr_t address, std::string* text) { return ReadText(address, text); }),
       log_(registry_),
-      plugin_(watchdog_) {}
+      plugin_(watchdog_),
+      library_([](intptr_t address, std::string* text) { return ReadText(address, text); },
+               [this](LogLine line) { log_.EmitAfterMessage(std::move(line)); }),
+      playlist_window_(
+          [this](long long index, const std::wstring& file) { InsertFile(index, file); }) {}
 
 bool HostApp::ApplyStartOptions() {
   model_.SetUtf8Titles(options_.utf8_titles);
@@ -62,7 +66,7 @@ bool HostApp::ApplyStartOptions() {
   model_.SetState(state);
   model_.SetVideo(options_.video);
   model_.SetKeepsRatings(!options_.no_ratings);
-  return true;
+  return ApplyLibraryOptions();
 }
 
 bool HostApp::CreateWindows(HINSTANCE instance) {
@@ -197,14 +201,19 @@ LRESULT CALLBACK HostApp::StaticWindowProc(HWND window, UINT msg, WPARAM wparam,
 
 LRESULT HostApp::PlayerWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   switch (msg) {
-    case WM_USER:
+    case WM_USER: {
       log_.NoteHostHandled(msg, wparam, lparam);
+      intptr_t answer = 0;
+      if (library_.AnswerPlayer(wparam, lparam, &answer) ||
+          playlist_window_.AnswerPlayer(wparam, lparam, &answer))
+        return answer;
       if (options_.no_message_log && TitleTally::IsTitleRequest(msg, lparam)) {
         return titles_.Count([&] {
           return requests_.Answer(static_cast<intptr_t>(wparam), static_cast<intptr_t>(lparam));
         });
       }
       return requests_.Answer(static_cast<intptr_t>(wparam), static_cast<intptr_t>(lparam));
+    }
     case WM_COMMAND:
       log_.NoteHostHandled(msg, wparam, lparam);
       model_.ApplyCommand(LOWORD(wparam));

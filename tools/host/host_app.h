@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "host_options.h"
+#include "media_library.h"
 #include "message_log.h"
 #include "message_registry.h"
 #include "player_model.h"
 #include "player_notices.h"
 #include "player_requests.h"
+#include "playlist_window.h"
 #include "plugin_module.h"
 #include "title_timing.h"
 #include "watchdog.h"
@@ -42,6 +44,9 @@ class HostApp {
   // Tells the window what changed, as the player does.
   void OnNotice(PlayerModel::Notice notice);
   bool ApplyStartOptions();
+  bool ApplyLibraryOptions();
+  // A file the playlist window was given: titled as the library has it.
+  void InsertFile(long long index, const std::wstring& file);
 
   // Commands (host_commands.cpp).
   // from_queue: the line was deferred earlier and now runs in turn.
@@ -64,6 +69,9 @@ class HostApp {
   void Status();
   // `time-titles N`, `latency` and `titles`: the search benchmark's figures.
   bool Measure(const std::string& verb, const std::string& arg);
+  // `library-query TEXT` and `playlist-insert INDEX FILE`, sent as a
+  // plug-in sends them (host_library.cpp).
+  bool LibraryCommand(const std::string& verb, const std::string& arg);
 
   // Runs a plug-in entry point; lifecycle commands that arrive meanwhile
   // (from a dialog's message loop) wait until it returns, and so does an
@@ -81,6 +89,8 @@ class HostApp {
   LatencyProbe probe_;
   TitleTally titles_;
   PluginModule plugin_;
+  MediaLibrary library_;
+  PlaylistWindow playlist_window_;
   struct Companion {
     std::unique_ptr<PluginModule> module;
     unsigned serial;  // place in the load order

@@ -168,7 +168,7 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
     SendToPlayer(arg);
   } else if (verb == "status") {
     Status();
-  } else if (Measure(verb, arg)) {
+  } else if (Measure(verb, arg) || LibraryCommand(verb, arg)) {
   } else if (verb == "echo") {
     Emit(LogLine("echo").Text("text", arg));
   } else if (verb == "dialog") {

@@ -19,6 +19,9 @@ const char* const kUsage =
     "  --state S          playing, paused or stopped (default stopped)\n"
     "  --video on|off     initial video window state (default off)\n"
     "  --no-ratings       a player that keeps no ratings: a rating set is not kept\n"
+    "  --library FILE     media library from a text file (tools/host/README.md)\n"
+    "  --generate-library N  media library of N generated tracks by N/20 artists\n"
+    "  --no-library       no media library at all (default: an empty one)\n"
     "  --linger MS        on exit, keep running MS ms after unloading the plug-in\n"
     "  --timeout MS       end the run (exit code 2) after MS ms\n"
     "  --stall-ms MS      report an entry point still running after MS ms (0: never)\n"
@@ -87,6 +90,15 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions* options, st
         return false;
       }
       have_entries = true;
+    } else if (arg == "--library") {
+      if (!value(&options->library)) return false;
+    } else if (arg == "--generate-library") {
+      if (!value(&v) || !ParseNumber(v, &options->library_tracks) || options->library_tracks < 1) {
+        *error = "--generate-library needs a count";
+        return false;
+      }
+    } else if (arg == "--no-library") {
+      options->no_library = true;
     } else if (arg == "--volume") {
       if (!value(&v) || !ParseNumber(v, &options->volume)) {
         *error = "--volume needs a number";

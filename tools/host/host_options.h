@@ -18,6 +18,10 @@ struct HostOptions {
   std::string state = "stopped";
   bool video = false;
   bool no_ratings = false;  // a rating set is not kept
+  // The media library: from a file, generated, empty, or none at all.
+  std::string library;
+  long long library_tracks = 0;
+  bool no_library = false;
   unsigned linger_ms = 0;   // stay this long after unloading on exit
   unsigned timeout_ms = 0;  // end the run after this long, whatever happens
   unsigned stall_ms = 5000;

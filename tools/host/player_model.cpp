@@ -171,6 +171,16 @@ bool PlayerModel::LoadPlaylist(const std::string& path, std::string* error) {
   return true;
 }
 
+void PlayerModel::InsertEntry(size_t index, const std::wstring& title) {
+  if (index > playlist_.size()) index = playlist_.size();
+  playlist_.Insert(index, TitleBytes(title, playlist_.utf8()));
+  if (position_ >= index && playlist_.size() > 1) {
+    ++position_;
+    Report("position", std::to_string(position_));
+  }
+  AfterPlaylistChange();
+}
+
 bool PlayerModel::ApplyCommand(int id) {
   const size_t n = playlist_.size();
   switch (id) {

@@ -101,6 +101,10 @@ class PlayerModel {
   bool SetRating(long long rating);
   void GeneratePlaylist(size_t count);
   bool LoadPlaylist(const std::string& path, std::string* error);
+  // A file inserted as the playlist window takes it: before `index`, at
+  // the end from length() on; the current entry stays current. `title` is
+  // UTF-16.
+  void InsertEntry(size_t index, const std::wstring& title);
 
   const char* Title(size_t index) { return playlist_.Title(index); }
   const wchar_t* WideTitle(size_t index) { return playlist_.WideTitle(index); }

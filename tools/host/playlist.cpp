@@ -78,6 +78,17 @@ void Playlist::Assign(std::vector<std::string> titles) {
   titles_ = std::move(titles);
 }
 
+void Playlist::Insert(size_t index, std::string title) {
+  if (generated_) {
+    std::vector<std::string> titles;
+    titles.reserve(count_ + 1);
+    for (size_t i = 0; i < count_; ++i) titles.push_back("Track " + std::to_string(i + 1));
+    Assign(std::move(titles));
+  }
+  if (index > titles_.size()) index = titles_.size();
+  titles_.insert(titles_.begin() + static_cast<std::ptrdiff_t>(index), std::move(title));
+}
+
 bool Playlist::LoadFile(const std::string& path, std::string* error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -119,6 +130,18 @@ std::string ToAnsi(const std::wstring& wide) {
 }
 
 }  // namespace
+
+std::string TitleBytes(const std::wstring& title, bool utf8) {
+  if (!utf8) return ToAnsi(title);
+  if (title.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_UTF8, 0, title.data(), static_cast<int>(title.size()),
+                                    nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0)
+    WideCharToMultiByte(CP_UTF8, 0, title.data(), static_cast<int>(title.size()), &bytes[0], n,
+                        nullptr, nullptr);
+  return bytes;
+}
 
 const wchar_t* Playlist::WideTitle(size_t index) {
   if (index >= size()) return nullptr;

@@ -19,6 +19,9 @@ std::vector<std::string> ParsePlaylist(const std::string& content, bool m3u);
 // True when the file name or the content says M3U.
 bool LooksLikeM3u(const std::string& path, const std::string& content);
 
+// A UTF-16 title as the playlist keeps titles: UTF-8, or the code page's.
+std::string TitleBytes(const std::wstring& title, bool utf8);
+
 class Playlist {
  public:
   // Title pointers handed out stay valid for this many further requests,
@@ -29,6 +32,9 @@ class Playlist {
 
   void Generate(size_t count);
   void Assign(std::vector<std::string> titles);
+  // An entry titled `title` (in the titles' encoding) before `index`, or
+  // at the end from size() on; a generated list becomes titles first.
+  void Insert(size_t index, std::string title);
   // Reads and parses a file; on failure leaves the playlist as it was.
   bool LoadFile(const std::string& path, std::string* error);
 
@@ -38,6 +44,7 @@ class Playlist {
   // Titles from a file are UTF-8 (from the next load on): the ANSI title is
   // what the code page makes of them, as the player's is.
   void SetUtf8(bool utf8) { utf8_ = utf8; }
+  bool utf8() const { return utf8_; }
 
   // NUL-terminated ANSI title of entry `index`, or null when out of range.
   const char* Title(size_t index);

@@ -28,6 +28,7 @@ BUILD = os.environ.get("QUILLET_WIN32_BUILD", os.path.join(REPO, "build", "win32
 HOST_EXE = os.path.join(BUILD, "tools", "host", "quillet-host.exe")
 PLUGIN = os.path.join(BUILD, "tools", "host", "testplugin", "gen_hosttest.dll")
 SAMPLE = os.path.join(BUILD, "tools", "sample_menu", "gen_samplemenu.dll")
+LIBRARY_PROBE = os.path.join(BUILD, "tools", "library_probe", "gen_libraryprobe.dll")
 PREFIX = os.environ.get("WINEPREFIX", "/tmp/hostprefix")
 
 sys.path.insert(0, os.path.join(REPO, "tools", "rig"))
@@ -929,6 +930,94 @@ def expect_in_order(host, steps, start=None):
         found.append(i)
         start = i + 1
     return found
+
+
+class MediaLibraryTest(HostTestCase):
+    SAMPLE_LIBRARY = os.path.join(REPO, "tools", "host", "sample_library.txt")
+
+    def query(self, host, text):
+        lines = host.run("library-query " + text)
+        records = [l for l in lines if l.matches("library-query", "record")]
+        done = [l for l in lines if l.matches("library-query", "done")]
+        return records, done[0] if done else None
+
+    def test_queries_through_the_library_window(self):
+        host = self.start("--library", windows_path(self.SAMPLE_LIBRARY))
+        # Escaped as Quillet escapes it: equal but for case, in library order.
+        records, done = self.query(
+            host, 'artist = "ac/dc %22live%22 %281991%29 %231 100%%" AND type = 0')
+        self.assertEqual([(r["title"], r.num("track")) for r in records],
+                         [("Thunderstruck", 1), ("Back in Black", 2)])
+        self.assertEqual((done.num("result"), done.num("found"), done.num("freed")), (1, 2, 1))
+        host.expect("library", "window")
+        host.expect("library", "free", records=2)
+        # Absent texts null, absent numbers -1.
+        records, _ = self.query(host, "title = untitled")
+        self.assertEqual([(r["artist"], r["album"], r.num("year"), r.num("disc"))
+                          for r in records], [("(null)", "(null)", -1, -1)])
+        # A query the library cannot read returns everything, and says so.
+        records, done = self.query(host, '(artst = "x"')
+        self.assertEqual(done.num("found"), 15)
+        host.expect("library", "unreadable", query='(artst = "x"')
+        self.finish(host)
+
+    def test_quillets_queries_and_records_against_the_library(self):
+        host = self.start("--library", windows_path(self.SAMPLE_LIBRARY), "--entries", "2",
+                          "--companion", windows_path(LIBRARY_PROBE))
+        host.expect("plugin", "library", "window", found="yes")
+        utf8 = lambda text: text.encode("utf-8").decode("latin-1")
+        # (what, labels kept): exact artists only, escaped names read as meant,
+        # the album's credit, a search's words anywhere and in any case.
+        expected = [
+            ("acdc", 'AC/DC "Live" (1991) #1 100% - Thunderstruck'),
+            ("unknown", "Unknown artist - Untitled"),
+            ("rumours", "Fleetwood Mac - Second Hand News|Fleetwood Mac - Dreams|"
+                        "Fleetwood Mac - Never Going Back Again|Fleetwood Mac - The Chain"),
+            ("search", "Fleetwood Mac - The Chain"),
+        ]
+        for what, labels in expected:
+            _, line = host.expect("plugin", "library", "query", what=what)
+            self.assertEqual((line.num("answer"), line["labels"]), (1, labels), what)
+        _, albums = host.expect("plugin", "library", "albums")
+        self.assertEqual((albums["labels"], albums["tusk"]),
+                         ("Rumours (1977)|Tusk (1979)|Live", "1. Over & Over|2-3. Sara"))
+        _, artists = host.expect("plugin", "library", "artists")
+        self.assertEqual(artists["labels"], utf8(
+            'AC/DC "Live" (1991) #1 100%|ac/dc "live" (1991) #1 100%|The Beatles|Björk|'
+            "Édith Piaf|Fleetwood Mac|Unknown artist|Кино"))
+        self.assertEqual(host.all("library", "unreadable"), [])
+        # Every query's records freed; the insert at a clamped index, the long
+        # path never sent.
+        self.assertEqual(len(host.all("library", "free")), 6)
+        host.expect("plugin", "library", "insert", sent="yes", too_long_sent="no")
+        host.expect("playlist", "insert", index=0)
+        self.assertEqual(host.all("playlist", "insert", "negative"), [])
+        self.finish(host)
+
+    def test_without_a_library_the_name_is_answered_1(self):
+        host = self.start("--no-library")
+        host.run("library-query type = 0")
+        host.expect("library-query", "no-window", answer="0x00000001")
+        self.finish(host)
+
+    def test_playlist_window_inserts_files(self):
+        host = self.start("--entries", "3", "--position", "1",
+                          "--library", windows_path(self.SAMPLE_LIBRARY))
+        dreams = "C:\\Music\\Fleetwood Mac\\Rumours\\02 Dreams.mp3"
+        # index: (entries, position) after; before the current entry moves it.
+        cases = [("1 " + dreams, 4, 2), ("99 D:\\x.mp3", 5, 2), ("2", 5, 2),
+                 ("-5 D:\\y.mp3", 6, 3)]
+        for arg, entries, position in cases:
+            lines = host.run("playlist-insert " + arg)
+            done = [l for l in lines if l.event == "playlist-insert"][0]
+            self.assertEqual((done.num("result"), done.num("entries"), done.num("position")),
+                             (1, entries, position), arg)
+        host.expect("playlist", "insert", "negative", index=-5)
+        lines = host.run(*[c for p in range(6) for c in ("position %d" % p, "status")])
+        titles = [l["title"] for l in lines if l.event == "status"]
+        self.assertEqual(titles, ["y.mp3", "Track 1", "Fleetwood Mac - Dreams", "Track 2",
+                                  "Track 3", "x.mp3"])
+        self.finish(host)
 
 
 class CompanionTest(HostTestCase):
