@@ -15,11 +15,11 @@ bool TrackFollower::Held() const {
 }
 
 bool TrackFollower::MainMenuUp(std::uint32_t nowMs) const {
-  if (!link_.state.connected || protocol_.screen() != MenuProtocol::Screen::kList ||
-      protocol_.shownRecord() != &mainMenu_)
-    return false;
-  // A newer phone answers when its user leaves the object.
-  if (link_.menus.set == MenuCommandSet::kNewer) return newer_.object() >= 0;
+  // Whether a list is up at all the protocol knows: it sends again only then.
+  if (!link_.state.connected || protocol_.shownRecord() != &mainMenu_) return false;
+  // A newer phone answers when its user leaves the list; an older one may
+  // say nothing.
+  if (link_.menus.set == MenuCommandSet::kNewer) return true;
   return !protocol_.leftByPhone() && ElapsedMs(lastCodeMs_, nowMs) < kOlderMenuSilenceMs;
 }
 

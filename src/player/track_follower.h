@@ -11,7 +11,6 @@
 #include "link/link.h"
 #include "link/phone_handlers.h"
 #include "menus/menu_protocol.h"
-#include "menus/newer_dialect.h"
 #include "player/call_tracker.h"
 #include "player/player_watch.h"
 
@@ -29,13 +28,12 @@ constexpr std::uint32_t kOlderMenuSilenceMs = 60000;
 class TrackFollower : public ClockedWork {
  public:
   TrackFollower(Link& link, PlayerWatch& watch, MenuProtocol& protocol, const Menu& mainMenu,
-                const CallTracker& calls, const NewerDialect& newer)
+                const CallTracker& calls)
       : link_(link),
         watch_(watch),
         protocol_(protocol),
         mainMenu_(mainMenu),
-        calls_(calls),
-        newer_(newer) {}
+        calls_(calls) {}
 
   // Any thread: whether the user wants it (FollowTrack). Off, the changes
   // seen are dropped and nothing is sent.
@@ -55,7 +53,6 @@ class TrackFollower : public ClockedWork {
   MenuProtocol& protocol_;
   const Menu& mainMenu_;
   const CallTracker& calls_;
-  const NewerDialect& newer_;
   std::atomic<bool> enabled_{false};
   // A change waits to be looked at, seen at pendingSinceMs_.
   bool pending_ = false;

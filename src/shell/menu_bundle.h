@@ -52,7 +52,7 @@ struct MenuBundle {
             [&link](const std::string& command) { return SendCommand(link, command); },
             [this] { return calls.InCall(); }),
         watch(link.os, link.wakeEvent),
-        follower(link, watch, protocol, menus.mainMenu, calls, newer),
+        follower(link, watch, protocol, menus.mainMenu, calls),
         link_(link) {
     textsInUse_ = Unicode(link);
     router.UseFinder(&finder);

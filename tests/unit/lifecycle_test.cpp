@@ -574,6 +574,7 @@ TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
     std::uint64_t lastTold = 0;
     if (row.moved) player.position = 1;
     if (row.before == Before::kLongTitles) player.titles = {"A", "B", "C"};
+    if (row.before == Before::kSubmenu) player.titles[2] = "Other";
     if (row.flow == Flow::kTwiceInASecond) {
       // One look sends at once; the next two within the second wait for its
       // end and go as one, with the last state.
