@@ -425,7 +425,7 @@ TEST_F(LifecycleFixture, ANewerPhonesScreenIsTakenOffBeforeItIsLeft) {
 // phone's screen; the box clear leaves the window and the wire alone.
 TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
   enum class Before {
-    kNothing, kDialog, kKeyScreen, kCall, kSilence, kBack, kBareAnswer, kObjectLeft, kSubmenu,
+    kNothing, kDialog, kKeyScreen, kCall, kSilence, kSilenceThenCode, kBack, kBareAnswer, kObjectLeft, kSubmenu,
     kLongTitles,
   };
   enum class Flow { kOnce, kTwiceInASecond, kPlaylistBurst };
@@ -475,6 +475,8 @@ TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
       {"key screen up", false, {kUser, 0, 603}, false, Before::kKeyScreen},
       {"in a call", true, {kUser, 0, 603}, false, Before::kCall},
       {"older phone silent a minute", false, {kUser, 0, 603}, false, Before::kSilence},
+      {"older phone silent a minute, then a choice", false, {kUser, 0, 603}, true,
+       Before::kSilenceThenCode},
       {"older phone went back", false, {kUser, 0, 603}, false, Before::kBack},
       {"older phone left with a bare answer", false, {kUser, 0, 603}, false, Before::kBareAnswer},
       {"newer object left", true, {kUser, 0, 603}, false, Before::kObjectLeft},
@@ -546,6 +548,10 @@ TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
         break;
       case Before::kSilence:
         os.RunFor(kOlderMenuSilenceMs);
+        break;
+      case Before::kSilenceThenCode:
+        os.RunFor(kOlderMenuSilenceMs);
+        ASSERT_TRUE(act([&] { phone.model().ChooseEntry(3); }));
         break;
       case Before::kBack:
         phone.Now();
