@@ -24,6 +24,9 @@ the phone's screen and the player's state beside it.
                            finding a title with an accent by typing it plain,
                            and playing it (interactive: "Find track" takes
                            the text typed with t TEXT)
+    tour.py --follow       ... with FollowTrack=1: the scripted tour ends with
+                           the player changing track from its own side while
+                           the main menu is up, and the phone's menu following
 
 Interactive commands (type one, then Enter; works from a pipe as well):
 
@@ -683,9 +686,39 @@ def find_track(s: Session, entries: int) -> None:
     say("  plugin.ini      %s" % " | ".join(s.settings().split()))
 
 
+FOLLOW_TRACK = ["FollowTrack=1"]
+
+
+def follow_track(s: Session) -> None:
+    """With FollowTrack=1 in plugin.ini: the player's own user skips a track
+    while the main menu is on the phone, and the menu follows without the
+    phone asking."""
+    tour = Tour(s)
+    heading("14. The menu follows the playing track: FollowTrack=1 in plugin.ini")
+    tour.attach()
+    tour.act("open", "opens the accessory menu")
+    shown = tour.menu()["entries"]
+    say("  * The player's own user presses Next; the phone says nothing:")
+    rx_before = len(s.received())
+    s.host_cmd("next")
+    if Tour.newer:
+        got = tour.newer_commands(rx_before, 1)
+    else:
+        got = s.wait_received(rx_before + 1, STEP_TIMEOUT)[rx_before:]
+    tour.expect(len(got) >= 1, "the main menu was not sent again")
+    tour.show()
+    following = tour.menu()["entries"]
+    tour.expect(following[:2] != shown[:2] and following[1].startswith("Next: "),
+                "the phone's main menu did not follow the track")
+
+    heading("The player quits")
+    tour.quit_player()
+    say("  plugin.ini      %s" % " | ".join(s.settings().split()))
+
+
 def scripted(entries: int, pause_on_call: bool = False,
              screen_json: Optional[str] = None, charset: Optional[str] = None,
-             keys: bool = False, find: bool = False) -> int:
+             keys: bool = False, find: bool = False, follow: bool = False) -> int:
     target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
     track = min(42, entries)
     began = time.monotonic()
@@ -726,6 +759,13 @@ def scripted(entries: int, pause_on_call: bool = False,
                          host_args=["--utf8-titles"]) as s:
                 try:
                     find_track(s, entries)
+                except (TourFailed, RuntimeError) as e:
+                    return failed(s, e)
+        if follow:
+            with Session(generation=Tour.generation(), dsr=False, ini_lines=FOLLOW_TRACK,
+                         host_args=["--state", "playing"]) as s:
+                try:
+                    follow_track(s)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
     except RuntimeError as e:  # a session that did not start
@@ -951,6 +991,9 @@ def main() -> int:
                              "(*SE objects only, the menu under Entertainment)")
     parser.add_argument("--find", action="store_true",
                         help="FindTrack=1: find tracks by name (scripted: a title with accents)")
+    parser.add_argument("--follow", action="store_true",
+                        help="FollowTrack=1: the main menu follows the playing track "
+                             "(scripted: the player skips a track while the menu is up)")
     parser.add_argument("--screen-json", metavar="PATH",
                         help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
@@ -962,10 +1005,11 @@ def main() -> int:
         parser.error("--entries must be at least 1")
     if not options.interactive:
         return scripted(options.entries, options.pause_on_call, options.screen_json,
-                        options.charset, options.remote_keys, options.find)
+                        options.charset, options.remote_keys, options.find, options.follow)
     companions = [SAMPLE_MENU] if options.sample else []
     ini_lines = (PAUSE_ON_CALL if options.pause_on_call else []) + (
-        REMOTE_KEYS if options.remote_keys else []) + (FIND_TRACK if options.find else [])
+        REMOTE_KEYS if options.remote_keys else []) + (FIND_TRACK if options.find else []) + (
+        FOLLOW_TRACK if options.follow else [])
     if options.charset:
         ini_lines = ini_lines + ["Charset=" + options.charset]
         Tour.unicode = True
