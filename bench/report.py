@@ -257,6 +257,25 @@ def key_rows(t: Table, folder: Path) -> None:
         t.skip(label, "wine_menu_bench.py failed")
 
 
+def follow_rows(t: Table, folder: Path) -> None:
+    native = load(folder, "menu_bench.json")
+    run = gbench(folder, "menu_bench_gbench.json").get("BM_MainMenuOpening")
+    label = "4c. Player's track change → whole main menu again at the phone, virtual"
+    if native and "follow_whole_page" in native:
+        f = native["follow_whole_page"]
+        opening = microseconds(run, "real_time") / 1000 if run else 0
+        floor = f["page_wire_ms"] + opening
+        t.add(label, ms(f["whole_page_ms"]),
+              "%s (%s page wire + %.3f ms one opening)" % (ms(floor), ms(f["page_wire_ms"]),
+                                                           opening),
+              ratio(f["whole_page_ms"], floor),
+              "FollowTrack=1: from the player's notice to its window; the wake event, not "
+              "the read interval, brings the monitor (%s to the page written)"
+              % ms(f["page_written_ms"]))
+    else:
+        t.skip(label, "menu_bench failed")
+
+
 def playlist_rows(t: Table, folder: Path) -> None:
     native = load(folder, "menu_bench.json") or {}
     runs = gbench(folder, "menu_bench_gbench.json")
@@ -406,6 +425,7 @@ def main() -> int:
     latency_rows(table, folder)
     newer_rows(table, folder)
     key_rows(table, folder)
+    follow_rows(table, folder)
     playlist_rows(table, folder)
     opening_rows(table, folder)
     idle_rows(table, folder)
