@@ -33,7 +33,8 @@ bool TrackFollower::NextDue(std::uint32_t* dueMs) const {
     const std::uint32_t allowed = resentAtMs_ + kLeastResendGapMs;
     if (resent_ && MsUntil(allowed, at) > 0) at = allowed;
   }
-  if (playlistPending_) at = look ? Earlier(at, playlistQuietAtMs_, pendingSinceMs_) : playlistQuietAtMs_;
+  if (playlistPending_)
+    at = look ? Earlier(at, playlistQuietAtMs_, pendingSinceMs_) : playlistQuietAtMs_;
   *dueMs = at;
   return true;
 }

@@ -29,11 +29,7 @@ class TrackFollower : public ClockedWork {
  public:
   TrackFollower(Link& link, PlayerWatch& watch, MenuProtocol& protocol, const Menu& mainMenu,
                 const CallTracker& calls)
-      : link_(link),
-        watch_(watch),
-        protocol_(protocol),
-        mainMenu_(mainMenu),
-        calls_(calls) {}
+      : link_(link), watch_(watch), protocol_(protocol), mainMenu_(mainMenu), calls_(calls) {}
 
   // Any thread: whether the user wants it (FollowTrack). Off, the changes
   // seen are dropped and nothing is sent.

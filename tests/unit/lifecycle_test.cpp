@@ -12,9 +12,9 @@
 #include "menus/menu_items.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/host_messages.h"
+#include "player/track_follower.h"
 #include "plugin_entries.h"
 #include "set_up_sequence.h"
-#include "player/track_follower.h"
 #include "shell/plugin.h"
 
 namespace quillet {
@@ -425,7 +425,16 @@ TEST_F(LifecycleFixture, ANewerPhonesScreenIsTakenOffBeforeItIsLeft) {
 // phone's screen; the box clear leaves the window and the wire alone.
 TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
   enum class Before {
-    kNothing, kDialog, kKeyScreen, kCall, kSilence, kSilenceThenCode, kBack, kBareAnswer, kObjectLeft, kSubmenu,
+    kNothing,
+    kDialog,
+    kKeyScreen,
+    kCall,
+    kSilence,
+    kSilenceThenCode,
+    kBack,
+    kBareAnswer,
+    kObjectLeft,
+    kSubmenu,
     kLongTitles,
   };
   enum class Flow { kOnce, kTwiceInASecond, kPlaylistBurst };
@@ -451,7 +460,13 @@ TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
       {"box clear", false, {kUser, 0, 603}, false, Before::kNothing, Flow::kOnce, false},
       {"box clear, newer", true, {kUser, 0, 3003}, false, Before::kNothing, Flow::kOnce, false},
       {"title", false, {kUser, 0, 603}, true},
-      {"title, ticked by apply", true, {kUser, 0, 603}, true, Before::kNothing, Flow::kOnce, true,
+      {"title, ticked by apply",
+       true,
+       {kUser, 0, 603},
+       true,
+       Before::kNothing,
+       Flow::kOnce,
+       true,
        true},
       {"volume", true, {kUser, 1, 603}, true},
       {"status", false, {kUser, 2, 603}, true},
@@ -463,11 +478,26 @@ TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
       {"playing file, wide", false, {kUser, 0, 13003}, true},
       {"repeat command", false, {host::kWmCommand, 40022, 0}, true},
       {"shuffle system command", true, {kSysCommand, 0x10000 + 40023, 0}, true},
-      {"nothing the menu shows changed", false, {kUser, 0, 603}, false, Before::kNothing,
-       Flow::kOnce, true, false, false},
-      {"two changes in a second", false, {kUser, 0, 603}, true, Before::kNothing,
+      {"nothing the menu shows changed",
+       false,
+       {kUser, 0, 603},
+       false,
+       Before::kNothing,
+       Flow::kOnce,
+       true,
+       false,
+       false},
+      {"two changes in a second",
+       false,
+       {kUser, 0, 603},
+       true,
+       Before::kNothing,
        Flow::kTwiceInASecond},
-      {"two changes in a second, newer", true, {kUser, 0, 603}, true, Before::kNothing,
+      {"two changes in a second, newer",
+       true,
+       {kUser, 0, 603},
+       true,
+       Before::kNothing,
        Flow::kTwiceInASecond},
       {"playlist burst", true, {kUser, 0, 3002}, true, Before::kNothing, Flow::kPlaylistBurst},
       {"a dialog up", false, {kUser, 0, 603}, false, Before::kDialog},
@@ -475,15 +505,26 @@ TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
       {"key screen up", false, {kUser, 0, 603}, false, Before::kKeyScreen},
       {"in a call", true, {kUser, 0, 603}, false, Before::kCall},
       {"older phone silent a minute", false, {kUser, 0, 603}, false, Before::kSilence},
-      {"older phone silent a minute, then a choice", false, {kUser, 0, 603}, true,
+      {"older phone silent a minute, then a choice",
+       false,
+       {kUser, 0, 603},
+       true,
        Before::kSilenceThenCode},
       {"older phone went back", false, {kUser, 0, 603}, false, Before::kBack},
       {"older phone left with a bare answer", false, {kUser, 0, 603}, false, Before::kBareAnswer},
       {"newer object left", true, {kUser, 0, 603}, false, Before::kObjectLeft},
       {"a submenu shown", false, {kUser, 0, 603}, false, Before::kSubmenu},
       {"a page break would move", false, {kUser, 0, 603}, false, Before::kLongTitles},
-      {"another subclass at quit", false, {kUser, 0, 603}, true, Before::kNothing, Flow::kOnce,
-       true, false, true, true},
+      {"another subclass at quit",
+       false,
+       {kUser, 0, 603},
+       true,
+       Before::kNothing,
+       Flow::kOnce,
+       true,
+       false,
+       true,
+       true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -494,7 +535,8 @@ TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
     player.Entries(3);
     player.state = 1;
     const std::string longer(36, 'x');
-    if (row.before == Before::kLongTitles) player.titles = {"A" + longer, "B" + longer, "C" + longer};
+    if (row.before == Before::kLongTitles)
+      player.titles = {"A" + longer, "B" + longer, "C" + longer};
     auto& ini = os.profiles["C:\\P\\plugin.ini"]["Quillet"];
     ini["Port"] = "COM1";
     if (row.follow && !row.byApply) ini["FollowTrack"] = "1";
@@ -576,7 +618,9 @@ TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
     ASSERT_FALSE(before.empty());
     const std::size_t mark = history.size();
     const std::size_t hostCalls = os.HostCalls().size();
-    const auto tell = [&] { os.PlayerMessage(0x1234, row.tell.msg, row.tell.wParam, row.tell.lParam); };
+    const auto tell = [&] {
+      os.PlayerMessage(0x1234, row.tell.msg, row.tell.wParam, row.tell.lParam);
+    };
     std::uint64_t lastTold = 0;
     if (row.moved) player.position = 1;
     if (row.before == Before::kLongTitles) player.titles = {"A", "B", "C"};

@@ -451,8 +451,8 @@ std::intptr_t FakePlatform::PlayerMessage(Handle window, std::uint32_t msg, std:
   return result;
 }
 
-std::intptr_t FakePlatform::SendHostMessage(Handle window, std::uint32_t msg,
-                                            std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t FakePlatform::SendHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                                            std::intptr_t lParam) {
   HostCall call{false, std::this_thread::get_id() == mainThread_, msg, wParam, lParam, {}, 0};
   const bool registration = msg == host::kWmUser && lParam == host::kRegisterName;
   if (registration && wParam) call.name = reinterpret_cast<const char*>(wParam);
