@@ -274,6 +274,18 @@ def follow_rows(t: Table, folder: Path) -> None:
               % ms(f["page_written_ms"]))
     else:
         t.skip(label, "menu_bench failed")
+    wine = load(folder, "wine_menu.json")
+    label = "4c. Player's own Next → whole main menu again at the phone, Wine"
+    if wine and "follow_whole_page" in wine:
+        f = wine["follow_whole_page"]
+        t.add(label, ms(f["median_ms"]), "%s (one opening's own cost)" % ms(f["floor_ms"]),
+              ratio(f["median_ms"], f["floor_ms"]),
+              "FollowTrack=1; from the command written to the stand-in player (its own "
+              "WM_COMMAND, then its notices) to the page at the phone; median of %d (%s–%s); "
+              "the floor is the *EAAI figure without its read interval; no wire time on a pty"
+              % (len(f["samples_ms"]), ms(f["min_ms"]), ms(f["max_ms"])))
+    else:
+        t.skip(label, "wine_menu_bench.py failed")
 
 
 def playlist_rows(t: Table, folder: Path) -> None:
