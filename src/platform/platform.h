@@ -103,7 +103,9 @@ class DialogProcedure {
 
 // Told of the messages a watched window receives, on that window's thread,
 // after the window's own procedure has run. It must only note what it saw
-// and wake whoever acts on it: no locks, no sends, nothing that waits.
+// and wake whoever acts on it: no locks, no sends, nothing that waits. (A
+// message the watcher must answer itself would be asked of it before the
+// window's procedure, through a call of its own here; none is yet.)
 class WindowWatcher {
  public:
   virtual ~WindowWatcher() = default;
