@@ -578,7 +578,7 @@ TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
     ASSERT_TRUE(act([&] { phone.model().ChooseEntry(3); }));
     switch (row.before) {
       case Before::kDialog:
-        ASSERT_TRUE(act([&] { phone.model().ChooseEntry(9); }));
+        ASSERT_TRUE(act([&] { phone.model().ChooseEntry(7); }));
         break;
       case Before::kKeyScreen:
         ASSERT_TRUE(act([&] { phone.model().ChooseEntry(11); }));
@@ -674,6 +674,13 @@ TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
     }
     if (!row.follow) {
       EXPECT_EQ(os.HostCalls().size(), hostCalls);
+    }
+    if (row.before == Before::kDialog) {
+      // The change waited for the dialog: the menu shown after it follows.
+      ASSERT_TRUE(act([&] { phone.model().RejectDialog(); }));
+      os.RunFor(2000);
+      ASSERT_FALSE(lists(mark).empty());
+      EXPECT_NE(lists(mark).back().find("Next: Track 3"), std::string::npos);
     }
     if (row.takenOver) os.TakeOverWindow(0x1234);
     plugin.Quit();
