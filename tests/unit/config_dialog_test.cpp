@@ -361,6 +361,7 @@ TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
          return p.link().charsetWish == CharsetWish::kAuto &&
                 p.menus()->texts.Of(kHeldProbe, "").empty();
        }},
+      {"follow", kFollowTrackCheckId, [](Plugin& p) { return p.menus()->follower.Enabled(); }},
       {"play modes", kPlayModesCheckId,
        [](Plugin& p) { return p.menus()->player.Wants(MainEntry::kRating); }},
   };
