@@ -94,6 +94,9 @@ const char* const kBad[] = {
     "call hangup 8",
     "call missed now",
     "text Caf\xe9",  // not UTF-8
+    "away 0",
+    "away soon",
+    "return now",
 };
 
 TEST(Control, RefusesWhatItDoesNotUnderstand) {
@@ -106,6 +109,29 @@ TEST(Control, RefusesWhatItDoesNotUnderstand) {
     EXPECT_TRUE(line.emissions().empty()) << control;
     EXPECT_TRUE(phone.rules().empty()) << control;
   }
+}
+
+// Away, the phone hears nothing (a line cut off by the going stays lost)
+// and sends nothing, its user's codes included; back, it answers again.
+TEST(Control, PhoneAwayIsSilentUntilItReturns) {
+  RecordingTransport line;
+  PhoneModel phone(line);
+  phone.Receive("\rAT+CG");
+  ControlOutcome away = RunControl(phone, "away 25000");
+  EXPECT_EQ(away.kind, Kind::Done);
+  EXPECT_EQ(away.backInMs, std::optional<std::uint32_t>(25000));
+  EXPECT_EQ(RunControl(phone, "away").backInMs, std::optional<std::uint32_t>(0));
+  phone.Receive("MI\r\rAT\r");
+  RunControl(phone, "open");
+  RunControl(phone, "urc RING");
+  EXPECT_TRUE(line.emissions().empty());
+  EXPECT_TRUE(phone.history().empty());
+  EXPECT_TRUE(line.dsrChanges().empty());  // the port stays as it was
+  EXPECT_EQ(RunControl(phone, "return").kind, Kind::Done);
+  phone.Receive("\rAT\r");
+  RunControl(phone, "open");
+  EXPECT_EQ(Visible(line.Bytes()), Visible("AT\r\r\nOK\r\n\r\n*EAAI\r\n"));
+  EXPECT_EQ(phone.history(), std::vector<std::string>{"AT"});
 }
 
 TEST(Control, QueriesAndQuit) {

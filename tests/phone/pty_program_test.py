@@ -170,6 +170,27 @@ class PtyPhoneTest(unittest.TestCase):
         self.phone.control("raw 4f 4b")
         self.assertEqual(self.phone.read_until(b"OK"), b"OK")
 
+    def test_away_for_a_while_then_back(self):
+        self.phone.control("away 400")
+        self.phone.wait_event(lambda e: e["ev"] == "away" and e["on"])
+        self.phone.write(b"\rAT+CGMI\r")
+        self.phone.control("open")
+        back = self.phone.wait_event(lambda e: e["ev"] == "away" and not e["on"])
+        self.assertEqual(self.modem_lines(), 0x160)  # DSR on all along
+        self.phone.write(b"\rAT\r")
+        # Nothing of what came while away: the first bytes are the answer.
+        self.assertEqual(self.phone.read_until(b"AT\r\r\nOK\r\n"), b"AT\r\r\nOK\r\n")
+        rx = self.phone.wait_event(lambda e: e["ev"] == "rx")
+        self.assertEqual(rx["cmd"], "AT")
+        self.assertGreaterEqual(back["t"], 400)
+        # Away until told to return.
+        self.phone.control("away")
+        self.phone.write(b"\rAT\r")
+        self.phone.wait_event(lambda e: e["ev"] == "lost" and e["bytes"].endswith("AT\r"))
+        self.phone.control("return")
+        self.phone.write(b"\rATE1\r")
+        self.assertEqual(self.phone.read_until(b"ATE1\r\r\nOK\r\n"), b"ATE1\r\r\nOK\r\n")
+
     def test_quit(self):
         self.phone.control("quit")
         self.phone.wait_event(lambda e: e["ev"] == "bye")

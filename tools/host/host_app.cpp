@@ -5,14 +5,18 @@
 #include "crash_guard.h"
 #include "log_sink.h"
 #include "process_probe.h"
+#include "request_names.h"
 #include "stdin_reader.h"
 
 namespace host {
 namespace {
 
-constexpr const char* kWindowClass = "Winamp v1.x";
-constexpr const char* kWindowTitle = "Quillet host";
-constexpr const char* kControlClass = "QuilletHostControl";
+// Registered with the wide-character functions, as the player's is: a
+// plug-in that subclasses it with the narrow ones then gets its messages
+// converted, and any mix-up of the two shows.
+constexpr const wchar_t* kWindowClass = L"Winamp v1.x";
+constexpr const wchar_t* kWindowTitle = L"Quillet host";
+constexpr const wchar_t* kControlClass = L"QuilletHostControl";
 constexpr UINT kRunDeferredMessage = WM_APP + 3;
 // Posted to the player's window by the latency probe.
 constexpr UINT kProbeMessage = WM_APP + 4;
@@ -57,33 +61,34 @@ bool HostApp::ApplyStartOptions() {
   ParsePlayState(options_.state, &state);
   model_.SetState(state);
   model_.SetVideo(options_.video);
+  model_.SetKeepsRatings(!options_.no_ratings);
   return true;
 }
 
 bool HostApp::CreateWindows(HINSTANCE instance) {
-  WNDCLASSEXA wc = {};
+  WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = StaticWindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = kWindowClass;
-  if (!RegisterClassExA(&wc)) {
+  if (!RegisterClassExW(&wc)) {
     LogError("register_class");
     return false;
   }
   wc.lpszClassName = kControlClass;
-  if (!RegisterClassExA(&wc)) {
+  if (!RegisterClassExW(&wc)) {
     LogError("register_class");
     return false;
   }
-  control_ = CreateWindowExA(0, kControlClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+  control_ = CreateWindowExW(0, kControlClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
                              nullptr);
   if (!control_) {
     LogError("create_window");
     return false;
   }
-  window_ = CreateWindowExA(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+  window_ = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                             CW_USEDEFAULT, 275, 116, nullptr, nullptr, instance, nullptr);
   if (!window_) {
     LogError("create_window");
@@ -101,6 +106,18 @@ int HostApp::Run(HINSTANCE instance) {
   if (!options_.no_message_log && !log_.Install(window_)) LogError("hooks");
   if (options_.probe_ms > 0 && !probe_.Start(window_, kProbeMessage, options_.probe_ms))
     LogError("probe");
+  requests_.SetCommandSender([this](int id) { SendMessageW(window_, WM_COMMAND, id, 0); });
+  notices_.SetWindow(window_);
+  model_.SetNoticeListener([this](PlayerModel::Notice notice) { OnNotice(notice); });
+  model_.SetNextQuestion(
+      [this] { return static_cast<long long>(SendMessageW(window_, WM_USER, 0, kReqNextItem)); });
+  model_.SetAdvanceListener([this](const PlayerModel::AdvanceChoice& choice) {
+    log_.EmitAfterMessage(LogLine("advance")
+                              .Token("cause", choice.cause)
+                              .Num("answer", choice.answer)
+                              .Token("by", choice.by)
+                              .Num("entry", choice.entry));
+  });
   model_.SetListener([this](const char* field, const std::string& value) {
     log_.EmitAfterMessage(LogLine("player").Token(field, value.c_str()));
   });
@@ -120,10 +137,10 @@ int HostApp::Run(HINSTANCE instance) {
   BOOL got;
   // Once finished, messages still queued are left alone: "host exit" is
   // the last line of a run.
-  while (!finished_ && (got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+  while (!finished_ && (got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
     if (got == -1) break;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   log_.Uninstall();
   DestroyWindow(window_);
@@ -131,9 +148,49 @@ int HostApp::Run(HINSTANCE instance) {
   return exit_code_;
 }
 
+void HostApp::OnNotice(PlayerModel::Notice notice) {
+  using Notice = PlayerModel::Notice;
+  switch (notice) {
+    case Notice::kItemStarted:
+      notices_.SendPlayingFile(model_.Path(model_.position()), model_.WidePath(model_.position()));
+      notices_.Post(kMiscTitle);
+      notices_.Post(kMiscStatus);
+      break;
+    case Notice::kStopped:
+      notices_.Post(kMiscTitle);
+      notices_.Post(kMiscStatus);
+      break;
+    case Notice::kPaused:
+      notices_.Post(kMiscTitle);
+      notices_.Post(kMiscStatus);
+      notices_.Post(kMiscPause);
+      break;
+    case Notice::kUnpaused:
+      notices_.Post(kMiscStatus);
+      notices_.Post(kMiscUnpause);
+      break;
+    case Notice::kVolume:
+      notices_.Post(kMiscVolume);
+      break;
+    case Notice::kRating:
+      notices_.Post(kMiscTitleRating);
+      break;
+    case Notice::kPlaylist: {
+      // The player tells of each change: the list cleared, then each entry
+      // added (a long list's first ones and one for the rest).
+      constexpr size_t kTold = 32;
+      const size_t added = model_.length();
+      notices_.SendPlaylistModified();
+      for (size_t i = 0; i < added && i < kTold; ++i) notices_.SendPlaylistModified();
+      if (added > kTold) notices_.SendPlaylistModified();
+      break;
+    }
+  }
+}
+
 LRESULT CALLBACK HostApp::StaticWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   HostApp* self = g_app;
-  if (!self) return DefWindowProcA(window, msg, wparam, lparam);
+  if (!self) return DefWindowProcW(window, msg, wparam, lparam);
   if (window == self->control_) return self->ControlWindowProc(window, msg, wparam, lparam);
   return self->PlayerWindowProc(window, msg, wparam, lparam);
 }
@@ -152,6 +209,15 @@ LRESULT HostApp::PlayerWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM l
       log_.NoteHostHandled(msg, wparam, lparam);
       model_.ApplyCommand(LOWORD(wparam));
       return 0;
+    case WM_SYSCOMMAND:
+      // The shuffle and repeat toggles also come from the window's system
+      // menu; everything else is the system's.
+      if (LOWORD(wparam) == kCmdShuffle || LOWORD(wparam) == kCmdRepeat) {
+        log_.NoteHostHandled(msg, wparam, lparam);
+        model_.ApplyCommand(LOWORD(wparam));
+        return 0;
+      }
+      return DefWindowProcW(window, msg, wparam, lparam);
     case WM_CLOSE:
       // The host ends through its `exit` command only.
       return 0;
@@ -160,7 +226,7 @@ LRESULT HostApp::PlayerWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM l
       return 0;
     default:
       if (msg >= 0xC000) log_.NoteHostHandled(msg, wparam, lparam);
-      return DefWindowProcA(window, msg, wparam, lparam);
+      return DefWindowProcW(window, msg, wparam, lparam);
   }
 }
 
@@ -185,7 +251,7 @@ LRESULT HostApp::ControlWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM 
       }
       return 0;
     default:
-      return DefWindowProcA(window, msg, wparam, lparam);
+      return DefWindowProcW(window, msg, wparam, lparam);
   }
 }
 
@@ -199,7 +265,7 @@ void HostApp::InEntry(Call call) {
     unload_pending_ = false;
     plugin_.Unload();
   }
-  if (!deferred_.empty()) PostMessageA(control_, kRunDeferredMessage, 0, 0);
+  if (!deferred_.empty()) PostMessageW(control_, kRunDeferredMessage, 0, 0);
 }
 
 void HostApp::Load(const std::string& path) {

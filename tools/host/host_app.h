@@ -14,6 +14,7 @@
 #include "message_log.h"
 #include "message_registry.h"
 #include "player_model.h"
+#include "player_notices.h"
 #include "player_requests.h"
 #include "plugin_module.h"
 #include "title_timing.h"
@@ -38,6 +39,8 @@ class HostApp {
   // that no plug-in's subclass is on the stack when the host unloads it.
   LRESULT ControlWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
   bool CreateWindows(HINSTANCE instance);
+  // Tells the window what changed, as the player does.
+  void OnNotice(PlayerModel::Notice notice);
   bool ApplyStartOptions();
 
   // Commands (host_commands.cpp).
@@ -74,6 +77,7 @@ class HostApp {
   MessageRegistry registry_;
   PlayerRequests requests_;
   MessageLog log_;
+  PlayerNotices notices_;
   LatencyProbe probe_;
   TitleTally titles_;
   PluginModule plugin_;

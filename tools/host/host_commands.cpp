@@ -130,6 +130,24 @@ void HostApp::Execute(const std::string& raw, bool from_queue) {
   } else if (verb == "video") {
     if (arg != "on" && arg != "off") return Fail(verb, "on or off");
     model_.SetVideo(arg == "on");
+  } else if (verb == "next" || verb == "previous") {
+    // The player's own buttons, through every subclass.
+    if (!arg.empty()) return Fail(verb, "takes nothing");
+    SendMessageW(window_, WM_COMMAND, verb == "next" ? kCmdNext : kCmdPrevious, 0);
+  } else if (verb == "play") {
+    if (!arg.empty() && (!ParseNumber(arg, &n) || !model_.SetPosition(n)))
+      return Fail(verb, "an entry of the playlist, or nothing");
+    SendMessageW(window_, WM_COMMAND, kCmdPlay, 0);
+  } else if (verb == "end") {
+    if (!arg.empty()) return Fail(verb, "takes nothing");
+    if (!model_.EndItem()) return Fail(verb, "nothing is playing");
+  } else if (verb == "shuffle" || verb == "repeat") {
+    // The player's own button: the toggle, through every subclass.
+    if (!arg.empty()) return Fail(verb, "takes nothing");
+    SendMessageW(window_, WM_COMMAND, verb == "shuffle" ? kCmdShuffle : kCmdRepeat, 0);
+  } else if (verb == "syscommand") {
+    if (!ParseNumber(arg, &n) || n < 0 || n > 0xFFFF) return Fail(verb, "needs an id");
+    SendMessageW(window_, WM_SYSCOMMAND, static_cast<WPARAM>(n), 0);
   } else if (verb == "sleep") {
     if (!ParseNumber(arg, &n) || n < 0 || n > kMaxSleepMs) return Fail(verb, "needs milliseconds");
     const unsigned long start = LogClockMs();
@@ -180,7 +198,7 @@ void HostApp::SendToPlayer(const std::string& arg) {
     return Fail("send", "needs WPARAM and LPARAM (32-bit numbers)");
   }
   const LRESULT result =
-      SendMessageA(window_, WM_USER, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam));
+      SendMessageW(window_, WM_USER, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam));
   Emit(LogLine("send").Num("result", static_cast<long long>(result)));
 }
 
@@ -195,6 +213,9 @@ void HostApp::Status() {
       .Token("state", PlayStateName(model_.state()))
       .Token("video", model_.video() ? "on" : "off")
       .Num("fullscreen", model_.fullscreen_requests())
+      .Token("shuffle", model_.shuffle() ? "on" : "off")
+      .Token("repeat", model_.repeat() ? "on" : "off")
+      .Num("rating", model_.Rating())
       .Num("registered", static_cast<long long>(registry_.size()))
       .Num("threads", CountThreads());
   if (const char* title = model_.Title(model_.position())) line.Text("title", title);

@@ -18,6 +18,7 @@ const char* const kUsage =
     "  --position N       initial playlist position, 0-based (default 0)\n"
     "  --state S          playing, paused or stopped (default stopped)\n"
     "  --video on|off     initial video window state (default off)\n"
+    "  --no-ratings       a player that keeps no ratings: a rating set is not kept\n"
     "  --linger MS        on exit, keep running MS ms after unloading the plug-in\n"
     "  --timeout MS       end the run (exit code 2) after MS ms\n"
     "  --stall-ms MS      report an entry point still running after MS ms (0: never)\n"
@@ -73,6 +74,8 @@ bool ParseOptions(const std::vector<std::string>& args, HostOptions* options, st
     } else if (arg == "--companion") {
       if (!value(&v)) return false;
       options->companions.push_back(v);
+    } else if (arg == "--no-ratings") {
+      options->no_ratings = true;
     } else if (arg == "--utf8-titles") {
       options->utf8_titles = true;
     } else if (arg == "--playlist") {

@@ -17,6 +17,7 @@ struct HostOptions {
   long long position = 0;
   std::string state = "stopped";
   bool video = false;
+  bool no_ratings = false;  // a rating set is not kept
   unsigned linger_ms = 0;   // stay this long after unloading on exit
   unsigned timeout_ms = 0;  // end the run after this long, whatever happens
   unsigned stall_ms = 5000;

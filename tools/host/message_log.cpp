@@ -17,7 +17,8 @@ constexpr UINT kFirstRegisteredMessage = 0xC000;
 }  // namespace
 
 bool MessageLog::Watched(UINT msg) {
-  return msg == WM_USER || msg == WM_COMMAND || msg >= kFirstRegisteredMessage;
+  return msg == WM_USER || msg == WM_COMMAND || msg == WM_SYSCOMMAND ||
+         msg >= kFirstRegisteredMessage;
 }
 
 bool MessageLog::Install(HWND window) {
@@ -100,6 +101,10 @@ void MessageLog::OnReturn(const CWPRETSTRUCT& ret) {
         std::string title;
         if (ReadText(ret.lResult, &title)) line.Text("text", title);
       }
+      if (ret.message == WM_USER && ret.lParam == kReqPlayingFile) {
+        std::string path;
+        if (ReadText(static_cast<intptr_t>(ret.wParam), &path)) line.Text("text", path);
+      }
       line.Token("handler", frame.host_handled ? "host" : "plugin");
       if (frame.send_flags & ISMEX_REPLIED) line.Token("replied", "yes");
       Emit(line);
@@ -158,8 +163,10 @@ LogLine MessageLog::Describe(const char* kind, const char* thread, UINT msg, WPA
     } else {
       line.Token("name", "unknown");
     }
-  } else if (msg == WM_COMMAND) {
-    line.Token("msg", "WM_COMMAND").Num("wparam", wp).Num("lparam", lp);
+  } else if (msg == WM_COMMAND || msg == WM_SYSCOMMAND) {
+    line.Token("msg", msg == WM_COMMAND ? "WM_COMMAND" : "WM_SYSCOMMAND")
+        .Num("wparam", wp)
+        .Num("lparam", lp);
     line.Token("name", CommandName(LOWORD(wparam)));
   } else {
     char id[16];

@@ -4,6 +4,11 @@
 
 namespace host {
 
+intptr_t PlayerRequests::SetSwitch(bool current, intptr_t wanted, int toggle) {
+  if ((wanted != 0) != current && send_command_) send_command_(toggle);
+  return 1;
+}
+
 intptr_t PlayerRequests::Answer(intptr_t wparam, intptr_t lparam) {
   switch (lparam) {
     case kReqVolume:
@@ -33,6 +38,20 @@ intptr_t PlayerRequests::Answer(intptr_t wparam, intptr_t lparam) {
     }
     case kReqWindowVisible:
       return wparam == kVideoWindow && model_.video() ? 1 : 0;
+    case kReqGetShuffle:
+      return model_.shuffle() ? 1 : 0;
+    case kReqGetRepeat:
+      return model_.repeat() ? 1 : 0;
+    case kReqSetShuffle:
+      return SetSwitch(model_.shuffle(), wparam, kCmdShuffle);
+    case kReqSetRepeat:
+      return SetSwitch(model_.repeat(), wparam, kCmdRepeat);
+    case kReqGetRating:
+      return model_.Rating();
+    case kReqSetRating:
+      return model_.SetRating(wparam) ? 1 : 0;
+    case kReqNextItem:
+      return kNoNextItem;
     case kReqRegisterName: {
       std::string name;
       if (!read_text_ || !read_text_(wparam, &name)) return 0;

@@ -18,8 +18,15 @@ class PlayerRequests {
   // the address cannot be read.
   using TextReader = std::function<bool(intptr_t address, std::string* text)>;
 
+  // Sends a WM_COMMAND to the player's window, through every subclass.
+  using CommandSender = std::function<void(int id)>;
+
   PlayerRequests(PlayerModel& model, MessageRegistry& registry, TextReader reader)
       : model_(model), registry_(registry), read_text_(std::move(reader)) {}
+
+  // The set requests for shuffle and repeat flip them the player's one way:
+  // the toggle command, sent only when the state changes.
+  void SetCommandSender(CommandSender sender) { send_command_ = std::move(sender); }
 
   // The player's answer to WM_USER(wparam, lparam). Unknown requests, and
   // registered names nobody else answered, yield 0.
@@ -29,9 +36,12 @@ class PlayerRequests {
   TitleAnswers& title_answers() { return title_answers_; }
 
  private:
+  intptr_t SetSwitch(bool current, intptr_t wanted, int toggle);
+
   PlayerModel& model_;
   MessageRegistry& registry_;
   TextReader read_text_;
+  CommandSender send_command_;
   TitleAnswers title_answers_;
 };
 

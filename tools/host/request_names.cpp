@@ -22,8 +22,30 @@ const char* RequestName(intptr_t wparam, intptr_t lparam) {
       return "entry_title_unicode";
     case kReqWindowVisible:
       return "window_visible";
+    case kReqGetShuffle:
+      return "get_shuffle";
+    case kReqGetRepeat:
+      return "get_repeat";
+    case kReqSetShuffle:
+      return "set_shuffle";
+    case kReqSetRepeat:
+      return "set_repeat";
+    case kReqSetRating:
+      return "set_rating";
+    case kReqGetRating:
+      return "get_rating";
     case kReqRegisterName:
       return "register";
+    case kReqMiscNotice:
+      return "cb_misc";
+    case kReqPlaylistModified:
+      return "playlist_modified";
+    case kReqPlayingFile:
+      return "playing_file";
+    case kReqPlayingFileUnicode:
+      return "playing_file_unicode";
+    case kReqNextItem:
+      return "next_item";
     default:
       return nullptr;
   }
@@ -45,6 +67,10 @@ const char* CommandName(int id) {
       return "video_window";
     case kCmdFullscreen:
       return "fullscreen";
+    case kCmdShuffle:
+      return "shuffle";
+    case kCmdRepeat:
+      return "repeat";
     default:
       return "unknown";
   }

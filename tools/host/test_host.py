@@ -250,7 +250,7 @@ class LifecycleTest(HostTestCase):
         host.expect("export", call=1, returned="non-null")
         _, record = host.expect("record", version=16)
         self.assertEqual(record["description"], "Host test plug-in")
-        host.expect("plugin", "init", window="ok", instance="ok")
+        host.expect("plugin", "init", window="ok", instance="ok", unicode="yes")
         host.expect("plugin", "registered", ping=FIRST_ID, unanswered=FIRST_ID + 1,
                     again=FIRST_ID)
 
@@ -363,6 +363,120 @@ class PlayerModelTest(HostTestCase):
                          (0, "paused", "on", 2, "Track 3"))
         self.finish(host)
 
+    def send(self, host, wparam, lparam):
+        """The result of one `send` and the index of its command line."""
+        start = max(len(host.lines), host.base)
+        host.send("send %d %d" % (wparam, lparam))
+        at, _ = host.expect("cmd", line="send %d %d" % (wparam, lparam), start=start)
+        return host.expect("send", start=at)[1].num("result"), at
+
+    def test_shuffle_and_repeat_flip_through_their_toggles_only(self):
+        host = self.start("--entries", "3")
+        toggles = dict(kind="sent", thread="host", msg="WM_COMMAND")
+        # Each set answers 1; only a change sends the toggle, which flips.
+        for wparam, lparam, command, field, value in ((7, 252, 40023, "shuffle", "on"),
+                                                      (1, 253, 40022, "repeat", "on"),
+                                                      (0, 253, 40022, "repeat", "off")):
+            result, at = self.send(host, wparam, lparam)
+            self.assertEqual(result, 1)
+            sent, _ = host.expect("msg", wparam=command, start=at, **toggles)
+            host.expect("player", start=sent, **{field: value})
+        self.assertEqual([self.send(host, 0, lparam)[0] for lparam in (250, 251)], [1, 0])
+        result, at = self.send(host, 1, 252)
+        self.assertEqual(result, 1)
+        self.assertEqual(len(host.all("msg", wparam=40023, **toggles)), 1)
+        # The system menu's toggle flips too; its other commands are the system's.
+        host.send("syscommand 40023", "syscommand 40022", "repeat", "status")
+        _, status = host.expect("status", start=at)
+        self.assertEqual((status["shuffle"], status["repeat"]), ("off", "off"))
+        host.expect("msg", msg="WM_SYSCOMMAND", wparam=40023, name="shuffle", handler="host")
+        self.finish(host)
+
+    def test_ratings_rate_the_current_entry_or_are_not_kept(self):
+        host = self.start("--entries", "3", "--position", "2")
+        self.assertEqual(self.send(host, 4, 639)[0], 1)
+        host.send("position 0")
+        self.assertEqual(self.send(host, 0, 640)[0], 0)
+        self.assertEqual(self.send(host, 9, 639)[0], 1)  # clamped
+        self.assertEqual(self.send(host, 0, 640)[0], 5)
+        host.send("position 2")
+        self.assertEqual(self.send(host, 0, 640)[0], 4)
+        host.expect("msg", name="set_rating", wparam=9, result=1, handler="host")
+        self.finish(host)
+        host = self.start("--entries", "3", "--no-ratings")
+        self.assertEqual(self.send(host, 4, 639)[0], 0)
+        self.assertEqual(self.send(host, 0, 640)[0], 0)
+        self.finish(host)
+
+    def told(self, host, command):
+        """What the player told its window for a command, in order: the
+        playing file's path or the notice's sub-code, by lParam (and kind),
+        up to a marker queued behind whatever it posted (sent once a first
+        marker shows the command done)."""
+        start = len(host.lines)
+        host.send(command, "echo done")
+        at, _ = host.expect("cmd", line=command, start=start)
+        done, _ = host.expect("echo", text="done", start=at)
+        host.send("echo told")
+        end, _ = host.expect("echo", text="told", start=done)
+        told = []
+        for line in host.lines[at:end]:
+            lparam = line.fields.get("lparam") if line.event == "msg" else None
+            if lparam in ("603", "3002", "3003", "13003"):
+                what = line.fields.get("text") if lparam == "3003" else line.num("wparam")
+                told.append((int(lparam), line["kind"], what if lparam != "13003" else None))
+        return told
+
+    def test_the_player_tells_its_window_as_the_player_does(self):
+        host = self.start("--entries", "2")
+
+        def posted(*codes):
+            return [(603, "posted", code) for code in codes]
+
+        self.assertEqual(self.told(host, "state playing"),
+                         [(3003, "sent", "C:\\Music\\Track 1.mp3"), (13003, "sent", None)] +
+                         posted(0, 2))
+        self.assertEqual(self.told(host, "state paused"), posted(0, 2, 7))
+        self.assertEqual(self.told(host, "state playing"), posted(2, 8))
+        self.assertEqual(self.told(host, "volume 7"), posted(1))
+        self.assertEqual(self.told(host, "state stopped"), posted(0, 2))
+        # Cleared, then each entry added.
+        self.assertEqual(self.told(host, "entries 3"), [(3002, "sent", 0)] * 4)
+        self.finish(host)
+
+    def advance(self, host, *commands):
+        """The `advance` line the last command brings, as a tuple."""
+        start = len(host.lines)
+        host.send(*commands)
+        at, _ = host.expect("cmd", line=commands[-1], start=start)
+        _, line = host.expect("advance", start=at)
+        return line["cause"], line.num("answer"), line["by"], line.num("entry")
+
+    def test_the_next_entry_is_asked_of_the_window_then_chosen(self):
+        host = self.start("--entries", "3", "--state", "playing")
+        self.assertEqual(self.advance(host, "next"), ("next", -1, "order", 1))
+        host.expect("msg", kind="sent", thread="host", lparam=636, name="next_item", result=-1)
+        self.assertEqual(self.advance(host, "end"), ("end", -1, "order", 2))
+        # After the last entry without repeat the player stops; with it, it
+        # goes round.
+        self.assertEqual(self.advance(host, "end"), ("end", -1, "stop", -1))
+        host.expect("player", state="stopped")
+        host.send("end")
+        host.expect("error", op="end", reason="nothing is playing")
+        self.assertEqual(self.advance(host, "repeat", "play 2", "end"), ("end", -1, "order", 0))
+        self.assertEqual(self.advance(host, "shuffle", "end")[2], "shuffle")
+        self.finish(host)
+        # An entry the window names comes next, shuffle or not.
+        host = self.start_with_plugin("--entries", "6", "--state", "playing",
+                                      env={"HOSTTEST_NEXT_ITEM": "4"})
+        _, line = host.expect("advance")  # the plug-in's round posts Next
+        self.assertEqual((line["cause"], line.num("answer"), line["by"], line.num("entry")),
+                         ("next", 4, "answer", 4))
+        host.expect("msg", name="playing_file", text="C:\\Music\\Track 5.mp3")
+        self.assertEqual(self.advance(host, "shuffle", "end"), ("end", 4, "answer", 4))
+        host.expect("msg", lparam=636, result=4, handler="plugin")
+        self.finish(host)
+
     def test_million_entries_cost_nothing(self):
         host = self.start()
         host.send("entries 1000000", "position 999999", "status")
@@ -458,8 +572,9 @@ class FailureTest(HostTestCase):
         host = self.start_with_plugin(env={"HOSTTEST_LEAK_THREAD": "1"})
         host.expect("plugin", round=1)
         host.send("quit")
-        unloaded, _ = host.expect("unloaded")
-        _, crash = host.expect("crash", start=unloaded)
+        # The thread may crash before the host has logged the unload.
+        done, _ = host.expect("quit", "done")
+        _, crash = host.expect("crash", start=done)
         self.assertEqual(crash["code"], "0xC0000005")
         self.assertEqual(crash["in"], "unloaded_module")
         self.assertEqual(crash["module"], windows_path(PLUGIN))

@@ -12,11 +12,17 @@ namespace {
 
 using Kind = ControlOutcome::Kind;
 
+ControlOutcome Outcome(Kind kind, std::string error = "") {
+  ControlOutcome outcome;
+  outcome.kind = kind;
+  outcome.error = std::move(error);
+  return outcome;
+}
 ControlOutcome Done() {
-  return {Kind::Done, ""};
+  return Outcome(Kind::Done);
 }
 ControlOutcome Fail(std::string why) {
-  return {Kind::Error, std::move(why)};
+  return Outcome(Kind::Error, std::move(why));
 }
 
 std::string_view Trim(std::string_view s) {
@@ -184,7 +190,7 @@ ControlOutcome Call(PhoneModel& model, std::string_view args) {
 
 ControlOutcome RunControl(PhoneModel& model, std::string_view line) {
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
-  if (Trim(line).empty() || Trim(line).front() == '#') return {Kind::Ignored, ""};
+  if (Trim(line).empty() || Trim(line).front() == '#') return Outcome(Kind::Ignored);
   std::string_view args = line;
   std::string_view verb = NextWord(&args);
 
@@ -192,6 +198,24 @@ ControlOutcome RunControl(PhoneModel& model, std::string_view line) {
     std::string_view state = Trim(args);
     if (state != "on" && state != "off") return Fail("dsr: on or off");
     model.SetDsr(state == "on");
+    return Done();
+  }
+  if (verb == "away") {
+    // For a while, or until "return".
+    std::string_view ms = Trim(args);
+    ControlOutcome outcome = Done();
+    outcome.backInMs = 0;
+    if (!ms.empty()) {
+      auto value = ToInt(ms, 1, UINT32_MAX);
+      if (!value) return Fail("away: milliseconds, or nothing");
+      outcome.backInMs = static_cast<std::uint32_t>(*value);
+    }
+    model.SetAway(true);
+    return outcome;
+  }
+  if (verb == "return") {
+    if (!Trim(args).empty()) return Fail("return: takes nothing");
+    model.SetAway(false);
     return Done();
   }
   if (verb == "open") {
@@ -304,9 +328,9 @@ ControlOutcome RunControl(PhoneModel& model, std::string_view line) {
     model.SetCharsets(std::move(offered));
     return Done();
   }
-  if (verb == "screen") return {Kind::Screen, ""};
-  if (verb == "history") return {Kind::History, ""};
-  if (verb == "quit") return {Kind::Quit, ""};
+  if (verb == "screen") return Outcome(Kind::Screen);
+  if (verb == "history") return Outcome(Kind::History);
+  if (verb == "quit") return Outcome(Kind::Quit);
   return Fail("unknown command " + std::string(verb));
 }
 

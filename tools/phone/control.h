@@ -3,6 +3,8 @@
 // PhoneModel (the user's actions, the line, deliberate misbehaviour). The
 // commands are listed in README.md.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,9 @@ struct ControlOutcome {
   };
   Kind kind = Kind::Done;
   std::string error;
+  // `away`: the caller brings the phone back this many ms later (0: not
+  // before `return`).
+  std::optional<std::uint32_t> backInMs;
 };
 
 ControlOutcome RunControl(PhoneModel& model, std::string_view line);

@@ -16,6 +16,8 @@ class LineFramer {
 
   // Bytes of the line still waiting for its CR.
   const std::string& pending() const { return pending_; }
+  // Forgets a line begun: the rest of it was lost.
+  void Reset() { pending_.clear(); }
 
  private:
   std::string pending_;

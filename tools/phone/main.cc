@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "control.h"
@@ -99,6 +100,10 @@ class EventObserver : public PhoneObserver {
     }
     events_.Print(event);
   }
+  void OnAway(bool away) override { events_.Print(events_.Event("away").Bool("on", away)); }
+  void OnLost(std::string_view bytes) override {
+    events_.Print(events_.Event("lost").Text("bytes", bytes));
+  }
 
  private:
   EventOutput& events_;
@@ -139,6 +144,11 @@ class Program {
     fds[1].events = static_cast<short>(POLLIN | (transport_.WantsWrite() ? POLLOUT : 0));
     // Bounded, so that a stop signal landing just before poll is seen soon.
     int due = transport_.MsUntilDue();
+    if (backAtMs_) {
+      const std::uint64_t now = events_.NowMs();
+      const int back = *backAtMs_ <= now ? 0 : static_cast<int>(*backAtMs_ - now);
+      if (due < 0 || back < due) due = back;
+    }
     int ready = poll(fds, 2, due < 0 || due > 1000 ? 1000 : due);
     if (ready < 0 && errno != EINTR) {
       events_.Print(events_.Event("io-error").Text("msg", std::strerror(errno)));
@@ -147,6 +157,10 @@ class Program {
     }
     if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) ReadControl();
     if (ready > 0 && (fds[1].revents & POLLIN)) ReadLine();
+    if (backAtMs_ && *backAtMs_ <= events_.NowMs()) {
+      backAtMs_.reset();
+      model_.SetAway(false);
+    }
     transport_.Pump();
   }
 
@@ -176,6 +190,12 @@ class Program {
 
   void Control(const std::string& line) {
     ControlOutcome outcome = RunControl(model_, line);
+    // A timed absence ends on its own, unless `away` again or `return` came first.
+    if (outcome.backInMs && *outcome.backInMs > 0) {
+      backAtMs_ = events_.NowMs() + *outcome.backInMs;
+    } else if (outcome.backInMs || !model_.away()) {
+      backAtMs_.reset();
+    }
     switch (outcome.kind) {
       case ControlOutcome::Kind::Ignored:
         return;
@@ -207,6 +227,7 @@ class Program {
   PhoneModel model_;
   EventObserver observer_;
   std::string control_;
+  std::optional<std::uint64_t> backAtMs_;  // when a phone away for a while comes back
   bool stdinOpen_ = true;
   bool quit_ = false;
 };

@@ -54,7 +54,19 @@ const char* ScreenChangeName(ScreenChange change) {
 PhoneModel::PhoneModel(PhoneTransport& transport) : transport_(transport) {}
 
 void PhoneModel::Receive(std::string_view bytes) {
+  if (away_) {
+    if (observer_) observer_->OnLost(bytes);
+    return;
+  }
   for (const std::string& line : framer_.Feed(bytes)) HandleLine(line);
+}
+
+void PhoneModel::SetAway(bool away) {
+  if (away == away_) return;
+  away_ = away;
+  // A line cut off by the going is not finished by what comes after.
+  framer_.Reset();
+  if (observer_) observer_->OnAway(away);
 }
 
 void PhoneModel::SetDsr(bool on) {
@@ -134,6 +146,7 @@ void PhoneModel::Notify(ScreenChange change) {
 }
 
 void PhoneModel::Send(const std::vector<Emission>& emissions) {
+  if (away_) return;
   for (const Emission& emission : emissions) transport_.Emit(emission.bytes, emission.delayMs);
 }
 

@@ -39,6 +39,10 @@ class PhoneObserver {
   // The command was not understood (`why` says where it broke).
   virtual void OnRefused(const std::string& /*line*/, const std::string& /*why*/) {}
   virtual void OnScreen(ScreenChange /*change*/, const Screen& /*screen*/) {}
+  // The phone went out of reach, or came back.
+  virtual void OnAway(bool /*away*/) {}
+  // Bytes the plug-in wrote while the phone was out of reach.
+  virtual void OnLost(std::string_view /*bytes*/) {}
 };
 
 class PhoneModel {
@@ -54,6 +58,12 @@ class PhoneModel {
   void Receive(std::string_view bytes);
   void SetDsr(bool on);
   bool dsr() const { return dsr_; }
+  // Out of reach, as a Bluetooth phone whose user walked off while the port
+  // stays open with DSR on: what the plug-in writes is lost, and the phone
+  // sends nothing, neither answers nor its user's codes. Back, it hears the
+  // next line whole and answers as before.
+  void SetAway(bool away);
+  bool away() const { return away_; }
 
   // --- Behaviour ---
   RuleBook& rules() { return rules_; }
@@ -135,6 +145,7 @@ class PhoneModel {
   Screen screen_;
   std::vector<std::string> history_;
   bool dsr_ = false;
+  bool away_ = false;
   std::vector<NewerObject> objects_;
   std::int32_t nextObject_ = 1;
   std::int32_t drawnObject_ = 0;

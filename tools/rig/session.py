@@ -369,6 +369,24 @@ class Session:
             raise RuntimeError("phone refused %r: %r" % (line, done))
         return done
 
+    def phone_away(self, seconds: Optional[float] = None) -> None:
+        """Takes the phone out of reach, as a Bluetooth phone whose user
+        walked off while the port stays open (DSR on): it hears nothing and
+        sends nothing. For `seconds`, after which it comes back by itself
+        (wait_phone_back), or until phone_return()."""
+        self._away_mark = len(self.phone_events.snapshot())
+        self.phone_cmd("away" if seconds is None else "away %d" % max(1, round(seconds * 1000)))
+
+    def phone_return(self) -> None:
+        """Brings the phone back within reach: it answers again."""
+        self.phone_cmd("return")
+
+    def wait_phone_back(self, timeout: float = 60) -> bool:
+        """The phone taken away last has come back."""
+        back = self.phone_events.wait(lambda e: e.get("ev") == "away" and not e.get("on"),
+                                      timeout, getattr(self, "_away_mark", 0))
+        return back is not None
+
     def received(self) -> List[str]:
         """Every command line the phone received, in order."""
         return [e["cmd"] for e in self.phone_events.snapshot() if e.get("ev") == "rx"]

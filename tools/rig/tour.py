@@ -38,6 +38,12 @@ Interactive commands (type one, then Enter; works from a pipe as well):
     ring       a call rings                  answer     the call is answered
     hangup     the calls end
     k KEY      press a key (e.g. k >, k 6, k :J)   hold KEY MS   hold it down MS ms
+    away S     the phone goes out of reach for S seconds (silent, its port
+               still open, as a Bluetooth phone carried off); return  back now
+  the player's side (its own buttons, as its user presses them):
+    next       next track                    prev       previous track
+    play N     play track N (from 1)         end        the playing track ends
+    shuffle    toggle shuffle                repeat     toggle repeat
     (empty)    show the screen again         h          this help
     q          quit (end of input quits too)
 
@@ -106,6 +112,10 @@ def host_event(line: str) -> Optional[str]:
         return "player          " + line[len("player "):]
     if line.startswith("plugin sample ") and not line.startswith("plugin sample layout"):
         return "sample plug-in  " + line[len("plugin sample "):]
+    if line.startswith("advance "):
+        f = log_fields(line)
+        return "player          %s: next entry %s (by %s; asked, answered %s)" % (
+            f.get("cause"), f.get("entry"), f.get("by"), f.get("answer"))
     if line.startswith("msg ") and "msg=WM_COMMAND" in line:
         f = log_fields(line)
         return "player          WM_COMMAND %s (%s, %s)" % (f.get("name", "?"), f.get("wparam"),
@@ -171,6 +181,9 @@ class Tour:
         lines = []
         events = self.s.phone_events.snapshot()
         for e in events[self.shown_events:]:
+            if e.get("ev") == "away":
+                lines.append("phone           " + ("out of reach" if e.get("on") else
+                                                   "within reach again"))
             if e.get("ev") == "tx" and e["bytes"].strip().startswith(
                     ("*EA", "*SEAAI", "*SEGUII", "*ECAV", "+CKEV")):
                 sent = e["bytes"].strip()
@@ -270,6 +283,9 @@ class Tour:
         lines.append("  volume  %s of 255" % st.get("volume", "?"))
         lines.append("  state   %s" % st.get("state", "?"))
         lines.append("  video   %s" % st.get("video", "?"))
+        lines.append("  modes   shuffle %s, repeat %s" % (st.get("shuffle", "?"),
+                                                        st.get("repeat", "?")))
+        lines.append("  rating  %s" % st.get("rating", "?"))
         return lines
 
     def show(self) -> None:
@@ -812,6 +828,43 @@ def phone_command(word: str, rest: str, tour: Tour) -> Optional[str]:
     return None
 
 
+# The player's side: the typed word and the stand-in player's command.
+PLAYER = {"next": "next", "prev": "previous", "end": "end", "shuffle": "shuffle",
+          "repeat": "repeat"}
+
+
+def player_command(word: str, rest: str) -> Optional[str]:
+    """The stand-in player's command for a typed one, or None."""
+    if word in PLAYER and not rest:
+        return PLAYER[word]
+    if word == "play" and rest.isdigit() and int(rest) >= 1:
+        return "play %d" % (int(rest) - 1)
+    return None
+
+
+def run_player(s: Session, line: str, command: str) -> None:
+    """The player's user does `command`; says so if the player refused it."""
+    mark = len(s.host_lines.snapshot())
+    s.host_cmd(command)
+    settled = s.settle_host()[mark:]
+    refusal = next((l for l in settled if l.startswith("error ")), None)
+    if refusal:
+        say("?? %s: %s" % (shown_line(line), log_fields(refusal).get("reason", refusal)))
+
+
+def run_away(s: Session, line: str, rest: str) -> None:
+    try:
+        seconds = float(rest)
+    except ValueError:
+        seconds = 0
+    if not 0 < seconds <= 3600:
+        say("?? %s: away takes seconds, up to 3600" % shown_line(line))
+        return
+    s.phone_away(seconds)
+    say("  phone           out of reach for %g s: it hears nothing and says nothing, "
+        "its port still open" % seconds)
+
+
 def run_line(s: Session, tour: Tour, line: str) -> bool:
     """Carries out one typed line; false once the user quits."""
     if any("\udc80" <= c <= "\udcff" for c in line):
@@ -823,6 +876,20 @@ def run_line(s: Session, tour: Tour, line: str) -> bool:
         return False
     if word in ("h", "?"):
         say(HELP)
+        return True
+    player = player_command(word, rest)
+    if player is not None or word in ("away", "return"):
+        if player is not None:
+            run_player(s, line, player)
+        elif word == "away":
+            run_away(s, line, rest)
+        else:
+            s.phone_return()
+        time.sleep(0.3)  # what the plug-in does about it
+        try:
+            tour.show()
+        except (TourFailed, RuntimeError) as e:
+            say("?? %s" % one_line(e))
         return True
     command = phone_command(word, rest, tour)
     if command is None:

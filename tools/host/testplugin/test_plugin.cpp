@@ -12,7 +12,9 @@
 // show a modal message box, HOSTTEST_CONFIG_DIALOG=form a small modal dialog
 // (a combo box, two statics, OK, Cancel and Apply) for the host's `dialog`
 // commands, which quit ends; HOSTTEST_ROUND_DELAY_MS=N delays the rounds that
-// config starts by N ms, so the host can be given other work first.
+// config starts by N ms, so the host can be given other work first;
+// HOSTTEST_NEXT_ITEM=N makes the subclass answer the player's question for
+// the next entry (636) with N.
 #include <windows.h>
 
 #include <cstdarg>
@@ -49,6 +51,9 @@ volatile LONG g_rounds = 0;
 
 constexpr LRESULT kPingAnswerBase = 0x1234;
 constexpr WPARAM kNext = 40048;
+constexpr LPARAM kNextItemQuestion = 636;
+// What the subclass answers the player's "which entry next?" (-1: passes it on).
+LRESULT g_next_item = -1;
 
 bool EnvIs(const char* name, const char* wanted) {
   char value[16] = {};
@@ -89,6 +94,7 @@ LRESULT CALLBACK Subclass(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_USER && g_ping_id != 0 && static_cast<LRESULT>(lparam) == g_ping_id) {
     return kPingAnswerBase + static_cast<LRESULT>(wparam);
   }
+  if (msg == WM_USER && lparam == kNextItemQuestion && g_next_item >= 0) return g_next_item;
   return CallWindowProcA(g_host_proc, window, msg, wparam, lparam);
 }
 
@@ -135,8 +141,14 @@ int Init() {
   GetModuleHandleExA(
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
       reinterpret_cast<const char*>(&Init), &self);
-  Say("init window=%s instance=%s", IsWindow(g_record.hwndParent) ? "ok" : "bad",
-      g_record.hDllInstance == self ? "ok" : "bad");
+  // Whether the player's window is a wide-character one, before this
+  // plug-in's narrow subclass makes its procedure narrow.
+  Say("init window=%s instance=%s unicode=%s", IsWindow(g_record.hwndParent) ? "ok" : "bad",
+      g_record.hDllInstance == self ? "ok" : "bad",
+      IsWindowUnicode(g_record.hwndParent) ? "yes" : "no");
+  char next_item[16] = {};
+  if (GetEnvironmentVariableA("HOSTTEST_NEXT_ITEM", next_item, sizeof next_item) > 0)
+    g_next_item = std::strtol(next_item, nullptr, 10);
   g_ping_id = Register("HostTest_Ping");
   g_unanswered_id = Register("HostTest_Unanswered");
   const LRESULT again = Register("hosttest_PING");
