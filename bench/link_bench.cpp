@@ -137,8 +137,7 @@ std::uint64_t LastAnswerToPause() {
   rig.phone.device().SetDsr(true, 0);
   Handle thread = rig.os.StartThread([&rig] { MonitorDevice(rig.link); });
   std::uint64_t figure = 0;
-  if (rig.os.RunUntil([&] { return rig.link.status.Text() == testing::kConnectedStatus; },
-                      30000)) {
+  if (rig.os.RunUntil([&] { return rig.link.status.Text() == testing::kConnectedStatus; }, 30000)) {
     rig.phone.model().rules().Edit("").result = phone::ReplyRule::Result::Silent;
     const std::uint32_t lastAnswerMs = rig.link.lastLineMs;
     if (rig.os.RunUntil([&] { return away.goneAtMs != 0; }, 60000))

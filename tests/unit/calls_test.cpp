@@ -126,9 +126,7 @@ struct CallRig : testing::LinkFixture {
       away.PhoneGone();
     } else if (step.rfind("returns", 0) == 0) {
       const std::uint32_t longest = kLongestAbsenceResumedMs;
-      away.PhoneBack(step == "returns"           ? 25000
-                     : step == "returns in time" ? longest - 1
-                                                 : longest);
+      away.PhoneBack(step == "returns" ? 25000 : step == "returns in time" ? longest - 1 : longest);
     } else if (step == "unwanted") {
       away.AbsenceForgotten();
     } else if (step[0] == '~') {

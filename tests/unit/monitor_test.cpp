@@ -533,7 +533,7 @@ TEST_P(MonitorFixture, CheckingWaitsForSilenceAndForAnIdlePhone) {
     ASSERT_GE(r.probes.size(), 2u);
     EXPECT_EQ(r.probes[0], "18 s");
     EXPECT_EQ(r.link.status.Text(), std::string(testing::kConnectedStatus) + " Phone checked " +
-                                         std::to_string(r.probes.size()) + " times.");
+                                        std::to_string(r.probes.size()) + " times.");
     EXPECT_TRUE(r.Events().empty());
   }
   for (bool keys : {false, true}) {
