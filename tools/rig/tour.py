@@ -706,12 +706,14 @@ def phone_walks_away(s: Session) -> None:
     s.phone_away(AWAY_S)
     tour.expect(s.wait_host(r"^player state=paused", 40, mark) is not None,
                 "the player did not pause while the phone was away")
+    tour.show_news()
     say("  plug-in         asked \"AT\" after 10 s of silence and again 10 s later, "
         "unanswered: the phone is gone")
     tour.show()
     tour.expect(s.wait_phone_back(AWAY_S + 10), "the phone did not come back")
     tour.expect(s.wait_host(r"^player state=playing", 30, mark) is not None,
                 "the music did not play on once the phone was back")
+    tour.show_news()
     say("  plug-in         its next \"AT\" answered: the phone set up again, the music on")
     tour.show()
 
