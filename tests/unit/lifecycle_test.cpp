@@ -207,7 +207,8 @@ TEST_F(LifecycleFixture, CallsPauseThePlayerWhenTheUserAsks) {
 }
 
 // With PauseWhenAway=1 a phone gone silent pauses the player and its answer
-// resumes it after a set-up; cleared, the link never checks the phone.
+// resumes it after a set-up; cleared, nothing goes beyond the set-up however
+// long the phone is silent.
 TEST_F(LifecycleFixture, APhoneGoneSilentPausesThePlayerWhenTheUserAsks) {
   for (const char* ticked : {"1", "0"}) {
     SCOPED_TRACE(ticked);
