@@ -445,6 +445,8 @@ struct AwayRig : MonitorRig, AwayEvents, phone::PhoneObserver, KeyEvents {
     EXPECT_TRUE(RunUntil([&] { return Connected(); }));
     silentFrom = link.lastLineMs;
   }
+  // The thread uses the watch and this rig's events until it has ended.
+  ~AwayRig() { StopMonitor(); }
   void PhoneGone() override { Note("gone"); }
   void PhoneBack(std::uint32_t goneMs) override { Note("back after " + Seconds(goneMs)); }
   void AbsenceForgotten() override { Note("forgotten"); }
