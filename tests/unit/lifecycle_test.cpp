@@ -231,7 +231,10 @@ TEST_F(LifecycleFixture, APhoneGoneSilentPausesThePlayerWhenTheUserAsks) {
     const std::size_t setUp = testing::SetUpCommands().size();
     ASSERT_TRUE(os.RunUntil([&] { return history.size() == setUp; }, 20000));
     phone.model().rules().Edit("").result = phone::ReplyRule::Result::Silent;
-    os.RunUntil([&] { return player.state != kPlaying; }, 30000);
+    if (ticked[0] == '1')
+      os.RunUntil([&] { return player.state != kPlaying; }, 30000);
+    else
+      ASSERT_TRUE(os.RunFor(30000)) << "the monitor thread never waited";
     phone.model().rules().Clear();
     os.RunUntil([&] { return history.size() > 2 * setUp; }, 30000);
     os.RunFor(1000);
