@@ -27,7 +27,9 @@
 #include "link/connection_setup.h"
 #include "link/line_reader.h"
 #include "link/link.h"
+#include "link/monitor.h"
 #include "link/phone_commands.h"
+#include "link/phone_watch.h"
 #include "platform/fake/fake_platform.h"
 #include "set_up_sequence.h"
 
@@ -111,6 +113,41 @@ Cost OneSetUp(Rig& rig, CallEvents* calls = nullptr, CharsetWish charset = Chars
   rig.link.charsetWish = charset;
   rig.phone.device().SetDsr(true, rig.os.VirtualMs());
   return Measure(rig, [&] { OnInit(rig.link, false); });
+}
+
+// When the link told that the phone went away: the pause is asked for then.
+struct AwayClock : AwayEvents {
+  explicit AwayClock(fake::FakePlatform& platform) : os(platform) {}
+  void PhoneGone() override { goneAtMs = os.VirtualMs(); }
+  void PhoneBack(std::uint32_t) override {}
+  void AbsenceForgotten() override {}
+  fake::FakePlatform& os;
+  std::uint64_t goneAtMs = 0;
+};
+
+// With PauseWhenAway=1, from the phone's last answer (it falls silent, DSR
+// still on) to the pause, on the monitor thread; 0 when it never came.
+std::uint64_t LastAnswerToPause() {
+  Rig rig;
+  PhoneWatch watch(rig.link);
+  AwayClock away(rig.os);
+  rig.link.clocked.push_back(&watch);
+  rig.link.awayEvents = &away;
+  rig.link.wakeEvent = rig.os.CreateEvent(nullptr);
+  rig.phone.device().SetDsr(true, 0);
+  Handle thread = rig.os.StartThread([&rig] { MonitorDevice(rig.link); });
+  std::uint64_t figure = 0;
+  if (rig.os.RunUntil([&] { return rig.link.status.Text() == testing::kConnectedStatus; }, 30000)) {
+    rig.phone.model().rules().Edit("").result = phone::ReplyRule::Result::Silent;
+    const std::uint32_t lastAnswerMs = rig.link.lastLineMs;
+    if (rig.os.RunUntil([&] { return away.goneAtMs != 0; }, 60000))
+      figure = away.goneAtMs - lastAnswerMs;
+  }
+  rig.link.state.stopRequested = true;
+  rig.os.SetEvent(rig.link.wakeEvent);
+  rig.os.WaitThread(thread, 5000);
+  rig.os.CloseHandle(thread);
+  return figure;
 }
 
 void Report(benchmark::State& state, const Cost& total, std::int64_t runs) {
@@ -239,6 +276,19 @@ int PrintVirtualFigures(const std::string& figuresPath) {
   PrintLine("OnInit with DSR on", init);
   PrintLine("OnInit with DSR on and PauseOnCall=1", initWithCalls);
   PrintLine("OnInit with DSR on and Charset=auto", initWithCharset);
+  const std::uint64_t awayMs = LastAnswerToPause();
+  if (awayMs == 0) {
+    std::printf("PauseWhenAway=1: the silent phone was never taken as gone\n");
+    return 1;
+  }
+  // Its floor: silence before each of the two probes, and the last one's wait.
+  const std::uint32_t awayFloorMs =
+      kUnansweredProbesForGone * kSilenceBeforeProbeMs + kProbeAnswerMs;
+  std::printf(
+      "PauseWhenAway=1, the phone's last answer to the pause: virtual %llu ms, floor %u ms "
+      "(%d probes %u ms apart, the last waited %u ms), target at most 25000 ms\n",
+      static_cast<unsigned long long>(awayMs), awayFloorMs, kUnansweredProbesForGone,
+      kSilenceBeforeProbeMs, kProbeAnswerMs);
   std::fflush(stdout);
   if (figuresPath.empty()) return 0;
   bench::Figures figures;
@@ -246,6 +296,9 @@ int PrintVirtualFigures(const std::string& figuresPath) {
   AddFigures(figures, "set_up", init);
   AddFigures(figures, "set_up_calls", initWithCalls);
   AddFigures(figures, "set_up_charset", initWithCharset);
+  figures["away_pause"].emplace_back("virtual_ms", static_cast<double>(awayMs));
+  figures["away_pause"].emplace_back("floor_ms", awayFloorMs);
+  figures["away_pause"].emplace_back("target_ms", 25000);
   if (figures.Write(figuresPath)) return 0;
   std::fprintf(stderr, "cannot write %s\n", figuresPath.c_str());
   return 1;

@@ -126,6 +126,12 @@ def link_rows(t: Table, folder: Path) -> None:
                       set_up_floor(v), ratio(v["virtual_ms"], v["floor_ms"]),
                       "the same set-up, %s: %s more than without"
                       % (added, ms(v["virtual_ms"] - s["virtual_ms"])))
+        v = native.get("away_pause")
+        if v:
+            t.add("1. PauseWhenAway=1: the phone's last answer to the pause, virtual",
+                  ms(v["virtual_ms"]), "%s (two probes 10 s apart, the last waited 2 s)"
+                  % ms(v["floor_ms"]), ratio(v["virtual_ms"], v["floor_ms"]),
+                  "the phone silent with DSR on; target at most %s" % ms(v["target_ms"]))
     else:
         t.skip("1. Set-up (OnInit, DSR on), virtual", "link_bench failed")
     if wine:
@@ -356,7 +362,8 @@ def idle_rows(t: Table, folder: Path) -> None:
     states = (("disabled", "Port disabled (the host's own baseline)"),
               ("standby_quiet", "Standing by, quiet line"),
               ("standby_junk", "Standing by, unread bytes queued"),
-              ("connected_idle", "Connected, idle"))
+              ("connected_idle", "Connected, idle"),
+              ("connected_idle_away", "Connected, idle, PauseWhenAway=1"))
     if not wine:
         for _, name in states:
             t.skip("7. Idle CPU under Wine: " + name, "wine_standby_bench.py failed")
@@ -375,7 +382,7 @@ def idle_rows(t: Table, folder: Path) -> None:
             note += "; %+.2f points over the baseline" % (100 * (total - baseline))
         # The same Wine holding the same pty with one pending comm-event
         # wait: what no program watching the port can go below here.
-        dsr = "dsr_on" if key == "connected_idle" else "dsr_off"
+        dsr = "dsr_on" if key.startswith("connected_idle") else "dsr_off"
         floor = wine.get("floors", {}).get(dsr, {}).get("cpu_s_per_s")
         if key == "disabled" or floor is None:
             t.add(label, percent(total), "0 %", "—", note)

@@ -2,7 +2,8 @@
 """What the plug-in costs while nothing happens: CPU seconds per second used by
 the stand-in host under Wine plus its wineserver (which carries the serial
 waits), with the port disabled, standing by for the phone on a quiet line,
-standing by with unread junk queued on the line, and connected but idle.
+standing by with unread junk queued on the line, and connected but idle,
+with PauseWhenAway clear and ticked (the phone then asked "AT" every 10 s).
 With the port disabled the plug-in opens no port, so that figure is the
 host's own baseline with the plug-in loaded. Beside them, the floor: what a
 minimal program (serialprobe.exe) costs under the same Wine while it holds
@@ -174,6 +175,17 @@ def measure_all() -> int:
         total, rates = measure(s, seconds, "Connected, idle")
         report("Connected, idle", total, rates)
         keep("connected_idle", total, rates)
+
+    # Ticked, the phone is asked "AT" after every 10 s of silence.
+    with Session(ini_lines=["PauseWhenAway=1"], host_timeout=host_limit(1, seconds)) as s:
+        if not s.wait_connected(30):
+            print("the plug-in did not connect with PauseWhenAway=1", file=sys.stderr)
+            return 1
+        s.wait_received(len(SETUP_COMMANDS))
+        time.sleep(SETTLE_S)
+        total, rates = measure(s, seconds, "Connected, idle, away")
+        report("Connected, idle, away", total, rates)
+        keep("connected_idle_away", total, rates)
     floor(dsr=True)
 
     print("Junk/quiet ratio while standing by: %s"

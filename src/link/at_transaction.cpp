@@ -4,6 +4,8 @@
 
 #include "link/final_results.h"
 #include "link/line_fields.h"
+#include "link/line_reader.h"
+#include "link/line_router.h"
 #include "link/phone_commands.h"
 #include "link/port_io.h"
 
@@ -84,6 +86,7 @@ Reply WaitReply(Link& link, std::string_view prefix, bool wait, int tries, long 
         if (rx.bytes[stop] == '\r' && rx.bytes[after] == '\n') ++after;
         std::memmove(rx.bytes + start, rx.bytes + after, end - after + 1);
         link.trace.WriteTrace(reply.line, kTraceReply);
+        link.lastLineMs = link.os.NowMs();
         rx.drained = rx.AtEnd();
         return reply;
       }
@@ -130,6 +133,18 @@ bool SendCommand(Link& link, std::string_view command, std::size_t* answerEnd) {
     Reply result = WaitReply(link, "", true, 1, static_cast<long>(echo.at));
     if (answerEnd != nullptr) *answerEnd = result.found ? result.at : link.rx.End();
     return result.found && result.line == phone::kOk;
+  }
+  return false;
+}
+
+bool SendCommandOnce(Link& link, std::string_view command, std::uint32_t waitMs) {
+  if (!WritePort(link, Framed(command))) return false;
+  const std::uint32_t began = link.os.NowMs();
+  // Each waited read ends at the port's time-out when nothing comes.
+  while (!link.stopping() && ElapsedMs(began, link.os.NowMs()) < waitMs) {
+    const std::string line = ReadLine(link, true);
+    if (const FinalResult* result = MatchFinalResult(line)) return result->success;
+    KeepStray(link, line);
   }
   return false;
 }

@@ -46,4 +46,9 @@ bool SendCommand(Link& link, std::string_view command);
 // buffer: unconsumed lines before it came with the answer, the rest after.
 bool SendCommand(Link& link, std::string_view command, std::size_t* answerEnd);
 
+// Sends the command once, even when no echo comes, and waits at most
+// `waitMs` for a final result; true when it is "OK". Phone codes that come
+// meanwhile are kept as strays.
+bool SendCommandOnce(Link& link, std::string_view command, std::uint32_t waitMs);
+
 }  // namespace quillet

@@ -8,6 +8,7 @@
 #include "link/line_router.h"
 #include "link/menu_registration.h"
 #include "link/phone_commands.h"
+#include "link/phone_watch.h"
 #include "link/port_io.h"
 
 namespace quillet {
@@ -105,6 +106,7 @@ void OnInit(Link& link, bool calledByMonitor) {
   if (link.state.connected && link.callEvents != nullptr && !link.stopping())
     AskForCallReports(link);
   if (link.state.connected && !link.stopping()) AgreeCharset(link);
+  AfterSetUp(link);
   if (link.afterSetUp) link.afterSetUp();
   CloseEvent(link.os, link.state.overlapped);
 }

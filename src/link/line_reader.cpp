@@ -26,6 +26,7 @@ std::string ReadLine(Link& link, bool wait) {
       ++rx.cursor;
       if (c == '\r' && rx.bytes[rx.cursor] == '\n') ++rx.cursor;
       link.trace.WriteTrace(line, kTraceGot);
+      link.lastLineMs = link.os.NowMs();
       rx.drained = rx.AtEnd();
       return line;
     }

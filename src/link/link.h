@@ -57,6 +57,16 @@ struct Link {
   // The phone's keys: set only when the user wants them (RemoteKeys), and
   // then told of every "+CKEV" line; null leaves those lines ignored.
   KeyEvents* keyEvents = nullptr;
+  // Told when the phone goes away and comes back: set only when the user
+  // wants the music paused for it (PauseWhenAway), which also has the phone
+  // checked while it is silent; null leaves the link as it always was.
+  AwayEvents* awayEvents = nullptr;
+  // The phone was declared gone, at awaySinceMs, and has not been set up
+  // since. Monitor thread only.
+  bool phoneAway = false;
+  std::uint32_t awaySinceMs = 0;
+  // When the last complete line came from the phone. Monitor thread only.
+  std::uint32_t lastLineMs = 0;
   // Other work on the clock, asked after the keys each time round, whether
   // or not a phone is there. Set before the monitor thread starts.
   std::vector<ClockedWork*> clocked;

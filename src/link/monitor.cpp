@@ -8,6 +8,7 @@
 #include "link/line_reader.h"
 #include "link/line_router.h"
 #include "link/phone_commands.h"
+#include "link/phone_watch.h"
 #include "link/port_io.h"
 
 namespace quillet {
@@ -128,7 +129,10 @@ WaitOutcome FinishCommWait(Link& link, std::uint32_t* eventMask) {
 
 // The port no longer works: drop it, and the set-up will look for it again.
 void DropFailedPort(Link& link) {
-  if (link.state.connected) link.trace.WriteTrace("lost connection", kTraceInfo);
+  if (link.state.connected) {
+    link.trace.WriteTrace("lost connection", kTraceInfo);
+    PhoneWentAway(link);
+  }
   CloseLinkEvents(link);
   ClosePort(link.os, link.state);
   link.state.connected = false;
@@ -136,7 +140,9 @@ void DropFailedPort(Link& link) {
 
 void ReadDsr(Link& link) {
   link.state.connected = DsrIsOn(link);
-  if (!link.state.connected) link.trace.WriteTrace("lost connection", kTraceInfo);
+  if (link.state.connected) return;
+  link.trace.WriteTrace("lost connection", kTraceInfo);
+  PhoneWentAway(link);
 }
 
 struct Wakeup {
@@ -160,11 +166,12 @@ bool EarliestDue(Link& link, std::uint32_t* due) {
   return any;
 }
 
-// Something is due on the clock (a held key to act again): nothing may wait
-// on the phone meanwhile.
+// Something is due on the clock soon (a held key to act again): nothing may
+// wait on the phone meanwhile. Work due later (a silent phone's check)
+// leaves the reads as they were.
 bool ClockRunning(Link& link) {
   std::uint32_t due = 0;
-  return EarliestDue(link, &due);
+  return EarliestDue(link, &due) && MsUntil(due, link.os.NowMs()) < kClockSoonMs;
 }
 
 // The menus have work to do in steps between the phone's lines.

@@ -15,6 +15,8 @@ namespace quillet {
 
 constexpr std::uint32_t kFailedWaitPauseMs = 1000;  // after a wait the OS refused
 constexpr std::uint32_t kWatchedEvents = kEvRxChar | kEvDsr;
+// Clocked work due sooner than this keeps the reads from waiting on the phone.
+constexpr std::int32_t kClockSoonMs = 1000;
 
 void MonitorDevice(Link& link);
 

@@ -59,6 +59,19 @@ class CallEvents {
   virtual void Ringing() {}
 };
 
+// The phone going away and coming back, told only while the user wants the
+// music paused for it. Called on the monitor thread only.
+class AwayEvents {
+ public:
+  virtual ~AwayEvents() = default;
+  // The phone stopped answering, or its port or DSR went.
+  virtual void PhoneGone() = 0;
+  // It answers again and is set up, `goneMs` after it went.
+  virtual void PhoneBack(std::uint32_t goneMs) = 0;
+  // The user no longer wants it: what the absence paused is the user's.
+  virtual void AbsenceForgotten() = 0;
+};
+
 // Work the monitor thread does at a time of the platform clock. Monitor
 // thread only.
 class ClockedWork {

@@ -8,6 +8,15 @@ namespace quillet {
 void StatusLine::SetStatus(std::string_view text) {
   // A text stops at its first NUL, as the C string it stands for would.
   text = text.substr(0, std::min(text.size(), text.find('\0')));
+  base_.assign(text.data(), text.size());
+  Show(text);
+}
+
+void StatusLine::SetDetail(std::string_view detail) {
+  Show(base_ + std::string(detail));
+}
+
+void StatusLine::Show(std::string_view text) {
   LockGuard guard(lock_);
   const std::size_t stored = std::min(text.size(), kCapacity - 1);
   std::memcpy(text_, text.data(), stored);

@@ -29,6 +29,9 @@ class StatusLine {
   // Stores at most 151 bytes (an open dialog still gets the whole text) and
   // asks an open dialog to show it.
   void SetStatus(std::string_view text);
+  // Shows the last text set followed by `detail` (a count that changes
+  // often), which the next SetStatus drops. Monitor thread only.
+  void SetDetail(std::string_view detail);
   // The stored copy, cut to 151 bytes. The plug-in never reads it back (a
   // dialog takes the whole text when it attaches); it is public because it
   // is the status line's own state, which the tests and the soak check.
@@ -44,10 +47,13 @@ class StatusLine {
   void DetachDialog();
 
  private:
+  void Show(std::string_view text);
+
   Platform& os_;
   Lock* lock_ = nullptr;
   char text_[kCapacity] = {};
   std::string whole_;  // the latest text, uncut, for the dialog
+  std::string base_;   // the last text set, without its detail
   Handle dialog_ = kNoHandle;
 };
 

@@ -27,6 +27,10 @@ void TraceLog::AttachFromEnvironment(const char* environmentVariable) {
 
 void TraceLog::WriteTrace(std::string_view text, int kind) {
   if (sink_ == kNoHandle) return;
+  // Only the monitor thread writes wire lines, so only it reads the flag.
+  const bool wire =
+      kind == kTracePut || kind == kTraceGot || kind == kTraceTimeout || kind == kTraceReply;
+  if (wire && quietWire_) return;
   const char* prefix = TracePrefix(kind);
   os_.WriteFileSync(sink_, prefix, 6);
   os_.WriteFileSync(sink_, text.data(), text.size());

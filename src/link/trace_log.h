@@ -30,10 +30,15 @@ class TraceLog {
   bool attached() const { return sink_ != kNoHandle; }
   void WriteTrace(std::string_view text, int kind);
   void Close();
+  // Leaves the wire's lines (sent, got, timed out, replies) out while set:
+  // a phone checked every 10 s would bury the rest. Set on the monitor
+  // thread, the only one that talks to the phone.
+  void QuietWire(bool quiet) { quietWire_ = quiet; }
 
  private:
   Platform& os_;
   Handle sink_ = kNoHandle;
+  bool quietWire_ = false;
 };
 
 }  // namespace quillet

@@ -1,7 +1,5 @@
 #include "player/call_tracker.h"
 
-#include "platform/host_messages.h"
-
 namespace quillet {
 namespace {
 
@@ -53,7 +51,7 @@ bool CallTracker::CallChanged(const CallStatus& call) {
     // A pause of Quillet's with no call counted: its calls were lost with
     // the link and the phone would not list them, so the next end of any
     // call ends what Quillet paused for.
-    if (Counted() == 0 && (wasGoing || pausedByUs_)) AllCallsEnded();
+    if (Counted() == 0 && (wasGoing || pause_.PausedFor(PauseReason::kCall))) AllCallsEnded();
     return false;
   }
   // Data and fax calls leave the music alone.
@@ -140,28 +138,11 @@ void CallTracker::CallsListed(const std::vector<CallStatus>* calls) {
 
 void CallTracker::StartRun() {
   looked_ = true;
-  if (!pausing_) return;
-  const std::intptr_t state = host_.Request(0, host::kPlayState);
-  if (state == kPlaying) {
-    pausedAt_ = host_.Request(0, host::kPlaylistPosition);
-    host_.Command(host::kCommandPause);
-    pausedByUs_ = true;
-    return;
-  }
-  // A pause of Quillet's still in place stays Quillet's, so the end of the
-  // new run resumes it once.
-  pausedByUs_ = pausedByUs_ && PausedAsLeft(state);
-}
-
-bool CallTracker::PausedAsLeft(std::intptr_t state) {
-  return state == kPaused && host_.Request(0, host::kPlaylistPosition) == pausedAt_;
+  if (pausing_) pause_.Begin(PauseReason::kCall);
 }
 
 void CallTracker::AllCallsEnded() {
-  // Resumed only as Quillet left it: still paused, on the same entry.
-  // Stopped, playing again or on another track, it is the user's.
-  if (pausedByUs_ && PausedAsLeft(host_.Request(0, host::kPlayState)))
-    host_.Command(host::kCommandPause);
+  pause_.End(PauseReason::kCall);
   Reset();
 }
 
@@ -181,6 +162,7 @@ void CallTracker::SetPausing(bool on) {
 }
 
 void CallTracker::CallsForgotten() {
+  pause_.Forget(PauseReason::kCall);
   Reset();
   unsure_ = true;
 }
@@ -188,8 +170,6 @@ void CallTracker::CallsForgotten() {
 void CallTracker::Reset() {
   calls_.fill(CallState::Idle);
   looked_ = false;
-  pausedByUs_ = false;
-  pausedAt_ = 0;
   starting_ = 0;
   restarted_ = false;
 }

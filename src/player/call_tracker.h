@@ -1,7 +1,8 @@
 #pragma once
 // Calls pause the music: while a voice call rings, is dialled or is talked
-// on, a playing player is paused, and once every call has ended the player
-// is resumed if Quillet paused it and the user has not touched it since.
+// on, the player's pause holds for the reason "call", and once every call
+// has ended the reason goes (the pause resumes what it paused when no other
+// reason is left).
 // What Quillet paused outlives a blink of the link: the phone, set up again,
 // lists the calls going on, and their end resumes the music.
 
@@ -11,13 +12,13 @@
 #include <vector>
 
 #include "link/phone_handlers.h"
-#include "player/host_window.h"
+#include "player/player_pause.h"
 
 namespace quillet {
 
 class CallTracker : public CallEvents {
  public:
-  explicit CallTracker(HostWindow& host) : host_(host) {}
+  explicit CallTracker(PlayerPause& pause) : pause_(pause) {}
 
   bool CallChanged(const CallStatus& call) override;
   void CallsListed(const std::vector<CallStatus>* calls) override;
@@ -40,19 +41,15 @@ class CallTracker : public CallEvents {
   // The first call of a run: the player is looked at.
   void StartRun();
   void AllCallsEnded();
-  // The player in `state` is paused on the entry Quillet paused it at.
-  bool PausedAsLeft(std::intptr_t state);
-  // No call counted, nothing paused.
+  // No call counted.
   void Reset();
 
-  HostWindow& host_;
+  PlayerPause& pause_;
   bool pausing_ = true;
   std::function<void()> callGoingOn_;
   // The stage of each ccid's voice call; Idle where none is counted.
   std::array<CallState, kLastCallId + 1> calls_{};
-  bool looked_ = false;         // the player was looked at for these calls
-  bool pausedByUs_ = false;     // ... and Quillet paused it
-  std::intptr_t pausedAt_ = 0;  // the playlist position it was paused at
+  bool looked_ = false;  // the player was looked at for these calls
   // Calls may have changed unheard (no link yet, or it was away) until the
   // phone lists them.
   bool unsure_ = true;

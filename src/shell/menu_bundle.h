@@ -3,9 +3,10 @@
 // menu messages are known: the built-in records (at stable addresses for as
 // long as the bundle lives), the player's window, the player's menus, the
 // menu router and the protocol the monitor thread calls; beside them, the
-// call tracker that the phone's call reports reach, the remote keys that
-// its key reports reach, and the watch and follower through which the main
-// menu on the phone follows the player's own changes.
+// player's one pause, the call tracker that the phone's call reports reach,
+// what the phone going away does, the remote keys that its key reports
+// reach, and the watch and follower through which the main menu on the
+// phone follows the player's own changes.
 
 #include <algorithm>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "menus/built_in_menus.h"
 #include "menus/menu_protocol.h"
 #include "menus/newer_dialect.h"
+#include "player/away_pause.h"
 #include "player/call_tracker.h"
 #include "player/host_window.h"
 #include "player/menu_messages.h"
@@ -46,7 +48,9 @@ struct MenuBundle {
             },
             [&link](const std::string& text) { link.trace.WriteTrace(text, kTraceInfo); },
             link.menus),
-        calls(host),
+        pause(host),
+        calls(pause),
+        away(pause),
         keys(
             link.os, host, menus,
             [&link](const std::string& command) { return SendCommand(link, command); },
@@ -104,7 +108,9 @@ struct MenuBundle {
   MenuRouter router;
   MenuProtocol protocol;
   NewerDialect newer;
+  PlayerPause pause;
   CallTracker calls;
+  AwayPause away;
   RemoteKeys keys;
   // What the player's window is told, once watched, and the main menu on
   // the phone following it.

@@ -34,6 +34,7 @@ Plugin::Plugin(Platform& os, EntryPoints entries)
     if (menus_) menus_->UseTexts(link_);
   };
   link_.handlers = &noMenus_;
+  link_.clocked.push_back(&phoneWatch_);
 }
 
 Plugin::~Plugin() {
@@ -197,16 +198,19 @@ void Plugin::UseCalls(bool pauseOnCall, bool remoteKeys) {
 void Plugin::TakeSetUpSettings() {
   bool calls = false;
   bool keys = false;
+  bool away = false;
   std::string charset;
   bool charsetStored = false;
   {
     LockGuard guard(link_.dialogLock);
     calls = settings_.pauseOnCall != 0;
     keys = settings_.remoteKeys != 0;
+    away = settings_.pauseWhenAway != 0;
     charset = settings_.charset;
     charsetStored = settings_.charsetStored;
   }
   UseCalls(calls, keys);
+  if (menus_) UseAwayEvents(link_, away ? &menus_->away : nullptr);
   // On the monitor thread, before anything is sent: the menus switch their
   // texts between connections, never under a page.
   link_.charsetWish = ParseCharsetWish(charset, charsetStored);

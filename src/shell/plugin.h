@@ -8,6 +8,7 @@
 #include <string>
 
 #include "link/link.h"
+#include "link/phone_watch.h"
 #include "link/stop_timeouts.h"
 #include "platform/platform.h"
 #include "player/menu_messages.h"
@@ -96,6 +97,8 @@ class Plugin {
   std::unique_ptr<Lock> dialogLock_;
   NoMenuHandlers noMenus_;
   Link link_;
+  // Checks the phone while PauseWhenAway is on; the monitor's clocked work.
+  PhoneWatch phoneWatch_{link_};
   ConfigDialog configDialog_;
   // Replaced only while no monitor thread runs; kept after quit, since an
   // abandoned thread may still use it.

@@ -61,7 +61,9 @@ const SettingRow kRows[] = {
     {"PauseWhenAway", "0",
      [](Settings& s, const std::string& text) { s.pauseWhenAway = ParseLeadingInt(text, 0); },
      [](const Settings& s) { return std::to_string(s.pauseWhenAway); },
-     &Settings::pauseWhenAwayStored, ApplyEffect::kNextOpening,
+     // The monitor takes it at a set-up: a phone already there is watched
+     // from the next one, so Apply sets the link up again.
+     &Settings::pauseWhenAwayStored, ApplyEffect::kSetUpAgain,
      [](const Settings& s) { return OnOff(s.pauseWhenAway); }},
 };
 

@@ -12,6 +12,7 @@
 #include "link/monitor.h"
 #include "link_fixture.h"
 #include "platform/host_messages.h"
+#include "player/away_pause.h"
 #include "player/call_tracker.h"
 
 namespace quillet {
@@ -101,7 +102,7 @@ TEST(CallStatus, ReadsCallListLines) {
 
 // A link whose phone reports calls, with the tracker on the fake player.
 struct CallRig : testing::LinkFixture {
-  CallRig() : player(os), host(os, 0x1234), tracker(host) {
+  CallRig() : player(os), host(os, 0x1234), pause(host), tracker(pause), away(pause) {
     OpenPort();
     link.callEvents = &tracker;
     link.callsReported = true;
@@ -115,10 +116,20 @@ struct CallRig : testing::LinkFixture {
   // A step: "N,S,T..." is a report from the phone, "*..." a raw line, "=S"
   // checks the play state; "~N,S,T" changes a call unreported; "away" and
   // "back" are the link dropping and set up again, "refuse" makes the phone
-  // refuse "+CLCC"; the rest is what the user does meanwhile. The phone
-  // lists the calls as it last reported or changed them.
+  // refuse "+CLCC"; "gone", "returns" (25 s later), "returns in time" and
+  // "returns late" (either side of the longest absence resumed), "unwanted"
+  // are the phone going away and what ends that; the rest is what the user
+  // does meanwhile. The phone lists the calls as it last reported or
+  // changed them.
   void Step(const std::string& step) {
-    if (step[0] == '~') {
+    if (step == "gone") {
+      away.PhoneGone();
+    } else if (step.rfind("returns", 0) == 0) {
+      const std::uint32_t longest = kLongestAbsenceResumedMs;
+      away.PhoneBack(step == "returns" ? 25000 : step == "returns in time" ? longest - 1 : longest);
+    } else if (step == "unwanted") {
+      away.AbsenceForgotten();
+    } else if (step[0] == '~') {
       Change(step.substr(1));
     } else if (step == "away") {
       tracker.LinkInterrupted();
@@ -168,7 +179,9 @@ struct CallRig : testing::LinkFixture {
   }
   testing::FakePlayer player;
   HostWindow host;
+  PlayerPause pause;
   CallTracker tracker;
+  AwayPause away;
   std::map<int, CallStatus> phoneCalls;
 };
 
@@ -307,6 +320,43 @@ TEST(CallTracker, PausesForVoiceCallsAndResumesWhatItPaused) {
        4,
        8,
        1},
+      // The phone going away is one more reason for the same pause.
+      {"away, then back", kPlaying, {"gone", "=3", "returns"}, 2, 4, 1},
+      {"away: paused by the user stays paused", kPaused, {"gone", "returns"}, 0, 1, 3},
+      {"away: stopped stays stopped", kStopped, {"gone", "returns"}, 0, 1, 0},
+      {"away while the user's pause holds: no reason is left for a call's end",
+       kPaused,
+       {"gone", "toggle", "1,6,1", "=3", "1,0,1"},
+       2,
+       5,
+       1},
+      {"away: another track", kPlaying, {"gone", "next", "returns"}, 1, 4, 3},
+      {"away just under the longest absence", kPlaying, {"gone", "returns in time"}, 2, 4, 1},
+      {"away too long", kPlaying, {"gone", "returns late"}, 1, 2, 3},
+      {"away too long, a call ending after",
+       kPlaying,
+       {"1,6,1", "gone", "returns late", "=3", "1,0,1"},
+       1,
+       4,
+       3},
+      {"call and away, the call ends first",
+       kPlaying,
+       {"1,6,1", "gone", "1,0,1", "=3", "returns"},
+       2,
+       6,
+       1},
+      {"away and a call, the phone back first",
+       kPlaying,
+       {"gone", "1,6,1", "returns", "=3", "1,0,1"},
+       2,
+       6,
+       1},
+      {"away no longer wanted: the pause is the user's",
+       kPlaying,
+       {"gone", "unwanted", "returns"},
+       1,
+       2,
+       3},
   };
   for (const TrackerCase& c : cases) {
     SCOPED_TRACE(c.what);

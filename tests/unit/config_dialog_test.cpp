@@ -288,7 +288,7 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
       {"follow ticked", "", tick(kFollowTrackCheckId, true), ok, saved("FollowTrack=1"), false},
       {"play modes ticked", "", tick(kPlayModesCheckId, true), apply, saved("PlayModes=1"), false},
       {"away cleared", "PauseWhenAway=1", tick(kPauseWhenAwayCheckId, false), apply,
-       saved("PauseWhenAway=0"), false},
+       saved("PauseWhenAway=0"), true},
       {"a named charset left ticked", "Charset=8859-1", nothing, apply, saved("Charset=8859-1"),
        false},
       {"a named charset cleared", "Charset=8859-1", tick(kCharsetCheckId, false), apply,
@@ -362,6 +362,8 @@ TEST_F(EverySetting, EachBoxTakesEffectAtTheNextSetUp) {
                 p.menus()->texts.Of(kHeldProbe, "").empty();
        }},
       {"follow", kFollowTrackCheckId, [](Plugin& p) { return p.menus()->follower.Enabled(); }},
+      {"away", kPauseWhenAwayCheckId,
+       [](Plugin& p) { return p.link().awayEvents == &p.menus()->away; }},
       {"play modes", kPlayModesCheckId,
        [](Plugin& p) { return p.menus()->player.Wants(MainEntry::kRating); }},
   };

@@ -208,6 +208,51 @@ TEST_F(LifecycleFixture, CallsPauseThePlayerWhenTheUserAsks) {
   EXPECT_EQ(ini["PauseOnCall"], "1");
 }
 
+// With PauseWhenAway=1 a phone gone silent pauses the player and its answer
+// resumes it after a set-up; cleared, nothing goes beyond the set-up however
+// long the phone is silent.
+TEST_F(LifecycleFixture, APhoneGoneSilentPausesThePlayerWhenTheUserAsks) {
+  for (const char* ticked : {"1", "0"}) {
+    SCOPED_TRACE(ticked);
+    fake::FakePlatform os;
+    os.moduleFileName = "C:\\P\\gen_quillet.dll";
+    Plugin plugin(os, testing::kNoEntries);
+    testing::FakePlayer player(os);
+    player.Entries(3);
+    player.state = kPlaying;
+    auto& ini = os.profiles["C:\\P\\plugin.ini"]["Quillet"];
+    ini["Port"] = "COM1";
+    ini["PauseWhenAway"] = ticked;
+    testing::FakePortPhone phone(os);
+    phone.SetDsr(true);
+    PluginRecord* record = plugin.HandOutRecord();
+    record->hostWindow = reinterpret_cast<void*>(0x1234);
+    record->moduleInstance = reinterpret_cast<void*>(0x400000);
+    ASSERT_EQ(plugin.Init(), 0);
+    const auto& history = phone.model().history();
+    const std::size_t setUp = testing::SetUpCommands().size();
+    ASSERT_TRUE(os.RunUntil([&] { return history.size() == setUp; }, 20000));
+    phone.model().rules().Edit("").result = phone::ReplyRule::Result::Silent;
+    if (ticked[0] == '1')
+      os.RunUntil([&] { return player.state != kPlaying; }, 30000);
+    else
+      ASSERT_TRUE(os.RunFor(30000)) << "the monitor thread never waited";
+    phone.model().rules().Clear();
+    os.RunUntil([&] { return history.size() > 2 * setUp; }, 30000);
+    os.RunFor(1000);
+    if (ticked[0] == '1') {
+      EXPECT_EQ(std::count(player.commands.begin(), player.commands.end(), host::kCommandPause), 2);
+      EXPECT_EQ(std::vector<std::string>(history.end() - setUp, history.end()),
+                testing::SetUpCommands());
+    } else {
+      EXPECT_TRUE(player.commands.empty());
+      EXPECT_EQ(history.size(), setUp);
+    }
+    EXPECT_EQ(player.state, kPlaying);
+    plugin.Quit();
+  }
+}
+
 // What Quillet turned on goes off again: the key reports when the setting is
 // cleared with the key screen up (before the set-up's first command), and at
 // quit, with the phone's own character set, within a second.

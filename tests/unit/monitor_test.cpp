@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <functional>
 #include <mutex>
 
 #include "link/line_reader.h"
+#include "link/phone_watch.h"
 #include "link_fixture.h"
 #include "set_up_sequence.h"
 
@@ -46,6 +48,7 @@ class RecordingHandlers : public MenuHandlers {
     working = false;
     ++ended;
   }
+  bool AwaitingUser() const override { return awaiting; }
   std::vector<Call> Calls() {
     std::lock_guard<std::mutex> lock(mutex_);
     return calls_;
@@ -53,6 +56,7 @@ class RecordingHandlers : public MenuHandlers {
   std::function<void()> onCall;
   std::function<void()> step;
   std::atomic<bool> working{false};
+  std::atomic<bool> awaiting{false};
   std::atomic<int> steps{0};
   std::atomic<int> ended{0};
 
@@ -426,6 +430,110 @@ TEST_P(MonitorFixture, VanishingPortIsReopenedWhenItReturns) {
   ASSERT_TRUE(RunUntil([&] { return Connected(); }));
   ASSERT_TRUE(StopMonitor());
   EXPECT_EQ(os.overlappedMisuse, 0);
+}
+
+// The phone checked while PauseWhenAway is on: when each plain "AT" reached
+// it, and what the link told of its going and coming, when. Times are in
+// whole seconds: the monitor's own look at the port may add a tenth.
+struct AwayRig : MonitorRig, AwayEvents, phone::PhoneObserver, KeyEvents {
+  explicit AwayRig(bool wineQuirks) : MonitorRig(wineQuirks) {
+    link.clocked.push_back(&watch);
+    link.awayEvents = this;
+    phone.model().SetObserver(this);
+    phone.device().SetDsr(true, 0);
+    StartMonitor();
+    EXPECT_TRUE(RunUntil([&] { return Connected(); }));
+    silentFrom = link.lastLineMs;
+  }
+  // The thread uses the watch and this rig's events until it has ended.
+  ~AwayRig() { StopMonitor(); }
+  void PhoneGone() override { Note("gone"); }
+  void PhoneBack(std::uint32_t goneMs) override { Note("back after " + Seconds(goneMs)); }
+  void AbsenceForgotten() override { Note("forgotten"); }
+  void OnCommand(const std::string& line, const std::string&) override {
+    if (line == "AT") probes.push_back(Seconds(os.VirtualMs() - silentFrom));
+  }
+  void KeyChanged(const KeyReport&) override {}
+  bool ScreenUp() const override { return keyScreen; }
+  void KeysForgotten() override {}
+  bool NextDue(std::uint32_t*) const override { return false; }
+  void ClockReached(std::uint32_t) override {}
+  void Note(const std::string& what) {
+    std::lock_guard<std::mutex> lock(mutex);
+    events.push_back(what + " at " + Seconds(os.VirtualMs() - silentFrom));
+  }
+  static std::string Seconds(std::uint64_t ms) { return std::to_string((ms + 500) / 1000) + " s"; }
+  std::vector<std::string> Events() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return events;
+  }
+  // The phone stops answering, from its last line on.
+  void Silence() {
+    phone.model().rules().Edit("").result = phone::ReplyRule::Result::Silent;
+    silentFrom = link.lastLineMs;
+  }
+  PhoneWatch watch{link};
+  std::mutex mutex;
+  std::vector<std::string> events;
+  // When each probe came, from the set-up's last line.
+  std::vector<std::string> probes;
+  std::uint64_t silentFrom = 0;
+  bool keyScreen = false;
+};
+
+// Silent and idle, the phone is asked 10 s after its last line and 10 s
+// later, once each; neither answered, it is gone at 22 s, traced once and
+// asked every 10 s until it answers, when it is set up again.
+TEST_P(MonitorFixture, ASilentPhoneIsCheckedThenGoneThenBack) {
+  AwayRig r(GetParam());
+  r.Silence();
+  ASSERT_TRUE(r.RunUntil([&] { return !r.Events().empty(); }, 30000));
+  EXPECT_EQ(r.probes, (std::vector<std::string>{"10 s", "20 s"}));
+  EXPECT_EQ(r.Events(), (std::vector<std::string>{"gone at 22 s"}));
+  EXPECT_EQ(r.link.status.Text(), "Standing by for connection.");
+  ASSERT_TRUE(r.os.RunFor(30000));
+  EXPECT_EQ(r.probes.size(), 5u);
+  r.phone.model().rules().Clear();
+  r.phone.model().SetPace({2, 20});
+  const std::size_t before = r.phone.model().history().size();
+  ASSERT_TRUE(r.RunUntil([&] { return r.Events().size() == 2; }, 20000));
+  EXPECT_TRUE(r.Connected());
+  const auto& history = r.phone.model().history();
+  EXPECT_EQ(std::vector<std::string>(history.begin() + before + 1, history.end()),
+            testing::SetUpCommands());
+  // Asked at 32, 42 and 52 s; answered at 62 s.
+  EXPECT_EQ(r.Events()[1], "back after 40 s at 62 s");
+  ASSERT_TRUE(r.StopMonitor());
+  const auto trace = r.TraceLines();
+  for (const char* line : {"info: phone gone", "info: phone back", "put:  \rAT\r"})
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), line), line[0] == 'p' ? 0 : 1) << line;
+}
+
+// A line from the phone starts the silence afresh; answered probes are
+// counted in the status; nothing is asked while a dialog or the key screen
+// awaits the user.
+TEST_P(MonitorFixture, CheckingWaitsForSilenceAndForAnIdlePhone) {
+  {
+    AwayRig r(GetParam());
+    r.phone.At(r.link.lastLineMs + 8000);
+    r.phone.model().SendUnsolicited("RING");
+    ASSERT_TRUE(r.os.RunFor(35000));
+    ASSERT_GE(r.probes.size(), 2u);
+    EXPECT_EQ(r.probes[0], "18 s");
+    EXPECT_EQ(r.link.status.Text(), std::string(testing::kConnectedStatus) + " Phone checked " +
+                                        std::to_string(r.probes.size()) + " times.");
+    EXPECT_TRUE(r.Events().empty());
+  }
+  for (bool keys : {false, true}) {
+    AwayRig r(GetParam());
+    r.handlers.awaiting = !keys;
+    r.keyScreen = keys;
+    r.link.keyEvents = &r;
+    r.Silence();
+    ASSERT_TRUE(r.os.RunFor(60000));
+    EXPECT_TRUE(r.probes.empty()) << keys;
+    EXPECT_TRUE(r.Events().empty()) << keys;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(SerialBehaviour, MonitorFixture, ::testing::Values(false, true),

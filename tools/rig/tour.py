@@ -30,6 +30,9 @@ the phone's screen and the player's state beside it.
     tour.py --follow       ... with FollowTrack=1: the scripted tour ends with
                            the player changing track from its own side while
                            the main menu is up, and the phone's menu following
+    tour.py --away         ... with PauseWhenAway=1: the scripted tour ends with
+                           the phone taken out of reach while the music plays
+                           (it pauses) and coming back (it plays on)
 
 Interactive commands (type one, then Enter; works from a pipe as well):
 
@@ -737,6 +740,38 @@ def follow_track(s: Session) -> None:
     tour.expect(following[:2] != shown[:2] and following[1].startswith("Next: "),
                 "the phone's main menu did not follow the track")
 
+
+PAUSE_WHEN_AWAY = ["PauseWhenAway=1"]
+AWAY_S = 25
+
+
+def phone_walks_away(s: Session) -> None:
+    """With PauseWhenAway=1 in plugin.ini: the phone goes out of reach with
+    its port still open; unanswered twice, it is gone and the playing player
+    pauses; back and set up again, the music plays on."""
+    tour = Tour(s)
+    heading("16. Pause when the phone goes away: PauseWhenAway=1 in plugin.ini")
+    tour.attach()
+    tour.act("open", "opens the accessory menu")
+    tour.choose("Play", host=[r"^player state=playing"])
+    tour.show_news()
+    say("  user            walks off with the phone for %d s (the port stays open, DSR on)"
+        % AWAY_S)
+    mark = len(s.host_lines.snapshot())
+    s.phone_away(AWAY_S)
+    tour.expect(s.wait_host(r"^player state=paused", 40, mark) is not None,
+                "the player did not pause while the phone was away")
+    tour.show_news()
+    say("  plug-in         asked \"AT\" after 10 s of silence and again 10 s later, "
+        "unanswered: the phone is gone")
+    tour.show()
+    tour.expect(s.wait_phone_back(AWAY_S + 10), "the phone did not come back")
+    tour.expect(s.wait_host(r"^player state=playing", 30, mark) is not None,
+                "the music did not play on once the phone was back")
+    tour.show_news()
+    say("  plug-in         its next \"AT\" answered: the phone set up again, the music on")
+    tour.show()
+
     heading("The player quits")
     tour.quit_player()
     say("  plugin.ini      %s" % " | ".join(s.settings().split()))
@@ -745,7 +780,8 @@ def follow_track(s: Session) -> None:
 def scripted(entries: int, pause_on_call: bool = False,
              screen_json: Optional[str] = None, charset: Optional[str] = None,
              keys: bool = False, find: bool = False, modes: bool = False,
-             follow: bool = False) -> int:
+             follow: bool = False,
+             away: bool = False) -> int:
     target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
     track = min(42, entries)
     began = time.monotonic()
@@ -800,6 +836,13 @@ def scripted(entries: int, pause_on_call: bool = False,
                          host_args=["--state", "playing"]) as s:
                 try:
                     follow_track(s)
+                except (TourFailed, RuntimeError) as e:
+                    return failed(s, e)
+        if away:
+            with Session(generation=Tour.generation(), dsr=False,
+                         ini_lines=PAUSE_WHEN_AWAY) as s:
+                try:
+                    phone_walks_away(s)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
     except RuntimeError as e:  # a session that did not start
@@ -1031,6 +1074,9 @@ def main() -> int:
     parser.add_argument("--follow", action="store_true",
                         help="FollowTrack=1: the main menu follows the playing track "
                              "(scripted: the player skips a track while the menu is up)")
+    parser.add_argument("--away", action="store_true",
+                        help="PauseWhenAway=1: a phone gone silent pauses the music (scripted: "
+                             "the phone out of reach and back)")
     parser.add_argument("--screen-json", metavar="PATH",
                         help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
@@ -1043,12 +1089,13 @@ def main() -> int:
     if not options.interactive:
         return scripted(options.entries, options.pause_on_call, options.screen_json,
                         options.charset, options.remote_keys, options.find,
-                        options.play_modes, options.follow)
+                        options.play_modes, options.follow, options.away)
     companions = [SAMPLE_MENU] if options.sample else []
     ini_lines = (PAUSE_ON_CALL if options.pause_on_call else []) + (
         REMOTE_KEYS if options.remote_keys else []) + (FIND_TRACK if options.find else []) + (
         PLAY_MODES if options.play_modes else []) + (
-        FOLLOW_TRACK if options.follow else [])
+        FOLLOW_TRACK if options.follow else []) + (
+        PAUSE_WHEN_AWAY if options.away else [])
     if options.charset:
         ini_lines = ini_lines + ["Charset=" + options.charset]
         Tour.unicode = True
