@@ -824,25 +824,20 @@ def scripted(entries: int, pause_on_call: bool = False,
                     find_track(s, entries)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
-        if modes:
-            with Session(generation=Tour.generation(), dsr=False, ini_lines=PLAY_MODES,
-                         host_args=["--state", "playing"]) as s:
+        # The scenes of the boxes that need nothing but their line in
+        # plugin.ini and a player in a given state.
+        scenes = [
+            (modes, PLAY_MODES, ["--state", "playing"], play_modes),
+            (follow, FOLLOW_TRACK, ["--state", "playing"], follow_track),
+            (away, PAUSE_WHEN_AWAY, [], phone_walks_away),
+        ]
+        for wanted, scene_ini, scene_args, scene in scenes:
+            if not wanted:
+                continue
+            with Session(generation=Tour.generation(), dsr=False, ini_lines=scene_ini,
+                         host_args=scene_args) as s:
                 try:
-                    play_modes(s)
-                except (TourFailed, RuntimeError) as e:
-                    return failed(s, e)
-        if follow:
-            with Session(generation=Tour.generation(), dsr=False, ini_lines=FOLLOW_TRACK,
-                         host_args=["--state", "playing"]) as s:
-                try:
-                    follow_track(s)
-                except (TourFailed, RuntimeError) as e:
-                    return failed(s, e)
-        if away:
-            with Session(generation=Tour.generation(), dsr=False,
-                         ini_lines=PAUSE_WHEN_AWAY) as s:
-                try:
-                    phone_walks_away(s)
+                    scene(s)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
     except RuntimeError as e:  # a session that did not start
