@@ -22,6 +22,7 @@
 #include "platform/host_messages.h"
 #include "player/call_tracker.h"
 #include "player/host_window.h"
+#include "player/player_pause.h"
 
 namespace {
 
@@ -88,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return player.Answer(msg, wParam, lParam);
   });
   HostWindow host(f.os, 0x1234);
-  CallTracker tracker(host);
+  PlayerPause pause(host);
+  CallTracker tracker(pause);
   f.link.callEvents = &tracker;
   f.link.callsReported = true;
 
