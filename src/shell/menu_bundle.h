@@ -17,6 +17,7 @@
 #include "menus/newer_dialect.h"
 #include "player/call_tracker.h"
 #include "player/host_window.h"
+#include "player/library_pages.h"
 #include "player/menu_messages.h"
 #include "player/menu_router.h"
 #include "player/player_menus.h"
@@ -27,11 +28,14 @@ namespace quillet {
 
 struct MenuBundle {
   MenuBundle(Link& link, Handle hostWindow, const MenuMessageIds& messages,
-             std::int32_t pluginMenus, bool remoteKeys = false)
+             std::int32_t pluginMenus, bool remoteKeys = false,
+             LibraryCalls* libraryCalls = nullptr)
       : texts(link.os, [&link] { return link.charset; }),
         host(link.os, hostWindow),
         player(menus, host, Unicode(link)),
         finder(link.os, menus, host, Unicode(link)),
+        library(link.os, menus, host, libraryCalls, Unicode(link),
+                [&link](const std::string& line) { link.trace.WriteTrace(line, kTraceInfo); }),
         router(host, player, messages, pluginMenus),
         protocol(
             router, [&link](const std::string& command) { return SendCommand(link, command); },
@@ -49,6 +53,7 @@ struct MenuBundle {
             [this] { return calls.InCall(); }) {
     textsInUse_ = Unicode(link);
     router.UseFinder(&finder);
+    router.UseLibrary(&library);
     calls.OnCallGoingOn([this] { protocol.EndKeyScreen(); });
     UseRemoteKeys(link, remoteKeys);
     // The newer commands on a connection that registered the menu there.
@@ -75,6 +80,7 @@ struct MenuBundle {
     textsInUse_ = now;
     player.UseTexts(now);
     finder.UseTexts(now);
+    library.UseTexts(now);
     protocol.UseTexts(now);
   }
   // The remote-keys entry, its screen and the key reports, on or off.
@@ -89,6 +95,7 @@ struct MenuBundle {
   HostWindow host;
   PlayerMenus player;
   TrackFinder finder;
+  LibraryPages library;
   MenuRouter router;
   MenuProtocol protocol;
   NewerDialect newer;

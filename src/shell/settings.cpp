@@ -63,6 +63,10 @@ const SettingRow kRows[] = {
      [](const Settings& s) { return std::to_string(s.pauseWhenAway); },
      &Settings::pauseWhenAwayStored, ApplyEffect::kNextOpening,
      [](const Settings& s) { return OnOff(s.pauseWhenAway); }},
+    {"Library", "0",
+     [](Settings& s, const std::string& text) { s.library = ParseLeadingInt(text, 0); },
+     [](const Settings& s) { return std::to_string(s.library); }, &Settings::libraryStored,
+     ApplyEffect::kNextOpening, [](const Settings& s) { return OnOff(s.library); }},
 };
 
 }  // namespace
