@@ -34,6 +34,21 @@ std::int32_t Int32(std::intptr_t value) {
   return static_cast<std::int32_t>(value);
 }
 
+// An artist's tracks album by album, as its page lists the albums; those
+// on no album last.
+std::vector<std::uint32_t> ArtistTracks(const LibraryStore& store,
+                                        const std::vector<ArtistAlbum>& albums) {
+  std::vector<std::uint32_t> tracks;
+  tracks.reserve(store.size());
+  for (const ArtistAlbum& album : albums) {
+    const std::vector<std::uint32_t> part = AlbumTracks(store, album.album);
+    tracks.insert(tracks.end(), part.begin(), part.end());
+  }
+  for (const std::uint32_t track : AlbumTracks(store))
+    if (store.Id(track, LibraryField::kAlbum) == LibraryStore::kEmptyText) tracks.push_back(track);
+  return tracks;
+}
+
 }  // namespace
 
 LibraryPages::LibraryPages(Platform& os, BuiltInMenus& menus, HostWindow& host, LibraryCalls* calls,
@@ -91,8 +106,11 @@ Menu* LibraryPages::Page(std::int32_t id) {
     // Found afresh every time: the library may have loaded since.
     Handle library = kNoHandle;
     if (calls_ != nullptr) OnPlayerThread([&] { library = calls_->FindLibrary(host_.window()); });
+    // Back from a page below, the entry chosen stays selected.
+    const std::int32_t selected = stack_.empty() ? 0 : stack_.front().selected;
     stack_.assign(1, View{});
     stack_.back().title = Widen(kLibraryTitle);
+    stack_.back().selected = selected;
     if (library == kNoHandle) return NoLibrary();
     return Build();
   }
@@ -142,14 +160,17 @@ Menu* LibraryPages::Page(std::int32_t id) {
     case kLibraryAllTracksId:
       if (view.kind != View::Kind::kArtist) break;
       view.selected = 0;
-      list_ = AlbumTracks(tracks_);
+      list_ = ArtistTracks(tracks_, artistAlbums_);
       stack_.push_back(View{View::Kind::kTracks, {}, {}, 0, view.title, 0});
       break;
     case kLibraryPlayNowId:
+      view.selected = 0;
       return Perform(Act::kNow);
     case kLibraryPlayNextId:
+      view.selected = 1;
       return Perform(Act::kNext);
     case kLibraryAddId:
+      view.selected = 2;
       return Perform(Act::kAdd);
     case kLibraryHereId:
       break;
