@@ -27,6 +27,12 @@ the phone's screen and the player's state beside it.
     tour.py --play-modes   ... with PlayModes=1: the scripted tour ends by
                            turning shuffle on and rating the playing track
                            from the main menu
+    tour.py --library      ... with Library=1 and the stand-in's sample
+                           library: the scripted tour ends by putting an
+                           album next from "Artists", then searching
+                           "rumours" and playing a track now (interactive:
+                           "Library" in the main menu, the search typed
+                           with t TEXT)
 
 Interactive commands (type one, then Enter; works from a pipe as well):
 
@@ -66,6 +72,7 @@ import sys
 import textwrap
 import time
 import unicodedata
+from pathlib import Path
 from typing import Dict, List, Optional, Sequence
 
 from session import NEWER_SETUP_COMMANDS, SAMPLE_MENU, SETUP_COMMANDS, Session, win_path
@@ -713,9 +720,44 @@ def play_modes(s: Session) -> None:
     say("  plugin.ini      %s" % " | ".join(s.settings().split()))
 
 
+LIBRARY = ["Library=1"]
+SAMPLE_LIBRARY = Path(__file__).resolve().parents[2] / "tools" / "host" / "sample_library.txt"
+
+
+def media_library(s: Session) -> None:
+    """With Library=1 in plugin.ini: the user walks the player's media
+    library from its artists to an album and puts the album next, then
+    searches the library and plays a track now."""
+    tour = Tour(s)
+    heading("15. The media library: Library=1 in plugin.ini")
+    tour.attach()
+    tour.act("open", "opens the accessory menu")
+    tour.choose("Library")
+    tour.choose("Artists")
+    tour.choose("Fleetwood Mac")
+    tour.choose("Rumours")
+    tour.choose("Play next", host=[r"^playlist insert index=1 "])
+    tour.expect(tour.screen().get("dialog", {}).get("text", "").startswith("Next: Rumours"),
+                "no notice of the album put next")
+    tour.act("reject", "closes the notice")
+    for page in ("the artist", "the artists", "the library's page"):
+        tour.act("back", "goes back to " + page)
+    tour.choose("Search library")
+    tour.dialog("text")
+    tour.act("text rumours", 'types "rumours" and OK')
+    tour.choose("Fleetwood Mac - The Chain")
+    tour.choose("Play now", host=[r"^player state=playing"])
+    tour.expect(tour.status["state"] == "playing", "the track does not play")
+
+    heading("The player quits")
+    tour.quit_player()
+    say("  plugin.ini      %s" % " | ".join(s.settings().split()))
+
+
 def scripted(entries: int, pause_on_call: bool = False,
              screen_json: Optional[str] = None, charset: Optional[str] = None,
-             keys: bool = False, find: bool = False, modes: bool = False) -> int:
+             keys: bool = False, find: bool = False, modes: bool = False,
+             library: bool = False) -> int:
     target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
     track = min(42, entries)
     began = time.monotonic()
@@ -763,6 +805,14 @@ def scripted(entries: int, pause_on_call: bool = False,
                          host_args=["--state", "playing"]) as s:
                 try:
                     play_modes(s)
+                except (TourFailed, RuntimeError) as e:
+                    return failed(s, e)
+        if library:
+            with Session(generation=Tour.generation(), dsr=False, entries=10,
+                         ini_lines=LIBRARY,
+                         host_args=["--library", win_path(SAMPLE_LIBRARY)]) as s:
+                try:
+                    media_library(s)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
     except RuntimeError as e:  # a session that did not start
@@ -991,6 +1041,9 @@ def main() -> int:
     parser.add_argument("--play-modes", action="store_true",
                         help="PlayModes=1: shuffle, repeat and rating in the main menu "
                              "(scripted: shuffle on and a rating)")
+    parser.add_argument("--library", action="store_true",
+                        help="Library=1 and the sample media library (scripted: an album put "
+                             "next, a found track played now)")
     parser.add_argument("--screen-json", metavar="PATH",
                         help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
@@ -1003,18 +1056,20 @@ def main() -> int:
     if not options.interactive:
         return scripted(options.entries, options.pause_on_call, options.screen_json,
                         options.charset, options.remote_keys, options.find,
-                        options.play_modes)
+                        options.play_modes, options.library)
     companions = [SAMPLE_MENU] if options.sample else []
     ini_lines = (PAUSE_ON_CALL if options.pause_on_call else []) + (
         REMOTE_KEYS if options.remote_keys else []) + (FIND_TRACK if options.find else []) + (
-        PLAY_MODES if options.play_modes else [])
+        PLAY_MODES if options.play_modes else []) + (LIBRARY if options.library else [])
+    host_args = ["--utf8-titles"] if options.charset else []
+    if options.library:
+        host_args += ["--library", win_path(SAMPLE_LIBRARY)]
     if options.charset:
         ini_lines = ini_lines + ["Charset=" + options.charset]
         Tour.unicode = True
     with Session(generation=Tour.generation(), dsr=False, entries=options.entries,
                  companions=companions,
-                 ini_lines=ini_lines,
-                 host_args=["--utf8-titles"] if options.charset else None) as s:
+                 ini_lines=ini_lines, host_args=host_args) as s:
         if options.charset:
             load_world_titles(s, options.entries, [1])
         return interactive(s)
