@@ -431,7 +431,7 @@ TEST(TrackFind, TheLibraryBrowsedAndPlayedFromThePhone) {
          EXPECT_EQ(f.player.state, 1);
        }},
       {"all tracks added at the end",
-       [](Finding& f) { f.player.Entries(1); },
+       [](Finding& f) { f.player.Entries(2); },
        {{"*EAMI: 9", top},
         {"*EAMI: 1", "*EASM=\"Artists\""},
         {"*EAMI: 3", "*EASM=\"Fleetwood Mac\""},
@@ -439,8 +439,9 @@ TEST(TrackFind, TheLibraryBrowsedAndPlayedFromThePhone) {
         {"*EAMI: 3", "*EAID=14,2,\"Add to playlist\",\"Added: Fleetwood Mac\""}},
        [file](Finding& f) {
          EXPECT_EQ(f.player.titles,
-                   (std::vector<std::string>{"Track 1", file("Dreams"), file("Go Your Own Way"),
-                                             file("Silver Springs"), file("Tusk")}));
+                   (std::vector<std::string>{"Track 1", "Track 2", file("Dreams"),
+                                             file("Go Your Own Way"), file("Silver Springs"),
+                                             file("Tusk")}));
        }},
       {"an insert not taken: traced, the notice, back to the page",
        [](Finding& f) { f.calls.takes = false; },
@@ -631,9 +632,11 @@ TEST(TrackFind, APageThePhoneRefusesChangesNothing) {
          w.Work();
          w.Refused(w.router.CurrentMenu()->count, refusal);
          w.Choose(2);
+         w.Choose(0);
+         w.Choose(3);
          w.Choose(1);
          ASSERT_EQ(w.player.titles.size(), 1u);
-         EXPECT_EQ(w.player.titles[0], "C:\\Music\\Song 2.mp3") << "the first page's, not the next";
+         EXPECT_EQ(w.player.titles[0], "C:\\Music\\Song 3.mp3") << "the first page's, not the next";
        }},
       {"playlist >>>",
        [](Wire& w, ReplyRule::Result refusal) {
