@@ -96,6 +96,7 @@ struct Finding : OwnPlatform, FinderParts {
     set = agreed;
     playerMenus.UseTexts(&texts);
     finder.UseTexts(&texts);
+    library.UseTexts(&texts);
     protocol.UseTexts(&texts);
   }
   // What the phone gets for a line of its own: the command sent once the
@@ -388,7 +389,7 @@ TEST(TrackFind, TheLibraryBrowsedAndPlayedFromThePhone) {
       acts + std::vector<std::string>{"2. Dreams", "5. Go Your Own Way", "2-1. Silver Springs"});
   const std::string noLibrary = "*EAID=14,2,\"Library\",\"The player has no media library.\"";
   const auto file = [](const char* title) { return std::string("C:\\Music\\") + title + ".mp3"; };
-  const std::vector<Row> rows = {
+  std::vector<Row> rows = {
       {"no window: the notice, then the main menu",
        [](Finding& f) { f.calls.hasWindow = false; },
        {{"*EAMI: 9", noLibrary}, {"*EAII: 0", main}}},
@@ -492,6 +493,23 @@ TEST(TrackFind, TheLibraryBrowsedAndPlayedFromThePhone) {
         {"*EAII: 11,\"zzz\"", "*EAID=14,2,\"Library\",\"Nothing in the library matches zzz.\""},
         {"*EAII: 0", searched}}},
   };
+  const std::string kino = "\xD0\xBA\xD0\xB8\xD0\xBD\xD0\xBE";  // typed in UTF-8
+  rows.push_back(
+      {"Cyrillic searched on a Western Windows, and offered again as typed",
+       [](Finding& f) {
+         f.UseTexts(PhoneCharset::kUtf8);
+         f.calls.tracks.push_back(Song(u"\u041A\u0440\u043E\u0432\u044C",
+                                       u"\u041A\u0438\u043D\u043E",
+                                       u"\u0413\u0440\u0443\u043F\u043F\u0430", 1988, 1));
+       },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 3", "*EAID=11,2,\"Search library\",\"Artist, album or title\",30,\"\""},
+        {"*EAII: 11,\"" + kino + "\"",
+         Page(kino, 1,
+              {"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE - \xD0\x9A\xD1\x80\xD0\xBE\xD0\xB2\xD1\x8C"})},
+        {"*EAMI: 0", searched},
+        {"*EAMI: 3",
+         "*EAID=11,2,\"Search library\",\"Artist, album or title\",30,\"" + kino + "\""}}});
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     Finding f;
