@@ -325,6 +325,51 @@ int PrintActivationLatency(bench::Figures& figures) {
   return failed;
 }
 
+// With FollowTrack=1: the player starts another entry from its own side
+// while the main menu is on the phone. From its notice to the whole page
+// again at the phone, against the page's own wire time: the monitor is
+// woken by the notice, not by the read interval, and the opening's host
+// requests take no virtual time (BM_MainMenuOpening gives their real cost).
+int PrintFollowLatency(bench::Figures& figures) {
+  StartedPlugin rig(std::map<std::string, std::string>{{"FollowTrack", "1"}});
+  auto& os = rig.os;
+  auto& phone = rig.phone;
+  auto& history = phone.model().history();
+  Latency opening;
+  const std::size_t setUp = testing::SetUpCommands().size();
+  if (!os.RunUntil([&] { return history.size() == setUp; }, 60000) ||
+      !MeasureLatency(
+          os, phone, [&] { phone.model().OpenAccessoryMenu(); }, "AT*EASM=\"Winamp menu\"",
+          &opening)) {
+    std::printf("no main menu page to follow\n");
+    return 1;
+  }
+  os.RunFor(2000);
+  const std::size_t commands = history.size();
+  const std::uint64_t start = os.VirtualMs();
+  rig.player.PlayFromPlayer(5);
+  if (!os.RunUntil([&] { return history.size() > commands; }, 10000) ||
+      history[commands].find("Next: Track 7") == std::string::npos) {
+    std::printf("the main menu did not follow the player\n");
+    return 1;
+  }
+  // The fake port writes without wire time: the page's own comes on top.
+  const double writtenMs = double(os.VirtualMs() - start);
+  const double wireMs = double(history[commands].size() + 2) * kWireMsPerByte;
+  const double wholeMs = writtenMs + wireMs;
+  std::printf(
+      "player's track change to the whole main menu at the phone: virtual %.0f ms to the page "
+      "written + %.1f ms wire (%zu bytes) = %.1f ms; floor %.1f ms wire + one opening's own "
+      "cost (BM_MainMenuOpening), ratio %.2f\n",
+      writtenMs, wireMs, history[commands].size() + 2, wholeMs, wireMs, wholeMs / wireMs);
+  auto& out = figures["follow_whole_page"];
+  out.emplace_back("page_written_ms", writtenMs);
+  out.emplace_back("whole_page_ms", wholeMs);
+  out.emplace_back("page_wire_ms", wireMs);
+  out.emplace_back("ratio", wholeMs / wireMs);
+  return 0;
+}
+
 // On the newer phone: the code, then the whole list at the phone, and the
 // transaction `before` (if any) that must end before the list goes out.
 struct NewerLatency {
@@ -498,6 +543,7 @@ int main(int argc, char** argv) {
   if (int failed = quillet::PrintActivationLatency(figures)) return failed;
   if (int failed = quillet::PrintNewerLatency(figures)) return failed;
   if (int failed = quillet::PrintKeyLatency(figures)) return failed;
+  if (int failed = quillet::PrintFollowLatency(figures)) return failed;
   for (const long length : {10L, 10000L, 1000000L}) {
     const auto [browse, jump] = quillet::MostRequestsPerPage(length);
     std::printf(

@@ -257,6 +257,37 @@ def key_rows(t: Table, folder: Path) -> None:
         t.skip(label, "wine_menu_bench.py failed")
 
 
+def follow_rows(t: Table, folder: Path) -> None:
+    native = load(folder, "menu_bench.json")
+    run = gbench(folder, "menu_bench_gbench.json").get("BM_MainMenuOpening")
+    label = "4c. Player's track change → whole main menu again at the phone, virtual"
+    if native and "follow_whole_page" in native:
+        f = native["follow_whole_page"]
+        opening = microseconds(run, "real_time") / 1000 if run else 0
+        floor = f["page_wire_ms"] + opening
+        t.add(label, ms(f["whole_page_ms"]),
+              "%s (%s page wire + %.3f ms one opening)" % (ms(floor), ms(f["page_wire_ms"]),
+                                                           opening),
+              ratio(f["whole_page_ms"], floor),
+              "FollowTrack=1: from the player's notice to its window; the wake event, not "
+              "the read interval, brings the monitor (%s to the page written)"
+              % ms(f["page_written_ms"]))
+    else:
+        t.skip(label, "menu_bench failed")
+    wine = load(folder, "wine_menu.json")
+    label = "4c. Player's own Next → whole main menu again at the phone, Wine"
+    if wine and "follow_whole_page" in wine:
+        f = wine["follow_whole_page"]
+        t.add(label, ms(f["median_ms"]), "%s (one opening's own cost)" % ms(f["floor_ms"]),
+              ratio(f["median_ms"], f["floor_ms"]),
+              "FollowTrack=1; from the command written to the stand-in player (its own "
+              "WM_COMMAND, then its notices) to the page at the phone; median of %d (%s–%s); "
+              "the floor is the *EAAI figure without its read interval; no wire time on a pty"
+              % (len(f["samples_ms"]), ms(f["min_ms"]), ms(f["max_ms"])))
+    else:
+        t.skip(label, "wine_menu_bench.py failed")
+
+
 def playlist_rows(t: Table, folder: Path) -> None:
     native = load(folder, "menu_bench.json") or {}
     runs = gbench(folder, "menu_bench_gbench.json")
@@ -411,6 +442,7 @@ def main() -> int:
     latency_rows(table, folder)
     newer_rows(table, folder)
     key_rows(table, folder)
+    follow_rows(table, folder)
     playlist_rows(table, folder)
     opening_rows(table, folder)
     idle_rows(table, folder)

@@ -88,6 +88,32 @@ def key_presses(presses: int) -> list:
     return samples
 
 
+def follow_changes(changes: int) -> list:
+    """With FollowTrack=1: milliseconds from the player's own Next (written
+    to the stand-in player) to the main menu again at the phone, its new
+    "Next:" label on it."""
+    samples = []
+    with Session(entries=1000, ini_lines=["FollowTrack=1"], host_args=["--state", "playing"]) as s:
+        if not s.wait_connected(30) or len(s.wait_received(len(SETUP_COMMANDS))) < len(SETUP_COMMANDS):
+            raise RuntimeError("the plug-in did not connect")
+        time.sleep(SETTLE_S)
+        s.phone_cmd("open")
+        s.wait_received(len(SETUP_COMMANDS) + 1)
+        for change in range(changes):
+            # Past the once-a-second limit of the page before.
+            time.sleep(1.2)
+            events = len(s.phone_events.snapshot())
+            label = '"Next: Track %d"' % (change + 3)
+            began = time.monotonic()
+            s.host_cmd("next")
+            page = s.phone_events.wait(
+                lambda e: e.get("ev") == "rx" and label in e.get("cmd", ""), 10, events)
+            if not page:
+                raise RuntimeError("the main menu did not follow the player")
+            samples.append((time.monotonic() - began) * 1000.0)
+    return samples
+
+
 def summary(samples: list, floor_ms: float = READ_INTERVAL_MS) -> dict:
     median = statistics.median(samples)
     return {"median_ms": median, "min_ms": min(samples), "max_ms": max(samples),
@@ -140,6 +166,12 @@ def main() -> int:
         keys = None
 
     try:
+        follow = follow_changes(args.openings)
+    except RuntimeError as error:
+        print("Wine: following the player: %s" % error, file=sys.stderr)
+        follow = None
+
+    try:
         newer = newer_lists(args.openings)
     except RuntimeError as error:
         print("Wine: the newer phone: %s" % error, file=sys.stderr)
@@ -156,6 +188,14 @@ def main() -> int:
           % (choice["median_ms"], choice["min_ms"], choice["max_ms"], READ_INTERVAL_MS,
              choice["ratio"]))
 
+    if follow:
+        # The floor: one opening's own cost, the *EAAI figure without its
+        # read interval; a pty has no wire time.
+        follow = summary(follow, max(1.0, opening["median_ms"] - READ_INTERVAL_MS))
+        print("Wine: the player's own Next to the main menu again at the phone: median %.0f ms "
+              "(min %.0f, max %.0f), floor %.0f ms (one opening's own cost), ratio %.2f"
+              % (follow["median_ms"], follow["min_ms"], follow["max_ms"], follow["floor_ms"],
+                 follow["ratio"]))
     if newer:
         for code, f in zip(("*SEAAI", "*SEGUII"), newer):
             print('Wine: "%s" to the whole list at the newer phone: median %.0f ms (min %.0f, '
@@ -184,6 +224,8 @@ def main() -> int:
                    "choice_messages": chosen}
         if keys:
             figures["key_press"] = keys
+        if follow:
+            figures["follow_whole_page"] = follow
         if newer:
             figures["seaai_whole_list"], figures["seguii_whole_list"] = newer
         Path(args.json).write_text(json.dumps(figures, indent=1) + "\n")

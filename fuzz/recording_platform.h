@@ -97,6 +97,10 @@ class RecordingPlatform : public Platform {
     inner_.RunOnWindowThread(window, work);
   }
   void DestroyWorkWindow(Handle window) override { inner_.DestroyWorkWindow(window); }
+  bool WatchWindow(Handle window, WindowWatcher* watcher) override {
+    return inner_.WatchWindow(window, watcher);
+  }
+  bool UnwatchWindow(Handle window) override { return inner_.UnwatchWindow(window); }
   std::size_t ReadableBytes(std::uintptr_t address, std::size_t most) override {
     return inner_.ReadableBytes(address, most);
   }

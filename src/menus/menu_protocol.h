@@ -87,6 +87,18 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   // Leaves the current menu for its parent, or for nothing at the top.
   void GoBack();
 
+  // What sending the list on the phone again did.
+  enum class Refresh { kSent, kUnchanged, kNotSent };
+  // The list on the phone again, its record reopened so that its entries
+  // read afresh: sent, with the same entry selected, only when an entry
+  // reads differently and the page starts and ends at the same items.
+  Refresh RefreshList();
+  // The phone said the user left the accessory menu (a bare "*EAII") and
+  // has sent no code about the menus since.
+  bool leftByPhone() const { return leftByPhone_; }
+  // The codes about the menus the phone has sent, counted.
+  std::uint32_t codesHeard() const { return codesHeard_; }
+
   // Entry number + pageBase = item index, for the last page sent.
   std::int32_t pageBase() const { return pageBase_; }
   std::int32_t pageEnd() const { return pageEnd_; }
@@ -96,6 +108,20 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   std::int32_t pageEntries() const { return listShown_ ? pageEntries_ : 0; }
 
  private:
+  // A page of `menu` around its selection, and where it starts and ends.
+  struct PageLayout {
+    MenuPage page;
+    std::int32_t start = 0;  // the first item on it
+    std::int32_t end = 0;    // the first item after it
+    std::int32_t base = 0;   // entry number + base = item index
+  };
+  PageLayout LayOutPage(const Menu& menu) const;
+  // Puts the page on the phone; true once the phone took it.
+  bool SendPage(const Menu& menu, PageLayout layout);
+  void Heard() {
+    ++codesHeard_;
+    leftByPhone_ = false;
+  }
   // Sends the input dialog that fits the item's kind.
   void OpenDialog(const MenuItem& item);
   void RunCommand(const MenuItem& item);
@@ -136,6 +162,11 @@ class MenuProtocol : public MenuHandlers, public MenuEvents {
   // The record shown last, and its selection then.
   const Menu* shownRecord_ = nullptr;
   std::int32_t shownSelection_ = 0;
+  // The last list the phone took: its first item and its entries as sent.
+  std::int32_t shownStart_ = 0;
+  std::vector<std::string> shownEntries_;
+  std::uint32_t codesHeard_ = 0;
+  bool leftByPhone_ = false;
 };
 
 // Reads ":%d,%d": a colon, then two decimal numbers separated by a comma,

@@ -41,9 +41,12 @@ void MenuProtocol::HandleAnswer(const std::string& answer) {
   const std::int32_t count = menu ? ItemCount(*menu) : 0;
   const bool onItem = count > 0 && menu->selection >= 0 && menu->selection < count;
   Answered(ReadOlderAnswer(onItem ? menu->items[menu->selection].kind : kCommand, answer));
+  // A bare answer: the user left the accessory menu, whatever is sent after.
+  if (answer.find_first_not_of(" \t") == std::string::npos) leftByPhone_ = true;
 }
 
 void MenuProtocol::Answered(const DialogAnswer& answer) {
+  Heard();
   source_.StopFilling();
   Menu* menu = source_.CurrentMenu();
   if (!menu) {

@@ -29,6 +29,7 @@ void MenuProtocol::GoBack() {
 }
 
 void MenuProtocol::Cancelled() {
+  Heard();
   source_.StopFilling();
   if (keyScreen_ != nullptr) keyScreen_->Close();
   source_.CloseMenu();
@@ -39,6 +40,7 @@ void MenuProtocol::Cancelled() {
 }
 
 void MenuProtocol::ChooseEntry(int entry) {
+  Heard();
   source_.StopFilling();
   // A choice means the phone shows a list again, not the key screen.
   if (keyScreen_ != nullptr) keyScreen_->Close();

@@ -114,35 +114,67 @@ void MenuProtocol::ShowMenu() {
   // A selection outside the items (a supplied record may hold any) would
   // never be found on a page: it becomes the first item.
   if (menu->selection < 0 || menu->selection >= count) menu->selection = 0;
+  SendPage(*menu, LayOutPage(*menu));
+}
 
-  std::int32_t start = 0;
-  std::int32_t end = 0;
-  MenuPage page;
-  page.entries = PageEntries(start, &end);
-  while (menu->selection >= end) {
-    start = end;
-    page.entries = PageEntries(start, &end);
+MenuProtocol::PageLayout MenuProtocol::LayOutPage(const Menu& menu) const {
+  const std::int32_t count = ItemCount(menu);
+  PageLayout layout;
+  layout.page.entries = PageEntries(layout.start, &layout.end);
+  while (menu.selection >= layout.end) {
+    layout.start = layout.end;
+    layout.page.entries = PageEntries(layout.start, &layout.end);
   }
-  std::int32_t base = start - 1;
-  if (start > 0) {
-    page.entries.insert(page.entries.begin(), kPreviousPageEntry);
-    --base;
+  layout.base = layout.start - 1;
+  if (layout.start > 0) {
+    layout.page.entries.insert(layout.page.entries.begin(), kPreviousPageEntry);
+    --layout.base;
   }
-  if (end < count) page.entries.emplace_back(kNextPageEntry);
-  page.title = PageTitle(*menu);
-  page.topLevel = !HasParent(*menu, source_);
-  page.focus = menu->selection - base;
-  if (!Dialect().ShowList(page)) {
+  if (layout.end < count) layout.page.entries.emplace_back(kNextPageEntry);
+  layout.page.title = PageTitle(menu);
+  layout.page.topLevel = !HasParent(menu, source_);
+  layout.page.focus = menu.selection - layout.base;
+  return layout;
+}
+
+bool MenuProtocol::SendPage(const Menu& menu, PageLayout layout) {
+  if (!Dialect().ShowList(layout.page)) {
     KeepShownPage();
-    return;
+    return false;
   }
-  pageBase_ = base;
-  pageEnd_ = end;
+  pageBase_ = layout.base;
+  pageEnd_ = layout.end;
   listShown_ = true;
-  pageEntries_ = static_cast<std::int32_t>(page.entries.size());
-  pageHasPrevious_ = start > 0;
+  pageEntries_ = static_cast<std::int32_t>(layout.page.entries.size());
+  pageHasPrevious_ = layout.start > 0;
   screen_ = Screen::kList;
-  Taken(menu);
+  shownStart_ = layout.start;
+  shownEntries_ = std::move(layout.page.entries);
+  Taken(&menu);
+  return true;
+}
+
+MenuProtocol::Refresh MenuProtocol::RefreshList() {
+  Menu* menu = source_.CurrentMenu();
+  if (screen_ != Screen::kList || !listShown_ || source_.Filling() || menu == nullptr ||
+      menu != shownRecord_)
+    return Refresh::kNotSent;
+  const std::int32_t count = ItemCount(*menu);
+  const std::int32_t selection = shownSelection_;
+  source_.ReopenMenu();
+  menu = source_.CurrentMenu();
+  // Another record, or the same with other items: the phone's entries no
+  // longer number the same items, and only the user's next step shows them.
+  if (menu == nullptr || menu != shownRecord_ || ItemCount(*menu) != count || selection < 0 ||
+      selection >= count)
+    return Refresh::kNotSent;
+  menu->selection = selection;
+  PageLayout layout = LayOutPage(*menu);
+  // A page break that moved would put entries the user has not paged to on
+  // the page, or take some away.
+  if (layout.start != shownStart_ || layout.end != pageEnd_) return Refresh::kNotSent;
+  if (layout.page.entries == shownEntries_) return Refresh::kUnchanged;
+  return SendPage(*menu, std::move(layout)) ? Refresh::kSent : Refresh::kNotSent;
 }
 
 void MenuProtocol::Taken(const Menu* menu) {
@@ -162,6 +194,7 @@ void MenuProtocol::DoWork() {
 }
 
 void MenuProtocol::MenuActivated() {
+  Heard();
   source_.StopFilling();
   // Opened afresh, the accessory menu has left any key screen behind.
   if (keyScreen_ != nullptr) keyScreen_->Close();

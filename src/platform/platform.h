@@ -101,6 +101,17 @@ class DialogProcedure {
   virtual void OnDestroy(Handle dialog) = 0;
 };
 
+// Told of the messages a watched window receives, on that window's thread,
+// after the window's own procedure has run. It must only note what it saw
+// and wake whoever acts on it: no locks, no sends, nothing that waits. (A
+// message the watcher must answer itself would be asked of it before the
+// window's procedure, through a call of its own here; none is yet.)
+class WindowWatcher {
+ public:
+  virtual ~WindowWatcher() = default;
+  virtual void Seen(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -165,6 +176,15 @@ class Platform {
   virtual void RunOnWindowThread(Handle window, const std::function<void()>& work) = 0;
   // On the thread that made it, once no other thread uses it.
   virtual void DestroyWorkWindow(Handle window) = 0;
+  // On the window's own thread: puts a procedure of ours in front of the
+  // window's, which passes every message on unchanged and then tells
+  // `watcher`. False when it could not (no such window, already watched).
+  virtual bool WatchWindow(Handle window, WindowWatcher* watcher) = 0;
+  // On the window's own thread: the watcher is told nothing more. True when
+  // our procedure was still the window's and the one before is back; false
+  // when another has been put in front of ours since: ours then stays,
+  // only passing messages on, and this module must stay loaded (PinModule).
+  virtual bool UnwatchWindow(Handle window) = 0;
 
   // --- Memory ---
   // How many bytes from `address` on, at most `most`, are committed and

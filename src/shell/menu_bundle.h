@@ -3,9 +3,11 @@
 // menu messages are known: the built-in records (at stable addresses for as
 // long as the bundle lives), the player's window, the player's menus, the
 // menu router and the protocol the monitor thread calls; beside them, the
-// call tracker that the phone's call reports reach, and the remote keys that
-// its key reports reach.
+// call tracker that the phone's call reports reach, the remote keys that
+// its key reports reach, and the watch and follower through which the main
+// menu on the phone follows the player's own changes.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -21,8 +23,10 @@
 #include "player/menu_messages.h"
 #include "player/menu_router.h"
 #include "player/player_menus.h"
+#include "player/player_watch.h"
 #include "player/remote_keys.h"
 #include "player/track_finder.h"
+#include "player/track_follower.h"
 
 namespace quillet {
 
@@ -50,7 +54,10 @@ struct MenuBundle {
         keys(
             link.os, host, menus,
             [&link](const std::string& command) { return SendCommand(link, command); },
-            [this] { return calls.InCall(); }) {
+            [this] { return calls.InCall(); }),
+        watch(link.os, link.wakeEvent),
+        follower(link, watch, protocol, menus.mainMenu, calls),
+        link_(link) {
     textsInUse_ = Unicode(link);
     router.UseFinder(&finder);
     router.UseLibrary(&library);
@@ -62,6 +69,11 @@ struct MenuBundle {
       return link.menus.set == MenuCommandSet::kNewer ? &newer : nullptr;
     });
     link.newerMenus = &newer;
+    link.clocked.push_back(&follower);
+  }
+  ~MenuBundle() {
+    auto& clocked = link_.clocked;
+    clocked.erase(std::remove(clocked.begin(), clocked.end(), &follower), clocked.end());
   }
   MenuBundle(const MenuBundle&) = delete;
   MenuBundle& operator=(const MenuBundle&) = delete;
@@ -101,9 +113,14 @@ struct MenuBundle {
   NewerDialect newer;
   CallTracker calls;
   RemoteKeys keys;
+  // What the player's window is told, once watched, and the main menu on
+  // the phone following it.
+  PlayerWatch watch;
+  TrackFollower follower;
 
  private:
   MenuTexts* textsInUse_ = nullptr;
+  Link& link_;
 };
 
 }  // namespace quillet

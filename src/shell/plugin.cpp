@@ -3,6 +3,14 @@
 #include "link/monitor.h"
 
 namespace quillet {
+namespace {
+
+// The features that need to hear what the player's window is told.
+bool WantsPlayerWatch(const Settings& settings) {
+  return settings.followTrack != 0 || settings.library != 0;
+}
+
+}  // namespace
 
 Plugin::Plugin(Platform& os, EntryPoints entries, LibraryCalls* library)
     : os_(os),
@@ -70,6 +78,8 @@ int Plugin::Init() {
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
   link_.state.stopRequested = false;
   link_.wakeEvent = os_.CreateEvent(nullptr);
+  menus_->follower.Enable(settings_.followTrack != 0);
+  WatchPlayer(settings_);
   monitorThread_ = os_.StartThread([this] { MonitorDevice(link_); });
   os_.SetThreadPriority(monitorThread_, kThreadPriorityLowest);
   running_ = true;
@@ -101,6 +111,7 @@ void Plugin::Quit() {
   }
   os_.CloseHandle(monitorThread_);
   monitorThread_ = kNoHandle;
+  UnwatchPlayer();
   SaveSettings(os_, ModuleInstance(), settings_);
   if (!ended) {
     Abandon();
@@ -147,7 +158,9 @@ bool Plugin::ApplySettings(const Settings& next) {
     menus_->player.Want(MainEntry::kFindTrack, next.findTrack != 0);
     menus_->player.WantPlayModes(next.playModes != 0);
     menus_->player.Want(MainEntry::kLibrary, next.library != 0);
+    menus_->follower.Enable(next.followTrack != 0);
   }
+  if (running_) WatchPlayer(next);
   // Outside the lock: waking the thread must never wait on anything it holds.
   switch (effect) {
     case ApplyEffect::kReconnect:
@@ -164,6 +177,20 @@ bool Plugin::ApplySettings(const Settings& next) {
   if (!settingsLoaded_ || SaveSettings(os_, ModuleInstance(), next)) return true;
   link_.trace.WriteTrace("could not write " + BuildSettingsPath(os_, ModuleInstance()), kTraceInfo);
   return false;
+}
+
+void Plugin::WatchPlayer(const Settings& settings) {
+  if (playerWatched_ || !menus_ || !WantsPlayerWatch(settings)) return;
+  playerWatched_ = os_.WatchWindow(HostWindow(), &menus_->watch);
+  if (!playerWatched_) link_.trace.WriteTrace("could not watch the player's window", kTraceInfo);
+}
+
+void Plugin::UnwatchPlayer() {
+  if (!playerWatched_) return;
+  playerWatched_ = false;
+  // Another procedure went in front of ours: ours stays, passing messages
+  // on, so its code must stay loaded.
+  if (!os_.UnwatchWindow(HostWindow())) os_.PinModule();
 }
 
 void Plugin::UseCalls(bool pauseOnCall, bool remoteKeys) {

@@ -74,6 +74,10 @@ class Plugin {
   // On the monitor thread before each set-up: what the link asks the phone
   // for follows the settings in effect.
   void TakeSetUpSettings();
+  // On the host's thread: the player's window is watched from the first
+  // time a feature needs it until quit, which puts it back.
+  void WatchPlayer(const Settings& settings);
+  void UnwatchPlayer();
   // On the monitor thread: the calls the link hears, and what they do.
   void UseCalls(bool pauseOnCall, bool remoteKeys);
 
@@ -102,6 +106,8 @@ class Plugin {
   Handle monitorThread_ = kNoHandle;
   // On the host's thread, from init until the monitor thread has ended.
   Handle workWindow_ = kNoHandle;
+  // The player's window is watched. The host's thread only.
+  bool playerWatched_ = false;
 };
 
 }  // namespace quillet

@@ -140,5 +140,33 @@ class PlayModes(unittest.TestCase):
                               % ("4 stars" if keeps else "No rating"), page)
 
 
+class MainMenuFollowsThePlayer(unittest.TestCase):
+    def test_the_players_own_next_reaches_the_menu_on_the_phone(self):
+        for generation, listed in (("older", "AT*EASM="), ("newer", "AT*SELIST=")):
+            with self.subTest(generation=generation), Session(
+                    entries=5, generation=generation, ini_lines=["FollowTrack=1"],
+                    host_args=["--state", "playing"]) as s:
+                self.assertTrue(s.wait_connected(30), s.trace())
+                s.settle_host()
+                before = len(s.received())
+                s.phone_cmd("open")
+                first = s.phone_events.wait(
+                    lambda e: e.get("ev") == "rx" and e["cmd"].startswith(listed), 20)
+                self.assertIsNotNone(first, s.trace())
+                self.assertIn('"Next: Track 2"', first["cmd"])
+                s.settle_host()
+                mark = len(s.received())
+                # The player's own Next button: the phone is told nothing,
+                # and the menu on it follows.
+                s.host_cmd("next")
+                again = s.phone_events.wait(
+                    lambda e: e.get("ev") == "rx" and e["cmd"].startswith(listed)
+                    and '"Next: Track 3"' in e["cmd"], 20)
+                self.assertIsNotNone(again, s.trace()[-3000:])
+                self.assertIn('"Prev: Track 1"', again["cmd"])
+                self.assertGreater(len(s.received()), mark)
+                self.assertGreater(mark, before)
+
+
 if __name__ == "__main__":
     unittest.main()

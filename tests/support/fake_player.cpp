@@ -4,10 +4,31 @@
 
 namespace quillet::testing {
 
-FakePlayer::FakePlayer(fake::FakePlatform& os) {
+namespace {
+
+constexpr std::intptr_t kNotices[] = {603, 3002, 3003, 13003};
+
+}  // namespace
+
+FakePlayer::FakePlayer(fake::FakePlatform& os) : os_(os) {
   os.SetHostHandler([this](std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
     return Answer(msg, wParam, lParam);
   });
+}
+
+void FakePlayer::PlayFromPlayer(std::int32_t entry) {
+  position = entry;
+  state = 1;
+  Notify(3003);
+  Notify(603, 0);
+}
+
+void FakePlayer::Notify(std::intptr_t id, std::uintptr_t wParam) {
+  os_.PlayerMessage(window, host::kWmUser, wParam, id);
+}
+
+void FakePlayer::Command(std::uintptr_t wParam, bool system) {
+  os_.PlayerMessage(window, system ? 0x0112 : host::kWmCommand, wParam, 0);
 }
 
 void FakePlayer::Generate(int n) {
@@ -40,6 +61,8 @@ std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
     return it->second;
   }
   if (lParam >= 0xC000) return Registered(wParam, lParam);
+  for (const std::intptr_t notice : kNotices)
+    if (lParam == notice) return 0;
   ++requests;
   asked.push_back(lParam);
   if (beforeRequest) beforeRequest();

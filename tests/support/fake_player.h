@@ -60,7 +60,18 @@ class FakePlayer {
 
   MenuMessageIds messages;  // registered ids, once RegisterMenuMessages ran
 
+  // The player's own changes, told to its window as the player tells them
+  // (through a watch of the window, if any).
+  Handle window = 0x1234;
+  // Entry `entry` starts: the playing-file notice, then the title's.
+  void PlayFromPlayer(std::int32_t entry);
+  // A notice to the window: WM_USER with this id and argument.
+  void Notify(std::intptr_t id, std::uintptr_t wParam = 0);
+  // A command to the window (WM_COMMAND, or WM_SYSCOMMAND with `system`).
+  void Command(std::uintptr_t wParam, bool system = false);
+
  private:
+  fake::FakePlatform& os_;
   std::intptr_t Answer(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
   std::intptr_t Registered(std::uintptr_t wParam, std::intptr_t lParam);
 

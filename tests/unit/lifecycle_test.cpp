@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "control.h"
 #include "fake_player.h"
@@ -11,6 +12,7 @@
 #include "menus/menu_items.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/host_messages.h"
+#include "player/track_follower.h"
 #include "plugin_entries.h"
 #include "set_up_sequence.h"
 #include "shell/plugin.h"
@@ -414,6 +416,277 @@ TEST_F(LifecycleFixture, ANewerPhonesScreenIsTakenOffBeforeItIsLeft) {
         },
         5000));
     plugin.Quit();
+  }
+}
+
+// With FollowTrack=1 the player's window is watched and the main menu on the
+// phone is sent again when a notice the player gives changes one of its
+// entries, with the same entry selected, while it is known to be on the
+// phone's screen; the box clear leaves the window and the wire alone.
+TEST_F(LifecycleFixture, TheMainMenuFollowsThePlayer) {
+  enum class Before {
+    kNothing,
+    kDialog,
+    kKeyScreen,
+    kCall,
+    kSilence,
+    kSilenceThenCode,
+    kBack,
+    kBareAnswer,
+    kObjectLeft,
+    kSubmenu,
+    kLongTitles,
+  };
+  enum class Flow { kOnce, kTwiceInASecond, kPlaylistBurst };
+  struct Tell {
+    std::uint32_t msg;
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
+  };
+  constexpr std::uint32_t kUser = host::kWmUser;
+  constexpr std::uint32_t kSysCommand = 0x0112;
+  const struct {
+    const char* what;
+    bool newer;
+    Tell tell;
+    bool resent;
+    Before before = Before::kNothing;
+    Flow flow = Flow::kOnce;
+    bool follow = true;      // FollowTrack=1
+    bool byApply = false;    // ticked in the dialog after init
+    bool moved = true;       // the player changed what the menu shows
+    bool takenOver = false;  // another subclass went in front of ours before quit
+  } rows[] = {
+      {"box clear", false, {kUser, 0, 603}, false, Before::kNothing, Flow::kOnce, false},
+      {"box clear, newer", true, {kUser, 0, 3003}, false, Before::kNothing, Flow::kOnce, false},
+      {"title", false, {kUser, 0, 603}, true},
+      {"title, ticked by apply",
+       true,
+       {kUser, 0, 603},
+       true,
+       Before::kNothing,
+       Flow::kOnce,
+       true,
+       true},
+      {"volume", true, {kUser, 1, 603}, true},
+      {"status", false, {kUser, 2, 603}, true},
+      {"rating", true, {kUser, 6, 603}, true},
+      {"pause", false, {kUser, 7, 603}, true},
+      {"unpause", true, {kUser, 8, 603}, true},
+      {"equaliser: not watched", false, {kUser, 3, 603}, false},
+      {"playing file", true, {kUser, 0, 3003}, true},
+      {"playing file, wide", false, {kUser, 0, 13003}, true},
+      {"repeat command", false, {host::kWmCommand, 40022, 0}, true},
+      {"shuffle system command", true, {kSysCommand, 0x10000 + 40023, 0}, true},
+      {"nothing the menu shows changed",
+       false,
+       {kUser, 0, 603},
+       false,
+       Before::kNothing,
+       Flow::kOnce,
+       true,
+       false,
+       false},
+      {"two changes in a second",
+       false,
+       {kUser, 0, 603},
+       true,
+       Before::kNothing,
+       Flow::kTwiceInASecond},
+      {"two changes in a second, newer",
+       true,
+       {kUser, 0, 603},
+       true,
+       Before::kNothing,
+       Flow::kTwiceInASecond},
+      {"playlist burst", true, {kUser, 0, 3002}, true, Before::kNothing, Flow::kPlaylistBurst},
+      {"a dialog up", false, {kUser, 0, 603}, false, Before::kDialog},
+      {"a dialog up, newer", true, {kUser, 0, 603}, false, Before::kDialog},
+      {"key screen up", false, {kUser, 0, 603}, false, Before::kKeyScreen},
+      {"in a call", true, {kUser, 0, 603}, false, Before::kCall},
+      {"older phone silent a minute", false, {kUser, 0, 603}, false, Before::kSilence},
+      {"older phone silent a minute, then a choice",
+       false,
+       {kUser, 0, 603},
+       true,
+       Before::kSilenceThenCode},
+      {"older phone went back", false, {kUser, 0, 603}, false, Before::kBack},
+      {"older phone left with a bare answer", false, {kUser, 0, 603}, false, Before::kBareAnswer},
+      {"newer object left", true, {kUser, 0, 603}, false, Before::kObjectLeft},
+      {"a submenu shown", false, {kUser, 0, 603}, false, Before::kSubmenu},
+      {"a page break would move", false, {kUser, 0, 603}, false, Before::kLongTitles},
+      {"another subclass at quit",
+       false,
+       {kUser, 0, 603},
+       true,
+       Before::kNothing,
+       Flow::kOnce,
+       true,
+       false,
+       true,
+       true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fake::FakePlatform os;
+    os.moduleFileName = "C:\\P\\gen_quillet.dll";
+    Plugin plugin(os, testing::kNoEntries);
+    testing::FakePlayer player(os);
+    player.Entries(3);
+    player.state = 1;
+    const std::string longer(36, 'x');
+    if (row.before == Before::kLongTitles)
+      player.titles = {"A" + longer, "B" + longer, "C" + longer};
+    auto& ini = os.profiles["C:\\P\\plugin.ini"]["Quillet"];
+    ini["Port"] = "COM1";
+    if (row.follow && !row.byApply) ini["FollowTrack"] = "1";
+    if (row.before == Before::kKeyScreen || row.before == Before::kLongTitles)
+      ini["RemoteKeys"] = "1";
+    if (row.before == Before::kLongTitles) ini["FindTrack"] = "1";
+    if (row.before == Before::kCall) ini["PauseOnCall"] = "1";
+    testing::FakePortPhone phone(os);
+    phone.model().SetNewer(row.newer);
+    phone.SetDsr(true);
+    PluginRecord* record = plugin.HandOutRecord();
+    record->hostWindow = reinterpret_cast<void*>(0x1234);
+    ASSERT_EQ(plugin.Init(), 0);
+    EXPECT_EQ(os.WatchedWindows(), row.follow && !row.byApply ? 1u : 0u);
+    if (row.byApply) {
+      Settings next = plugin.CurrentSettings();
+      next.followTrack = 1;
+      plugin.ApplySettings(next);
+      EXPECT_EQ(os.WatchedWindows(), 1u);
+    }
+    const auto& history = phone.model().history();
+    const char* listCode = row.newer ? "AT*SELIST" : "AT*EASM";
+    const auto lists = [&](std::size_t from) {
+      std::vector<std::string> found;
+      for (std::size_t i = from; i < history.size(); ++i)
+        if (history[i].rfind(listCode, 0) == 0) found.push_back(history[i]);
+      return found;
+    };
+    const auto act = [&](const std::function<void()>& step) {
+      const std::size_t before = history.size();
+      phone.Now();
+      step();
+      return os.RunUntil([&] { return history.size() > before; }, 5000) && os.RunFor(1000);
+    };
+    ASSERT_TRUE(
+        os.RunUntil([&] { return !history.empty() && history.back() == "AT+CGMM"; }, 20000));
+    ASSERT_TRUE(act([&] { phone.model().OpenAccessoryMenu(); }));
+    // "Play" keeps the main menu up with its entry selected.
+    ASSERT_TRUE(act([&] { phone.model().ChooseEntry(3); }));
+    switch (row.before) {
+      case Before::kDialog:
+        ASSERT_TRUE(act([&] { phone.model().ChooseEntry(7); }));
+        break;
+      case Before::kKeyScreen:
+        ASSERT_TRUE(act([&] { phone.model().ChooseEntry(11); }));
+        break;
+      case Before::kCall:
+        phone.Now();
+        ASSERT_EQ(phone.model().RingCall("555"), "");
+        ASSERT_TRUE(os.RunUntil([&] { return plugin.menus()->calls.InCall(); }, 5000));
+        break;
+      case Before::kSilence:
+        os.RunFor(kOlderMenuSilenceMs);
+        break;
+      case Before::kSilenceThenCode:
+        os.RunFor(kOlderMenuSilenceMs);
+        ASSERT_TRUE(act([&] { phone.model().ChooseEntry(3); }));
+        break;
+      case Before::kBack:
+        phone.Now();
+        phone.model().ChooseEntry(0);
+        ASSERT_TRUE(os.RunUntil(
+            [&] { return plugin.menus()->protocol.screen() == MenuProtocol::Screen::kNothing; },
+            5000));
+        break;
+      case Before::kBareAnswer:
+        ASSERT_TRUE(act([&] { phone.model().SendUnsolicited("*EAII"); }));
+        break;
+      case Before::kObjectLeft:
+        ASSERT_TRUE(act([&] { phone.model().Cancel(); }));
+        break;
+      case Before::kSubmenu:
+        ASSERT_TRUE(act([&] { phone.model().ChooseEntry(8); }));
+        break;
+      default:
+        break;
+    }
+    const std::vector<std::string> before = lists(0);
+    ASSERT_FALSE(before.empty());
+    const std::size_t mark = history.size();
+    const std::size_t hostCalls = os.HostCalls().size();
+    const auto tell = [&] {
+      os.PlayerMessage(0x1234, row.tell.msg, row.tell.wParam, row.tell.lParam);
+    };
+    std::uint64_t lastTold = 0;
+    if (row.moved) player.position = 1;
+    if (row.before == Before::kLongTitles) player.titles = {"A", "B", "C"};
+    if (row.before == Before::kSubmenu) player.titles[2] = "Other";
+    if (row.flow == Flow::kTwiceInASecond) {
+      // One look sends at once; the next two within the second wait for its
+      // end and go as one, with the last state.
+      tell();
+      ASSERT_TRUE(os.RunUntil([&] { return lists(mark).size() == 1; }, 500));
+      const std::uint64_t first = os.VirtualMs();
+      os.RunFor(200);
+      player.position = 2;
+      tell();
+      os.RunFor(300);
+      player.position = 0;
+      player.titles[1] = "Last";
+      tell();
+      ASSERT_TRUE(os.RunUntil([&] { return lists(mark).size() == 2; }, 3000));
+      EXPECT_GE(os.VirtualMs() - first, kLeastResendGapMs);
+      os.RunFor(3000);
+      ASSERT_EQ(lists(mark).size(), 2u);
+      EXPECT_NE(lists(mark)[1].find("Next: Last"), std::string::npos);
+    } else if (row.flow == Flow::kPlaylistBurst) {
+      for (int i = 0; i < 5; ++i) {
+        tell();
+        lastTold = os.VirtualMs();
+        os.RunFor(100);
+      }
+      ASSERT_TRUE(os.RunUntil([&] { return !lists(mark).empty(); }, 3000));
+      EXPECT_GE(os.VirtualMs() - lastTold, kPlaylistQuietMs);
+      os.RunFor(3000);
+      EXPECT_EQ(lists(mark).size(), 1u);
+    } else {
+      tell();
+      os.RunFor(3000);
+      const std::vector<std::string> after = lists(mark);
+      ASSERT_EQ(after.size(), row.resent ? 1u : 0u);
+      if (row.resent) {
+        // The page as it was, but for the neighbours' labels.
+        std::string expected = before.back();
+        const auto swap = [&](const std::string& from, const std::string& to) {
+          const std::size_t at = expected.find(from);
+          ASSERT_NE(at, std::string::npos);
+          expected.replace(at, from.size(), to);
+        };
+        swap("Prev: Track 3", "Prev: Track 1");
+        swap("Next: Track 2", "Next: Track 3");
+        swap("Go to track: 1", "Go to track: 2");
+        EXPECT_EQ(after[0], expected);
+      }
+    }
+    if (!row.follow) {
+      EXPECT_EQ(os.HostCalls().size(), hostCalls);
+    }
+    if (row.before == Before::kDialog) {
+      // The change waited for the dialog: the menu shown after it follows.
+      ASSERT_TRUE(act([&] { phone.model().RejectDialog(); }));
+      os.RunFor(2000);
+      ASSERT_FALSE(lists(mark).empty());
+      EXPECT_NE(lists(mark).back().find("Next: Track 3"), std::string::npos);
+    }
+    if (row.takenOver) os.TakeOverWindow(0x1234);
+    plugin.Quit();
+    EXPECT_EQ(os.WatchedWindows(), row.takenOver ? 1u : 0u);
+    EXPECT_EQ(os.ForwardingOnly(), row.takenOver ? 1u : 0u);
+    EXPECT_EQ(os.modulePinned, row.takenOver);
   }
 }
 

@@ -33,6 +33,9 @@ the phone's screen and the player's state beside it.
                            "rumours" and playing a track now (interactive:
                            "Library" in the main menu, the search typed
                            with t TEXT)
+    tour.py --follow       ... with FollowTrack=1: the scripted tour ends with
+                           the player changing track from its own side while
+                           the main menu is up, and the phone's menu following
 
 Interactive commands (type one, then Enter; works from a pipe as well):
 
@@ -754,10 +757,40 @@ def media_library(s: Session) -> None:
     say("  plugin.ini      %s" % " | ".join(s.settings().split()))
 
 
+FOLLOW_TRACK = ["FollowTrack=1"]
+
+
+def follow_track(s: Session) -> None:
+    """With FollowTrack=1 in plugin.ini: the player's own user skips a track
+    while the main menu is on the phone, and the menu follows without the
+    phone asking."""
+    tour = Tour(s)
+    heading("16. The menu follows the playing track: FollowTrack=1 in plugin.ini")
+    tour.attach()
+    tour.act("open", "opens the accessory menu")
+    shown = tour.menu()["entries"]
+    say("  * The player's own user presses Next; the phone says nothing:")
+    rx_before = len(s.received())
+    s.host_cmd("next")
+    if Tour.newer:
+        got = tour.newer_commands(rx_before, 1)
+    else:
+        got = s.wait_received(rx_before + 1, STEP_TIMEOUT)[rx_before:]
+    tour.expect(len(got) >= 1, "the main menu was not sent again")
+    tour.show()
+    following = tour.menu()["entries"]
+    tour.expect(following[:2] != shown[:2] and following[1].startswith("Next: "),
+                "the phone's main menu did not follow the track")
+
+    heading("The player quits")
+    tour.quit_player()
+    say("  plugin.ini      %s" % " | ".join(s.settings().split()))
+
+
 def scripted(entries: int, pause_on_call: bool = False,
              screen_json: Optional[str] = None, charset: Optional[str] = None,
              keys: bool = False, find: bool = False, modes: bool = False,
-             library: bool = False) -> int:
+             library: bool = False, follow: bool = False) -> int:
     target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
     track = min(42, entries)
     began = time.monotonic()
@@ -813,6 +846,13 @@ def scripted(entries: int, pause_on_call: bool = False,
                          host_args=["--library", win_path(SAMPLE_LIBRARY)]) as s:
                 try:
                     media_library(s)
+                except (TourFailed, RuntimeError) as e:
+                    return failed(s, e)
+        if follow:
+            with Session(generation=Tour.generation(), dsr=False, ini_lines=FOLLOW_TRACK,
+                         host_args=["--state", "playing"]) as s:
+                try:
+                    follow_track(s)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
     except RuntimeError as e:  # a session that did not start
@@ -1044,6 +1084,9 @@ def main() -> int:
     parser.add_argument("--library", action="store_true",
                         help="Library=1 and the sample media library (scripted: an album put "
                              "next, a found track played now)")
+    parser.add_argument("--follow", action="store_true",
+                        help="FollowTrack=1: the main menu follows the playing track "
+                             "(scripted: the player skips a track while the menu is up)")
     parser.add_argument("--screen-json", metavar="PATH",
                         help="with --pause-on-call: keep the phone's screen while it rings")
     options = parser.parse_args()
@@ -1056,11 +1099,12 @@ def main() -> int:
     if not options.interactive:
         return scripted(options.entries, options.pause_on_call, options.screen_json,
                         options.charset, options.remote_keys, options.find,
-                        options.play_modes, options.library)
+                        options.play_modes, options.library, options.follow)
     companions = [SAMPLE_MENU] if options.sample else []
     ini_lines = (PAUSE_ON_CALL if options.pause_on_call else []) + (
         REMOTE_KEYS if options.remote_keys else []) + (FIND_TRACK if options.find else []) + (
-        PLAY_MODES if options.play_modes else []) + (LIBRARY if options.library else [])
+        PLAY_MODES if options.play_modes else []) + (LIBRARY if options.library else []) + (
+        FOLLOW_TRACK if options.follow else [])
     host_args = ["--utf8-titles"] if options.charset else []
     if options.library:
         host_args += ["--library", win_path(SAMPLE_LIBRARY)]

@@ -396,7 +396,62 @@ void FakePlatform::Sleep(std::uint32_t ms) {
 
 // --- Host window ---
 
-std::intptr_t FakePlatform::SendHostMessage(Handle, std::uint32_t msg, std::uintptr_t wParam,
+bool FakePlatform::WatchWindow(Handle window, WindowWatcher* watcher) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (watcher == nullptr || window == kNoHandle || watches_.count(window) != 0) return false;
+  watches_[window].watcher = watcher;
+  return true;
+}
+
+bool FakePlatform::UnwatchWindow(Handle window) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  auto it = watches_.find(window);
+  if (it == watches_.end()) return true;
+  if (it->second.takenOver) {
+    it->second.watcher = nullptr;
+    return false;
+  }
+  watches_.erase(it);
+  return true;
+}
+
+void FakePlatform::TakeOverWindow(Handle window) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  auto it = watches_.find(window);
+  if (it != watches_.end()) it->second.takenOver = true;
+}
+
+std::size_t FakePlatform::WatchedWindows() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return watches_.size();
+}
+
+std::size_t FakePlatform::ForwardingOnly() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::size_t count = 0;
+  for (const auto& [window, watch] : watches_) count += watch.watcher == nullptr ? 1 : 0;
+  return count;
+}
+
+void FakePlatform::TellWatcher(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) {
+  WindowWatcher* watcher = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    auto it = watches_.find(window);
+    if (it != watches_.end()) watcher = it->second.watcher;
+  }
+  if (watcher != nullptr) watcher->Seen(msg, wParam, lParam);
+}
+
+std::intptr_t FakePlatform::PlayerMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                                          std::intptr_t lParam) {
+  const std::intptr_t result = hostHandler_ ? hostHandler_(msg, wParam, lParam) : 0;
+  TellWatcher(window, msg, wParam, lParam);
+  return result;
+}
+
+std::intptr_t FakePlatform::SendHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                                             std::intptr_t lParam) {
   HostCall call{false, std::this_thread::get_id() == mainThread_, msg, wParam, lParam, {}, 0};
   const bool registration = msg == host::kWmUser && lParam == host::kRegisterName;
@@ -408,17 +463,24 @@ std::intptr_t FakePlatform::SendHostMessage(Handle, std::uint32_t msg, std::uint
     auto [it, added] = registered_.emplace(call.name, 0xC000 + std::intptr_t(registered_.size()));
     call.result = it->second;
   }
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  call.atMs = now_;
-  hostCalls_.push_back(call);
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    call.atMs = now_;
+    hostCalls_.push_back(call);
+  }
+  // The plug-in's own messages pass through the window's subclass too.
+  TellWatcher(window, msg, wParam, lParam);
   return call.result;
 }
 
-bool FakePlatform::PostHostMessage(Handle, std::uint32_t msg, std::uintptr_t wParam,
+bool FakePlatform::PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                                    std::intptr_t lParam) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  hostCalls_.push_back(
-      {true, std::this_thread::get_id() == mainThread_, msg, wParam, lParam, {}, 0, now_});
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    hostCalls_.push_back(
+        {true, std::this_thread::get_id() == mainThread_, msg, wParam, lParam, {}, 0, now_});
+  }
+  TellWatcher(window, msg, wParam, lParam);
   return true;
 }
 

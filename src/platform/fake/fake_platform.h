@@ -68,6 +68,17 @@ class FakePlatform : public Platform {
   // Profile writes fail, as on a folder the user may not write to.
   bool profilesReadOnly = false;
 
+  // The player's own message to its window (it sends or posts one to
+  // itself): its handler answers, then a watcher of the window is told, as
+  // the window's subclass would be. Not one of the plug-in's host calls.
+  std::intptr_t PlayerMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
+                              std::intptr_t lParam);
+  // Another module puts its procedure in front of the watcher's.
+  void TakeOverWindow(Handle window);
+  // The windows watched, and the watchers that only forward now (taken over).
+  std::size_t WatchedWindows() const;
+  std::size_t ForwardingOnly() const;
+
   // Lets the started threads run, moving the clock as they wait, until
   // `done` holds (looked at whenever all of them wait) or `forMs` of virtual
   // time have passed. True when `done` held; without `done`, true when the
@@ -158,6 +169,8 @@ class FakePlatform : public Platform {
   void DestroyWorkWindow(Handle window) override {
     if (window != kNoHandle) --workWindows;
   }
+  bool WatchWindow(Handle window, WindowWatcher* watcher) override;
+  bool UnwatchWindow(Handle window) override;
   std::intptr_t SendHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                                 std::intptr_t lParam) override;
   bool PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
@@ -277,6 +290,14 @@ class FakePlatform : public Platform {
   std::vector<HostCall> hostCalls_;
   HostHandler hostHandler_;
   std::map<std::string, std::intptr_t> registered_;
+  // A window's watch: its watcher (null once it only forwards) and whether
+  // another procedure went in front of it.
+  struct Watch {
+    WindowWatcher* watcher = nullptr;
+    bool takenOver = false;
+  };
+  std::map<Handle, Watch> watches_;
+  void TellWatcher(Handle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
   std::map<std::uintptr_t, std::uintptr_t> readable_;  // first byte -> one past the last
   std::vector<Waiter*> parked_;
   std::size_t liveThreads_ = 0;

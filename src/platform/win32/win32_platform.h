@@ -39,6 +39,8 @@ class Win32Platform : public Platform {
   Handle CreateWorkWindow() override;
   void RunOnWindowThread(Handle window, const std::function<void()>& work) override;
   void DestroyWorkWindow(Handle window) override;
+  bool WatchWindow(Handle window, WindowWatcher* watcher) override;
+  bool UnwatchWindow(Handle window) override;
   bool PostHostMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                        std::intptr_t lParam) override;
   void SetControlText(Handle dialog, int controlId, const std::string& text) override;
