@@ -296,6 +296,10 @@ Menu* LibraryPages::Perform(Act act) {
       ++at;
     }
     after = Int32(host_.Request(0, host::kPlaylistLength));
+    // With shuffle on the player would pick another entry to play next.
+    if (act == Act::kNext && after > before && answerNext_ && !tracks.empty() &&
+        tracks.front() < tracks_.size() && host_.Request(0, host::kGetShuffle) != 0)
+      answerNext_(first, std::u16string(tracks_.Text(tracks.front(), LibraryField::kFilename)));
     if (act == Act::kNow && after > before) {
       host_.Request(static_cast<std::uintptr_t>(first), host::kSetPosition);
       host_.Command(host::kCommandPlay);

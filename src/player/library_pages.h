@@ -53,6 +53,10 @@ class LibraryPages {
   LibraryPages& operator=(const LibraryPages&) = delete;
   void UseTexts(MenuTexts* texts) { texts_ = texts; }
   void RunCallsWith(CallRunner runner) { run_ = std::move(runner); }
+  // Player's thread: with shuffle on, the entry put next is answered once
+  // to the player's question of what plays next.
+  using NextAnswer = std::function<void(std::int32_t entry, std::u16string file)>;
+  void AnswerNextWith(NextAnswer answer) { answerNext_ = std::move(answer); }
 
   // The main menu's entry opens the pages; the others only while in use.
   bool Serves(std::int32_t id) const;
@@ -125,6 +129,7 @@ class LibraryPages {
   MenuTexts* texts_;
   Tracer trace_;
   CallRunner run_;
+  NextAnswer answerNext_;
 
   // The artists and albums of the whole library, and the tracks of the
   // artist, album or search in use, with the lists made from them.

@@ -70,6 +70,11 @@ struct MenuBundle {
     });
     link.newerMenus = &newer;
     link.clocked.push_back(&follower);
+    watch.ReadFilesWith(
+        [this](std::int32_t entry, std::u16string* file) { return host.EntryFile(entry, file); });
+    library.AnswerNextWith([this](std::int32_t entry, std::u16string file) {
+      watch.AnswerNextOnce(entry, std::move(file));
+    });
   }
   ~MenuBundle() {
     auto& clocked = link_.clocked;

@@ -17,6 +17,7 @@
 #include "platform/host_messages.h"
 #include "player/library_pages.h"
 #include "player/menu_router.h"
+#include "player/player_watch.h"
 #include "player/title_match.h"
 #include "player/track_finder.h"
 
@@ -53,7 +54,8 @@ struct PlayerLibrary : fake::FakeLibraryCalls {
 // them; the library's entry is not shown until a test wants it.
 struct FinderParts {
   explicit FinderParts(fake::FakePlatform& os)
-      : player(os),
+      : watch(os, noWake),
+        player(os),
         host(os, 0x4242),
         playerMenus(menus, host),
         finder(os, menus, host),
@@ -63,7 +65,16 @@ struct FinderParts {
     router.UseFinder(&finder);
     router.UseLibrary(&library);
     playerMenus.Want(MainEntry::kFindTrack, true);
+    // The player's window watched, as with the library's box ticked.
+    watch.ReadFilesWith(
+        [this](std::int32_t entry, std::u16string* file) { return host.EntryFile(entry, file); });
+    library.AnswerNextWith([this](std::int32_t entry, std::u16string file) {
+      watch.AnswerNextOnce(entry, std::move(file));
+    });
+    os.WatchWindow(0x4242, &watch);
   }
+  Handle noWake = kNoHandle;
+  PlayerWatch watch;
   FakePlayer player;
   BuiltInMenus menus;
   HostWindow host;
@@ -430,6 +441,37 @@ TEST(TrackFind, TheLibraryBrowsedAndPlayedFromThePhone) {
                                              file("Go Your Own Way"), file("Silver Springs")}));
          EXPECT_EQ(f.player.position, 3);
          EXPECT_EQ(f.player.state, 1);
+       }},
+      {"play next with shuffle on: the player's next question answered once",
+       [](Finding& f) {
+         f.player.Entries(3);
+         f.player.shuffle = true;
+       },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 3", "*EAID=11,2,\"Search library\""},
+        {"*EAII: 11,\"dreams\"", Page("dreams", 1, {"Fleetwood Mac - Dreams"})},
+        {"*EAMI: 1", Page("Dreams", 1, acts)},
+        {"*EAMI: 2", "*EAID=14,2,\"Play next\",\"Next: Dreams\""}},
+       [](Finding& f) {
+         const auto next = [&f] {
+           return f.os.PlayerMessage(0x4242, host::kWmUser, 0, host::kNextItem);
+         };
+         EXPECT_EQ(next(), 1);
+         EXPECT_EQ(next(), 0) << "once";
+       }},
+      {"... and not once the entry holds another file",
+       [](Finding& f) {
+         f.player.Entries(3);
+         f.player.shuffle = true;
+       },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 3", "*EAID=11,2,\"Search library\""},
+        {"*EAII: 11,\"dreams\"", Page("dreams", 1, {"Fleetwood Mac - Dreams"})},
+        {"*EAMI: 1", Page("Dreams", 1, acts)},
+        {"*EAMI: 2", "*EAID=14,2,\"Play next\",\"Next: Dreams\""}},
+       [](Finding& f) {
+         f.player.titles.erase(f.player.titles.begin());
+         EXPECT_EQ(f.os.PlayerMessage(0x4242, host::kWmUser, 0, host::kNextItem), 0);
        }},
       {"all tracks added at the end",
        [](Finding& f) { f.player.Entries(2); },
