@@ -72,6 +72,29 @@ class Library(unittest.TestCase):
             self.assertTrue(s.wait_host(r"name=set_position", 10, mark), s.host_log()[-2000:])
             self.assertTrue(s.wait_host(r"name=play\b", 10, mark), s.host_log()[-2000:])
 
+    def test_put_next_with_shuffle_on_is_what_plays_next_once(self):
+        with Session(entries=5, ini_lines=["Library=1"],
+                     host_args=["--library", win_path(SAMPLE), "--state", "playing"]) as s:
+            self.assertTrue(s.wait_connected(30), s.trace())
+            self.assertEqual(s.wait_received(len(SETUP_COMMANDS)), SETUP_COMMANDS)
+            s.host_cmd("shuffle")
+            self.assertTrue(s.wait_host(r"^player shuffle=on", 10), s.host_log()[-2000:])
+            self.act(s, "open")
+            self.act(s, "choose 8")
+            self.act(s, "choose 3")
+            self.assertEqual(self.act(s, "text dreams"),
+                             'AT*EASM="dreams", 2, 1, 1,"Fleetwood Mac - Dreams"')
+            self.act(s, "choose 1")
+            self.assertEqual(self.act(s, "choose 2"), 'AT*EAID=14,2,"Play next","Next: Dreams"')
+            mark = len(s.host_lines.snapshot())
+            s.host_cmd("next")
+            self.assertTrue(s.wait_host(r"^advance cause=next answer=1 by=answer entry=1", 10, mark),
+                            s.host_log()[-2000:])
+            mark = len(s.host_lines.snapshot())
+            s.host_cmd("next")
+            self.assertTrue(s.wait_host(r"^advance cause=next answer=-1 ", 10, mark),
+                            s.host_log()[-2000:])
+
 
 if __name__ == "__main__":
     unittest.main()
