@@ -76,6 +76,7 @@ BuiltInMenus::BuiltInMenus()
       {MainEntry::kTrackInfo, Item("Track info", kSubmenu, kNowPlayingMenuId), false},
       {MainEntry::kGoToTrack, Item("Go to track", kNumber, kTrackId), false},
       {MainEntry::kFindTrack, Item(kFindTrackTitle, kText, kFindTrackId), true},
+      {MainEntry::kLibrary, Item(kLibraryTitle, kSubmenu, kLibraryMenuId), true},
       {MainEntry::kPlaylist, Item("Playlist", kSubmenu, kPlaylistMenuId), false},
       {MainEntry::kVolume, Item("Volume", kLevel, kVolumeId), false},
       {MainEntry::kShuffle, Item("Shuffle", kSwitch, kShuffleId), true},

@@ -40,6 +40,11 @@ constexpr std::int32_t kRatingLabelCount = 6;
 constexpr std::int32_t kRatingNotKeptId = 19;
 constexpr std::int32_t kNoTrackToRateId = 20;
 constexpr char kRatingTitle[] = "Rating";
+// The media library's entry opens its first page; its pages use the ids
+// from here to kLastLibraryId.
+constexpr std::int32_t kLibraryMenuId = 300;
+constexpr std::int32_t kLastLibraryId = 399;
+constexpr char kLibraryTitle[] = "Library";
 
 // The decimal digits of n, 0 counting as one.
 constexpr int DecimalDigits(std::int64_t n) {
@@ -78,6 +83,7 @@ enum class MainEntry : std::uint8_t {
   kTrackInfo,
   kGoToTrack,
   kFindTrack,
+  kLibrary,
   kPlaylist,
   kVolume,
   kShuffle,

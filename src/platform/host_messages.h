@@ -16,13 +16,17 @@ constexpr std::intptr_t kPlaylistLength = 124;
 constexpr std::intptr_t kPlaylistPosition = 125;
 constexpr std::intptr_t kEntryTitle = 212;         // wParam: playlist position
 constexpr std::intptr_t kEntryTitleUnicode = 213;  // the same title in UTF-16
-constexpr std::intptr_t kPlayState = 104;          // 0 stopped, 1 playing, 3 paused
-constexpr std::intptr_t kSetPosition = 121;        // wParam: playlist position
-constexpr std::intptr_t kVideoWindow = 261;        // wParam kVideoShownQuery
-constexpr std::intptr_t kGetShuffle = 250;         // 0 off, 1 on
-constexpr std::intptr_t kGetRepeat = 251;          // 0 off, 1 on
-constexpr std::intptr_t kSetShuffle = 252;         // wParam: not 0 turns it on
-constexpr std::intptr_t kSetRepeat = 253;          // wParam: not 0 turns it on
+constexpr std::intptr_t kEntryFileUnicode = 214;   // wParam: position; its file in UTF-16
+// Asked of the main window at a track's end and on Next: the entry that
+// plays next, or -1 for the player's own choice.
+constexpr std::intptr_t kNextItem = 636;
+constexpr std::intptr_t kPlayState = 104;    // 0 stopped, 1 playing, 3 paused
+constexpr std::intptr_t kSetPosition = 121;  // wParam: playlist position
+constexpr std::intptr_t kVideoWindow = 261;  // wParam kVideoShownQuery
+constexpr std::intptr_t kGetShuffle = 250;   // 0 off, 1 on
+constexpr std::intptr_t kGetRepeat = 251;    // 0 off, 1 on
+constexpr std::intptr_t kSetShuffle = 252;   // wParam: not 0 turns it on
+constexpr std::intptr_t kSetRepeat = 253;    // wParam: not 0 turns it on
 // The rating of the entry at the playlist position, not of the playing file.
 constexpr std::intptr_t kSetRating = 639;  // wParam: 0 (none) to 5 stars
 constexpr std::intptr_t kGetRating = 640;

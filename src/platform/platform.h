@@ -103,13 +103,18 @@ class DialogProcedure {
 
 // Told of the messages a watched window receives, on that window's thread,
 // after the window's own procedure has run. It must only note what it saw
-// and wake whoever acts on it: no locks, no sends, nothing that waits. (A
-// message the watcher must answer itself would be asked of it before the
-// window's procedure, through a call of its own here; none is yet.)
+// and wake whoever acts on it: no locks, nothing that waits. A message it
+// answers itself is asked of it first, before the window's procedure.
 class WindowWatcher {
  public:
   virtual ~WindowWatcher() = default;
   virtual void Seen(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+  // True, with `*result`, when the watcher answers the message in the
+  // window's place: the window's procedure then never sees it.
+  virtual bool Answer(std::uint32_t /*msg*/, std::uintptr_t /*wParam*/, std::intptr_t /*lParam*/,
+                      std::intptr_t* /*result*/) {
+    return false;
+  }
 };
 
 class Platform {

@@ -35,24 +35,35 @@ bool HostWindow::EntryTitle(std::int32_t position, std::string_view* title) {
   return true;
 }
 
-bool HostWindow::EntryTitleUtf16(std::int32_t position, std::u32string* title) {
-  const auto result = static_cast<std::uintptr_t>(
-      Request(static_cast<std::uintptr_t>(position), host::kEntryTitleUnicode));
-  // Any address from 64 KiB up may hold the title; what the OS can read of
+bool HostWindow::EntryFile(std::int32_t position, std::u16string* file) {
+  return ReadUtf16(host::kEntryFileUnicode, position, kLongestInsertPath, file);
+}
+
+bool HostWindow::ReadUtf16(std::intptr_t request, std::int32_t position, std::size_t longest,
+                           std::u16string* text) {
+  const auto result =
+      static_cast<std::uintptr_t>(Request(static_cast<std::uintptr_t>(position), request));
+  // Any address from 64 KiB up may hold the text; what the OS can read of
   // it decides.
   const std::size_t readable = result < static_cast<std::uintptr_t>(kFirstTitleAddress)
                                    ? 0
-                                   : os_.ReadableBytes(result, kLongestTitle * sizeof(char16_t));
+                                   : os_.ReadableBytes(result, longest * sizeof(char16_t));
   const std::size_t most = readable / sizeof(char16_t);
   if (most == 0) return false;
-  std::u16string units;
+  text->clear();
   const auto* bytes = reinterpret_cast<const unsigned char*>(result);
   for (std::size_t i = 0; i < most; ++i) {
     char16_t unit = 0;
     std::memcpy(&unit, bytes + i * sizeof unit, sizeof unit);  // may be unaligned
     if (unit == 0) break;
-    units += unit;
+    *text += unit;
   }
+  return true;
+}
+
+bool HostWindow::EntryTitleUtf16(std::int32_t position, std::u32string* title) {
+  std::u16string units;
+  if (!ReadUtf16(host::kEntryTitleUnicode, position, kLongestTitle, &units)) return false;
   // Cut at the limit: a pair's first half alone is no character.
   if (units.size() == kLongestTitle && units.back() >= 0xD800 && units.back() <= 0xDBFF)
     units.pop_back();

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "menus/label_limits.h"
+#include "platform/library_calls.h"
 #include "platform/platform.h"
 
 namespace quillet {
@@ -61,10 +62,18 @@ class HostWindow {
   // The UTF-16 request alone: false when the player gives no readable
   // answer to it.
   bool EntryTitleUtf16(std::int32_t position, std::u32string* title);
+  // The entry's file, as the UTF-16 request gives it (at most
+  // kLongestInsertPath units); false without a readable answer.
+  bool EntryFile(std::int32_t position, std::u16string* file);
 
   Handle window() const { return window_; }
 
  private:
+  // A UTF-16 text the player answers `request` with, at most `longest`
+  // units, read no further than readable memory.
+  bool ReadUtf16(std::intptr_t request, std::int32_t position, std::size_t longest,
+                 std::u16string* text);
+
   Platform& os_;
   Handle window_;
 };

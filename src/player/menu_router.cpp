@@ -71,6 +71,14 @@ void MenuRouter::OpenMenu(std::int32_t id) {
     }
     finder_->Leave();
   }
+  if (library_ != nullptr) {
+    if (library_->Serves(id)) {
+      current_ = library_->Page(id);
+      idOffset_ = 0;
+      return;
+    }
+    library_->Leave();
+  }
   // Inside the menus chosen on the "Menus" page, the main menu's id (a
   // supplied sub-menu's parent, a reopening) is the supplied main menu.
   if (id == kMainMenuRequestId && choosing_) id = kChosenMainMenuId;
@@ -139,7 +147,8 @@ void MenuRouter::NotifyValueChanged(std::int32_t id, std::int32_t value) {
 }
 
 bool MenuRouter::NameOnly(const MenuItem& item) const {
-  return finder_ != nullptr && finder_->IsEntry(item);
+  return (finder_ != nullptr && finder_->IsEntry(item)) ||
+         (library_ != nullptr && library_->IsSearchEntry(item));
 }
 
 bool MenuRouter::FillStep() {
@@ -156,11 +165,13 @@ void MenuRouter::PageTaken() {
   shownSupplied_ = current_ != nullptr && current_->id >= kFirstSuppliedId;
   if (finder_ != nullptr) finder_->Taken(current_ != nullptr && current_ == finder_->page());
   player_.playlist().Taken(current_);
+  if (library_ != nullptr) library_->Taken(library_->Owns(current_));
 }
 
 void MenuRouter::PageRefused() {
   if (finder_ != nullptr) finder_->Refused();
   player_.playlist().Refused();
+  if (library_ != nullptr) library_->Refused();
   // A supplied record left behind was handed back to its owner, who may
   // have let it go: the new record stays.
   if (current_ == shown_ || shown_ == nullptr || shownSupplied_) return;
@@ -171,6 +182,7 @@ void MenuRouter::PageRefused() {
 
 void MenuRouter::TextTyped(const MenuItem& item, const std::u32string& text) {
   if (finder_ != nullptr && finder_->IsEntry(item)) finder_->Typed(text);
+  if (library_ != nullptr && library_->IsSearchEntry(item)) library_->Typed(text);
 }
 
 void MenuRouter::ApplyValue(std::int32_t id, std::int32_t value) {
@@ -179,6 +191,15 @@ void MenuRouter::ApplyValue(std::int32_t id, std::int32_t value) {
       current_->selection < ItemCount(*current_) &&
       finder_->IsEntry(current_->items[current_->selection])) {
     finder_->Ask();
+    return;
+  }
+  if (id == kLibrarySearchId && library_ != nullptr && current_ != nullptr &&
+      current_->selection >= 0 && current_->selection < ItemCount(*current_) &&
+      library_->IsSearchEntry(current_->items[current_->selection])) {
+    if (Menu* found = library_->Search()) {
+      current_ = found;
+      idOffset_ = 0;
+    }
     return;
   }
   std::int32_t opens = 0;

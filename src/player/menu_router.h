@@ -9,6 +9,7 @@
 
 #include "menus/menu_source.h"
 #include "player/host_window.h"
+#include "player/library_pages.h"
 #include "player/menu_messages.h"
 #include "player/player_menus.h"
 #include "player/track_finder.h"
@@ -52,6 +53,7 @@ class MenuRouter : public MenuSource {
     if (finder_ != nullptr) finder_->Stop();
   }
   void UseFinder(TrackFinder* finder) { finder_ = finder; }
+  void UseLibrary(LibraryPages* library) { library_ = library; }
   // The record shown stays current when the phone refuses what replaces it;
   // the finder and the playlist pages put back the state it was built from.
   void PageTaken() override;
@@ -81,6 +83,7 @@ class MenuRouter : public MenuSource {
   // Set on the host's thread by the dialog; read at each opening.
   std::atomic<std::int32_t> pluginMenus_;
   TrackFinder* finder_ = nullptr;
+  LibraryPages* library_ = nullptr;
   Menu* current_ = nullptr;
   std::int32_t idOffset_ = 0;
   // The record on the phone, and its id offset then.

@@ -47,6 +47,25 @@ std::uint32_t ChangeOf(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t l
 
 }  // namespace
 
+void PlayerWatch::AnswerNextOnce(std::int32_t entry, std::u16string file) {
+  nextArmed_ = false;
+  nextEntry_ = entry;
+  nextFile_ = std::move(file);
+  nextArmed_ = true;
+}
+
+bool PlayerWatch::Answer(std::uint32_t msg, std::uintptr_t, std::intptr_t lParam,
+                         std::intptr_t* result) {
+  if (msg != host::kWmUser || lParam != host::kNextItem || !nextArmed_.exchange(false))
+    return false;
+  // The playlist may have changed since: only the entry that still holds
+  // the file is answered, and either way the answer is given up.
+  std::u16string file;
+  if (!readFile_ || !readFile_(nextEntry_, &file) || file != nextFile_) return false;
+  *result = nextEntry_;
+  return true;
+}
+
 void PlayerWatch::Seen(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
   const std::uint32_t change = ChangeOf(msg, wParam, lParam);
   if (change == 0) return;

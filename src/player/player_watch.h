@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -20,6 +22,16 @@ class PlayerWatch : public WindowWatcher {
   PlayerWatch(Platform& os, const Handle& wakeEvent) : os_(os), wakeEvent_(wakeEvent) {}
 
   void Seen(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+
+  // How the file of a playlist entry is read, on the player's thread.
+  using FileReader = std::function<bool(std::int32_t entry, std::u16string* file)>;
+  void ReadFilesWith(FileReader read) { readFile_ = std::move(read); }
+  // Player's thread: the player's next question (which entry plays next)
+  // is answered once with `entry`, as long as it still holds `file`; with
+  // shuffle on the player would choose another.
+  void AnswerNextOnce(std::int32_t entry, std::u16string file);
+  bool Answer(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+              std::intptr_t* result) override;
   // Monitor thread: what changed since the last call. Read after the wake
   // event was reset, so a change noted meanwhile wakes the next wait.
   std::uint32_t Take() { return changes_.exchange(0); }
@@ -28,6 +40,11 @@ class PlayerWatch : public WindowWatcher {
   Platform& os_;
   const Handle& wakeEvent_;
   std::atomic<std::uint32_t> changes_{0};
+  // The one answer to give, written before it is armed.
+  FileReader readFile_;
+  std::int32_t nextEntry_ = -1;
+  std::u16string nextFile_;
+  std::atomic<bool> nextArmed_{false};
 };
 
 }  // namespace quillet

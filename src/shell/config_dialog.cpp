@@ -61,6 +61,7 @@ void ConfigDialog::ShowSettings(Handle dialog, const Settings& settings) {
   os_.SetChecked(dialog, kFollowTrackCheckId, settings.followTrack != 0);
   os_.SetChecked(dialog, kPlayModesCheckId, settings.playModes != 0);
   os_.SetChecked(dialog, kPauseWhenAwayCheckId, settings.pauseWhenAway != 0);
+  os_.SetChecked(dialog, kLibraryCheckId, settings.library != 0);
 }
 
 Settings ConfigDialog::ReadControls(Handle dialog, const Settings& shown) {
@@ -82,6 +83,7 @@ Settings ConfigDialog::ReadControls(Handle dialog, const Settings& shown) {
   ReadSwitch(os_.IsChecked(dialog, kPlayModesCheckId), next.playModes, next.playModesStored);
   ReadSwitch(os_.IsChecked(dialog, kPauseWhenAwayCheckId), next.pauseWhenAway,
              next.pauseWhenAwayStored);
+  ReadSwitch(os_.IsChecked(dialog, kLibraryCheckId), next.library, next.libraryStored);
   // Ticked means "auto"; a set named by hand stays until the box is cleared.
   const bool charsetTicked = os_.IsChecked(dialog, kCharsetCheckId);
   if (charsetTicked != !shown.charset.empty()) {

@@ -25,6 +25,7 @@ constexpr int kFindTrackCheckId = QUILLET_CONTROL_FIND_TRACK;
 constexpr int kFollowTrackCheckId = QUILLET_CONTROL_FOLLOW_TRACK;
 constexpr int kPlayModesCheckId = QUILLET_CONTROL_PLAY_MODES;
 constexpr int kPauseWhenAwayCheckId = QUILLET_CONTROL_PAUSE_WHEN_AWAY;
+constexpr int kLibraryCheckId = QUILLET_CONTROL_LIBRARY;
 constexpr int kOkButtonId = QUILLET_CONTROL_OK;
 constexpr int kCancelButtonId = QUILLET_CONTROL_CANCEL;  // also the close box and Escape
 constexpr int kApplyButtonId = QUILLET_CONTROL_APPLY;

@@ -17,6 +17,7 @@
 #define QUILLET_CONTROL_FOLLOW_TRACK 1009
 #define QUILLET_CONTROL_PLAY_MODES 1010
 #define QUILLET_CONTROL_PAUSE_WHEN_AWAY 1011
+#define QUILLET_CONTROL_LIBRARY 1012
 /* Windows' own IDOK and IDCANCEL: the dialog manager sends them for Enter,
    Escape and the close box. */
 #define QUILLET_CONTROL_OK 1

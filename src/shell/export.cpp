@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "platform/win32/win32_library_calls.h"
 #include "platform/win32/win32_platform.h"
 #include "shell/plugin.h"
 
@@ -19,8 +20,10 @@ void QuitEntry();
 // stop the thread, kept for it what it uses and pinned the module.
 quillet::Plugin* ThePlugin() {
   static quillet::Win32Platform* os = new (std::nothrow) quillet::Win32Platform();
+  static quillet::Win32LibraryCalls* library = new (std::nothrow) quillet::Win32LibraryCalls();
   static quillet::Plugin* plugin =
-      os ? new (std::nothrow) quillet::Plugin(*os, {InitEntry, ConfigEntry, QuitEntry}) : nullptr;
+      os ? new (std::nothrow) quillet::Plugin(*os, {InitEntry, ConfigEntry, QuitEntry}, library)
+         : nullptr;
   return plugin;
 }
 

@@ -21,6 +21,7 @@
 #include "player/away_pause.h"
 #include "player/call_tracker.h"
 #include "player/host_window.h"
+#include "player/library_pages.h"
 #include "player/menu_messages.h"
 #include "player/menu_router.h"
 #include "player/player_menus.h"
@@ -33,11 +34,14 @@ namespace quillet {
 
 struct MenuBundle {
   MenuBundle(Link& link, Handle hostWindow, const MenuMessageIds& messages,
-             std::int32_t pluginMenus, bool remoteKeys = false)
+             std::int32_t pluginMenus, bool remoteKeys = false,
+             LibraryCalls* libraryCalls = nullptr)
       : texts(link.os, [&link] { return link.charset; }),
         host(link.os, hostWindow),
         player(menus, host, Unicode(link)),
         finder(link.os, menus, host, Unicode(link)),
+        library(link.os, menus, host, libraryCalls, Unicode(link),
+                [&link](const std::string& line) { link.trace.WriteTrace(line, kTraceInfo); }),
         router(host, player, messages, pluginMenus),
         protocol(
             router, [&link](const std::string& command) { return SendCommand(link, command); },
@@ -60,6 +64,7 @@ struct MenuBundle {
         link_(link) {
     textsInUse_ = Unicode(link);
     router.UseFinder(&finder);
+    router.UseLibrary(&library);
     calls.OnCallGoingOn([this] { protocol.EndKeyScreen(); });
     UseRemoteKeys(link, remoteKeys);
     // The newer commands on a connection that registered the menu there.
@@ -69,6 +74,11 @@ struct MenuBundle {
     });
     link.newerMenus = &newer;
     link.clocked.push_back(&follower);
+    watch.ReadFilesWith(
+        [this](std::int32_t entry, std::u16string* file) { return host.EntryFile(entry, file); });
+    library.AnswerNextWith([this](std::int32_t entry, std::u16string file) {
+      watch.AnswerNextOnce(entry, std::move(file));
+    });
   }
   ~MenuBundle() {
     auto& clocked = link_.clocked;
@@ -91,6 +101,7 @@ struct MenuBundle {
     textsInUse_ = now;
     player.UseTexts(now);
     finder.UseTexts(now);
+    library.UseTexts(now);
     protocol.UseTexts(now);
   }
   // The remote-keys entry, its screen and the key reports, on or off.
@@ -105,6 +116,7 @@ struct MenuBundle {
   HostWindow host;
   PlayerMenus player;
   TrackFinder finder;
+  LibraryPages library;
   MenuRouter router;
   MenuProtocol protocol;
   NewerDialect newer;

@@ -7,13 +7,14 @@ namespace {
 
 // The features that need to hear what the player's window is told.
 bool WantsPlayerWatch(const Settings& settings) {
-  return settings.followTrack != 0;
+  return settings.followTrack != 0 || settings.library != 0;
 }
 
 }  // namespace
 
-Plugin::Plugin(Platform& os, EntryPoints entries)
+Plugin::Plugin(Platform& os, EntryPoints entries, LibraryCalls* library)
     : os_(os),
+      library_(library),
       record_{kPluginRecordVersion,
               kPluginDescription,
               entries.init,
@@ -57,10 +58,11 @@ int Plugin::Init() {
   link_.charsetWish = ParseCharsetWish(settings_.charset, settings_.charsetStored);
   menuMessages_ = RegisterMenuMessages(os_, HostWindow());
   menus_ = std::make_unique<MenuBundle>(link_, HostWindow(), menuMessages_, settings_.pluginMenus,
-                                        settings_.remoteKeys != 0);
+                                        settings_.remoteKeys != 0, library_);
   link_.handlers = &menus_->protocol;
   menus_->player.Want(MainEntry::kFindTrack, settings_.findTrack != 0);
   menus_->player.WantPlayModes(settings_.playModes != 0);
+  menus_->player.Want(MainEntry::kLibrary, settings_.library != 0);
   // Title requests made on the player's own thread are plain calls there,
   // far cheaper than sent to it from the monitor thread: the search reads
   // titles through a window of ours on this thread, a slice at a time.
@@ -68,6 +70,10 @@ int Plugin::Init() {
   if (workWindow_ != kNoHandle) {
     menus_->finder.RunSlicesWith(
         [this](const std::function<void()>& slice) { os_.RunOnWindowThread(workWindow_, slice); });
+    // The library's requests and the playlist's inserts are the player's
+    // own messages: sent from another thread they could deadlock on it.
+    menus_->library.RunCallsWith(
+        [this](const std::function<void()>& work) { os_.RunOnWindowThread(workWindow_, work); });
   }
   UseCalls(settings_.pauseOnCall != 0, settings_.remoteKeys != 0);
   link_.trace.AttachFromEnvironment(kTraceEnvironmentVariable);
@@ -152,6 +158,7 @@ bool Plugin::ApplySettings(const Settings& next) {
     menus_->router.SetPluginMenus(next.pluginMenus);
     menus_->player.Want(MainEntry::kFindTrack, next.findTrack != 0);
     menus_->player.WantPlayModes(next.playModes != 0);
+    menus_->player.Want(MainEntry::kLibrary, next.library != 0);
     menus_->follower.Enable(next.followTrack != 0);
   }
   if (running_) WatchPlayer(next);

@@ -31,7 +31,9 @@ struct EntryPoints {
 
 class Plugin {
  public:
-  Plugin(Platform& os, EntryPoints entries);
+  // `library`: the player's media library as the platform reaches it; null
+  // for a player without one.
+  Plugin(Platform& os, EntryPoints entries, LibraryCalls* library = nullptr);
   ~Plugin();
   Plugin(const Plugin&) = delete;
   Plugin& operator=(const Plugin&) = delete;
@@ -81,6 +83,7 @@ class Plugin {
   void UseCalls(bool pauseOnCall, bool remoteKeys);
 
   Platform& os_;
+  LibraryCalls* library_;
   PluginRecord record_;
   bool handedOut_ = false;
   bool running_ = false;

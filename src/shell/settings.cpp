@@ -65,6 +65,10 @@ const SettingRow kRows[] = {
      // from the next one, so Apply sets the link up again.
      &Settings::pauseWhenAwayStored, ApplyEffect::kSetUpAgain,
      [](const Settings& s) { return OnOff(s.pauseWhenAway); }},
+    {"Library", "0",
+     [](Settings& s, const std::string& text) { s.library = ParseLeadingInt(text, 0); },
+     [](const Settings& s) { return std::to_string(s.library); }, &Settings::libraryStored,
+     ApplyEffect::kNextOpening, [](const Settings& s) { return OnOff(s.library); }},
 };
 
 }  // namespace

@@ -25,6 +25,7 @@ struct Settings {
   std::int32_t followTrack = 0;          // not 0: the main menu on the phone follows the player
   std::int32_t playModes = 0;            // not 0: shuffle, repeat and rating in the main menu
   std::int32_t pauseWhenAway = 0;        // not 0: a phone gone silent pauses the player
+  std::int32_t library = 0;              // not 0: the main menu browses the media library
   // The file has the line (or the user set the value in the dialog): only
   // then is it written back, so a file without one stays without one.
   bool pauseOnCallStored = false;
@@ -34,6 +35,7 @@ struct Settings {
   bool followTrackStored = false;
   bool playModesStored = false;
   bool pauseWhenAwayStored = false;
+  bool libraryStored = false;
 };
 
 // What applying a changed setting does, from least to most.

@@ -36,10 +36,11 @@ LAYOUT = [
     (ID["FOLLOW_TRACK"], "Button", "Menu follows the playing track", 7, 97, 172, 10, True),
     (ID["PLAY_MODES"], "Button", "Shuffle, repeat and rating in the menu", 7, 110, 172, 10, True),
     (ID["PAUSE_WHEN_AWAY"], "Button", "Pause when the phone goes away", 7, 123, 172, 10, True),
-    (ID["STATUS"], "Static", None, 7, 138, 172, 19, True),
-    (ID["OK"], "Button", "OK", 69, 162, 50, 14, True),
-    (ID["CANCEL"], "Button", "Cancel", 129, 162, 50, 14, True),
-    (ID["APPLY"], "Button", "Apply", 7, 162, 50, 14, True),
+    (ID["LIBRARY"], "Button", "Browse the media library", 7, 136, 172, 10, True),
+    (ID["STATUS"], "Static", None, 7, 151, 172, 19, True),
+    (ID["OK"], "Button", "OK", 69, 175, 50, 14, True),
+    (ID["CANCEL"], "Button", "Cancel", 129, 175, 50, 14, True),
+    (ID["APPLY"], "Button", "Apply", 7, 175, 50, 14, True),
 ]
 # The check boxes: the buttons that are not OK, Cancel or Apply.
 CHECK_BOXES = [row[0] for row in LAYOUT
@@ -135,7 +136,7 @@ class ConfigDialog(unittest.TestCase):
         window, every text fitting its control at this DPI."""
         self.assertEqual(window["title"], "")
         self.assertEqual((window["font"], window["size"]), ("MS Shell Dlg", "8"))
-        self.assertEqual(window["client_du"], "186,183")
+        self.assertEqual(window["client_du"], "186,196")
         self.assertEqual(len(controls), len(LAYOUT))
         client = numbers(window["client"])
         dpi = int(window["dpi"])

@@ -105,6 +105,12 @@ std::intptr_t FakePlayer::Answer(std::uint32_t msg, std::uintptr_t wParam, std::
       return wParam == host::kVideoShownQuery && video ? 1 : 0;
     case host::kGetShuffle:
       return shuffle ? 1 : 0;
+    case host::kEntryFileUnicode:
+      // Each entry's file is its title.
+      if (entry < 0 || entry >= static_cast<std::intptr_t>(titles.size())) return 0;
+      file_.assign(titles[static_cast<std::size_t>(entry)].begin(),
+                   titles[static_cast<std::size_t>(entry)].end());
+      return reinterpret_cast<std::intptr_t>(file_.c_str());
     case host::kGetRepeat:
       return repeat ? 1 : 0;
     case host::kSetShuffle:

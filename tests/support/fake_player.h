@@ -78,6 +78,7 @@ class FakePlayer {
   std::map<std::string, std::intptr_t> names_;
   int generated_ = -1;
   std::string made_[16];  // a title stays valid for the next 15 requests
+  std::u16string file_;   // the last entry's file asked for, as its title
   std::size_t nextMade_ = 0;
 };
 

@@ -289,6 +289,7 @@ TEST_F(EverySetting, ApplyAndOkWriteAtOnceAndCancelKeepsWhatWasApplied) {
       {"play modes ticked", "", tick(kPlayModesCheckId, true), apply, saved("PlayModes=1"), false},
       {"away cleared", "PauseWhenAway=1", tick(kPauseWhenAwayCheckId, false), apply,
        saved("PauseWhenAway=0"), true},
+      {"library ticked", "", tick(kLibraryCheckId, true), ok, saved("Library=1"), false},
       {"a named charset left ticked", "Charset=8859-1", nothing, apply, saved("Charset=8859-1"),
        false},
       {"a named charset cleared", "Charset=8859-1", tick(kCharsetCheckId, false), apply,

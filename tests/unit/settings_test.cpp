@@ -94,9 +94,9 @@ TEST(SettingsTable, EveryKeyAbsentValidUnreadableAndWrittenBack) {
   const SettingRow* rows = SettingsTable(&count);
   std::vector<std::string> keys;
   for (std::size_t i = 0; i < count; ++i) keys.push_back(rows[i].key);
-  EXPECT_EQ(keys,
-            (std::vector<std::string>{"Port", "PluginMenus", "PauseOnCall", "RemoteKeys", "Charset",
-                                      "FindTrack", "FollowTrack", "PlayModes", "PauseWhenAway"}));
+  EXPECT_EQ(keys, (std::vector<std::string>{"Port", "PluginMenus", "PauseOnCall", "RemoteKeys",
+                                            "Charset", "FindTrack", "FollowTrack", "PlayModes",
+                                            "PauseWhenAway", "Library"}));
   struct Case {
     const char* key;
     const char* stored;    // null: absent
@@ -135,6 +135,8 @@ TEST(SettingsTable, EveryKeyAbsentValidUnreadableAndWrittenBack) {
       {"PlayModes", "yes", "0", "0"},
       {"PauseWhenAway", nullptr, "0", nullptr},
       {"PauseWhenAway", "1", "1", "1"},
+      {"Library", nullptr, "0", nullptr},
+      {"Library", "1", "1", "1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + "=" + (c.stored ? c.stored : "(absent)"));

@@ -6,14 +6,18 @@
 #include <vector>
 
 #include "fake_player.h"
+#include "library_query_language.h"
 #include "link/at_transaction.h"
 #include "link/command_reply.h"
 #include "link_fixture.h"
 #include "menus/menu_protocol.h"
 #include "menus/newer_dialect.h"
 #include "menus/phone_text.h"
+#include "platform/fake/fake_library_calls.h"
 #include "platform/host_messages.h"
+#include "player/library_pages.h"
 #include "player/menu_router.h"
+#include "player/player_watch.h"
 #include "player/title_match.h"
 #include "player/track_finder.h"
 
@@ -23,18 +27,62 @@ namespace {
 using phone::ReplyRule;
 using testing::FakePlayer;
 
-// The finder over a fake player, wired as the plug-in wires it.
+// A media library read by the stand-in's own query language, whose inserts
+// land in the fake player's playlist unless it is told not to take them.
+struct PlayerLibrary : fake::FakeLibraryCalls {
+  explicit PlayerLibrary(FakePlayer& player) : player(player) {
+    matches = [](std::u16string_view query, const LibraryTrack& t) {
+      ::host::LibraryTrack h;
+      h.filename = t.filename, h.title = t.title, h.artist = t.artist, h.album = t.album;
+      h.albumartist = t.albumArtist, h.year = t.year, h.trackno = t.track, h.disc = t.disc;
+      return ::host::LibraryQuery(std::u16string(query)).Matches(h);
+    };
+  }
+  bool InsertFile(Handle target, std::u16string_view file, std::int32_t index) override {
+    if (!FakeLibraryCalls::InsertFile(target, file, index)) return false;
+    const auto at = static_cast<std::size_t>(std::max(index, 0));
+    if (takes)
+      player.titles.insert(player.titles.begin() + std::min(at, player.titles.size()),
+                           ToUtf8(FromUtf16(file)));
+    return true;
+  }
+  FakePlayer& player;
+  bool takes = true;
+};
+
+// The finder and the library over a fake player, wired as the plug-in wires
+// them; the library's entry is not shown until a test wants it.
 struct FinderParts {
   explicit FinderParts(fake::FakePlatform& os)
-      : player(os), host(os, 0x4242), playerMenus(menus, host), finder(os, menus, host) {
+      : watch(os, noWake),
+        player(os),
+        host(os, 0x4242),
+        playerMenus(menus, host),
+        finder(os, menus, host),
+        calls(player),
+        library(os, menus, host, &calls, nullptr,
+                [this](const std::string& line) { traced.push_back(line); }) {
     router.UseFinder(&finder);
+    router.UseLibrary(&library);
     playerMenus.Want(MainEntry::kFindTrack, true);
+    // The player's window watched, as with the library's box ticked.
+    watch.ReadFilesWith(
+        [this](std::int32_t entry, std::u16string* file) { return host.EntryFile(entry, file); });
+    library.AnswerNextWith([this](std::int32_t entry, std::u16string file) {
+      watch.AnswerNextOnce(entry, std::move(file));
+    });
+    os.WatchWindow(0x4242, &watch);
   }
+  Handle noWake = kNoHandle;
+  PlayerWatch watch;
   FakePlayer player;
   BuiltInMenus menus;
   HostWindow host;
   PlayerMenus playerMenus;
   TrackFinder finder;
+  PlayerLibrary calls;
+  std::vector<std::string> traced;
+  LibraryPages library;
   MenuRouter router{host, playerMenus, MenuMessageIds{}, 1};
 };
 
@@ -59,6 +107,7 @@ struct Finding : OwnPlatform, FinderParts {
     set = agreed;
     playerMenus.UseTexts(&texts);
     finder.UseTexts(&texts);
+    library.UseTexts(&texts);
     protocol.UseTexts(&texts);
   }
   // What the phone gets for a line of its own: the command sent once the
@@ -311,6 +360,219 @@ TEST(TrackFind, SearchesAgainstAFakePlaylist) {
   }
 }
 
+LibraryTrack Song(std::u16string title, std::u16string artist, std::u16string album, int year,
+                  int number, int disc = kNoNumber) {
+  LibraryTrack t;
+  t.filename = u"C:\\Music\\" + title + u".mp3";
+  t.title = std::move(title);
+  t.artist = std::move(artist);
+  t.album = std::move(album);
+  t.year = year;
+  t.track = number;
+  t.disc = disc;
+  return t;
+}
+
+// Two artists the library's own "=" takes for one.
+const std::u16string kAcdc = u"AC/DC \"Live\" (1991) #1 100%";
+std::vector<LibraryTrack> Shelf() {
+  return {Song(u"Go Your Own Way", u"Fleetwood Mac", u"Rumours", 1977, 5),
+          Song(u"Tusk", u"Fleetwood Mac", u"Tusk", 1979, 1),
+          Song(u"Dreams", u"Fleetwood Mac", u"Rumours", 1977, 2),
+          Song(u"Silver Springs", u"Fleetwood Mac", u"Rumours", 1977, 1, 2),
+          Song(u"Thunder", kAcdc, u"Live", 1992, 1),
+          Song(u"Demo", u"ac/dc \"live\" (1991) #1 100%", u"Demos", 1990, 1)};
+}
+
+TEST(TrackFind, TheLibraryBrowsedAndPlayedFromThePhone) {
+  struct Row {
+    const char* what;
+    std::function<void(Finding&)> setUp;
+    std::vector<std::pair<std::string, std::string>> steps;  // a line, and what is sent
+    std::function<void(Finding&)> check = nullptr;
+  };
+  const std::string main = "*EASM=\"Winamp menu\"";
+  const std::string top = Page("Library", 1, {"Artists", "Albums", "Search library"});
+  const std::string searched = Page("Library", 3, {"Artists", "Albums", "Search library"});
+  const std::vector<std::string> acts = {"Play now", "Play next", "Add to playlist"};
+  const std::string rumours = Page(
+      "Rumours", 1,
+      acts + std::vector<std::string>{"2. Dreams", "5. Go Your Own Way", "2-1. Silver Springs"});
+  const std::string noLibrary = "*EAID=14,2,\"Library\",\"The player has no media library.\"";
+  const auto file = [](const char* title) { return std::string("C:\\Music\\") + title + ".mp3"; };
+  std::vector<Row> rows = {
+      {"no window: the notice, then the main menu",
+       [](Finding& f) { f.calls.hasWindow = false; },
+       {{"*EAMI: 9", noLibrary}, {"*EAII: 0", main}}},
+      {"a query answered 0",
+       [](Finding& f) { f.calls.answer = 0; },
+       {{"*EAMI: 9", top}, {"*EAMI: 1", noLibrary}, {"*EAII: 0", main}}},
+      {"an artist, an album, a track, play next",
+       [](Finding& f) { f.player.Entries(3); },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 1", "*EASM=\"Artists\", 2, 1, 3"},
+        {"*EAMI: 3", Page("Fleetwood Mac", 1, {"All tracks", "Rumours (1977)", "Tusk (1979)"})},
+        {"*EAMI: 2", rumours},
+        {"*EAMI: 4", Page("Dreams", 1, acts)},
+        {"*EAMI: 2", "*EAID=14,2,\"Play next\",\"Next: Dreams\""},
+        {"*EAII: 0", Page("Dreams", 2, acts)},
+        {"*EAMI: 0", "*EASM=\"Rumours\", 2, 4, 6"},
+        {"*EAMI: 0", "*EASM=\"Fleetwood Mac\", 2, 2, 3"}},
+       [file](Finding& f) {
+         EXPECT_EQ(f.player.titles,
+                   (std::vector<std::string>{"Track 1", file("Dreams"), "Track 2", "Track 3"}));
+         EXPECT_EQ(f.player.commands.size(), 0u) << "nothing played";
+       }},
+      {"an album from Albums, play now after the current entry",
+       [](Finding& f) {
+         f.player.Entries(3);
+         f.player.position = 2;
+       },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 2",
+         Page("Albums", 1,
+              {"Demos - ac/dc 'live' (1991) #1 100%", "Live - AC/DC 'Live' (1991) #1 100%",
+               "Rumours - Fleetwood Mac", "Tusk - Fleetwood Mac"})},
+        {"*EAMI: 3", rumours},
+        {"*EAMI: 1", rumours}},
+       [file](Finding& f) {
+         EXPECT_EQ(f.player.titles,
+                   (std::vector<std::string>{"Track 1", "Track 2", "Track 3", file("Dreams"),
+                                             file("Go Your Own Way"), file("Silver Springs")}));
+         EXPECT_EQ(f.player.position, 3);
+         EXPECT_EQ(f.player.state, 1);
+       }},
+      {"play next with shuffle on: the player's next question answered once",
+       [](Finding& f) {
+         f.player.Entries(3);
+         f.player.shuffle = true;
+       },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 3", "*EAID=11,2,\"Search library\""},
+        {"*EAII: 11,\"dreams\"", Page("dreams", 1, {"Fleetwood Mac - Dreams"})},
+        {"*EAMI: 1", Page("Dreams", 1, acts)},
+        {"*EAMI: 2", "*EAID=14,2,\"Play next\",\"Next: Dreams\""}},
+       [](Finding& f) {
+         const auto next = [&f] {
+           return f.os.PlayerMessage(0x4242, host::kWmUser, 0, host::kNextItem);
+         };
+         EXPECT_EQ(next(), 1);
+         EXPECT_EQ(next(), 0) << "once";
+       }},
+      {"... and not once the entry holds another file",
+       [](Finding& f) {
+         f.player.Entries(3);
+         f.player.shuffle = true;
+       },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 3", "*EAID=11,2,\"Search library\""},
+        {"*EAII: 11,\"dreams\"", Page("dreams", 1, {"Fleetwood Mac - Dreams"})},
+        {"*EAMI: 1", Page("Dreams", 1, acts)},
+        {"*EAMI: 2", "*EAID=14,2,\"Play next\",\"Next: Dreams\""}},
+       [](Finding& f) {
+         f.player.titles.erase(f.player.titles.begin());
+         EXPECT_EQ(f.os.PlayerMessage(0x4242, host::kWmUser, 0, host::kNextItem), 0);
+       }},
+      {"all tracks added at the end",
+       [](Finding& f) { f.player.Entries(2); },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 1", "*EASM=\"Artists\""},
+        {"*EAMI: 3", "*EASM=\"Fleetwood Mac\""},
+        {"*EAMI: 1", "*EASM=\"Fleetwood Mac\", 2, 1, 7"},
+        {"*EAMI: 3", "*EAID=14,2,\"Add to playlist\",\"Added: Fleetwood Mac\""}},
+       [file](Finding& f) {
+         EXPECT_EQ(f.player.titles,
+                   (std::vector<std::string>{"Track 1", "Track 2", file("Dreams"),
+                                             file("Go Your Own Way"), file("Silver Springs"),
+                                             file("Tusk")}));
+       }},
+      {"an insert not taken: traced, the notice, back to the page",
+       [](Finding& f) { f.calls.takes = false; },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 3", "*EAID=11,2,\"Search library\",\"Artist, album or title\",30,\"\""},
+        {"*EAII: 11,\"tusk\"", Page("tusk", 1, {"Fleetwood Mac - Tusk"})},
+        {"*EAMI: 1", Page("Tusk", 1, acts)},
+        {"*EAMI: 1", "*EAID=14,2,\"Library\",\"The playlist did not take it.\""},
+        {"*EAII: 0", Page("Tusk", 1, acts)}},
+       [](Finding& f) {
+         EXPECT_EQ(f.traced.size(), 1u);
+         EXPECT_EQ(f.player.state, 0);
+       }},
+      {"artists in ranges down to one, and back up",
+       [](Finding& f) {
+         f.calls.tracks.clear();
+         for (int i = 25; i >= 1; --i) {
+           const std::string band = std::string("Band ") + (i < 10 ? "0" : "") + std::to_string(i);
+           f.calls.tracks.push_back(Song(u"Song", ToUtf16(FromUtf8(band)), u"First", 2000, 1));
+         }
+       },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 1",
+         Page("Artists", 1, {"Band 01 - Band 10", "Band 11 - Band 20", "Band 21 - Band 25"})},
+        {"*EAMI: 2", Page("Artists", 1,
+                          {"<<<", "Band 11", "Band 12", "Band 13", "Band 14", "Band 15", "Band 16",
+                           "Band 17", "Band 18", "Band 19", "Band 20", ">>>"})},
+        {"*EAMI: 12",
+         Page("Artists", 1, {"<<<", "Band 21", "Band 22", "Band 23", "Band 24", "Band 25", ">>>"})},
+        {"*EAMI: 3", Page("Band 22", 1, {"All tracks", "First (2000)"})},
+        {"*EAMI: 0", "*EASM=\"Artists\", 2, 3, 7"},
+        {"*EAMI: 0", "*EASM=\"Artists\", 2, 1, 3"}}},
+      {"an artist by its exact name",
+       nullptr,
+       {{"*EAMI: 9", top},
+        {"*EAMI: 1", "*EASM=\"Artists\", 2, 1, 3"},
+        {"*EAMI: 1", "*EASM=\"AC/DC 'Live'...\", 2, 1, 2,\"All tracks\",\"Live (1992)\""}}},
+      {"a search by two words in any order, then no match",
+       nullptr,
+       {{"*EAMI: 9", top},
+        {"*EAMI: 3", "*EAID=11,2,\"Search library\""},
+        {"*EAII: 11,\"rumours MAC\"",
+         Page("rumours MAC", 1,
+              {"Fleetwood Mac - Dreams", "Fleetwood Mac - Go Your Own Way",
+               "Fleetwood Mac - Silver Springs"})},
+        {"*EAMI: 0", searched},
+        {"*EAMI: 3", "*EAID=11,2,\"Search library\",\"Artist, album or title\",30,\"rumours MAC\""},
+        {"*EAII: 11,\"zzz\"", "*EAID=14,2,\"Library\",\"Nothing in the library matches zzz.\""},
+        {"*EAII: 0", searched}}},
+  };
+  const std::string kino = "\xD0\xBA\xD0\xB8\xD0\xBD\xD0\xBE";  // typed in UTF-8
+  rows.push_back(
+      {"Cyrillic searched on a Western Windows, and offered again as typed",
+       [](Finding& f) {
+         f.UseTexts(PhoneCharset::kUtf8);
+         f.calls.tracks.push_back(Song(u"\u041A\u0440\u043E\u0432\u044C",
+                                       u"\u041A\u0438\u043D\u043E",
+                                       u"\u0413\u0440\u0443\u043F\u043F\u0430", 1988, 1));
+       },
+       {{"*EAMI: 9", top},
+        {"*EAMI: 3", "*EAID=11,2,\"Search library\",\"Artist, album or title\",30,\"\""},
+        {"*EAII: 11,\"" + kino + "\"",
+         Page(kino, 1,
+              {"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE - \xD0\x9A\xD1\x80\xD0\xBE\xD0\xB2\xD1\x8C"})},
+        {"*EAMI: 0", searched},
+        {"*EAMI: 3",
+         "*EAID=11,2,\"Search library\",\"Artist, album or title\",30,\"" + kino + "\""}}});
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Finding f;
+    f.calls.tracks = Shelf();
+    f.playerMenus.Want(MainEntry::kLibrary, true);
+    if (row.setUp) row.setUp(f);
+    EXPECT_NE(f.Line("*EAAI").find(",\"Find track\",\"Library\",\"Playlist\""), std::string::npos);
+    for (const auto& [line, sent] : row.steps)
+      EXPECT_EQ(f.Line(line).substr(0, sent.size()), sent) << line;
+    EXPECT_EQ(f.calls.recordsHeld, 0u);
+    if (row.check) row.check(f);
+  }
+  // Cleared: no entry, and the library is never asked.
+  Finding f;
+  f.calls.tracks = Shelf();
+  EXPECT_EQ(f.Line("*EAAI").find("Library"), std::string::npos);
+  EXPECT_FALSE(f.library.Serves(kLibraryMenuId));
+  f.Line("*EAMI: 9");
+  EXPECT_TRUE(f.calls.queries.empty());
+}
+
 // The menus with a phone at the far end of the line, on either command set,
 // which refuses a page when told to.
 struct Wire : testing::LinkFixture, FinderParts {
@@ -416,6 +678,25 @@ TEST(TrackFind, APageThePhoneRefusesChangesNothing) {
          EXPECT_EQ(w.Playing(), -1) << "\"More...\" once more, not the match unseen";
          w.Choose(1);
          EXPECT_EQ(w.Playing(), 5998);
+       }},
+      {"library >>",
+       [](Wire& w, ReplyRule::Result refusal) {
+         for (int i = 1; i <= 30; ++i)
+           w.calls.tracks.push_back(
+               Song(u"Song " + ToUtf16(FromUtf8(std::to_string(i))), u"A", u"B", 2000, i));
+         w.playerMenus.Want(MainEntry::kLibrary, true);
+         w.protocol.MenuActivated();
+         w.Choose(9);
+         w.protocol.ChooseEntry(3);
+         w.protocol.Answered(DialogAnswer{DialogAnswer::Kind::kFinal, 0, "song"});
+         w.Work();
+         w.Refused(w.router.CurrentMenu()->count, refusal);
+         w.Choose(2);
+         w.Choose(0);
+         w.Choose(3);
+         w.Choose(1);
+         ASSERT_EQ(w.player.titles.size(), 1u);
+         EXPECT_EQ(w.player.titles[0], "C:\\Music\\Song 3.mp3") << "the first page's, not the next";
        }},
       {"playlist >>>",
        [](Wire& w, ReplyRule::Result refusal) {

@@ -127,7 +127,7 @@ void HostApp::InsertFile(long long index, const std::wstring& file) {
   if (index < 0) line.Word("negative");
   log_.EmitAfterMessage(line);
   model_.InsertEntry(index < 0 ? 0 : static_cast<size_t>(index),
-                     EntryTitle(library_.tracks(), file));
+                     EntryTitle(library_.tracks(), file), file);
 }
 
 }  // namespace host

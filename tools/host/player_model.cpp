@@ -125,6 +125,7 @@ std::string PlayerModel::Path(size_t index) {
 }
 
 std::wstring PlayerModel::WidePath(size_t index) {
+  if (index < files_.size() && !files_[index].empty()) return files_[index];
   const wchar_t* title = playlist_.WideTitle(index);
   return title ? std::wstring(L"C:\\Music\\") + title + L".mp3" : std::wstring();
 }
@@ -162,17 +163,21 @@ void PlayerModel::AfterPlaylistChange() {
 
 void PlayerModel::GeneratePlaylist(size_t count) {
   playlist_.Generate(count);
+  files_.clear();
   AfterPlaylistChange();
 }
 
 bool PlayerModel::LoadPlaylist(const std::string& path, std::string* error) {
   if (!playlist_.LoadFile(path, error)) return false;
+  files_.clear();
   AfterPlaylistChange();
   return true;
 }
 
-void PlayerModel::InsertEntry(size_t index, const std::wstring& title) {
+void PlayerModel::InsertEntry(size_t index, const std::wstring& title, const std::wstring& file) {
   if (index > playlist_.size()) index = playlist_.size();
+  files_.resize(playlist_.size());
+  files_.insert(files_.begin() + static_cast<std::ptrdiff_t>(index), file);
   playlist_.Insert(index, TitleBytes(title, playlist_.utf8()));
   if (position_ >= index && playlist_.size() > 1) {
     ++position_;

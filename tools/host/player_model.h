@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "playlist.h"
 
@@ -104,11 +105,12 @@ class PlayerModel {
   // A file inserted as the playlist window takes it: before `index`, at
   // the end from length() on; the current entry stays current. `title` is
   // UTF-16.
-  void InsertEntry(size_t index, const std::wstring& title);
+  void InsertEntry(size_t index, const std::wstring& title, const std::wstring& file = {});
 
   const char* Title(size_t index) { return playlist_.Title(index); }
   const wchar_t* WideTitle(size_t index) { return playlist_.WideTitle(index); }
-  // The entry's file, made from its title: "C:\Music\<title>.mp3".
+  // The entry's file: the one inserted, else made from its title:
+  // "C:\Music\<title>.mp3".
   std::string Path(size_t index);
   std::wstring WidePath(size_t index);
   void SetUtf8Titles(bool utf8) { playlist_.SetUtf8(utf8); }
@@ -135,6 +137,8 @@ class PlayerModel {
   // The shuffle's own picks: pseudo-random, the same in every run.
   unsigned shuffle_state_ = 12345;
   Playlist playlist_;
+  // The files inserted, by entry; empty where the file is made from the title.
+  std::vector<std::wstring> files_;
   int volume_ = 200;
   size_t position_ = 0;
   PlayState state_ = PlayState::kStopped;

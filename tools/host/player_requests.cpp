@@ -36,6 +36,11 @@ intptr_t PlayerRequests::Answer(intptr_t wparam, intptr_t lparam) {
       if (wparam < 0) return 0;
       return reinterpret_cast<intptr_t>(model_.WideTitle(static_cast<size_t>(wparam)));
     }
+    case kReqEntryFileUnicode:
+      // One buffer, valid until the next such request, as the player's.
+      if (wparam < 0 || static_cast<size_t>(wparam) >= model_.length()) return 0;
+      file_answer_ = model_.WidePath(static_cast<size_t>(wparam));
+      return reinterpret_cast<intptr_t>(file_answer_.c_str());
     case kReqWindowVisible:
       return wparam == kVideoWindow && model_.video() ? 1 : 0;
     case kReqGetShuffle:

@@ -39,6 +39,7 @@ class PlayerRequests {
   intptr_t SetSwitch(bool current, intptr_t wanted, int toggle);
 
   PlayerModel& model_;
+  std::wstring file_answer_;
   MessageRegistry& registry_;
   TextReader read_text_;
   CommandSender send_command_;

@@ -20,6 +20,8 @@ const char* RequestName(intptr_t wparam, intptr_t lparam) {
       return "entry_title";
     case kReqEntryTitleUnicode:
       return "entry_title_unicode";
+    case kReqEntryFileUnicode:
+      return "entry_file_unicode";
     case kReqWindowVisible:
       return "window_visible";
     case kReqGetShuffle:

@@ -15,6 +15,7 @@ enum RequestCode : long {
   kReqSetPosition = 121,
   kReqEntryTitle = 212,
   kReqEntryTitleUnicode = 213,
+  kReqEntryFileUnicode = 214,
   kReqWindowVisible = 261,
   kReqGetShuffle = 250,
   kReqGetRepeat = 251,

@@ -27,6 +27,12 @@ the phone's screen and the player's state beside it.
     tour.py --play-modes   ... with PlayModes=1: the scripted tour ends by
                            turning shuffle on and rating the playing track
                            from the main menu
+    tour.py --library      ... with Library=1 and the stand-in's sample
+                           library: the scripted tour ends by putting an
+                           album next from "Artists", then searching
+                           "rumours" and playing a track now (interactive:
+                           "Library" in the main menu, the search typed
+                           with t TEXT)
     tour.py --follow       ... with FollowTrack=1: the scripted tour ends with
                            the player changing track from its own side while
                            the main menu is up, and the phone's menu following
@@ -72,6 +78,7 @@ import sys
 import textwrap
 import time
 import unicodedata
+from pathlib import Path
 from typing import Dict, List, Optional, Sequence
 
 from session import NEWER_SETUP_COMMANDS, SAMPLE_MENU, SETUP_COMMANDS, Session, win_path
@@ -714,6 +721,44 @@ def play_modes(s: Session) -> None:
     tour.expect("Shuffle: On" in entries and "Rating: 4 stars" in entries,
                 "the player did not keep shuffle or the rating: %r" % entries)
 
+    heading("The player quits")
+    tour.quit_player()
+    say("  plugin.ini      %s" % " | ".join(s.settings().split()))
+
+
+LIBRARY = ["Library=1"]
+SAMPLE_LIBRARY = Path(__file__).resolve().parents[2] / "tools" / "host" / "sample_library.txt"
+
+
+def media_library(s: Session) -> None:
+    """With Library=1 in plugin.ini: the user walks the player's media
+    library from its artists to an album and puts the album next, then
+    searches the library and plays a track now."""
+    tour = Tour(s)
+    heading("15. The media library: Library=1 in plugin.ini")
+    tour.attach()
+    tour.act("open", "opens the accessory menu")
+    tour.choose("Library")
+    tour.choose("Artists")
+    tour.choose("Fleetwood Mac")
+    tour.choose("Rumours")
+    tour.choose("Play next", host=[r"^playlist insert index=1 "])
+    tour.expect(tour.screen().get("dialog", {}).get("text", "").startswith("Next: Rumours"),
+                "no notice of the album put next")
+    tour.act("reject", "closes the notice")
+    for page in ("the artist", "the artists", "the library's page"):
+        tour.act("back", "goes back to " + page)
+    tour.choose("Search library")
+    tour.dialog("text")
+    tour.act("text rumours", 'types "rumours" and OK')
+    tour.choose("Fleetwood Mac - The Chain")
+    tour.choose("Play now", host=[r"^player state=playing"])
+    tour.expect(tour.status["state"] == "playing", "the track does not play")
+
+    heading("The player quits")
+    tour.quit_player()
+    say("  plugin.ini      %s" % " | ".join(s.settings().split()))
+
 
 FOLLOW_TRACK = ["FollowTrack=1"]
 
@@ -723,7 +768,7 @@ def follow_track(s: Session) -> None:
     while the main menu is on the phone, and the menu follows without the
     phone asking."""
     tour = Tour(s)
-    heading("15. The menu follows the playing track: FollowTrack=1 in plugin.ini")
+    heading("16. The menu follows the playing track: FollowTrack=1 in plugin.ini")
     tour.attach()
     tour.act("open", "opens the accessory menu")
     shown = tour.menu()["entries"]
@@ -750,7 +795,7 @@ def phone_walks_away(s: Session) -> None:
     its port still open; unanswered twice, it is gone and the playing player
     pauses; back and set up again, the music plays on."""
     tour = Tour(s)
-    heading("16. Pause when the phone goes away: PauseWhenAway=1 in plugin.ini")
+    heading("17. Pause when the phone goes away: PauseWhenAway=1 in plugin.ini")
     tour.attach()
     tour.act("open", "opens the accessory menu")
     tour.choose("Play", host=[r"^player state=playing"])
@@ -781,7 +826,7 @@ def scripted(entries: int, pause_on_call: bool = False,
              screen_json: Optional[str] = None, charset: Optional[str] = None,
              keys: bool = False, find: bool = False, modes: bool = False,
              follow: bool = False,
-             away: bool = False) -> int:
+             away: bool = False, library: bool = False) -> int:
     target = 3217 if entries >= 3217 else max(1, entries * 3 // 4)
     track = min(42, entries)
     began = time.monotonic()
@@ -822,6 +867,14 @@ def scripted(entries: int, pause_on_call: bool = False,
                          host_args=["--utf8-titles"]) as s:
                 try:
                     find_track(s, entries)
+                except (TourFailed, RuntimeError) as e:
+                    return failed(s, e)
+        if library:
+            with Session(generation=Tour.generation(), dsr=False, entries=10,
+                         ini_lines=LIBRARY,
+                         host_args=["--library", win_path(SAMPLE_LIBRARY)]) as s:
+                try:
+                    media_library(s)
                 except (TourFailed, RuntimeError) as e:
                     return failed(s, e)
         # The scenes of the boxes that need nothing but their line in
@@ -1066,6 +1119,9 @@ def main() -> int:
     parser.add_argument("--play-modes", action="store_true",
                         help="PlayModes=1: shuffle, repeat and rating in the main menu "
                              "(scripted: shuffle on and a rating)")
+    parser.add_argument("--library", action="store_true",
+                        help="Library=1 and the sample media library (scripted: an album put "
+                             "next, a found track played now)")
     parser.add_argument("--follow", action="store_true",
                         help="FollowTrack=1: the main menu follows the playing track "
                              "(scripted: the player skips a track while the menu is up)")
@@ -1084,20 +1140,24 @@ def main() -> int:
     if not options.interactive:
         return scripted(options.entries, options.pause_on_call, options.screen_json,
                         options.charset, options.remote_keys, options.find,
-                        options.play_modes, options.follow, options.away)
+                        options.play_modes, options.follow, options.away,
+                        options.library)
     companions = [SAMPLE_MENU] if options.sample else []
     ini_lines = (PAUSE_ON_CALL if options.pause_on_call else []) + (
         REMOTE_KEYS if options.remote_keys else []) + (FIND_TRACK if options.find else []) + (
         PLAY_MODES if options.play_modes else []) + (
         FOLLOW_TRACK if options.follow else []) + (
-        PAUSE_WHEN_AWAY if options.away else [])
+        PAUSE_WHEN_AWAY if options.away else []) + (
+        LIBRARY if options.library else [])
+    host_args = ["--utf8-titles"] if options.charset else []
+    if options.library:
+        host_args += ["--library", win_path(SAMPLE_LIBRARY)]
     if options.charset:
         ini_lines = ini_lines + ["Charset=" + options.charset]
         Tour.unicode = True
     with Session(generation=Tour.generation(), dsr=False, entries=options.entries,
                  companions=companions,
-                 ini_lines=ini_lines,
-                 host_args=["--utf8-titles"] if options.charset else None) as s:
+                 ini_lines=ini_lines, host_args=host_args) as s:
         if options.charset:
             load_world_titles(s, options.entries, [1])
         return interactive(s)

@@ -446,6 +446,14 @@ void FakePlatform::TellWatcher(Handle window, std::uint32_t msg, std::uintptr_t 
 
 std::intptr_t FakePlatform::PlayerMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                                           std::intptr_t lParam) {
+  WindowWatcher* watcher = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    auto it = watches_.find(window);
+    if (it != watches_.end()) watcher = it->second.watcher;
+  }
+  std::intptr_t answer = 0;
+  if (watcher != nullptr && watcher->Answer(msg, wParam, lParam, &answer)) return answer;
   const std::intptr_t result = hostHandler_ ? hostHandler_(msg, wParam, lParam) : 0;
   TellWatcher(window, msg, wParam, lParam);
   return result;

@@ -69,7 +69,8 @@ class FakePlatform : public Platform {
   bool profilesReadOnly = false;
 
   // The player's own message to its window (it sends or posts one to
-  // itself): its handler answers, then a watcher of the window is told, as
+  // itself): a watcher that answers it does, else its handler answers and
+  // then a watcher of the window is told, as
   // the window's subclass would be. Not one of the plug-in's host calls.
   std::intptr_t PlayerMessage(Handle window, std::uint32_t msg, std::uintptr_t wParam,
                               std::intptr_t lParam);

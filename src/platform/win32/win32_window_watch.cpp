@@ -29,6 +29,10 @@ LRESULT CALLBACK WatchedWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM 
   WatchSlot* slot = SlotOf(window);
   if (slot == nullptr) return DefWindowProcW(window, msg, wParam, lParam);
   const WNDPROC previous = slot->previous;
+  if (WindowWatcher* watcher = slot->watcher.load()) {
+    std::intptr_t answer = 0;
+    if (watcher->Answer(msg, wParam, lParam, &answer)) return answer;
+  }
   const LRESULT result = CallWindowProcW(previous, window, msg, wParam, lParam);
   // Looked up again: the message may have been the host's quit, which
   // unwatched the window and freed the slot meanwhile.
