@@ -46,9 +46,9 @@ class LibraryCalls {
   // Runs `query` on the library's window, hands each record to `take` in
   // the library's order, and frees the records before it returns, whatever
   // happened. The library's answer: 1 done (also with nothing found), 0 or
-  // -1 no library to ask.
+  // -1 no library to ask. `most` above 0 asks for at most that many.
   virtual std::intptr_t RunQuery(Handle library, std::u16string_view query,
-                                 const TrackSink& take) = 0;
+                                 const TrackSink& take, int most = 0) = 0;
   // The player's playlist window; kNoHandle when it has none.
   virtual Handle FindPlaylist(Handle player) = 0;
   // `file` inserted into the playlist before entry `index` (at the end from

@@ -105,7 +105,17 @@ Menu* LibraryPages::Page(std::int32_t id) {
   if (id == kLibraryMenuId) {
     // Found afresh every time: the library may have loaded since.
     Handle library = kNoHandle;
-    if (calls_ != nullptr) OnPlayerThread([&] { library = calls_->FindLibrary(host_.window()); });
+    if (calls_ != nullptr) {
+      OnPlayerThread([&] {
+        library = calls_->FindLibrary(host_.window());
+        // A library window without a local library answers its queries
+        // with 0: one record asked for tells it at once.
+        if (library != kNoHandle &&
+            calls_->RunQuery(
+                library, LibraryRequest::AudioItems().query(), [](const LibraryTrack&) {}, 1) <= 0)
+          library = kNoHandle;
+      });
+    }
     // Back from a page below, the entry chosen stays selected.
     const std::int32_t selected = stack_.empty() ? 0 : stack_.front().selected;
     stack_.assign(1, View{});

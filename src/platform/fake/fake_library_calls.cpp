@@ -7,12 +7,14 @@ Handle FakeLibraryCalls::FindLibrary(Handle) {
 }
 
 std::intptr_t FakeLibraryCalls::RunQuery(Handle library, std::u16string_view query,
-                                         const TrackSink& take) {
+                                         const TrackSink& take, int most) {
   queries.emplace_back(query);
   if (library != kLibraryWindow || answer != 1) return answer;
   std::vector<const LibraryTrack*> found;
   for (const LibraryTrack& track : tracks)
-    if (!matches || matches(query, track)) found.push_back(&track);
+    if ((!matches || matches(query, track)) &&
+        (most <= 0 || found.size() < static_cast<std::size_t>(most)))
+      found.push_back(&track);
   // Held while the sink runs, as the player's records are until freed.
   recordsHeld += found.size();
   struct Free {

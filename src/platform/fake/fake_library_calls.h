@@ -33,7 +33,8 @@ class FakeLibraryCalls : public LibraryCalls {
   std::vector<std::u16string> playlist;
 
   Handle FindLibrary(Handle player) override;
-  std::intptr_t RunQuery(Handle library, std::u16string_view query, const TrackSink& take) override;
+  std::intptr_t RunQuery(Handle library, std::u16string_view query, const TrackSink& take,
+                         int most = 0) override;
   Handle FindPlaylist(Handle player) override;
   bool InsertFile(Handle playlist, std::u16string_view file, std::int32_t index) override;
 };

@@ -114,12 +114,13 @@ Handle Win32LibraryCalls::FindLibrary(Handle player) {
 }
 
 std::intptr_t Win32LibraryCalls::RunQuery(Handle library, std::u16string_view query,
-                                          const TrackSink& take) {
+                                          const TrackSink& take, int most) {
   const std::u16string text(query);
   // Results are added to what the structure holds: it starts empty.
   MlQueryStructW request;
   std::memset(&request, 0, sizeof request);
   request.query = reinterpret_cast<const wchar_t*>(text.c_str());
+  request.maxResults = most > 0 ? most : 0;
   const LRESULT answer =
       SendMessageW(W(library), kLibraryMessage, reinterpret_cast<WPARAM>(&request), kRunQueryW);
   const ItemRecordListW& list = request.results;
