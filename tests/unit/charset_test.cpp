@@ -383,18 +383,20 @@ TEST(PlayModes, SwitchesAndTheRatingThroughTheirDialogs) {
 // other, on both command sets.
 TEST(PlayModes, EverythingTickedPagesTheMainMenu) {
   const std::vector<std::string> first = {
-      "Prev: Track 3",     "Next: Track 2", "Play",     "Pause",     "Stop",         "Track info",
-      "Go to track: 1",    "Find track: ",  "Playlist", "Volume: 8", "Shuffle: Off", "Repeat: Off",
-      "Rating: No rating", "Video window",  ">>"};
+      "Prev: Track 3", "Next: Track 2",     "Play",           "Pause",
+      "Stop",          "Track info",        "Go to track: 1", "Find track: ",
+      "Library",       "Playlist",          "Volume: 8",      "Shuffle: Off",
+      "Repeat: Off",   "Rating: No rating", "Video window",   ">>"};
   for (bool newer : {false, true}) {
     Walk walk(false, PhoneCharset::kUtf8);
     if (newer) walk.SpeakNewer();
     walk.playerMenus->WantPlayModes(true);
     walk.playerMenus->Want(MainEntry::kFindTrack, true);
     walk.playerMenus->Want(MainEntry::kRemoteKeys, true);
+    walk.playerMenus->Want(MainEntry::kLibrary, true);
     walk.MainPage();
     EXPECT_EQ(walk.Entries(), first);
-    walk.protocol->ChooseEntry(15);
+    walk.protocol->ChooseEntry(16);
     EXPECT_EQ(walk.Entries(), (std::vector<std::string>{"<<", "Remote keys"}));
     walk.protocol->ChooseEntry(1);
     EXPECT_EQ(walk.Entries(), first);
