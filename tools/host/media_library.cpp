@@ -9,6 +9,7 @@
 
 #include "library_query_language.h"
 #include "media_library_records.h"
+#include "message_window.h"
 
 namespace host {
 namespace {
@@ -102,19 +103,7 @@ bool MediaLibrary::AnswerPlayer(intptr_t wparam, intptr_t lparam, intptr_t* resu
 
 HWND MediaLibrary::Window(bool create) {
   if (window_ || !create) return window_;
-  static bool registered = false;
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  if (!registered) {
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kLibraryClass;
-    registered = RegisterClassExA(&wc) != 0;
-  }
-  window_ = CreateWindowExA(0, kLibraryClass, "Library", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            instance, nullptr);
-  if (window_) SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  window_ = CreateOwnedMessageWindow(kLibraryClass, "Library", WindowProc, this);
   log_(LogLine("library").Word("window").Hex("hwnd", reinterpret_cast<uintptr_t>(window_)));
   return window_;
 }

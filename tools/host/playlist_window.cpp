@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "message_window.h"
+
 namespace host {
 namespace {
 
@@ -15,21 +17,7 @@ PlaylistWindow::~PlaylistWindow() {
 
 bool PlaylistWindow::AnswerPlayer(intptr_t wparam, intptr_t lparam, intptr_t* result) {
   if (lparam != kReqGetWindow || wparam != kPlaylistWindowKind) return false;
-  if (!window_) {
-    static bool registered = false;
-    const HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!registered) {
-      WNDCLASSEXA wc = {};
-      wc.cbSize = sizeof wc;
-      wc.lpfnWndProc = WindowProc;
-      wc.hInstance = instance;
-      wc.lpszClassName = kPlaylistClass;
-      registered = RegisterClassExA(&wc) != 0;
-    }
-    window_ = CreateWindowExA(0, kPlaylistClass, "Playlist", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              instance, nullptr);
-    if (window_) SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  }
+  if (!window_) window_ = CreateOwnedMessageWindow(kPlaylistClass, "Playlist", WindowProc, this);
   *result = reinterpret_cast<intptr_t>(window_);
   return true;
 }
